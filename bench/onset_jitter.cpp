@@ -1,0 +1,141 @@
+// Measures how evenly notes started from another thread come out of the real-time output path.
+// A timer thread starts a short tone every 50 ms on absolute deadlines; SDL's "disk" audio driver
+// writes the stream to a file; the onsets in that capture are then found and their spacing
+// reported (mean, standard deviation, extremes). Usage: onset_jitter [notes] [interval_ms]
+#include <SDL.h>
+#include <time.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "runtime/platform/mixing_sound_device.h"
+#include "runtime/platform/sdl_audio_output.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kBlockFrames = 441;  // 10 ms blocks: the disk driver then waits a whole 10 ms
+
+struct Stats {
+  double mean = 0;
+  double deviation = 0;
+  double low = 1e9;
+  double high = -1e9;
+};
+
+Stats Summarise(const std::vector<double>& values) {
+  Stats stats;
+  for (double v : values) {
+    stats.mean += v;
+    stats.low = std::min(stats.low, v);
+    stats.high = std::max(stats.high, v);
+  }
+  stats.mean /= static_cast<double>(values.size());
+  for (double v : values) stats.deviation += (v - stats.mean) * (v - stats.mean);
+  stats.deviation = std::sqrt(stats.deviation / static_cast<double>(values.size()));
+  return stats;
+}
+
+platform::SoundBuffer* MakeTone(platform::MixingSoundDevice& device) {
+  platform::SoundBufferDesc desc;
+  desc.length_bytes = 2205;  // 100 ms at 22050 Hz: 10 ms of square wave, then silence
+  desc.format = {platform::kWaveFormatPcm, 1, 22050, 22050, 1, 8, 0};
+  platform::SoundBuffer* buffer = device.CreateSoundBuffer(desc);
+  void* region = nullptr;
+  uint32_t bytes = 0;
+  if (!buffer || !buffer->Lock(0, desc.length_bytes, &region, &bytes, nullptr, nullptr)) return nullptr;
+  auto* samples = static_cast<uint8_t*>(region);
+  for (uint32_t i = 0; i < bytes; ++i) samples[i] = i < 220 ? ((i / 10) % 2 ? 0xE0 : 0x20) : 0x80;
+  buffer->Unlock(region, bytes, nullptr, 0);
+  return buffer;
+}
+
+std::vector<double> FindOnsetsMs(const std::vector<int16_t>& stereo) {
+  std::vector<double> onsets;
+  int quiet = 1 << 30;
+  for (size_t frame = 0; frame < stereo.size() / 2; ++frame) {
+    const int level = std::abs(stereo[2 * frame]);
+    if (level > 2000) {
+      if (quiet > kRate / 50) onsets.push_back(frame * 1000.0 / kRate);  // after 20 ms of quiet
+      quiet = 0;
+    } else {
+      ++quiet;
+    }
+  }
+  return onsets;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int notes = argc > 1 ? std::atoi(argv[1]) : 200;
+  const int interval_ms = argc > 2 ? std::atoi(argv[2]) : 50;
+  const std::string capture = "/tmp/onset_jitter_capture.raw";
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+  setenv("SDL_DISKAUDIODELAY", "10", 1);
+
+  auto output = std::make_unique<platform::SdlAudioOutput>(kBlockFrames);
+  std::unique_ptr<platform::MixingSoundDevice> device =
+      platform::MixingSoundDevice::Create(std::move(output));
+  if (!device || !device->CreatePrimaryBuffer() ||
+      !device->SetPrimaryFormat({platform::kWaveFormatPcm, 2, kRate, kRate * 4, 4, 16, 0})) {
+    std::fprintf(stderr, "onset_jitter: SDL's disk audio driver is not available\n");
+    return 1;
+  }
+  platform::SoundBuffer* tone = MakeTone(*device);
+
+  // The note thread keeps absolute deadlines, as the sequencer's timer does.
+  std::vector<double> call_ms;
+  std::thread timer([&] {
+    timespec next{};
+    clock_gettime(CLOCK_MONOTONIC, &next);
+    for (int n = 0; n < notes; ++n) {
+      next.tv_nsec += interval_ms * 1000000L;
+      while (next.tv_nsec >= 1000000000L) {
+        next.tv_nsec -= 1000000000L;
+        ++next.tv_sec;
+      }
+      clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+      timespec now{};
+      clock_gettime(CLOCK_MONOTONIC, &now);
+      call_ms.push_back(now.tv_sec * 1000.0 + now.tv_nsec / 1e6);
+      tone->Stop();
+      tone->SetCurrentPosition(0);
+      tone->Play(0);
+    }
+  });
+  timer.join();
+  SDL_Delay(300);
+  tone->Release();
+  device.reset();
+
+  std::ifstream in(capture, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  std::vector<int16_t> stereo(bytes.size() / 2);
+  std::memcpy(stereo.data(), bytes.data(), stereo.size() * 2);
+  std::remove(capture.c_str());
+
+  const std::vector<double> onsets = FindOnsetsMs(stereo);
+  std::vector<double> spacing;
+  for (size_t i = 1; i < onsets.size(); ++i) spacing.push_back(onsets[i] - onsets[i - 1]);
+  std::vector<double> call_spacing;
+  for (size_t i = 1; i < call_ms.size(); ++i) call_spacing.push_back(call_ms[i] - call_ms[i - 1]);
+  if (spacing.size() < 2) {
+    std::fprintf(stderr, "onset_jitter: found %zu onsets only\n", onsets.size());
+    return 1;
+  }
+  const Stats out = Summarise(spacing);
+  const Stats calls = Summarise(call_spacing);
+  std::printf("notes %d, onsets found %zu, interval %d ms\n", notes, onsets.size(), interval_ms);
+  std::printf("calls:   mean %.3f ms  sd %.3f ms  min %.3f  max %.3f\n", calls.mean, calls.deviation,
+              calls.low, calls.high);
+  std::printf("onsets:  mean %.3f ms  sd %.3f ms  min %.3f  max %.3f\n", out.mean, out.deviation,
+              out.low, out.high);
+  return 0;
+}

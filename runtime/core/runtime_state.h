@@ -1,0 +1,22 @@
+// Runtime-wide settings and findings that start-up records and other parts read: the directory
+// that was current at start-up (home of the log, restored at shut-down) and the choice of the
+// fine counter for time measurement. Written by start-up on the main thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace runtime {
+
+struct RuntimeState {
+  std::string StartupDirectory;  // empty until start-up
+  int UsePerformanceCounter = 0;
+  int64_t PerformanceFrequency = 0;  // fine counter ticks per second; 0 when there is none
+};
+
+RuntimeState& GetRuntimeState();
+
+// Back to the state at process start (tests).
+void ResetRuntimeState();
+
+}  // namespace runtime

@@ -1,0 +1,114 @@
+#include "runtime/platform/data_path.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "runtime/platform/text_encoding.h"
+
+namespace platform {
+namespace {
+
+// Replaces separators, stepping over the second byte of two-byte CP932 characters.
+std::string MapSeparators(std::string_view cp932) {
+  std::string mapped(cp932);
+  for (size_t i = 0; i < mapped.size(); ++i) {
+    unsigned char byte = static_cast<unsigned char>(mapped[i]);
+    if (IsCp932LeadByte(byte)) {
+      ++i;
+    } else if (byte == '\\') {
+      mapped[i] = '/';
+    }
+  }
+  return mapped;
+}
+
+bool PathExists(const std::string& path) {
+  struct stat info{};
+  return stat(path.c_str(), &info) == 0;
+}
+
+// Finds the entry of `directory` whose name equals `name` without regard to ASCII case.
+bool FindEntryIgnoringCase(const std::string& directory, const std::string& name,
+                           std::string* found) {
+  DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
+  if (!dir) return false;
+  bool matched = false;
+  while (dirent* entry = readdir(dir)) {
+    if (strcasecmp(entry->d_name, name.c_str()) == 0) {
+      *found = entry->d_name;
+      matched = true;
+      break;
+    }
+  }
+  closedir(dir);
+  return matched;
+}
+
+std::vector<std::string> SplitComponents(const std::string& path) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t slash = path.find('/', start);
+    if (slash == std::string::npos) slash = path.size();
+    if (slash > start) parts.push_back(path.substr(start, slash - start));
+    start = slash + 1;
+  }
+  return parts;
+}
+
+// Walks the path one component at a time, taking the entry that matches without regard to case
+// where the exact one is missing. Components after the first unmatched one are kept as written.
+std::string ResolveIgnoringCase(const std::string& path) {
+  const bool absolute = !path.empty() && path[0] == '/';
+  std::string resolved = absolute ? "/" : "";
+  bool lost = false;
+  for (const std::string& part : SplitComponents(path)) {
+    std::string next = part;
+    if (!lost && part != "." && part != "..") {
+      std::string candidate = resolved + part;
+      std::string found;
+      if (!PathExists(candidate)) {
+        if (FindEntryIgnoringCase(resolved, part, &found)) {
+          next = found;
+        } else {
+          lost = true;
+        }
+      }
+    }
+    resolved += next;
+    resolved += '/';
+  }
+  if (!resolved.empty() && (path.empty() || path.back() != '/')) resolved.pop_back();
+  return resolved;
+}
+
+}  // namespace
+
+std::string ResolveDataPath(std::string_view data_path) {
+  std::string mapped = MapSeparators(data_path);
+  bool converted = false;
+  std::string native = Cp932ToUtf8(mapped, &converted);
+  if (!converted) native = mapped;  // not CP932 at all: try the bytes as they are
+  if (native.empty() || PathExists(native)) return native;
+  return ResolveIgnoringCase(native);
+}
+
+FileHandle OpenDataFile(std::string_view data_path, const char* mode) {
+  return FileHandle(std::fopen(ResolveDataPath(data_path).c_str(), mode));
+}
+
+bool DataFileExists(std::string_view data_path) {
+  struct stat info{};
+  return stat(ResolveDataPath(data_path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+long long DataFileSize(std::string_view data_path) {
+  struct stat info{};
+  if (stat(ResolveDataPath(data_path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  return static_cast<long long>(info.st_size);
+}
+
+}  // namespace platform

@@ -1,0 +1,49 @@
+#include "runtime/platform/notice.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <mutex>
+
+#include "runtime/platform/text_encoding.h"
+
+namespace platform {
+namespace {
+
+std::mutex g_sink_mutex;
+NoticeSink g_sink;
+
+void ShowOnPlatform(const std::string& text_cp932, const std::string& caption_cp932) {
+  const std::string text = Cp932ToUtf8(text_cp932);
+  const std::string caption = Cp932ToUtf8(caption_cp932);
+  // SDL shows the box without its video subsystem; it fails when there is no display at all.
+  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr) == 0)
+    return;
+  std::fprintf(stderr, "%s\n", FormatNoticeLine(text_cp932, caption_cp932).c_str());
+}
+
+}  // namespace
+
+std::string FormatNoticeLine(const std::string& text_cp932, const std::string& caption_cp932) {
+  return Cp932ToUtf8(caption_cp932) + ": " + Cp932ToUtf8(text_cp932);
+}
+
+void ShowNotice(const std::string& text_cp932, const std::string& caption_cp932) {
+  NoticeSink sink;
+  {
+    std::lock_guard<std::mutex> lock(g_sink_mutex);
+    sink = g_sink;
+  }
+  if (sink) {
+    sink(text_cp932, caption_cp932);
+  } else {
+    ShowOnPlatform(text_cp932, caption_cp932);
+  }
+}
+
+void SetNoticeSink(NoticeSink sink) {
+  std::lock_guard<std::mutex> lock(g_sink_mutex);
+  g_sink = std::move(sink);
+}
+
+}  // namespace platform

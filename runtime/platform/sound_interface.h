@@ -1,0 +1,97 @@
+// The sound device and sound buffer contract that the music engine programs against: a device
+// creates secondary buffers of PCM samples; each buffer is filled through Lock/Unlock and
+// controlled by play, stop, position, frequency, volume and pan. The real device mixes every
+// playing buffer into the output (MixingSoundDevice); tests substitute recording fakes.
+//
+// Units: lengths and positions in bytes; rates in samples (frames) per second; volume and pan in
+// hundredths of a decibel. Calls on one buffer may come from any thread, but not from two threads
+// at once; the device itself accepts calls from several threads.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// PCM wave format, laid out as the classic WAVEFORMATEX fields.
+struct WaveFormat {
+  uint16_t format_tag = 0;  // 1 = PCM, the only tag a buffer accepts
+  uint16_t channels = 0;
+  uint32_t samples_per_sec = 0;
+  uint32_t avg_bytes_per_sec = 0;
+  uint16_t block_align = 0;  // bytes per frame
+  uint16_t bits_per_sample = 0;
+  uint16_t extra_size = 0;
+};
+inline constexpr uint16_t kWaveFormatPcm = 1;
+
+// Buffer description flags. The engine creates every buffer with static, frequency, pan, volume
+// and global-focus control; a buffer behaves the same whichever of them are given.
+enum SoundBufferFlags : uint32_t {
+  kBufferPrimary = 0x00000001,
+  kBufferStatic = 0x00000002,
+  kBufferControlPan = 0x00000040,
+  kBufferControlFrequency = 0x00000020,
+  kBufferControlVolume = 0x00000080,
+  kBufferGlobalFocus = 0x00008000,
+};
+
+struct SoundBufferDesc {
+  uint32_t flags = 0;
+  uint32_t length_bytes = 0;
+  WaveFormat format;
+};
+
+// Play flags: looping repeats the whole buffer without a gap; 0 plays it once.
+inline constexpr uint32_t kPlayLooping = 0x00000001;
+
+// Accepted ranges of the control calls; values outside are refused and leave the old setting.
+inline constexpr int32_t kMinVolume = -10000;  // hundredths of a dB; 0 is full volume
+inline constexpr int32_t kMaxVolume = 0;
+inline constexpr int32_t kMinPan = -10000;  // negative attenuates the right channel
+inline constexpr int32_t kMaxPan = 10000;   // positive attenuates the left channel
+inline constexpr uint32_t kMinFrequency = 100;
+inline constexpr uint32_t kMaxFrequency = 200000;
+inline constexpr uint32_t kMinCreateRate = 1;  // a buffer's own rate may be lower than kMinFrequency
+
+class SoundBuffer {
+ public:
+  // Gives up to two writable regions covering `bytes` bytes from `offset` in order (the second is
+  // empty unless the range wraps past the end). The writes become the buffer's content at Unlock.
+  // Fails on a range outside the buffer or while the buffer is already locked.
+  [[nodiscard]] virtual bool Lock(uint32_t offset, uint32_t bytes, void** region1,
+                                  uint32_t* bytes1, void** region2, uint32_t* bytes2) = 0;
+  // Commits the regions of the last Lock; the byte counts say how much was written.
+  virtual bool Unlock(void* region1, uint32_t bytes1, void* region2, uint32_t bytes2) = 0;
+  // Moves the play position to `offset` bytes (rounded down to a whole frame).
+  virtual bool SetCurrentPosition(uint32_t offset) = 0;
+  // Starts a stopped buffer at its position, or changes the mode of a playing one.
+  virtual bool Play(uint32_t flags) = 0;
+  // Stops at once; the position stays where it stopped.
+  virtual bool Stop() = 0;
+  // Play rate in samples per second, kMinFrequency..kMaxFrequency.
+  virtual bool SetFrequency(uint32_t samples_per_sec) = 0;
+  virtual bool SetVolume(int32_t hundredths_db) = 0;
+  virtual bool SetPan(int32_t hundredths_db) = 0;
+  // State as the output currently plays it (it runs a short latency behind the control calls).
+  virtual bool GetStatus(bool* playing, bool* looping) = 0;
+  virtual bool GetCurrentPosition(uint32_t* offset) = 0;
+  // Stops the buffer and frees it; the object must not be used afterwards.
+  virtual void Release() = 0;
+
+ protected:
+  virtual ~SoundBuffer() = default;
+};
+
+class SoundDevice {
+ public:
+  // Creates a secondary buffer: stopped, at position 0, full volume, centred, at the format's own
+  // rate, its content silent. Returns null when the description is refused: not PCM, not 8-bit
+  // unsigned or 16-bit signed, not 1 or 2 channels, a rate outside 1..200000, a block alignment
+  // that does not match, or a length that is not at least one whole frame.
+  virtual SoundBuffer* CreateSoundBuffer(const SoundBufferDesc& desc) = 0;
+
+ protected:
+  virtual ~SoundDevice() = default;
+};
+
+}  // namespace platform

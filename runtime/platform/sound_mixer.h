@@ -1,0 +1,131 @@
+// The software mixer behind the sound device. It owns the playing state of every voice (one per
+// sound buffer) and sums the playing voices into 16-bit stereo frames at the output rate:
+// resampled by linear interpolation (or nearest sample), scaled by volume and pan gains,
+// saturated to 16 bits. Control calls arrive as commands stamped with the fine clock; in
+// real-time mode they wait in a queue and take effect at the output frame that matches their
+// stamp, in offline mode they take effect at once (before the next pulled frame).
+//
+// Threads: voice management and commands come from any control thread; RenderFrames runs on the
+// output's thread. Two locks: the queue lock (held to push or pop a few small commands) and the
+// mix lock (held while one block is mixed, and by control calls that swap a voice's samples).
+// Neither is ever held during file I/O, and RenderFrames never allocates.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "runtime/platform/audio_output.h"
+
+namespace platform {
+
+enum class Interpolation { kLinear, kNearest };
+
+// A voice's samples in the mixer's own form: signed 16-bit, interleaved when stereo, followed by
+// one guard frame that repeats frame 0 so that interpolation across a loop needs no test.
+struct VoiceSamples {
+  std::vector<int16_t> samples;
+  uint32_t frames = 0;
+  int channels = 1;
+};
+
+// Converts `bytes` of 8-bit unsigned or 16-bit signed little-endian PCM into VoiceSamples.
+// An 8-bit sample s becomes (s - 128) * 256. A trailing partial frame is dropped.
+VoiceSamples ConvertPcm(const uint8_t* bytes, uint32_t length, int channels, int bits);
+
+// Gain in Q15 (32768 = unity) for an attenuation in hundredths of a decibel: 10^(h / 2000).
+int32_t GainQ15(int32_t hundredths_db);
+
+struct VoiceId {
+  int slot = -1;
+  uint32_t generation = 0;
+};
+
+class SoundMixer final : public AudioRenderSource {
+ public:
+  static constexpr int kMaxVoices = 4096;
+  static constexpr int kQueueCapacity = 4096;
+
+  explicit SoundMixer(int output_rate);
+  ~SoundMixer() override;
+  SoundMixer(const SoundMixer&) = delete;
+  SoundMixer& operator=(const SoundMixer&) = delete;
+
+  // Output rate in frames per second; voices keep their own rates. Any control thread.
+  void SetOutputRate(int rate);
+  int output_rate() const;
+  // Linear interpolation is the default.
+  void SetInterpolation(Interpolation mode);
+  // Uses the vector kernel where the processor has one (the default); the plain loop gives the
+  // same numbers, so this only matters for tests and measurements.
+  void SetWideKernelEnabled(bool enabled);
+  // Real-time: commands wait for the frame matching their stamp. Offline: applied at once.
+  void SetRealtime(bool realtime);
+
+  // Adds a stopped voice at position 0, full volume, centred, playing at `rate`. Returns an id
+  // whose slot is -1 when every slot is taken.
+  VoiceId AddVoice(VoiceSamples samples, uint32_t rate);
+  // Replaces a voice's samples (keeping its state; the position is kept inside the new length).
+  void ReplaceSamples(VoiceId id, VoiceSamples samples);
+  // Stops and removes a voice; its samples are freed on the calling thread.
+  void RemoveVoice(VoiceId id);
+
+  // Control commands; the values are checked by the caller.
+  void Play(VoiceId id, bool looping);
+  void Stop(VoiceId id);
+  void SetPosition(VoiceId id, uint32_t frame);
+  void SetFrequency(VoiceId id, uint32_t rate);
+  void SetVolume(VoiceId id, int32_t hundredths_db);
+  void SetPan(VoiceId id, int32_t hundredths_db);
+
+  // The voice's state as the output has it now.
+  bool GetState(VoiceId id, bool* playing, bool* looping, uint32_t* frame);
+
+  // Number of voices playing now.
+  int ActiveVoiceCount();
+
+  void RenderFrames(int16_t* stereo, int frames, const BlockTiming* timing) override;
+
+ private:
+  enum class CommandType : uint8_t { kPlay, kStop, kPosition, kFrequency, kVolume, kPan };
+  struct Command {
+    int64_t stamp_us = 0;
+    int slot = -1;
+    uint32_t generation = 0;
+    CommandType type = CommandType::kStop;
+    int32_t value = 0;
+    int frame_offset = 0;  // set when taken for a block
+  };
+  struct Voice;
+
+  void Submit(VoiceId id, CommandType type, int32_t value);
+  void ApplyCommand(const Command& command);  // mix lock held
+  void Activate(Voice& voice, int slot);       // mix lock held
+  void Deactivate(Voice& voice);              // mix lock held
+  void RecomputeStep(Voice& voice);           // mix lock held
+  int TakeDueCommands(int frames, const BlockTiming* timing);
+  void RenderChunk(int16_t* stereo, int frames, const BlockTiming* timing);
+  void MixSegment(int first_frame, int frame_count);  // mix lock held
+  void MixVoice(Voice& voice, int32_t* accumulator, int frames);
+  template <int kChannels, bool kLinear>
+  void MixRun(Voice& voice, int32_t* accumulator, int frames);
+
+  std::mutex mix_mutex_;  // voices, active list, output rate, accumulator
+  std::vector<Voice> voices_;
+  std::vector<int> free_slots_;
+  std::vector<int> active_;  // slots of playing voices
+  int active_count_ = 0;
+  std::vector<int32_t> accumulator_;
+  int output_rate_;
+  bool wide_kernel_;
+  Interpolation interpolation_ = Interpolation::kLinear;
+
+  std::mutex queue_mutex_;  // the pending command ring and the realtime flag
+  std::vector<Command> queue_;
+  int queue_head_ = 0;
+  int queue_size_ = 0;
+  bool realtime_ = false;
+  std::vector<Command> due_;  // commands taken for the block being rendered (output thread)
+};
+
+}  // namespace platform

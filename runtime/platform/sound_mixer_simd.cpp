@@ -1,0 +1,71 @@
+#include "runtime/platform/sound_mixer_simd.h"
+
+#include <immintrin.h>
+
+namespace platform {
+
+bool HasWideMixKernel() {
+  static const bool has_avx2 = __builtin_cpu_supports("avx2");
+  return has_avx2;
+}
+
+// Eight frames a pass: the 32-bit gather at each sample index fetches that sample and the next
+// one together (little-endian halves), so one gather serves the interpolation.
+__attribute__((target("avx2"))) uint64_t MixMonoLinearWide(const int16_t* data, uint64_t position,
+                                                           uint64_t step, int32_t gain_left,
+                                                           int32_t gain_right,
+                                                           int32_t* accumulator, int frames) {
+  const int wide_frames = frames & ~7;
+  if (wide_frames > 0) {
+    const long long s = static_cast<long long>(step);
+    const long long p = static_cast<long long>(position);
+    __m256i first = _mm256_set_epi64x(p + 3 * s, p + 2 * s, p + s, p);
+    __m256i second = _mm256_add_epi64(first, _mm256_set1_epi64x(4 * s));
+    const __m256i advance = _mm256_set1_epi64x(8 * s);
+    const __m256i left_gain = _mm256_set1_epi32(gain_left);
+    const __m256i right_gain = _mm256_set1_epi32(gain_right);
+    const __m256i fraction_mask = _mm256_set1_epi32(0x7FFF);
+    const int* base = reinterpret_cast<const int*>(data);
+    for (int i = 0; i < wide_frames; i += 8) {
+      // Whole and fractional halves of the eight positions, in frame order.
+      const __m256 a = _mm256_castsi256_ps(first);
+      const __m256 b = _mm256_castsi256_ps(second);
+      const __m256i high = _mm256_permute4x64_epi64(
+          _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))),
+          _MM_SHUFFLE(3, 1, 2, 0));
+      const __m256i low = _mm256_permute4x64_epi64(
+          _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+          _MM_SHUFFLE(3, 1, 2, 0));
+      const __m256i fraction = _mm256_and_si256(_mm256_srli_epi32(low, 17), fraction_mask);
+      const __m256i pair = _mm256_i32gather_epi32(base, high, 2);
+      const __m256i s0 = _mm256_srai_epi32(_mm256_slli_epi32(pair, 16), 16);
+      const __m256i s1 = _mm256_srai_epi32(pair, 16);
+      const __m256i sample = _mm256_add_epi32(
+          s0, _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(s1, s0), fraction), 15));
+      const __m256i left = _mm256_srai_epi32(_mm256_mullo_epi32(sample, left_gain), 15);
+      const __m256i right = _mm256_srai_epi32(_mm256_mullo_epi32(sample, right_gain), 15);
+      const __m256i mixed_low = _mm256_unpacklo_epi32(left, right);
+      const __m256i mixed_high = _mm256_unpackhi_epi32(left, right);
+      __m256i* out = reinterpret_cast<__m256i*>(accumulator + 2 * i);
+      const __m256i frames0to3 = _mm256_permute2x128_si256(mixed_low, mixed_high, 0x20);
+      const __m256i frames4to7 = _mm256_permute2x128_si256(mixed_low, mixed_high, 0x31);
+      _mm256_storeu_si256(out, _mm256_add_epi32(_mm256_loadu_si256(out), frames0to3));
+      _mm256_storeu_si256(out + 1, _mm256_add_epi32(_mm256_loadu_si256(out + 1), frames4to7));
+      first = _mm256_add_epi64(first, advance);
+      second = _mm256_add_epi64(second, advance);
+    }
+    position += step * static_cast<uint64_t>(wide_frames);
+  }
+  for (int i = wide_frames; i < frames; ++i) {
+    const size_t index = static_cast<size_t>(position >> 32);
+    int32_t sample = data[index];
+    const int32_t fraction = static_cast<int32_t>((position >> 17) & 0x7FFF);
+    sample += ((data[index + 1] - sample) * fraction) >> 15;
+    accumulator[2 * i] += (sample * gain_left) >> 15;
+    accumulator[2 * i + 1] += (sample * gain_right) >> 15;
+    position += step;
+  }
+  return position;
+}
+
+}  // namespace platform
