@@ -137,5 +137,12 @@ int main(int argc, char** argv) {
               calls.low, calls.high);
   std::printf("onsets:  mean %.3f ms  sd %.3f ms  min %.3f  max %.3f\n", out.mean, out.deviation,
               out.low, out.high);
+  std::printf("first onsets at %.3f, %.3f ms; last at %.3f ms; capture %.3f ms\n", onsets[0],
+              onsets[1], onsets.back(), stereo.size() / 2 * 1000.0 / kRate);
+  // The spacings furthest from the interval, to see what a wide spread is made of.
+  for (size_t i = 0; i < spacing.size(); ++i)
+    if (std::fabs(spacing[i] - interval_ms) > (getenv("ALL") ? -1.0 : 2.0))
+      std::printf("  onset %zu at %.3f ms: %.3f ms after the one before\n", i + 1, onsets[i + 1],
+                  spacing[i]);
   return 0;
 }

@@ -325,17 +325,24 @@ void SoundMixer::MixVoice(Voice& voice, int32_t* accumulator, int frames) {
   const uint64_t end = uint64_t{voice.data.frames} << 32;
   const bool linear = interpolation_ == Interpolation::kLinear;
   while (frames > 0 && voice.playing) {
-    const uint64_t frames_to_end = (end - voice.position + voice.step - 1) / voice.step;
+    // A one-shot voice has nothing after its last sample to glide towards (the guard frame is
+    // the loop's way back to the start), so its last sample is held instead.
+    const uint64_t glide_end = voice.looping ? end : end - (uint64_t{1} << 32);
+    const bool interpolate = linear && voice.position < glide_end;
+    const uint64_t run_end = interpolate ? glide_end : end;
+    const uint64_t frames_to_end = (run_end - voice.position + voice.step - 1) / voice.step;
     const int run = static_cast<int>(std::min<uint64_t>(frames_to_end, static_cast<uint64_t>(frames)));
     if (voice.gain_left == 0 && voice.gain_right == 0) {
       voice.position += voice.step * static_cast<uint64_t>(run);  // inaudible: only advance
-    } else if (voice.data.channels == 1 && linear && wide_kernel_) {
+    } else if (voice.data.channels == 1 && interpolate && wide_kernel_) {
       voice.position = MixMonoLinearWide(voice.data.samples.data(), voice.position, voice.step,
                                          voice.gain_left, voice.gain_right, accumulator, run);
     } else if (voice.data.channels == 1) {
-      linear ? MixRun<1, true>(voice, accumulator, run) : MixRun<1, false>(voice, accumulator, run);
+      interpolate ? MixRun<1, true>(voice, accumulator, run)
+                  : MixRun<1, false>(voice, accumulator, run);
     } else {
-      linear ? MixRun<2, true>(voice, accumulator, run) : MixRun<2, false>(voice, accumulator, run);
+      interpolate ? MixRun<2, true>(voice, accumulator, run)
+                  : MixRun<2, false>(voice, accumulator, run);
     }
     accumulator += 2 * run;
     frames -= run;

@@ -236,3 +236,17 @@ TEST(SoundMixerTest, TheVectorKernelGivesExactlyThePlainLoopsBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SoundMixerTest, AOneShotHoldsItsLastSampleInsteadOfGlidingBackToItsFirst) {
+  // Regression: the end of a one-shot was interpolated towards the loop's guard frame (its first
+  // sample), which made a click at the end of every drum hit that starts loud.
+  SoundMixer mixer(2000);
+  const VoiceId voice = mixer.AddVoice(Mono16({-20000, 0, 0}), 1000);  // half speed
+  mixer.Play(voice, false);
+  EXPECT_EQ(Left(Render(mixer, 8)),
+            (std::vector<int16_t>{-20000, -10000, 0, 0, 0, 0, 0, 0}));
+}
+
+}  // namespace
