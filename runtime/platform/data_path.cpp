@@ -4,6 +4,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "runtime/platform/text_encoding.h"
@@ -109,6 +110,18 @@ long long DataFileSize(std::string_view data_path) {
   struct stat info{};
   if (stat(ResolveDataPath(data_path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
   return static_cast<long long>(info.st_size);
+}
+
+bool ReadDataFile(std::string_view data_path, size_t max_bytes, std::vector<uint8_t>* bytes) {
+  bytes->clear();
+  FileHandle file = OpenDataFile(data_path, "rb");
+  if (!file) return false;
+  struct stat info{};
+  if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  bytes->resize(std::min(static_cast<size_t>(info.st_size), max_bytes));
+  const size_t got = bytes->empty() ? 0 : std::fread(bytes->data(), 1, bytes->size(), file.get());
+  bytes->resize(got);  // a file that shrank meanwhile gives what it still holds
+  return !std::ferror(file.get());
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -32,5 +33,9 @@ bool DataFileExists(std::string_view data_path);
 
 // The size in bytes of the regular file the data path names, or -1 when there is none.
 long long DataFileSize(std::string_view data_path);
+
+// Reads the file a data path names, up to its first `max_bytes` bytes. False (and `bytes` empty)
+// when the file cannot be opened or read.
+bool ReadDataFile(std::string_view data_path, size_t max_bytes, std::vector<uint8_t>* bytes);
 
 }  // namespace platform

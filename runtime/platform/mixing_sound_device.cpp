@@ -106,7 +106,7 @@ bool IsAcceptableBufferDesc(const SoundBufferDesc& desc) {
   if (f.channels != 1 && f.channels != 2) return false;
   if (f.samples_per_sec < kMinCreateRate || f.samples_per_sec > kMaxFrequency) return false;
   if (f.block_align != f.channels * f.bits_per_sample / 8) return false;
-  return desc.length_bytes >= f.block_align;
+  return desc.length_bytes >= f.block_align && desc.length_bytes <= kMaxBufferBytes;
 }
 
 std::unique_ptr<MixingSoundDevice> MixingSoundDevice::Create(std::unique_ptr<AudioOutput> output,

@@ -51,7 +51,9 @@ inline constexpr int32_t kMinPan = -10000;  // negative attenuates the right cha
 inline constexpr int32_t kMaxPan = 10000;   // positive attenuates the left channel
 inline constexpr uint32_t kMinFrequency = 100;
 inline constexpr uint32_t kMaxFrequency = 200000;
-inline constexpr uint32_t kMinCreateRate = 1;  // a buffer's own rate may be lower than kMinFrequency
+// A buffer's own rate may be lower than kMinFrequency.
+inline constexpr uint32_t kMinCreateRate = 1;
+inline constexpr uint32_t kMaxBufferBytes = 0x0FFFFFFF;  // the largest buffer a device makes
 
 class SoundBuffer {
  public:
@@ -87,7 +89,8 @@ class SoundDevice {
   // Creates a secondary buffer: stopped, at position 0, full volume, centred, at the format's own
   // rate, its content silent. Returns null when the description is refused: not PCM, not 8-bit
   // unsigned or 16-bit signed, not 1 or 2 channels, a rate outside 1..200000, a block alignment
-  // that does not match, or a length that is not at least one whole frame.
+  // that does not match, or a length that is not at least one whole frame or above
+  // kMaxBufferBytes.
   virtual SoundBuffer* CreateSoundBuffer(const SoundBufferDesc& desc) = 0;
 
  protected:

@@ -1,0 +1,138 @@
+#include "org/music_player.h"
+
+#include <cstring>
+#include <vector>
+
+#include "org/drum_voice.h"
+#include "org/engine_device.h"
+#include "org/melody_voice.h"
+#include "org/org_song.h"
+#include "org/sequencer.h"
+#include "runtime/platform/data_path.h"
+
+namespace org {
+namespace {
+
+constexpr size_t kMaxPlaylistBytes = 1 << 20;
+
+void CopyField(char* field, size_t field_size, const std::string& text) {
+  const size_t length = std::min(text.size(), field_size - 1);
+  std::memcpy(field, text.data(), length);
+  field[length] = '\0';
+}
+
+}  // namespace
+
+MusicPlayer::MusicPlayer() = default;
+
+MusicPlayer::~MusicPlayer() {
+  if (ready) {
+    StopPlayback();
+    ReleasePlayer();
+  }
+}
+
+bool MusicPlayer::InitEngine(platform::SoundDevice* device, const char* bank_path) {
+  SetEngineSoundDevice(device);
+  if (!device) return false;
+  if (!LoadWaveBank(bank_path)) return false;
+  InitSong();
+  return true;
+}
+
+void MusicPlayer::StoreEntries(const std::vector<PlaylistEntry>& entries) {
+  for (size_t k = 0; k < entries.size(); ++k) {
+    time_limits[k] = entries[k].time_limit;
+    CopyField(paths[k], kPathField, entries[k].path);
+    CopyField(titles[k], kTitleField, entries[k].title);
+  }
+  entry_count = static_cast<int32_t>(entries.size()) + 1;
+}
+
+void MusicPlayer::Init(platform::SoundDevice* device) {
+  InitFrom(device, "Org\\Wave100.dat", "Org\\music.txt");
+}
+
+void MusicPlayer::InitFrom(platform::SoundDevice* device, const char* bank_path,
+                           const char* playlist_path) {
+  if (!InitEngine(device, bank_path)) return;
+  std::vector<uint8_t> text;
+  if (platform::ReadDataFile(playlist_path, kMaxPlaylistBytes, &text))
+    StoreEntries(ParsePlaylist(text.data(), text.size()));
+  ready = 1;
+  current_index = -1;
+}
+
+void MusicPlayer::InitWithSong(platform::SoundDevice* device, const char* bank_path,
+                               const char* song_path) {
+  if (!InitEngine(device, bank_path)) return;
+  PlaylistEntry entry;
+  entry.path = song_path;
+  entry.title = song_path;
+  StoreEntries({entry});
+  // The song path may be longer than a playlist field; a tool's own entry keeps it whole.
+  tool_song_path_ = song_path;
+  ready = 1;
+  current_index = -1;
+}
+
+void MusicPlayer::PlayIndex(int index) {
+  if (!ready) return;
+  // Only entries that exist (and -1) are played: the last index is the empty one past the end.
+  if (index != -1 && (index < 0 || index > entry_count - 2)) return;
+  fade_volume = 127;
+  requested_index = -1;
+  if (switch_pending && current_index == index) SetMusicVolume(127);
+  if (index == -1) SetMusicVolume(0);
+  switch_pending = 0;
+  if (current_index == index) {
+    SetMusicVolume(127);
+    return;
+  }
+  StopPlayback();
+  if (index != -1) SetMusicVolume(127);
+  current_index = index;
+  if (index == -1) return;
+  LoadSongAt(tool_song_path_.empty() ? paths[index] : tool_song_path_.c_str());
+  StartPlayback();
+}
+
+void MusicPlayer::RequestSwitch(int index) {
+  if (!ready || index == current_index) return;
+  switch_pending = 1;
+  requested_index = index;
+}
+
+void MusicPlayer::UpdateFrame() {
+  if (!ready || !switch_pending) return;
+  --fade_volume;
+  SetMusicVolume(fade_volume);
+  if (fade_volume <= 0) PlayIndex(requested_index);
+}
+
+void MusicPlayer::StopPlayback() {
+  if (!ready) return;
+  StopSongTimer();
+  for (int track = 0; track < kMelodyTracks; ++track) EndNote(track);
+}
+
+void MusicPlayer::ReleasePlayer() {
+  if (!ready) return;
+  FreeSongNotes();
+  for (int i = 0; i < kMelodyTracks; ++i) {
+    ReleaseMelodyVoice(i);
+    ReleaseDrumVoice(i);
+  }
+  ready = 0;
+}
+
+void MusicPlayer::SetMusicVolume(int volume) {
+  if (!ready) return;
+  if (volume >= 0 && volume <= 127) SetMasterVolume(volume);
+}
+
+void MusicPlayer::LoadSongAt(const char* path) { LoadOrgSong(path); }
+
+void MusicPlayer::StartPlayback() { StartSongTimer(GetOrgSong().wait); }
+
+}  // namespace org

@@ -1,0 +1,56 @@
+// The sequencer: plays the loaded song one step per timer tick. Each step walks every track's
+// event cursor, starts and ends melody notes, restarts drums, applies pan and volume (scaled by
+// the master volume) and advances the step, looping from loop_end back to loop_start for as long
+// as the timer runs. The timer is a TickSource with the song's wait as its period.
+// Threads: SongTick runs on the timer's thread; everything else on the main thread, and only
+// while the timer is stopped, except the master volume, which is an atomic.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "org/org_song.h"
+#include "org/song_timer.h"
+
+namespace org {
+
+struct SequencerState {
+  int32_t play_step = 0;
+  OrgNote* cursor[kTrackCount] = {};
+  int32_t steps_left[kMelodyTracks] = {};
+  int32_t track_volume[kMelodyTracks] = {};
+  int32_t drum_volume[kMelodyTracks] = {};
+  uint32_t timer_id = 0;
+  uint32_t timer_period = 13;  // ms; the resolution request is taken from it
+};
+
+// Points every cursor at its track's first event at or after `step`; play_step = step.
+void SeekSong(int32_t step);
+
+// Plays one step. Called by the timer (or by whoever steps a manual tick source).
+void SongTick();
+
+// Starts the periodic timer with `wait` ms per step; the first tick comes one period later.
+void StartSongTimer(uint32_t wait);
+// Stops it; returns when no tick runs. False when there was nothing to kill.
+bool StopSongTimer();
+
+// The overall volume 0..127 that scales every track's volume.
+void SetMasterVolume(int32_t volume);
+int32_t MasterVolume();
+
+// Read access for tests and tools (main thread, timer stopped, or from within a tick).
+const SequencerState& GetSequencerState();
+
+// The timer resolution requests in force (our platform's timers need none; the bookkeeping
+// keeps requests and releases paired) and the value of the last request.
+int ResolutionRequestsInForce();
+uint32_t LastResolutionRequest();
+
+// Replaces the tick source (null restores the thread source). Only while no timer runs.
+void SetTickSource(TickSource* source);
+
+// Back to the start state (tests): timer stopped, cursors and counters cleared, volume 127.
+void ResetSequencer();
+
+}  // namespace org

@@ -1,0 +1,89 @@
+#include "org/song_timer.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace org {
+struct ThreadTickSource::Impl {
+  using Clock = std::chrono::steady_clock;  // the monotonic clock
+
+  std::mutex mutex;
+  std::condition_variable wake;
+  bool stop = false;
+  uint32_t running_id = 0;
+  uint32_t next_id = 1;
+  std::thread thread;
+
+  // Sleeps until `deadline` or a stop request; true when the deadline came.
+  bool SleepUntil(Clock::time_point deadline) {
+    std::unique_lock<std::mutex> lock(mutex);
+    return !wake.wait_until(lock, deadline, [this] { return stop; });
+  }
+
+  void Run(uint32_t period_ms, TickFunction tick) {
+    const auto period = std::chrono::milliseconds(period_ms);
+    Clock::time_point next = Clock::now();
+    while (true) {
+      next += period;
+      if (!SleepUntil(next)) return;
+      tick();
+      // After a stall longer than a period, go on from now instead of bursting to catch up.
+      const Clock::time_point now = Clock::now();
+      if (next + period < now) next = now;
+    }
+  }
+};
+
+ThreadTickSource::ThreadTickSource() : impl_(new Impl) {}
+
+ThreadTickSource::~ThreadTickSource() {
+  if (impl_->running_id) Kill(impl_->running_id);
+  delete impl_;
+}
+
+uint32_t ThreadTickSource::Start(uint32_t period_ms, TickFunction tick) {
+  if (impl_->running_id || period_ms == 0 || !tick) return 0;
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->stop = false;
+  }
+  impl_->running_id = impl_->next_id++;
+  impl_->thread = std::thread([this, period_ms, tick] { impl_->Run(period_ms, tick); });
+  return impl_->running_id;
+}
+
+bool ThreadTickSource::Kill(uint32_t id) {
+  if (id == 0 || id != impl_->running_id) return false;
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->stop = true;
+  }
+  impl_->wake.notify_all();
+  impl_->thread.join();  // a tick in progress finishes first
+  impl_->running_id = 0;
+  return true;
+}
+
+uint32_t ManualTickSource::Start(uint32_t period_ms, TickFunction tick) {
+  if (running_id_ || period_ms == 0 || !tick) return 0;
+  running_id_ = next_id_++;
+  period_ms_ = period_ms;
+  tick_ = tick;
+  return running_id_;
+}
+
+bool ManualTickSource::Kill(uint32_t id) {
+  if (id == 0 || id != running_id_) return false;
+  running_id_ = 0;
+  return true;
+}
+
+bool ManualTickSource::Fire() {
+  if (!running_id_) return false;
+  tick_();
+  return true;
+}
+
+}  // namespace org

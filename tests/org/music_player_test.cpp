@@ -1,0 +1,151 @@
+#include "org/music_player.h"
+
+#include <gtest/gtest.h>
+
+#include "org/engine_fixture.h"
+#include "org/sequencer.h"
+
+namespace {
+
+using org::MusicPlayer;
+
+class MusicPlayerTest : public test_support::EngineFixture {
+ protected:
+  void SetUp() override {
+    EngineFixture::SetUp();
+    for (int i = 0; i < 3; ++i) {
+      org::ParsedSong song = EmptySong();
+      song.wait = static_cast<uint16_t>(50 + 10 * i);
+      WriteSong("Org/s" + std::to_string(i) + ".org", song);
+    }
+    WriteDrum("Org/Org/Bass01.wav", std::vector<uint8_t>(10, 0x80));
+    dir.WriteFile("Org/music.txt",
+                  "0\t60\tOrg\\s0.org\tZERO\n1\t70\tOrg\\s1.org\tONE\n2\t80\tOrg\\s2.org\tTWO\n");
+  }
+  void TearDown() override {
+    player_.StopPlayback();
+    player_.ReleasePlayer();
+    EngineFixture::TearDown();
+  }
+  int LoadedWait() const { return org::GetOrgSong().wait; }
+
+  MusicPlayer player_;
+};
+
+TEST_F(MusicPlayerTest, InitReadsThePlaylistAndCountsOneMore) {
+  player_.Init(&device);
+  EXPECT_TRUE(player_.ready);
+  EXPECT_EQ(player_.entry_count, 4);
+  EXPECT_STREQ(player_.titles[1], "ONE");
+  EXPECT_STREQ(player_.paths[2], "Org\\s2.org");
+  EXPECT_EQ(player_.time_limits[0], 60);
+  EXPECT_EQ(player_.current_index, -1);
+}
+
+TEST_F(MusicPlayerTest, WithoutADeviceOrABankThePlayerStaysIdle) {
+  MusicPlayer no_device;
+  no_device.Init(nullptr);
+  EXPECT_FALSE(no_device.ready);
+  EXPECT_EQ(no_device.entry_count, 0);
+  no_device.PlayIndex(0);
+  EXPECT_EQ(no_device.current_index, -1);
+  std::remove(dir.Join("Org/Wave100.dat").c_str());
+  MusicPlayer no_bank;
+  no_bank.Init(&device);
+  EXPECT_FALSE(no_bank.ready);
+  EXPECT_EQ(no_bank.entry_count, 0);
+}
+
+TEST_F(MusicPlayerTest, PlayIndexLoadsAndStartsAndNeverRestartsTheSameEntry) {
+  player_.Init(&device);
+  player_.PlayIndex(1);
+  EXPECT_EQ(player_.current_index, 1);
+  EXPECT_EQ(LoadedWait(), 60);
+  EXPECT_TRUE(ticks.running());
+  EXPECT_EQ(ticks.period_ms(), 60u);
+  ticks.Fire();
+  ticks.Fire();
+  player_.PlayIndex(1);  // already playing: no reload
+  EXPECT_EQ(org::GetSequencerState().play_step, 2);
+  player_.PlayIndex(-1);
+  EXPECT_FALSE(ticks.running());
+  EXPECT_EQ(org::MasterVolume(), 0);
+  EXPECT_EQ(player_.current_index, -1);
+  player_.PlayIndex(2);
+  EXPECT_EQ(org::MasterVolume(), 127);
+  EXPECT_EQ(LoadedWait(), 70);
+}
+
+TEST_F(MusicPlayerTest, IndicesOutsideThePlaylistAreIgnored) {
+  // Regression: an index past the entries read an empty path (and past the table beyond 119).
+  player_.Init(&device);
+  player_.PlayIndex(0);
+  player_.PlayIndex(3);
+  player_.PlayIndex(-2);
+  player_.PlayIndex(500);
+  EXPECT_EQ(player_.current_index, 0);
+  EXPECT_TRUE(notices.empty());
+}
+
+TEST_F(MusicPlayerTest, ASwitchFadesFor127FramesThenPlaysTheNewEntry) {
+  player_.Init(&device);
+  player_.PlayIndex(0);
+  player_.RequestSwitch(0);  // the current entry: nothing
+  EXPECT_FALSE(player_.switch_pending);
+  player_.RequestSwitch(2);
+  for (int frame = 1; frame < 127; ++frame) {
+    player_.UpdateFrame();
+    ASSERT_EQ(org::MasterVolume(), 127 - frame);
+    ASSERT_EQ(player_.current_index, 0);
+  }
+  player_.UpdateFrame();
+  EXPECT_EQ(player_.current_index, 2);
+  EXPECT_EQ(org::MasterVolume(), 127);
+  EXPECT_FALSE(player_.switch_pending);
+}
+
+TEST_F(MusicPlayerTest, PlayIndexDuringAFadeCancelsIt) {
+  player_.Init(&device);
+  player_.PlayIndex(0);
+  player_.RequestSwitch(1);
+  for (int frame = 0; frame < 40; ++frame) player_.UpdateFrame();
+  player_.PlayIndex(0);
+  EXPECT_EQ(org::MasterVolume(), 127);
+  EXPECT_FALSE(player_.switch_pending);
+  EXPECT_EQ(player_.fade_volume, 127);
+  player_.UpdateFrame();
+  EXPECT_EQ(player_.current_index, 0);
+}
+
+TEST_F(MusicPlayerTest, AMissingSongShowsItsNoticeAndTheOldSongResumes) {
+  dir.WriteFile("Org/music.txt", "0\t60\tOrg\\s0.org\tA\n1\t60\tOrg\\gone.org\tB\n");
+  player_.Init(&device);
+  player_.PlayIndex(0);
+  ticks.Fire();
+  player_.PlayIndex(1);
+  EXPECT_EQ(notices.size(), 1u);
+  EXPECT_TRUE(ticks.running());  // started anyway, on the song the engine holds
+  EXPECT_EQ(org::GetSequencerState().play_step, 1);
+  EXPECT_EQ(LoadedWait(), 50);
+}
+
+TEST_F(MusicPlayerTest, SetMusicVolumeTakesOnly0To127) {
+  player_.Init(&device);
+  player_.SetMusicVolume(64);
+  player_.SetMusicVolume(128);
+  player_.SetMusicVolume(-1);
+  EXPECT_EQ(org::MasterVolume(), 64);
+}
+
+TEST_F(MusicPlayerTest, ReleaseFreesEveryBuffer) {
+  dir.WriteFile("Org/music.txt", "0\t60\tOrg\\s0.org\tA\n");
+  player_.Init(&device);
+  player_.PlayIndex(0);
+  EXPECT_EQ(device.LiveBuffers(), 8 * 16 + 8);
+  player_.StopPlayback();
+  player_.ReleasePlayer();
+  EXPECT_EQ(device.LiveBuffers(), 0);
+  EXPECT_FALSE(player_.ready);
+}
+
+}  // namespace
