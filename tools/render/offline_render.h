@@ -1,0 +1,44 @@
+// Renders an Org song offline: the same loader, voices, sequencer and sound device as the
+// jukebox, with the offline output, stepping the sequencer itself so that tick k (k = 1, 2, ...)
+// falls exactly on the sample at k × wait milliseconds. Used by org2wav and by tests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "org/org_song.h"
+
+namespace render {
+
+struct RenderOptions {
+  std::string bank_path;    // data path of the waveform bank
+  std::string drums_folder;  // data path of a folder with the 28 drum files; empty: the song's
+  int loops = 2;            // play to the loop end, then the loop loops - 1 more times
+  double seconds = -1;      // when >= 0: this long instead of `loops`
+  double fade_seconds = 0;  // a linear fade after the last full loop (or at the end of `seconds`)
+  int rate = 44100;
+  bool nearest = false;     // nearest-sample resampling instead of linear interpolation
+  uint32_t muted_tracks = 0;  // bit t silences track t
+};
+
+// Receives rendered audio: interleaved stereo 16-bit frames.
+using AudioSink = std::function<void(const int16_t* stereo, int frames)>;
+// Told the fraction done, now and then.
+using ProgressSink = std::function<void(double fraction)>;
+
+struct RenderResult {
+  bool ok = false;
+  std::string error;  // one line, when !ok
+  int64_t frames = 0;
+  std::string missing_drums;  // drum files that could not be loaded, one per line
+};
+
+// Renders `song_path` (a data path). Resets and then releases every engine global.
+RenderResult RenderSong(const std::string& song_path, const RenderOptions& options,
+                        const AudioSink& sink, const ProgressSink& progress = nullptr);
+
+// Steps the render covers before any fade: the whole intro and loops (see RenderOptions).
+int64_t StepsForLoops(const org::ParsedSong& song, int loops);
+
+}  // namespace render
