@@ -2,6 +2,8 @@
 // A timer thread starts a short tone every 50 ms on absolute deadlines; SDL's "disk" audio driver
 // writes the stream to a file; the onsets in that capture are then found and their spacing
 // reported (mean, standard deviation, extremes). Usage: onset_jitter [notes] [interval_ms]
+// With --capture FILE INTERVAL_MS it only analyses an existing capture (16-bit stereo at
+// 44100 Hz, as SDL's disk driver writes it), such as one of orgplay playing a metronome song.
 #include <SDL.h>
 #include <time.h>
 
@@ -55,13 +57,14 @@ platform::SoundBuffer* MakeTone(platform::MixingSoundDevice& device) {
   return buffer;
 }
 
-std::vector<double> FindOnsetsMs(const std::vector<int16_t>& stereo) {
+// Onsets: the first loud frame after `quiet_ms` of quiet.
+std::vector<double> FindOnsetsMs(const std::vector<int16_t>& stereo, double quiet_ms = 20) {
   std::vector<double> onsets;
   int quiet = 1 << 30;
   for (size_t frame = 0; frame < stereo.size() / 2; ++frame) {
     const int level = std::abs(stereo[2 * frame]);
     if (level > 2000) {
-      if (quiet > kRate / 50) onsets.push_back(frame * 1000.0 / kRate);  // after 20 ms of quiet
+      if (quiet > quiet_ms * kRate / 1000) onsets.push_back(frame * 1000.0 / kRate);
       quiet = 0;
     } else {
       ++quiet;
@@ -72,7 +75,32 @@ std::vector<double> FindOnsetsMs(const std::vector<int16_t>& stereo) {
 
 }  // namespace
 
+void PrintSpacing(const std::vector<double>& onsets, int interval_ms) {
+  std::vector<double> spacing;
+  for (size_t i = 1; i < onsets.size(); ++i) spacing.push_back(onsets[i] - onsets[i - 1]);
+  if (spacing.size() < 2) {
+    std::printf("found %zu onsets only\n", onsets.size());
+    return;
+  }
+  const Stats out = Summarise(spacing);
+  std::printf("onsets %zu, interval %d ms\n", onsets.size(), interval_ms);
+  std::printf("onsets:  mean %.3f ms  sd %.3f ms  min %.3f  max %.3f\n", out.mean, out.deviation,
+              out.low, out.high);
+}
+
+std::vector<int16_t> ReadCapture(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  std::vector<int16_t> stereo(bytes.size() / 2);
+  std::memcpy(stereo.data(), bytes.data(), stereo.size() * 2);
+  return stereo;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--capture") {
+    PrintSpacing(FindOnsetsMs(ReadCapture(argv[2]), std::atoi(argv[3]) / 2.5), std::atoi(argv[3]));
+    return 0;
+  }
   const int notes = argc > 1 ? std::atoi(argv[1]) : 200;
   const int interval_ms = argc > 2 ? std::atoi(argv[2]) : 50;
   const std::string capture = "/tmp/onset_jitter_capture.raw";

@@ -141,7 +141,7 @@ std::vector<uint8_t> SerializeOrgSong(const ParsedSong& song) {
     u16(v >> 16);
   };
   const char* magic = song.version == 1 ? "Org-01" : song.version == 3 ? "Org-03" : "Org-02";
-  out.insert(out.end(), magic, magic + 6);
+  for (int i = 0; i < 6; ++i) u8(static_cast<uint8_t>(magic[i]));
   u16(song.wait);
   u8(song.meter[0]);
   u8(song.meter[1]);

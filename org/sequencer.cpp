@@ -11,6 +11,8 @@ constexpr uint32_t kMinimumTimerPeriod = 1;
 
 SequencerState g_state;
 std::atomic<int32_t> g_master_volume{127};
+std::atomic<int32_t> g_published_step{0};
+std::atomic<int32_t> g_loop_count{0};
 ThreadTickSource g_thread_source;
 TickSource* g_source = &g_thread_source;
 int g_resolution_requests = 0;
@@ -64,6 +66,7 @@ void SeekSong(int32_t step) {
     g_state.cursor[t] = event;
   }
   g_state.play_step = step;
+  g_published_step.store(step, std::memory_order_relaxed);
 }
 
 void SongTick() {
@@ -73,7 +76,11 @@ void SongTick() {
   for (int j = 0; j < kDrumSlots; ++j)
     PlayDrumTrack(j, g_master_volume.load(std::memory_order_relaxed));
   ++g_state.play_step;
-  if (g_state.play_step >= song.loop_end) SeekSong(song.loop_start);
+  if (g_state.play_step >= song.loop_end) {
+    SeekSong(song.loop_start);
+    g_loop_count.fetch_add(1, std::memory_order_relaxed);
+  }
+  g_published_step.store(g_state.play_step, std::memory_order_relaxed);
 }
 
 void StartSongTimer(uint32_t wait) {
@@ -104,6 +111,10 @@ int32_t MasterVolume() { return g_master_volume.load(std::memory_order_relaxed);
 
 const SequencerState& GetSequencerState() { return g_state; }
 
+int32_t PublishedPlayStep() { return g_published_step.load(std::memory_order_relaxed); }
+
+int32_t PublishedLoopCount() { return g_loop_count.load(std::memory_order_relaxed); }
+
 int ResolutionRequestsInForce() { return g_resolution_requests; }
 
 uint32_t LastResolutionRequest() { return g_requested_resolution; }
@@ -114,6 +125,8 @@ void ResetSequencer() {
   if (g_state.timer_id) g_source->Kill(g_state.timer_id);
   g_state = SequencerState{};
   g_master_volume.store(127);
+  g_published_step.store(0);
+  g_loop_count.store(0);
   g_resolution_requests = 0;
   g_requested_resolution = 0;
   g_resolution_in_force = false;

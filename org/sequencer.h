@@ -42,6 +42,11 @@ int32_t MasterVolume();
 // Read access for tests and tools (main thread, timer stopped, or from within a tick).
 const SequencerState& GetSequencerState();
 
+// The step the next tick plays and the number of loop-backs so far, safe to read from any
+// thread while the timer runs (for displays).
+int32_t PublishedPlayStep();
+int32_t PublishedLoopCount();
+
 // The timer resolution requests in force (our platform's timers need none; the bookkeeping
 // keeps requests and releases paired) and the value of the last request.
 int ResolutionRequestsInForce();

@@ -73,14 +73,6 @@ bool ParseTrackList(const std::string& text, uint32_t* mask) {
   return *mask != 0;
 }
 
-// A path from the command line as a data path: system text with backslash separators.
-std::string ToDataPath(const std::string& native) {
-  std::string path = platform::Utf8ToCp932(native);
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-
 std::string DefaultBank() {
   if (std::filesystem::exists("Org/Wave100.dat")) return "Org/Wave100.dat";
   return JUKEBOX_DATA_DIR "/Org/Wave100.dat";
@@ -122,7 +114,7 @@ int ParseArguments(int argc, char** argv, Options* o) {
       o->render.bank_path = v;
     } else if (arg == "--drums") {
       if (!(v = value("--drums"))) return Usage("--drums needs a folder");
-      o->render.drums_folder = ToDataPath(v);
+      o->render.drums_folder = platform::NativePathToDataPath(v);
     } else if (arg == "--loops") {
       if (!(v = value("--loops")) || !ParseNumber(v, 1, 1000, &number) || number != static_cast<int>(number))
         return Usage("--loops needs a whole number from 1 to 1000");
@@ -181,7 +173,7 @@ bool RenderTo(const Options& o, const std::string& out_path, uint32_t extra_mute
   options.muted_tracks |= extra_mute;
   const bool progress = show && !o.quiet && isatty(2);
   const render::RenderResult result = render::RenderSong(
-      ToDataPath(o.song), options,
+      platform::NativePathToDataPath(o.song), options,
       [&](const int16_t* stereo, int frames) { writer.Write(stereo, static_cast<size_t>(frames)); },
       progress ? render::ProgressSink(ShowProgress) : nullptr);
   if (!result.ok) {
@@ -212,7 +204,7 @@ int main(int argc, char** argv) {
 
   std::vector<uint8_t> bytes;
   auto song = std::make_unique<org::ParsedSong>();
-  if (!platform::ReadDataFile(ToDataPath(o.song), 1 << 20, &bytes)) {
+  if (!platform::ReadDataFile(platform::NativePathToDataPath(o.song), 1 << 20, &bytes)) {
     std::fprintf(stderr, "org2wav: %s: cannot read the file\n", o.song.c_str());
     return 1;
   }

@@ -97,6 +97,18 @@ std::string ResolveDataPath(std::string_view data_path) {
   return ResolveIgnoringCase(native);
 }
 
+std::string NativePathToDataPath(std::string_view native) {
+  std::string path = Utf8ToCp932(native);
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (IsCp932LeadByte(static_cast<unsigned char>(path[i]))) {
+      ++i;
+    } else if (path[i] == '/') {
+      path[i] = '\\';
+    }
+  }
+  return path;
+}
+
 FileHandle OpenDataFile(std::string_view data_path, const char* mode) {
   return FileHandle(std::fopen(ResolveDataPath(data_path).c_str(), mode));
 }

@@ -17,6 +17,10 @@ namespace platform {
 // match exists the mapped path is returned as it is (so that a file can be created there).
 std::string ResolveDataPath(std::string_view data_path);
 
+// A path given on this platform (UTF-8, '/' separators), written as a data path: system text with
+// backslash separators. Tools take their file names through it before handing them to the engine.
+std::string NativePathToDataPath(std::string_view native);
+
 // Closes a FILE* when it goes out of scope.
 struct FileCloser {
   void operator()(std::FILE* file) const {

@@ -11,6 +11,10 @@ SdlAudioOutput::SdlAudioOutput(int block_frames) : block_frames_(block_frames) {
 
 SdlAudioOutput::~SdlAudioOutput() { Close(); }
 
+int SdlAudioOutput::BlockFrames(int rate) const {
+  return block_frames_ > 0 ? block_frames_ : std::max(64, rate / 100);
+}
+
 bool SdlAudioOutput::Open() {
   if (subsystem_started_) return true;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
@@ -20,7 +24,7 @@ bool SdlAudioOutput::Open() {
   wanted.freq = 44100;
   wanted.format = AUDIO_S16SYS;
   wanted.channels = 2;
-  wanted.samples = static_cast<Uint16>(block_frames_);
+  wanted.samples = static_cast<Uint16>(BlockFrames(wanted.freq));
   SDL_AudioSpec got{};
   SDL_AudioDeviceID probe =
       SDL_OpenAudioDevice(nullptr, 0, &wanted, &got, SDL_AUDIO_ALLOW_ANY_CHANGE);
@@ -43,13 +47,13 @@ bool SdlAudioOutput::Start(const AudioFormat& format, AudioRenderSource* source)
   wanted.freq = format.rate;
   wanted.format = format.bits_per_sample == 16 ? AUDIO_S16SYS : AUDIO_U8;
   wanted.channels = static_cast<Uint8>(format.channels);
-  wanted.samples = static_cast<Uint16>(block_frames_);
+  wanted.samples = static_cast<Uint16>(BlockFrames(format.rate));
   wanted.callback = &SdlAudioOutput::Callback;
   wanted.userdata = this;
   // Everything the callback reads is set before the device (and its thread) exists.
   format_ = format;
   source_ = source;
-  scratch_.assign(2 * static_cast<size_t>(block_frames_), 0);
+  scratch_.assign(2 * static_cast<size_t>(BlockFrames(format.rate)), 0);
   clock_.Reset();
   SDL_AudioSpec got{};
   // No changes allowed: SDL converts to whatever the hardware wants behind this stream.

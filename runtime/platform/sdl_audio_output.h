@@ -16,8 +16,8 @@ namespace platform {
 
 class SdlAudioOutput final : public AudioOutput {
  public:
-  // `block_frames`: frames per callback (about 11.6 ms at 44100 with the default).
-  explicit SdlAudioOutput(int block_frames = 512);
+  // `block_frames`: frames per callback; 0 chooses 10 ms blocks (441 frames at 44100).
+  explicit SdlAudioOutput(int block_frames = 0);
   ~SdlAudioOutput() override;
 
   bool Open() override;
@@ -35,6 +35,7 @@ class SdlAudioOutput final : public AudioOutput {
  private:
   static void SDLCALL Callback(void* self, Uint8* stream, int length);
   void Fill(Uint8* stream, int length);
+  int BlockFrames(int rate) const;
 
   int block_frames_;
   bool subsystem_started_ = false;

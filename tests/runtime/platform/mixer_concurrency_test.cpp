@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -18,7 +19,7 @@ namespace {
 using platform::MixingSoundDevice;
 using platform::SoundBuffer;
 
-// An output whose own thread pulls blocks with stamped timing, as fast as it can.
+// An output whose own thread pulls blocks with stamped timing, far more often than a device would.
 class ThreadedTestOutput final : public platform::AudioOutput {
  public:
   bool Open() override { return true; }
@@ -34,6 +35,7 @@ class ThreadedTestOutput final : public platform::AudioOutput {
         const platform::BlockTiming timing = clock.OnBlock(platform::ClockUs(), 256, format_.rate);
         source->RenderFrames(block.data(), 256, &timing);
         blocks_.fetch_add(1);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
       }
     });
     return true;
@@ -109,8 +111,8 @@ TEST(MixerConcurrencyTest, ControlThreadsAndTheOutputThreadShareTheDevice) {
   std::unique_ptr<MixingSoundDevice> device = MixingSoundDevice::Create(std::move(output));
   ASSERT_TRUE(device);
   ASSERT_TRUE(device->CreatePrimaryBuffer());
-  std::thread main_like(HammerBuffers, device.get(), 1, 1500);
-  std::thread timer_like(HammerBuffers, device.get(), 2, 1500);
+  std::thread main_like(HammerBuffers, device.get(), 1, 800);
+  std::thread timer_like(HammerBuffers, device.get(), 2, 800);
   main_like.join();
   timer_like.join();
   EXPECT_GT(raw->blocks(), 0);
