@@ -2,6 +2,7 @@
 
 #include "org/drum_voice.h"
 #include "org/engine_device.h"
+#include "org/engine_reset.h"
 #include "org/melody_voice.h"
 #include "org/sequencer.h"
 #include "runtime/platform/notice.h"
@@ -11,11 +12,7 @@ namespace test_support {
 namespace {
 
 void ResetEngine() {
-  org::ResetSequencer();
-  org::ResetMelodyVoices();
-  org::ResetDrumVoices();
-  org::FreeSongNotes();
-  org::SetEngineSoundDevice(nullptr);
+  org::ResetEngine();
   platform::SetNoticeSink({});
 }
 

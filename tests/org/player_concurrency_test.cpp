@@ -12,41 +12,9 @@
 #include "runtime/platform/platform_clock.h"
 #include "runtime/platform/stream_clock.h"
 #include "test_support/scratch_directory.h"
+#include "test_support/threaded_test_output.h"
 
 namespace {
-
-// Pulls stamped blocks on a thread of its own, as a real-time device would, with a short sleep.
-class PacedOutput final : public platform::AudioOutput {
- public:
-  bool Open() override { return true; }
-  platform::AudioCaps Caps() const override { return {}; }
-  bool Start(const platform::AudioFormat& format, platform::AudioRenderSource* source) override {
-    Stop();
-    running_ = true;
-    thread_ = std::thread([this, source, rate = format.rate] {
-      std::vector<int16_t> block(2 * 441);
-      platform::StreamClock clock;
-      while (running_) {
-        const platform::BlockTiming timing = clock.OnBlock(platform::ClockUs(), 441, rate);
-        source->RenderFrames(block.data(), 441, &timing);
-        platform::SleepMs(1);
-      }
-    });
-    return true;
-  }
-  void Stop() override {
-    running_ = false;
-    if (thread_.joinable()) thread_.join();
-  }
-  void Close() override { Stop(); }
-  bool IsRealtime() const override { return true; }
-  std::vector<platform::AudioDeviceName> EnumerateDevices() const override { return {}; }
-  platform::AudioFormat CurrentFormat() const override { return {}; }
-
- private:
-  std::atomic<bool> running_{false};
-  std::thread thread_;
-};
 
 TEST(PlayerConcurrencyTest, ThePlayerTheTimerAndTheMixerShareTheEngine) {
   test_support::ScratchDirectory dir;
@@ -69,7 +37,7 @@ TEST(PlayerConcurrencyTest, ThePlayerTheTimerAndTheMixerShareTheEngine) {
   dir.WriteFile("Org/music.txt", "0 10 Org\\s0.org A\n1 10 Org\\s1.org B\n");
   platform::SetNoticeSink([](const std::string&, const std::string&) {});  // missing drums
 
-  auto device = platform::MixingSoundDevice::Create(std::make_unique<PacedOutput>());
+  auto device = platform::MixingSoundDevice::Create(std::make_unique<test_support::ThreadedTestOutput>(1000, 441));
   ASSERT_TRUE(device && device->CreatePrimaryBuffer());
   {
     org::MusicPlayer player;

@@ -6,6 +6,7 @@
 
 #include "org/drum_voice.h"
 #include "org/engine_device.h"
+#include "org/engine_reset.h"
 #include "org/melody_voice.h"
 #include "org/sequencer.h"
 #include "runtime/platform/data_path.h"
@@ -17,14 +18,6 @@ namespace render {
 namespace {
 
 constexpr int kBlockFrames = 4096;
-
-void ResetEngine() {
-  org::ResetSequencer();
-  org::ResetMelodyVoices();
-  org::ResetDrumVoices();
-  org::FreeSongNotes();
-  org::SetEngineSoundDevice(nullptr);
-}
 
 // Silences tracks by taking their events away before the rewind.
 void Mute(uint32_t muted_tracks) {
@@ -78,7 +71,7 @@ RenderResult RenderSong(const std::string& song_path, const RenderOptions& optio
     return result;
   }
 
-  ResetEngine();
+  org::ResetEngine();
   platform::OfflineOutputOptions output_options;
   output_options.caps.max_secondary_rate = static_cast<uint32_t>(options.rate);
   auto output = std::make_unique<platform::OfflineAudioOutput>(output_options);
@@ -92,7 +85,7 @@ RenderResult RenderSong(const std::string& song_path, const RenderOptions& optio
                                                    : platform::Interpolation::kLinear);
   org::SetEngineSoundDevice(device.get());
   if (!org::LoadWaveBank(options.bank_path.c_str())) {
-    ResetEngine();
+    org::ResetEngine();
     result.error = "cannot read the waveform bank " + options.bank_path;
     return result;
   }
@@ -103,7 +96,7 @@ RenderResult RenderSong(const std::string& song_path, const RenderOptions& optio
   const bool loaded = org::LoadOrgSong(song_path.c_str());
   platform::SetNoticeSink({});
   if (!loaded) {
-    ResetEngine();
+    org::ResetEngine();
     result.error = "cannot load the song";
     return result;
   }
@@ -148,7 +141,7 @@ RenderResult RenderSong(const std::string& song_path, const RenderOptions& optio
   }
   result.frames = total;
   result.ok = true;
-  ResetEngine();
+  org::ResetEngine();
   return result;
 }
 

@@ -13,49 +13,14 @@
 #include "runtime/platform/platform_clock.h"
 #include "runtime/platform/sdl_audio_output.h"
 #include "runtime/platform/stream_clock.h"
+#include "test_support/threaded_test_output.h"
 
 namespace {
 
 using platform::MixingSoundDevice;
 using platform::SoundBuffer;
 
-// An output whose own thread pulls blocks with stamped timing, far more often than a device would.
-class ThreadedTestOutput final : public platform::AudioOutput {
- public:
-  bool Open() override { return true; }
-  platform::AudioCaps Caps() const override { return {}; }
-  bool Start(const platform::AudioFormat& format, platform::AudioRenderSource* source) override {
-    Stop();
-    format_ = format;
-    running_ = true;
-    thread_ = std::thread([this, source] {
-      std::vector<int16_t> block(2 * 256);
-      platform::StreamClock clock;
-      while (running_.load()) {
-        const platform::BlockTiming timing = clock.OnBlock(platform::ClockUs(), 256, format_.rate);
-        source->RenderFrames(block.data(), 256, &timing);
-        blocks_.fetch_add(1);
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-      }
-    });
-    return true;
-  }
-  void Stop() override {
-    running_ = false;
-    if (thread_.joinable()) thread_.join();
-  }
-  void Close() override { Stop(); }
-  bool IsRealtime() const override { return true; }
-  std::vector<platform::AudioDeviceName> EnumerateDevices() const override { return {}; }
-  platform::AudioFormat CurrentFormat() const override { return format_; }
-  int blocks() const { return blocks_.load(); }
-
- private:
-  platform::AudioFormat format_;
-  std::atomic<bool> running_{false};
-  std::atomic<int> blocks_{0};
-  std::thread thread_;
-};
+using test_support::ThreadedTestOutput;
 
 platform::SoundBufferDesc Desc8(uint32_t length) {
   platform::SoundBufferDesc desc;
