@@ -10,8 +10,12 @@ namespace runtime {
 
 struct RuntimeState {
   std::string StartupDirectory;  // empty until start-up
+  int RuntimeInitialised = 0;
+  int RuntimeEnding = 0;  // 1 while shutting down, 4 when the window was closed
+  int ComInitialised = 0;
   int UsePerformanceCounter = 0;
   int64_t PerformanceFrequency = 0;  // fine counter ticks per second; 0 when there is none
+  uint32_t MinimumTimerPeriod = 0;   // milliseconds
 };
 
 RuntimeState& GetRuntimeState();

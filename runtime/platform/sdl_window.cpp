@@ -1,0 +1,162 @@
+#include "runtime/platform/sdl_window.h"
+
+#include <cstdlib>
+
+namespace platform {
+namespace {
+
+SDL_Window* g_window = nullptr;
+bool g_video = false;
+
+int64_t VirtualKeyOf(SDL_Scancode scancode) {
+  switch (scancode) {
+    case SDL_SCANCODE_DELETE: return kVkDelete;
+    case SDL_SCANCODE_LEFT: return kVkLeft;
+    case SDL_SCANCODE_RIGHT: return kVkRight;
+    case SDL_SCANCODE_UP: return kVkUp;
+    case SDL_SCANCODE_DOWN: return kVkDown;
+    default: return 0;
+  }
+}
+
+int64_t PackWords(int low, int high) {
+  return static_cast<int64_t>((static_cast<uint32_t>(high & 0xFFFF) << 16) |
+                              static_cast<uint32_t>(low & 0xFFFF));
+}
+
+void TranslateWindowEvent(const SDL_WindowEvent& e, std::vector<WindowMessage>* out) {
+  switch (e.event) {
+    case SDL_WINDOWEVENT_FOCUS_GAINED: out->push_back({MessageKind::kActivate, 1, 0}); break;
+    case SDL_WINDOWEVENT_FOCUS_LOST: out->push_back({MessageKind::kActivate, 0, 0}); break;
+    case SDL_WINDOWEVENT_CLOSE: out->push_back({MessageKind::kClose, 0, 0}); break;
+    case SDL_WINDOWEVENT_MOVED: out->push_back({MessageKind::kMove, 0, PackWords(e.data1, e.data2)}); break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+      out->push_back({MessageKind::kSize, 0, PackWords(e.data1, e.data2)});
+      break;
+    case SDL_WINDOWEVENT_MAXIMIZED: out->push_back({MessageKind::kSize, 2, 0}); break;
+    case SDL_WINDOWEVENT_ENTER: out->push_back({MessageKind::kSetCursor, 0, 0}); break;
+    default: break;
+  }
+}
+
+}  // namespace
+
+bool SdlWindow::InitVideo(const char* class_name) {
+  if (g_video) return true;
+  // SDL names the X11 window class after this variable when it creates a window.
+  setenv("SDL_VIDEO_X11_WMCLASS", class_name, 0);
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
+  if (SDL_GetNumVideoDisplays() < 1) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    return false;
+  }
+  SDL_StartTextInput();  // character messages come from text input events
+  g_video = true;
+  return true;
+}
+
+void SdlWindow::QuitVideo() {
+  Destroy();
+  if (!g_video) return;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+  g_video = false;
+}
+
+bool SdlWindow::VideoStarted() { return g_video; }
+
+DesktopMode SdlWindow::Desktop() {
+  DesktopMode desktop;
+  SDL_DisplayMode mode{};
+  if (!g_video || SDL_GetDesktopDisplayMode(0, &mode) != 0) return desktop;
+  desktop.width = mode.w;
+  desktop.height = mode.h;
+  // Bytes per pixel, not bits in use: an X11 desktop of depth 24 keeps 4-byte pixels.
+  desktop.color_depth = SDL_BYTESPERPIXEL(mode.format) * 8;
+  return desktop;
+}
+
+bool SdlWindow::Create(const std::string& title_utf8, int x, int y, int w, int h) {
+  if (!g_video || g_window) return false;
+  g_window = SDL_CreateWindow(title_utf8.c_str(), x, y, w, h, SDL_WINDOW_HIDDEN);
+  return g_window != nullptr;
+}
+
+bool SdlWindow::Exists() { return g_window != nullptr; }
+
+void SdlWindow::Destroy() {
+  if (!g_window) return;
+  SDL_DestroyWindow(g_window);
+  g_window = nullptr;
+}
+
+void SdlWindow::SetTitle(const std::string& title_utf8) {
+  if (g_window) SDL_SetWindowTitle(g_window, title_utf8.c_str());
+}
+
+void SdlWindow::Show() {
+  if (g_window) SDL_ShowWindow(g_window);
+}
+
+void SdlWindow::Place(int x, int y, int w, int h) {
+  if (!g_window) return;
+  SDL_SetWindowSize(g_window, w, h);
+  SDL_SetWindowPosition(g_window, x, y);
+}
+
+ScreenRect SdlWindow::ClientRect() {
+  ScreenRect rect;
+  if (!g_window) return rect;
+  int x = 0;
+  int y = 0;
+  int w = 0;
+  int h = 0;
+  SDL_GetWindowPosition(g_window, &x, &y);
+  SDL_GetWindowSize(g_window, &w, &h);
+  return {x, y, x + w, y + h};
+}
+
+ScreenRect SdlWindow::Borders() {
+  ScreenRect borders;
+  if (g_window)
+    SDL_GetWindowBordersSize(g_window, &borders.top, &borders.left, &borders.bottom, &borders.right);
+  return borders;
+}
+
+void SdlWindow::Raise() {
+  if (g_window) SDL_RaiseWindow(g_window);
+}
+
+void SdlWindow::ShowCursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+void SdlWindow::TranslateEvents(std::vector<WindowMessage>* out) {
+  if (!g_video) return;
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    switch (event.type) {
+      case SDL_QUIT: out->push_back({MessageKind::kClose, 0, 0}); break;
+      case SDL_WINDOWEVENT: TranslateWindowEvent(event.window, out); break;
+      case SDL_KEYDOWN:
+        if (int64_t vk = VirtualKeyOf(event.key.keysym.scancode))
+          out->push_back({MessageKind::kKeyDown, vk, 0});
+        break;
+      case SDL_TEXTINPUT:
+        for (const char* c = event.text.text; *c; ++c)
+          out->push_back({MessageKind::kChar, static_cast<uint8_t>(*c), 0});
+        break;
+      case SDL_MOUSEMOTION:
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP: out->push_back({MessageKind::kMouse, 0, 0}); break;
+      case SDL_DISPLAYEVENT: {
+        const DesktopMode desktop = Desktop();
+        out->push_back({MessageKind::kDisplayChange, desktop.color_depth,
+                        PackWords(desktop.width, desktop.height)});
+        break;
+      }
+      default: break;
+    }
+  }
+}
+
+SDL_Window* SdlWindow::native() { return g_window; }
+
+}  // namespace platform

@@ -1,0 +1,56 @@
+// The platform's window service on SDL2 video: the desktop mode, one top-level window (created
+// hidden, its client area placed in screen coordinates), its title, and its events translated
+// into window messages. The runtime's main-window module is its only caller; graphics presents
+// into the window through native(). Main thread.
+#pragma once
+
+#include <SDL.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/platform/window_messages.h"
+
+namespace platform {
+
+struct DesktopMode {
+  int width = 0;
+  int height = 0;
+  int color_depth = 0;  // bits per pixel of the desktop's pixels (bytes per pixel × 8)
+};
+
+struct ScreenRect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+};
+
+class SdlWindow {
+ public:
+  // Starts SDL's video (the X11 window class is set to `class_name` where SDL allows it).
+  // False when no display can be opened.
+  static bool InitVideo(const char* class_name);
+  static void QuitVideo();
+  static bool VideoStarted();
+  static DesktopMode Desktop();
+
+  // Creates the window hidden with its client area at (x, y), w × h, title in UTF-8.
+  static bool Create(const std::string& title_utf8, int x, int y, int w, int h);
+  static bool Exists();
+  static void Destroy();
+  static void SetTitle(const std::string& title_utf8);
+  static void Show();
+  // Places the client area at (x, y) with size w × h.
+  static void Place(int x, int y, int w, int h);
+  static ScreenRect ClientRect();
+  // The decoration around the client area (left, top, right, bottom widths); 0 where unknown.
+  static ScreenRect Borders();
+  static void Raise();
+  static void ShowCursor(bool visible);
+  // Translates every waiting platform event into window messages, appended to `out`.
+  static void TranslateEvents(std::vector<WindowMessage>* out);
+  static SDL_Window* native();
+};
+
+}  // namespace platform

@@ -1,0 +1,92 @@
+#include "runtime/platform/system_probe.h"
+
+#include <SDL.h>
+#include <cpuid.h>
+#include <sys/sysinfo.h>
+#include <sys/utsname.h>
+#include <x86intrin.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace platform {
+
+CpuReport ProbeCpu() {
+  CpuReport report;
+  unsigned a = 0;
+  unsigned b = 0;
+  unsigned c = 0;
+  unsigned d = 0;
+  const unsigned highest = __get_cpuid_max(0, nullptr);
+  if (highest == 0) return report;
+  report.has_cpuid = true;
+  __cpuid(0, a, b, c, d);
+  char vendor[13] = {};
+  std::memcpy(vendor, &b, 4);
+  std::memcpy(vendor + 4, &d, 4);
+  std::memcpy(vendor + 8, &c, 4);
+  report.vendor = vendor;
+  if (highest >= 1) {
+    __cpuid(1, a, b, c, d);
+    report.has_tsc = (d >> 4) & 1;
+    report.has_mmx = (d >> 23) & 1;
+  }
+  if (__get_cpuid_max(0x80000000, nullptr) >= 0x80000004) {
+    char name[49] = {};
+    for (unsigned f = 0; f < 3; ++f) {
+      __cpuid(0x80000002 + f, a, b, c, d);
+      std::memcpy(name + 16 * f, &a, 4);
+      std::memcpy(name + 16 * f + 4, &b, 4);
+      std::memcpy(name + 16 * f + 8, &c, 4);
+      std::memcpy(name + 16 * f + 12, &d, 4);
+    }
+    report.name = name;
+  }
+  return report;
+}
+
+uint64_t ReadTimeStampCounter() { return __rdtsc(); }
+
+OsReport ProbeOs() {
+  OsReport report;
+  utsname names{};
+  if (uname(&names) != 0) return report;
+  report.name = names.sysname;
+  report.release = names.release;
+  // The version text starts "#<build> ...".
+  const char* version = names.version;
+  if (*version == '#') {
+    char* end = nullptr;
+    report.build = static_cast<int>(std::strtol(version + 1, &end, 10));
+    version = end;
+    while (*version == ' ') ++version;
+  }
+  report.version = version;
+  return report;
+}
+
+void ProbeMemory(uint64_t* total, uint64_t* available) {
+  struct sysinfo info{};
+  *total = 0;
+  *available = 0;
+  if (sysinfo(&info) != 0) return;
+  *total = static_cast<uint64_t>(info.totalram) * info.mem_unit;
+  *available = static_cast<uint64_t>(info.freeram + info.bufferram) * info.mem_unit;
+}
+
+PlatformServices ProbePlatformServices() {
+  PlatformServices services;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+    services.display = SDL_GetNumVideoDisplays() > 0;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+  // A sound device is not required (the runtime runs silent without one): a driver is.
+  services.audio = SDL_GetNumAudioDrivers() > 0;
+  if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_EVENTS) == 0) {
+    services.input = true;
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_EVENTS);
+  }
+  return services;
+}
+
+}  // namespace platform
