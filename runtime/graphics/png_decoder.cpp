@@ -22,14 +22,15 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
   source->at += count;
 }
 
-// libpng reports problems by long-jumping here; warnings are not needed.
+// A damaged picture is refused quietly: the error jumps back to the decoder, nothing is printed.
+[[noreturn]] void QuietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void IgnoreWarning(png_structp, png_const_charp) {}
 
 }  // namespace
 
 bool DecodePng(const uint8_t* data, size_t size, GraphImage* image) {
   if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return false;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, IgnoreWarning);
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, IgnoreWarning);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   if (!info) {
