@@ -1,7 +1,10 @@
 #include "runtime/core/runtime_startup.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include <filesystem>
 #include <regex>
@@ -18,6 +21,21 @@
 #include "test_support/scratch_directory.h"
 
 namespace {
+
+// When started as the second copy of RuntimeStartupTest, the program starts the runtime in the
+// folder it is given and never reaches the tests: start-up itself must end the process.
+class SecondCopy : public testing::Environment {
+ public:
+  void SetUp() override {
+    const char* folder = std::getenv("RUNTIME_TEST_SECOND_COPY");
+    if (!folder) return;
+    if (chdir(folder) != 0) _exit(3);
+    platform::SetInstanceLockSuffixForTesting(std::getenv("RUNTIME_TEST_LOCK_SUFFIX"));
+    runtime::RuntimeStartup();
+    _exit(2);  // start-up came back: the first copy was not found
+  }
+};
+testing::Environment* const kSecondCopy = testing::AddGlobalTestEnvironment(new SecondCopy);
 
 using test_support::CurrentDirectoryScope;
 using test_support::ScratchDirectory;
@@ -130,20 +148,24 @@ TEST_F(RuntimeStartupTest, WithTheLogOffNoFileIsCreated) {
 
 TEST_F(RuntimeStartupTest, ASecondCopyEndsWithExitCodeZeroBeforeAnyWindow) {
   ASSERT_EQ(runtime::RuntimeStartup(), 0);
+  // The second copy is this test program started again as a plain second process (see
+  // RunAsSecondCopy), in its own folder so that the two logs stay apart.
   ScratchDirectory second;
-  // The second copy is another process, started in its own folder so that the logs stay apart.
-  EXPECT_EXIT(
-      {
-        if (chdir(second.path().c_str()) != 0) std::exit(3);
-        runtime::ResetMainWindow();
-        runtime::GetRuntimeState() = {};
-        platform::ReleaseInstanceLock();  // the lock is the first copy's, not this one's
-        runtime::RuntimeStartup();
-        std::exit(2);
-      },
-      testing::ExitedWithCode(0), "");
+  const std::string suffix = "-test-" + std::to_string(getpid());
+  setenv("RUNTIME_TEST_SECOND_COPY", second.path().c_str(), 1);
+  setenv("RUNTIME_TEST_LOCK_SUFFIX", suffix.c_str(), 1);
+  const pid_t child = fork();
+  if (child == 0) {
+    execl("/proc/self/exe", "second-copy", static_cast<char*>(nullptr));
+    _exit(3);
+  }
+  unsetenv("RUNTIME_TEST_SECOND_COPY");
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
   const std::string log = platform::Cp932ToUtf8(test_support::ReadWholeFile(second.Join("AppLog.txt")));
-  EXPECT_NE(log.find("２重起動されています、ソフトを終了します\n"), std::string::npos);
+  EXPECT_NE(log.find("２重起動されています、ソフトを終了します\n"), std::string::npos) << log;
   EXPECT_NE(log.find("ＣＯＭの初期化... 成功しました"), std::string::npos);
   EXPECT_EQ(log.find("ウインドウクラスを登録します"), std::string::npos);  // no window
   runtime::RuntimeShutdown();
