@@ -193,3 +193,47 @@ TEST_F(PresentGeometryTest, AClientAreaPartlyOffTheDesktopShowsOnlyItsVisiblePar
 }
 
 }  // namespace
+
+namespace {
+
+class AlphaAndReloadTest : public test_support::GraphicsFixture {};
+
+TEST_F(AlphaAndReloadTest, APictureWithAlphaIsBlendedThroughItsAlphaPlane) {
+  // Three pixels of the raw format: alpha 255, 0 and 128 over a grey background.
+  std::string raw = "BGRA";
+  raw += std::string("\x08\x08\x08\x08", 4);
+  raw += std::string("\x03\x00\x00\x00\x01\x00\x00\x00", 8);
+  raw += std::string("\x00\x00\xFF\xFF", 4);  // red, opaque
+  raw += std::string("\x00\xFF\x00\x00", 4);  // green, fully transparent
+  raw += std::string("\xFF\x00\x00\x80", 4);  // blue, half
+  dir.WriteFile("alpha.bgra", raw);
+  const int graph = graphics::LoadPicture("alpha.bgra");
+  ASSERT_GT(graph, 0);
+  EXPECT_TRUE(graphics::LookupGraphRecord(graph)->alpha_plane);
+  graphics::BackSurface()->Fill(nullptr, 0x404040);
+  graphics::PutGraph(10, 10, graph, 0);
+  EXPECT_EQ(BackPixel(10, 10), 0xFF0000u);
+  EXPECT_EQ(BackPixel(11, 10), 0x404040u);
+  // Blue: 0x40 + ((0xFF - 0x40) × 128 >> 8) = 0x9F; red and green: 0x40 - (0x40 × 128 >> 8) = 0x20.
+  EXPECT_EQ(BackPixel(12, 10), 0x20209Fu);
+}
+
+TEST_F(AlphaAndReloadTest, TheReloadStopsAtAFileThatIsGone) {
+  WriteBmp("a.bmp", 4, 4, [](int, int) -> uint32_t { return 0x112233; });
+  WriteBmp("b.bmp", 4, 4, [](int, int) -> uint32_t { return 0x445566; });
+  const int a = graphics::LoadPicture("a.bmp");
+  const int b = graphics::LoadPicture("b.bmp");
+  std::remove(dir.Join("a.bmp").c_str());
+  for (int handle : {a, b}) {
+    graphics::BmpData* data = graphics::LookupBmpData(graphics::LookupGraphRecord(handle)->bmp_data[0]);
+    data->surface->MarkLostForTesting();
+    data->surface->Restore();
+  }
+  graphics::ReloadLostGraphs();
+  EXPECT_NE(Log().find(SJIS("ファイル:a.bmp がロードできませんでした")), std::string::npos);
+  // The walk stopped at a.bmp: b.bmp, after it, was not refilled.
+  const graphics::BmpData* b_data = graphics::LookupBmpData(graphics::LookupGraphRecord(b)->bmp_data[0]);
+  EXPECT_EQ(b_data->surface->Pixel(0, 0) & 0xFFFFFF, 0u);
+}
+
+}  // namespace
