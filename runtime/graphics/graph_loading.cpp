@@ -20,6 +20,14 @@ bool HasAlpha(const GraphImage& picture, int decode_result) {
   return (picture.layout.alpha_width && picture.layout.bytes_per_pixel > 1) || decode_result == 0;
 }
 
+// Decodes a picture file, logging a failure. The DecodePictureFile result, or -1.
+int DecodeOrLog(const char* file_name, bool mirrored, GraphImage* picture, GraphImage* alpha) {
+  const int decoded = DecodePictureFile(file_name, mirrored, picture, alpha);
+  if (decoded == -1)
+    runtime::AppLogWriteFormat(SJIS("右記のグラフィックファイルのロードに失敗しました：%s"), file_name);
+  return decoded;
+}
+
 std::string CurrentDirectory() {
   char buffer[4096];
   return getcwd(buffer, sizeof buffer) ? buffer : "";
@@ -34,9 +42,8 @@ int LoadPictureGraph(const char* file_name, bool want_3d, bool mirrored) {
   HoldWhileInactive();
   GraphImage picture;
   GraphImage alpha;
-  const int decoded = DecodePictureFile(file_name, mirrored, &picture, &alpha);
-  if (decoded == -1)
-    return runtime::AppLogWriteFormat(SJIS("右記のグラフィックファイルのロードに失敗しました：%s"), file_name);
+  const int decoded = DecodeOrLog(file_name, mirrored, &picture, &alpha);
+  if (decoded == -1) return -1;
   HoldWhileInactive();
   if (decoded == 0 && (alpha.width != picture.width || alpha.height != picture.height)) return -1;
   const int handle = RegisterGraphRecord(picture.width, picture.height, want_3d, HasAlpha(picture, decoded));
@@ -61,9 +68,8 @@ int LoadDividedPictureGraph(const char* file_name, int cell_count, int cells_per
   HoldWhileInactive();
   GraphImage picture;
   GraphImage alpha;
-  const int decoded = DecodePictureFile(file_name, mirrored, &picture, &alpha);
-  if (decoded == -1)
-    return runtime::AppLogWriteFormat(SJIS("右記のグラフィックファイルのロードに失敗しました：%s"), file_name);
+  const int decoded = DecodeOrLog(file_name, mirrored, &picture, &alpha);
+  if (decoded == -1) return -1;
   const GraphImage* alpha_picture = decoded == 0 ? &alpha : nullptr;
   const int result = CreateDXDivGraph(picture, alpha_picture, cell_count, cells_per_row, row_count,
                                       cell_width, cell_height, handles, want_3d);

@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "test_support/bmp_writer.h"
 #include "test_support/scratch_directory.h"
 
 namespace {
@@ -155,32 +156,11 @@ TEST(BmpSuiteTest, BadFilesAreRefusedOrDecodedWithinBounds) {
   }
 }
 
-// A 24-bit BMP of w × h, bottom-up unless `top_down`, pixel (x, y) = colour(x, y).
+// A 24-bit BMP of w × h, bottom-up unless `top_down`: blue 10 x, green 100 + y, red 7.
 std::vector<uint8_t> Bmp24(int w, int h, bool top_down) {
-  const int row = (w * 3 + 3) & ~3;
-  std::vector<uint8_t> b(54 + static_cast<size_t>(row) * h, 0);
-  auto u32 = [&](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  b[0] = 'B';
-  b[1] = 'M';
-  u32(2, static_cast<uint32_t>(b.size()));
-  u32(10, 54);
-  u32(14, 40);
-  u32(18, static_cast<uint32_t>(w));
-  u32(22, static_cast<uint32_t>(top_down ? -h : h));
-  b[26] = 1;
-  b[28] = 24;
-  for (int stored = 0; stored < h; ++stored) {
-    const int y = top_down ? stored : h - 1 - stored;
-    for (int x = 0; x < w; ++x) {
-      uint8_t* p = &b[54 + static_cast<size_t>(stored) * row + x * 3];
-      p[0] = static_cast<uint8_t>(10 * x);
-      p[1] = static_cast<uint8_t>(100 + y);
-      p[2] = 7;
-    }
-  }
-  return b;
+  return test_support::MakeBmp24(w, h, top_down, [](int x, int y) -> uint32_t {
+    return 0x070000u | (static_cast<uint32_t>(100 + y) << 8) | static_cast<uint32_t>(10 * x);
+  });
 }
 
 TEST(PictureDecodingTest, RowsComeOutTopDownWhicheverWayTheyAreStored) {
