@@ -21,7 +21,7 @@
 namespace {
 
 constexpr int kRate = 44100;
-constexpr int kBlockFrames = 441;  // 10 ms blocks: the disk driver then waits a whole 10 ms
+constexpr int kBlockFrames = 512;  // the real-time output's own block size
 
 struct Stats {
   double mean = 0;
@@ -106,7 +106,6 @@ int main(int argc, char** argv) {
   const std::string capture = "/tmp/onset_jitter_capture.raw";
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
-  setenv("SDL_DISKAUDIODELAY", "10", 1);
 
   auto output = std::make_unique<platform::SdlAudioOutput>(kBlockFrames);
   std::unique_ptr<platform::MixingSoundDevice> device =

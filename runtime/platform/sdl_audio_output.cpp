@@ -12,7 +12,7 @@ SdlAudioOutput::SdlAudioOutput(int block_frames) : block_frames_(block_frames) {
 SdlAudioOutput::~SdlAudioOutput() { Close(); }
 
 int SdlAudioOutput::BlockFrames(int rate) const {
-  return block_frames_ > 0 ? block_frames_ : std::max(64, rate / 100);
+  return block_frames_ > 0 ? block_frames_ : (rate > 48000 ? 1024 : 512);
 }
 
 bool SdlAudioOutput::Open() {

@@ -16,7 +16,8 @@ namespace platform {
 
 class SdlAudioOutput final : public AudioOutput {
  public:
-  // `block_frames`: frames per callback; 0 chooses 10 ms blocks (441 frames at 44100).
+  // `block_frames`: frames per callback, a power of two (SDL 2.26 writes past its own buffers
+  // with other sizes); 0 chooses 512 (11.6 ms at 44100), or 1024 above 48000 samples per second.
   explicit SdlAudioOutput(int block_frames = 0);
   ~SdlAudioOutput() override;
 
