@@ -13,7 +13,7 @@ TEST(DemoDataTest, TheGeneratorsMakeExactlyTheCommittedFiles) {
   std::vector<assets::GeneratedFile> files;
   std::string error;
   ASSERT_TRUE(assets::MakeDemoData(PROJECT_SOURCE_DIR "/tools/songs", &files, &error)) << error;
-  EXPECT_EQ(files.size(), 1u + 28u + 6u + 1u);
+  EXPECT_EQ(files.size(), 1u + 28u + 6u + 1u + 3u);
   for (const assets::GeneratedFile& file : files) {
     const std::string committed =
         test_support::ReadWholeFile(PROJECT_SOURCE_DIR "/data/" + file.relative_path);

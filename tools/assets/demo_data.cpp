@@ -8,6 +8,7 @@
 #include "runtime/platform/text_encoding.h"
 #include "tools/assets/drum_kit.h"
 #include "tools/assets/score_compiler.h"
+#include "tools/assets/screen_pictures.h"
 #include "tools/assets/wave_bank_recipe.h"
 
 namespace assets {
@@ -46,6 +47,12 @@ bool MakeDemoData(const std::string& scores_folder, std::vector<GeneratedFile>* 
                 score.file + "\t" + title + "\n";
   }
   files->push_back({"Org/music.txt", std::vector<uint8_t>(playlist.begin(), playlist.end())});
+
+  const std::vector<uint32_t> sheet = MakeFontSheet(kMisakiGothic, error);
+  if (sheet.empty()) return false;
+  files->push_back({"system/font_01.png", EncodeRgbPng(sheet, 208, 64)});
+  files->push_back({"system/letter.bmp", EncodePaletteBmp(sheet, 208, 64)});
+  files->push_back({"system/jukebg.png", EncodeRgbPng(MakeBackground(), 320, 240)});
   return true;
 }
 

@@ -1,0 +1,127 @@
+#include "app/jukebox_app.h"
+
+#include <algorithm>
+
+#include "app/bitmap_font.h"
+#include "app/jukebox_screen.h"
+#include "app/key_tracker.h"
+#include "org/music_player.h"
+#include "runtime/core/app_log.h"
+#include "runtime/core/clock.h"
+#include "runtime/core/main_window.h"
+#include "runtime/core/runtime_startup.h"
+#include "runtime/graphics/display_device.h"
+#include "runtime/graphics/draw_context.h"
+#include "runtime/graphics/graph_loading.h"
+#include "runtime/graphics/graph_table.h"
+#include "runtime/graphics/software_blitter.h"
+#include "runtime/platform/platform_clock.h"
+#include "runtime/platform/text_encoding.h"
+#include "runtime/sound/sound_device.h"
+
+namespace app {
+namespace {
+
+constexpr int kEscape = 1;
+
+// The application's objects, constructed before the entry point in this order (the song record
+// is the engine's own static) and destroyed in reverse: the player first.
+KeyTracker g_keys;
+BitmapFont g_font;
+org::MusicPlayer g_player;
+
+struct AppState {
+  int frame_time = 35;
+  int last_frame_time = 0;
+  bool ending = false;
+} g_app;
+
+// The screen's view of the music player.
+class PlayerView final : public JukeboxPlayer {
+ public:
+  explicit PlayerView(org::MusicPlayer* player) : p_(player) {}
+  int current_index() const override { return p_->current_index; }
+  int entry_count() const override { return p_->entry_count; }
+  const char* title(int index) const override {
+    return index >= 0 && index < org::kMaxPlaylistEntries ? p_->titles[index] : "";
+  }
+  int time_limit(int index) const override {
+    return index >= 0 && index < org::kMaxPlaylistEntries ? p_->time_limits[index] : 0;
+  }
+  void PlayIndex(int index) override { p_->PlayIndex(index); }
+  void RequestSwitch(int index) override { p_->RequestSwitch(index); }
+
+ private:
+  org::MusicPlayer* p_;
+};
+
+}  // namespace
+
+int FrameWait(int frame_ms, int last_frame_time, int now) {
+  return std::clamp(frame_ms + last_frame_time - now, 0, frame_ms);
+}
+
+int AppInit() {
+  graphics::SelectDrawTarget(graphics::kBackBuffer);
+  runtime::SetWindowTitle(SJIS("Orvalinde (仮)  JUKEBOX"));
+  graphics::RequestScreenMode(320, 240, 32, -1);
+  g_app.frame_time = 35;
+  runtime::ChangeWindowMode(1);
+  graphics::Set3DPathAllowed(0);
+  runtime::SetAppLogEnabled(0);
+  graphics::InstallDisplayDevice();
+  if (runtime::RuntimeStartup() == -1) return -1;
+  graphics::SelectDrawTarget(graphics::kBackBuffer);
+  g_font.LoadFont(1);
+  graphics::ClearDrawTarget();
+  g_player.Init(runtime::GetSoundDevice());
+  g_app.last_frame_time = runtime::ReadClockMs();
+  g_app.ending = false;
+  return 0;
+}
+
+int AppEndFrame() {
+  g_player.UpdateFrame();
+  const int wait = FrameWait(g_app.frame_time, g_app.last_frame_time, runtime::ReadClockMs());
+  platform::SleepMs(static_cast<uint32_t>(wait));
+  g_app.last_frame_time = runtime::ReadClockMs();
+  if (runtime::PumpMessages() == -1) {
+    g_app.ending = true;
+    return 1;
+  }
+  g_keys.Update();
+  if (g_keys.KeyDown(kEscape)) {
+    g_app.ending = true;
+    return 1;
+  }
+  return 0;
+}
+
+int AppExit() {
+  g_player.StopPlayback();
+  g_player.ReleasePlayer();
+  runtime::RuntimeShutdown();
+  return 0;
+}
+
+int RunJukebox() {
+  runtime::ChangeWindowMode(1);
+  graphics::SelectDrawTarget(graphics::kBackBuffer);
+  graphics::Set3DPathAllowed(0);
+  graphics::SetBlendShortcutsOff(1);
+  if (AppInit() != 0) return 0;
+  PlayerView view(&g_player);
+  JukeboxScreen screen(&view, &g_font, &g_keys);
+  screen.SetBackground(graphics::LoadPicture("system\\jukebg.png"));
+  screen.ResetPlayOrder();
+  while (true) {
+    graphics::ClearDrawTarget();
+    screen.Step();
+    if (AppEndFrame() == 1) break;
+    graphics::PresentFrame();
+  }
+  AppExit();
+  return 0;
+}
+
+}  // namespace app
