@@ -52,8 +52,12 @@ void PixelSurface::Fill(const SurfaceRect* rect, uint32_t value) {
   r.top = std::max(r.top, 0);
   r.right = std::min(r.right, width_);
   r.bottom = std::min(r.bottom, height_);
-  for (int y = r.top; y < r.bottom; ++y)
-    for (int x = r.left; x < r.right; ++x) SetPixel(x, y, value);
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  // One row is filled pixel by pixel, the others are copies of it.
+  for (int x = r.left; x < r.right; ++x) SetPixel(x, r.top, value);
+  const size_t row_bytes = static_cast<size_t>(r.right - r.left) * bytes_;
+  for (int y = r.top + 1; y < r.bottom; ++y)
+    std::memcpy(Row(y) + r.left * bytes_, Row(r.top) + r.left * bytes_, row_bytes);
 }
 
 bool PixelSurface::FastCopy(int x, int y, const PixelSurface& source, SurfaceRect r, bool keyed) {
