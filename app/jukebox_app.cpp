@@ -30,6 +30,8 @@ KeyTracker g_keys;
 BitmapFont g_font;
 org::MusicPlayer g_player;
 
+FrameObserver g_observer = nullptr;
+
 struct AppState {
   int frame_time = 35;
   int last_frame_time = 0;
@@ -56,6 +58,8 @@ class PlayerView final : public JukeboxPlayer {
 };
 
 }  // namespace
+
+void SetFrameObserver(FrameObserver observer) { g_observer = observer; }
 
 int FrameWait(int frame_ms, int last_frame_time, int now) {
   return std::clamp(frame_ms + last_frame_time - now, 0, frame_ms);
@@ -119,6 +123,7 @@ int RunJukebox() {
     screen.Step();
     if (AppEndFrame() == 1) break;
     graphics::PresentFrame();
+    if (g_observer && !g_observer(runtime::ReadClockMs())) break;
   }
   AppExit();
   return 0;

@@ -15,6 +15,11 @@ int AppInit();
 int AppEndFrame();
 int AppExit();
 
+// Measurements: called after every presented frame with the loop's own millisecond clock;
+// returning false ends the loop as Escape would. Null for none.
+using FrameObserver = bool (*)(int now_ms);
+void SetFrameObserver(FrameObserver observer);
+
 // The frame pacing rule: how long to sleep so that a frame lasts `frame_ms` since the last wait,
 // never below 0 or above the frame time.
 int FrameWait(int frame_ms, int last_frame_time, int now);
