@@ -13,6 +13,7 @@
 #include "runtime/core/random.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/core/system_report.h"
+#include "runtime/platform/data_path.h"
 #include "runtime/platform/instance_lock.h"
 #include "runtime/platform/platform_clock.h"
 #include "runtime/platform/sdl_window.h"
@@ -30,11 +31,6 @@ ProcessExit g_exit = nullptr;
 [[noreturn]] void EndProcess(int code) {
   if (g_exit) g_exit(code);
   std::exit(code);
-}
-
-std::string CurrentDirectory() {
-  char buffer[4096];
-  return getcwd(buffer, sizeof buffer) ? buffer : "";
 }
 
 void QueryCounter() {
@@ -152,7 +148,7 @@ void ShutdownSteps() {
 
 int RuntimeStartup() {
   RuntimeState& state = GetRuntimeState();
-  state.StartupDirectory = CurrentDirectory();
+  state.StartupDirectory = platform::CurrentDirectory();
   PrepareAppLog();
   QueryCounter();
   ReportSystemInfo();

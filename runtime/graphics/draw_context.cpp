@@ -43,10 +43,8 @@ int SelectDrawTarget(int target) {
     return 0;
   }
   g_context.draw_target = target;
+  // The front surface is the client area itself on this platform, so every origin is (0, 0).
   g_context.target_origin = {};
-  if (target == kFrontBuffer && runtime::IsWindowMode()) {
-    // The front surface is the client area itself on this platform: its origin is (0, 0).
-  }
   const int old_width = g_context.target_width;
   const int old_height = g_context.target_height;
   QueryGraphSize(target, &g_context.target_width, &g_context.target_height);

@@ -11,6 +11,7 @@
 #include "runtime/graphics/graph_table.h"
 #include "runtime/graphics/picture_decoding.h"
 #include "runtime/graphics/software_blitter.h"
+#include "runtime/platform/data_path.h"
 #include "runtime/platform/text_encoding.h"
 
 namespace graphics {
@@ -26,11 +27,6 @@ int DecodeOrLog(const char* file_name, bool mirrored, GraphImage* picture, Graph
   if (decoded == -1)
     runtime::AppLogWriteFormat(SJIS("右記のグラフィックファイルのロードに失敗しました：%s"), file_name);
   return decoded;
-}
-
-std::string CurrentDirectory() {
-  char buffer[4096];
-  return getcwd(buffer, sizeof buffer) ? buffer : "";
 }
 
 }  // namespace
@@ -119,7 +115,7 @@ int BltBmpToDivGraph(const GraphImage& picture, const GraphImage* alpha, const c
 
 void ReloadGraphsFromSourceFiles() {
   runtime::AppLogWrite(SJIS("グラフィックを復帰します\n"));
-  const std::string remembered = CurrentDirectory();
+  const std::string remembered = platform::CurrentDirectory();
   GraphImage picture;
   GraphImage alpha;
   int decoded = -1;

@@ -14,6 +14,7 @@
 #include "runtime/graphics/graph_image.h"
 #include "runtime/graphics/graph_loading.h"
 #include "runtime/graphics/software_blitter.h"
+#include "runtime/platform/data_path.h"
 #include "runtime/platform/text_encoding.h"
 
 namespace graphics {
@@ -166,8 +167,7 @@ int FillGraphFromImage(const GraphImage& picture, const GraphImage* alpha, int h
   GraphEntry* entry = LookupGraphRecord(handle);
   if (!entry) return -1;
   entry->layout = picture.layout;
-  char directory[4096];
-  StoreField(entry->directory, getcwd(directory, sizeof directory) ? directory : "");
+  StoreField(entry->directory, platform::CurrentDirectory().c_str());
   StoreField(entry->file_name, file_name);
   entry->mirrored = mirrored ? 1 : 0;
   entry->source_x = static_cast<int16_t>(source_x);

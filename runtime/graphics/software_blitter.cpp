@@ -29,6 +29,11 @@ uint32_t ConvertPixel(const PixelLayout& from, const PixelLayout& to, uint32_t p
          channel(from.blue_mask, from.blue_shift, from.blue_width, to.blue_shift, to.blue_width);
 }
 
+// The BMP data's transparent colour as a display pixel value.
+uint32_t KeyPixel(const BmpData& data) {
+  return MapRgbToPixel((data.colour_key >> 16) & 0xFF, (data.colour_key >> 8) & 0xFF, data.colour_key & 0xFF);
+}
+
 bool ValidIndex(int index) { return index >= 0 && index < kMaxBmpData && g_bmp[index]; }
 
 // Alpha-plane drawing at 32 bits per pixel: a = 255 writes the source, 0 nothing, otherwise each
@@ -36,8 +41,7 @@ bool ValidIndex(int index) { return index >= 0 && index < kMaxBmpData && g_bmp[i
 void BlendAlphaPlane(const BmpData& data, const platform::SurfaceRect& source, int x, int y,
                      bool transparent, platform::PixelSurface* target) {
   const PixelLayout& display = DisplayLayout();
-  const uint32_t key = MapRgbToPixel((data.colour_key >> 16) & 0xFF, (data.colour_key >> 8) & 0xFF,
-                                     data.colour_key & 0xFF);
+  const uint32_t key = KeyPixel(data);
   for (int row = 0; row < source.height(); ++row) {
     for (int col = 0; col < source.width(); ++col) {
       const int sx = source.left + col;
@@ -81,9 +85,7 @@ int AddBmpData(int width, int height, int offset_x, int offset_y, int owner, boo
   const int bytes = DisplayLayout().bytes_per_pixel;
   data->surface = std::make_shared<platform::PixelSurface>(width, height, bytes);
   data->colour_key = GetDrawContext().transparent_colour;
-  const uint32_t key = MapRgbToPixel((data->colour_key >> 16) & 0xFF, (data->colour_key >> 8) & 0xFF,
-                                     data->colour_key & 0xFF);
-  data->surface->SetColorKey(key);
+  data->surface->SetColorKey(KeyPixel(*data));
   if (with_alpha_plane) data->alpha_plane.assign(static_cast<size_t>(width) * height, 255);
   data->width = static_cast<uint16_t>(width);
   data->height = static_cast<uint16_t>(height);
@@ -142,9 +144,7 @@ int CopyImageToBmpData(const GraphImage& picture, const GraphImage* alpha, int s
       data->alpha_plane[static_cast<size_t>(row) * data->width + col] = a;
     }
   }
-  const uint32_t key = MapRgbToPixel((data->colour_key >> 16) & 0xFF, (data->colour_key >> 8) & 0xFF,
-                                     data->colour_key & 0xFF);
-  data->surface->SetColorKey(key);
+  data->surface->SetColorKey(KeyPixel(*data));
   return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <strings.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -95,6 +96,11 @@ std::string ResolveDataPath(std::string_view data_path) {
   if (!converted) native = mapped;  // not CP932 at all: try the bytes as they are
   if (native.empty() || PathExists(native)) return native;
   return ResolveIgnoringCase(native);
+}
+
+std::string CurrentDirectory() {
+  char buffer[4096];
+  return getcwd(buffer, sizeof buffer) ? buffer : "";
 }
 
 std::string NativePathToDataPath(std::string_view native) {

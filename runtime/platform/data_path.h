@@ -21,6 +21,9 @@ std::string ResolveDataPath(std::string_view data_path);
 // backslash separators. Tools take their file names through it before handing them to the engine.
 std::string NativePathToDataPath(std::string_view native);
 
+// The process's current directory ("" when it cannot be read).
+std::string CurrentDirectory();
+
 // Closes a FILE* when it goes out of scope.
 struct FileCloser {
   void operator()(std::FILE* file) const {
