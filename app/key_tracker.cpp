@@ -38,15 +38,17 @@ void KeyTracker::ReadKeycast() {
 }
 
 void KeyTracker::Update() {
+  // Read in place: a failed read leaves the previous frame's keys as they were.
   runtime::ReadKeyboardState(key_down_);
-  const int pad = runtime::ReadPadState(1 | runtime::kPadKeyboardBit);
-  uint8_t states[256];
-  std::memcpy(states, key_down_, sizeof states);
-  UpdateFrom(states, pad);
+  Advance(runtime::ReadPadState(1 | runtime::kPadKeyboardBit));
 }
 
 void KeyTracker::UpdateFrom(const uint8_t states[256], int32_t pad) {
   std::memcpy(key_down_, states, 256);
+  Advance(pad);
+}
+
+void KeyTracker::Advance(int32_t pad) {
   pad_now_ = pad;
   for (int code = 0; code < 256; ++code) {
     repeat_pulse_[code] = 0;

@@ -33,6 +33,8 @@ class KeyTracker {
 
  private:
   void ReadKeycast();
+  // Derives presses, pulses and pad bits from the key-down array just filled.
+  void Advance(int32_t pad);
 
   uint8_t key_down_[257] = {};
   uint8_t key_held_[257] = {};
