@@ -47,14 +47,16 @@ std::map<std::string, int> KanaCells() {
 
 // Voiced kana and the plain kana whose cell they share.
 const char* const kVoiced[][2] = {
-    {"が", "か"}, {"ぎ", "き"}, {"ぐ", "く"}, {"げ", "け"}, {"ご", "こ"}, {"ざ", "さ"}, {"じ", "し"},
-    {"ず", "す"}, {"ぜ", "せ"}, {"ぞ", "そ"}, {"だ", "た"}, {"ぢ", "ち"}, {"づ", "つ"}, {"で", "て"},
-    {"ど", "と"}, {"ば", "は"}, {"び", "ひ"}, {"ぶ", "ふ"}, {"べ", "へ"}, {"ぼ", "ほ"}, {"ガ", "カ"},
-    {"ギ", "キ"}, {"グ", "ク"}, {"ゲ", "ケ"}, {"ゴ", "コ"}, {"ザ", "サ"}, {"ジ", "シ"}, {"ズ", "ス"},
-    {"ゼ", "セ"}, {"ゾ", "ソ"}, {"ダ", "タ"}, {"ヂ", "チ"}, {"ヅ", "ツ"}, {"デ", "テ"}, {"ド", "ト"},
-    {"バ", "ハ"}, {"ビ", "ヒ"}, {"ブ", "フ"}, {"ベ", "ヘ"}, {"ボ", "ホ"}, {"ヴ", "ウ"}};
-const char* const kSemiVoiced[][2] = {{"ぱ", "は"}, {"ぴ", "ひ"}, {"ぷ", "ふ"}, {"ぺ", "へ"}, {"ぽ", "ほ"},
-                                      {"パ", "ハ"}, {"ピ", "ヒ"}, {"プ", "フ"}, {"ペ", "ヘ"}, {"ポ", "ホ"}};
+    {"が", "か"}, {"ぎ", "き"}, {"ぐ", "く"}, {"げ", "け"}, {"ご", "こ"}, {"ざ", "さ"},
+    {"じ", "し"}, {"ず", "す"}, {"ぜ", "せ"}, {"ぞ", "そ"}, {"だ", "た"}, {"ぢ", "ち"},
+    {"づ", "つ"}, {"で", "て"}, {"ど", "と"}, {"ば", "は"}, {"び", "ひ"}, {"ぶ", "ふ"},
+    {"べ", "へ"}, {"ぼ", "ほ"}, {"ガ", "カ"}, {"ギ", "キ"}, {"グ", "ク"}, {"ゲ", "ケ"},
+    {"ゴ", "コ"}, {"ザ", "サ"}, {"ジ", "シ"}, {"ズ", "ス"}, {"ゼ", "セ"}, {"ゾ", "ソ"},
+    {"ダ", "タ"}, {"ヂ", "チ"}, {"ヅ", "ツ"}, {"デ", "テ"}, {"ド", "ト"}, {"バ", "ハ"},
+    {"ビ", "ヒ"}, {"ブ", "フ"}, {"ベ", "ヘ"}, {"ボ", "ホ"}, {"ヴ", "ウ"}};
+const char* const kSemiVoiced[][2] = {{"ぱ", "は"}, {"ぴ", "ひ"}, {"ぷ", "ふ"}, {"ぺ", "へ"},
+                                      {"ぽ", "ほ"}, {"パ", "ハ"}, {"ピ", "ヒ"}, {"プ", "フ"},
+                                      {"ペ", "ヘ"}, {"ポ", "ホ"}};
 
 // Lead bytes 0x82 (hiragana) and 0x83 (katakana), by trail byte.
 using KanaTable = std::array<std::array<Kana, 256>, 2>;
@@ -63,8 +65,10 @@ KanaTable BuildKanaTable() {
   const std::map<std::string, int> cells = KanaCells();
   std::map<std::string, Kana> kana;
   for (const auto& [ch, cell] : cells) kana[ch] = {0, CodeOfCell(cell), true};
-  for (const auto& pair : kVoiced) kana[pair[0]] = {kVoicedMark, CodeOfCell(cells.at(pair[1])), true};
-  for (const auto& pair : kSemiVoiced) kana[pair[0]] = {kSemiVoicedMark, CodeOfCell(cells.at(pair[1])), true};
+  for (const auto& pair : kVoiced)
+    kana[pair[0]] = {kVoicedMark, CodeOfCell(cells.at(pair[1])), true};
+  for (const auto& pair : kSemiVoiced)
+    kana[pair[0]] = {kSemiVoicedMark, CodeOfCell(cells.at(pair[1])), true};
   kana["ヵ"] = kana["カ"];
   kana["ヶ"] = kana["ケ"];
   KanaTable table{};
@@ -93,27 +97,50 @@ uint8_t AsciiCode(uint8_t c) {
   if (c >= 'A' && c <= 'Z') return static_cast<uint8_t>(74 + (c - 'A'));
   if (c >= 'a' && c <= 'z') return static_cast<uint8_t>(74 + (c - 'a'));
   switch (c) {
-    case ' ': return 125;
-    case '!': return 62;
-    case '"': return 165;
-    case '#': return 168;
-    case '&': return 169;
-    case '*': return 166;
-    case '+': return 163;
-    case ',': return 69;
-    case '-': return 164;
-    case '.': return 70;
-    case '/': return 73;
-    case ':': return 67;
-    case ';': return 68;
-    case '<': return 71;
-    case '=': return 167;
-    case '>': return 72;
-    case '?': return 63;
-    case '@': return 64;
-    case '[': case '{': return 171;
-    case ']': case '}': return 172;
-    default: return 1;
+    case ' ':
+      return 125;
+    case '!':
+      return 62;
+    case '"':
+      return 165;
+    case '#':
+      return 168;
+    case '&':
+      return 169;
+    case '*':
+      return 166;
+    case '+':
+      return 163;
+    case ',':
+      return 69;
+    case '-':
+      return 164;
+    case '.':
+      return 70;
+    case '/':
+      return 73;
+    case ':':
+      return 67;
+    case ';':
+      return 68;
+    case '<':
+      return 71;
+    case '=':
+      return 167;
+    case '>':
+      return 72;
+    case '?':
+      return 63;
+    case '@':
+      return 64;
+    case '[':
+    case '{':
+      return 171;
+    case ']':
+    case '}':
+      return 172;
+    default:
+      return 1;
   }
 }
 
@@ -129,7 +156,9 @@ int FixedPairCode(int pair) {
   return found == kPairs.end() ? 0 : found->second;
 }
 
-bool IsTrailingPunctuation(uint8_t code) { return code == 60 || code == 61 || code == 69 || code == 70; }
+bool IsTrailingPunctuation(uint8_t code) {
+  return code == 60 || code == 61 || code == 69 || code == 70;
+}
 
 }  // namespace
 
@@ -137,7 +166,8 @@ void BitmapFont::LoadFont(int number) {
   auto file = [](int n) -> std::string {
     return n == 0 ? "system\\letter.bmp" : "system\\font_0" + std::to_string(n) + ".png";
   };
-  if (graphics::LoadDividedPicture(file(number).c_str(), kFontCells, 26, 8, 8, 8, cells_, 1) == -1 &&
+  if (graphics::LoadDividedPicture(file(number).c_str(), kFontCells, 26, 8, 8, 8, cells_, 1) ==
+          -1 &&
       number > 0)
     graphics::LoadDividedPicture(file(0).c_str(), kFontCells, 26, 8, 8, 8, cells_, 1);
 }
@@ -225,7 +255,8 @@ void BitmapFont::DrawFontText(int x, int y, const std::string& text) const {
   DrawCodes(x, y, 50, 999, codes);
 }
 
-void BitmapFont::DrawFontNumber(int x, int y, int value, int width, int max, int min, bool zero_pad) const {
+void BitmapFont::DrawFontNumber(int x, int y, int value, int width, int max, int min,
+                                bool zero_pad) const {
   if (value < min) {
     value = min;
   } else if (max > 0 && value > max) {

@@ -63,7 +63,8 @@ void JukeboxScreen::Draw(uint32_t seconds) {
   font_->DrawFontText(90, 137, SJIS("[E]…ENDLESS REPEAT"));
   font_->DrawFontText(90, 153, SJIS("[RIGHT]…NEXT MUSIC"));
   font_->DrawFontText(90, 162, SJIS("[LEFT ]…PREV MUSIC"));
-  font_->DrawFontNumber(20, 230, static_cast<int>(std::min<uint32_t>(seconds / 60, 100000)), 2, 99, 0, false);
+  font_->DrawFontNumber(20, 230, static_cast<int>(std::min<uint32_t>(seconds / 60, 100000)), 2, 99,
+                        0, false);
   font_->DrawFontText(36, 230, ":");
   font_->DrawFontNumber(44, 230, static_cast<int>(seconds % 60), 2, 99, 0, true);
   if (shuffle_) font_->DrawFontText(120, 56, "SHUFFLE");

@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
   std::sort(periods.begin(), periods.end());
   std::printf("first frame presented %d ms after start\n", g_times.front() - start);
   std::printf("frame period over %zu frames: median %d ms, 95th percentile %d ms, max %d ms\n",
-              periods.size(), periods[periods.size() / 2], periods[periods.size() * 95 / 100], periods.back());
+              periods.size(), periods[periods.size() / 2], periods[periods.size() * 95 / 100],
+              periods.back());
   return 0;
 }

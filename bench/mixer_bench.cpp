@@ -38,7 +38,8 @@ struct Load {
       void* r1 = nullptr;
       uint32_t n1 = 0;
       buffer->Lock(0, length, &r1, &n1, nullptr, nullptr);
-      for (uint32_t i = 0; i < n1; ++i) static_cast<uint8_t*>(r1)[i] = static_cast<uint8_t>(i * 13 + v);
+      for (uint32_t i = 0; i < n1; ++i)
+        static_cast<uint8_t*>(r1)[i] = static_cast<uint8_t>(i * 13 + v);
       buffer->Unlock(r1, n1, nullptr, 0);
       buffer->SetFrequency(2000u + static_cast<uint32_t>(v) * 4111u);  // 2 kHz to 97 kHz
       buffer->SetVolume(-100 * v);
@@ -61,9 +62,8 @@ void MixVoices(benchmark::State& state, platform::Interpolation interpolation) {
   }
   const double frames = static_cast<double>(state.iterations()) * kBlock;
   state.SetItemsProcessed(static_cast<int64_t>(frames) * kVoices);  // voice-frames
-  state.counters["ns_per_voice_frame"] =
-      benchmark::Counter(frames * kVoices * 1e-9,
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_voice_frame"] = benchmark::Counter(
+      frames * kVoices * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.counters["x_realtime"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
 }
 

@@ -50,7 +50,8 @@ platform::SoundBuffer* MakeTone(platform::MixingSoundDevice& device) {
   platform::SoundBuffer* buffer = device.CreateSoundBuffer(desc);
   void* region = nullptr;
   uint32_t bytes = 0;
-  if (!buffer || !buffer->Lock(0, desc.length_bytes, &region, &bytes, nullptr, nullptr)) return nullptr;
+  if (!buffer || !buffer->Lock(0, desc.length_bytes, &region, &bytes, nullptr, nullptr))
+    return nullptr;
   auto* samples = static_cast<uint8_t*>(region);
   for (uint32_t i = 0; i < bytes; ++i) samples[i] = i < 220 ? ((i / 10) % 2 ? 0xE0 : 0x20) : 0x80;
   buffer->Unlock(region, bytes, nullptr, 0);
@@ -160,8 +161,8 @@ int main(int argc, char** argv) {
   const Stats out = Summarise(spacing);
   const Stats calls = Summarise(call_spacing);
   std::printf("notes %d, onsets found %zu, interval %d ms\n", notes, onsets.size(), interval_ms);
-  std::printf("calls:   mean %.3f ms  sd %.3f ms  min %.3f  max %.3f\n", calls.mean, calls.deviation,
-              calls.low, calls.high);
+  std::printf("calls:   mean %.3f ms  sd %.3f ms  min %.3f  max %.3f\n", calls.mean,
+              calls.deviation, calls.low, calls.high);
   std::printf("onsets:  mean %.3f ms  sd %.3f ms  min %.3f  max %.3f\n", out.mean, out.deviation,
               out.low, out.high);
   std::printf("first onsets at %.3f, %.3f ms; last at %.3f ms; capture %.3f ms\n", onsets[0],

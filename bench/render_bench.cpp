@@ -15,8 +15,8 @@ void BM_RenderDensestDemoSong(benchmark::State& state) {
   const std::string song = platform::NativePathToDataPath(JUKEBOX_DATA_DIR "/Org/Jacques.org");
   int64_t frames = 0;
   for (auto _ : state) {
-    const render::RenderResult result =
-        render::RenderSong(song, options, [](const int16_t* stereo, int) { benchmark::DoNotOptimize(stereo); });
+    const render::RenderResult result = render::RenderSong(
+        song, options, [](const int16_t* stereo, int) { benchmark::DoNotOptimize(stereo); });
     if (!result.ok) state.SkipWithError(result.error.c_str());
     frames += result.frames;
   }

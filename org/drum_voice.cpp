@@ -15,13 +15,13 @@ namespace org {
 namespace {
 
 constexpr const char* kDrumFiles[kDrumSampleCount] = {
-    "Org\\Bass01.wav",   "Org\\Bass02.wav",   "Org\\Snare01.wav",  "Org\\Snare02.wav",
-    "Org\\Tom01.wav",    "Org\\HiClose.wav",  "Org\\HiOpen.wav",   "Org\\Crash.wav",
-    "Org\\Per01.wav",    "Org\\Per02.wav",    "Org\\Bass03.wav",   "Org\\Tom02.wav",
-    "Org\\Bass04.wav",   "Org\\Bass05.wav",   "Org\\Snare03.wav",  "Org\\Snare04.wav",
+    "Org\\Bass01.wav",    "Org\\Bass02.wav",   "Org\\Snare01.wav",   "Org\\Snare02.wav",
+    "Org\\Tom01.wav",     "Org\\HiClose.wav",  "Org\\HiOpen.wav",    "Org\\Crash.wav",
+    "Org\\Per01.wav",     "Org\\Per02.wav",    "Org\\Bass03.wav",    "Org\\Tom02.wav",
+    "Org\\Bass04.wav",    "Org\\Bass05.wav",   "Org\\Snare03.wav",   "Org\\Snare04.wav",
     "Org\\HiClose02.wav", "Org\\HiOpen02.wav", "Org\\HiClose03.wav", "Org\\HiOpen03.wav",
-    "Org\\Crash02.wav",  "Org\\RevSym01.wav", "Org\\Ride01.wav",   "Org\\Tom03.wav",
-    "Org\\Tom04.wav",    "Org\\OrcDrm01.wav", "Org\\Bell.wav",     "Org\\Cat.wav",
+    "Org\\Crash02.wav",   "Org\\RevSym01.wav", "Org\\Ride01.wav",    "Org\\Tom03.wav",
+    "Org\\Tom04.wav",     "Org\\OrcDrm01.wav", "Org\\Bell.wav",      "Org\\Cat.wav",
 };
 
 constexpr size_t kFormatOffset = 20;
@@ -74,8 +74,8 @@ bool LoadDrumVoice(const std::string& path, int slot) {
   const uint32_t declared = reader.U32();
   // A file that ends before its declared data gives a buffer of what it holds: the missing tail
   // would only have been silence, and nothing is read past the file.
-  desc.length_bytes = static_cast<uint32_t>(
-      std::min<uint64_t>(declared, file.size() - kDataOffset));
+  desc.length_bytes =
+      static_cast<uint32_t>(std::min<uint64_t>(declared, file.size() - kDataOffset));
   platform::SoundBuffer* buffer = EngineSoundDevice()->CreateSoundBuffer(desc);
   if (!buffer) {
     WriteOrgErrorLog(SJIS("CreateSoundBufferに失敗した。"));

@@ -59,8 +59,7 @@ bool Fill(platform::SoundBuffer* buffer, const std::vector<uint8_t>& samples) {
   void* region2 = nullptr;
   uint32_t bytes1 = 0;
   uint32_t bytes2 = 0;
-  if (!buffer->Lock(0, static_cast<uint32_t>(samples.size()), &region1, &bytes1, &region2,
-                    &bytes2))
+  if (!buffer->Lock(0, static_cast<uint32_t>(samples.size()), &region1, &bytes1, &region2, &bytes2))
     return false;
   std::copy_n(samples.data(), bytes1, static_cast<uint8_t*>(region1));
   if (region2) std::copy_n(samples.data() + bytes1, bytes2, static_cast<uint8_t*>(region2));

@@ -116,7 +116,8 @@ int ParseArguments(int argc, char** argv, Options* o) {
       if (!(v = value("--drums"))) return Usage("--drums needs a folder");
       o->render.drums_folder = platform::NativePathToDataPath(v);
     } else if (arg == "--loops") {
-      if (!(v = value("--loops")) || !ParseNumber(v, 1, 1000, &number) || number != static_cast<int>(number))
+      if (!(v = value("--loops")) || !ParseNumber(v, 1, 1000, &number) ||
+          number != static_cast<int>(number))
         return Usage("--loops needs a whole number from 1 to 1000");
       o->render.loops = static_cast<int>(number);
     } else if (arg == "--seconds") {
@@ -132,7 +133,8 @@ int ParseArguments(int argc, char** argv, Options* o) {
         return Usage("--rate needs a rate from 8000 to 192000");
       o->render.rate = static_cast<int>(number);
     } else if (arg == "--interp") {
-      if (!(v = value("--interp")) || (std::strcmp(v, "linear") != 0 && std::strcmp(v, "nearest") != 0))
+      if (!(v = value("--interp")) ||
+          (std::strcmp(v, "linear") != 0 && std::strcmp(v, "nearest") != 0))
         return Usage("--interp is linear or nearest");
       o->render.nearest = std::strcmp(v, "nearest") == 0;
     } else if (arg == "--mute") {
@@ -215,7 +217,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (o.info) {
-    std::fputs((o.json ? render::SongInfoJson(*song) : render::SongInfoText(*song)).c_str(), stdout);
+    std::fputs((o.json ? render::SongInfoJson(*song) : render::SongInfoText(*song)).c_str(),
+               stdout);
     return 0;
   }
   if (!RenderTo(o, o.out, 0, true)) return 1;

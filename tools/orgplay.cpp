@@ -43,7 +43,8 @@ int Usage(const char* problem) {
 int main(int argc, char** argv) {
   std::string song;
   std::string bank = std::filesystem::exists("Org/Wave100.dat") ? "Org/Wave100.dat"
-                                                                : JUKEBOX_DATA_DIR "/Org/Wave100.dat";
+                                                                : JUKEBOX_DATA_DIR
+                         "/Org/Wave100.dat";
   double seconds = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -79,7 +80,8 @@ int main(int argc, char** argv) {
   }
   // A terminal program reports on its terminal, not in message boxes.
   platform::SetNoticeSink([](const std::string& text, const std::string& caption) {
-    std::fprintf(stderr, "\norgplay: warning: %s\n", platform::FormatNoticeLine(text, caption).c_str());
+    std::fprintf(stderr, "\norgplay: warning: %s\n",
+                 platform::FormatNoticeLine(text, caption).c_str());
   });
   runtime::SetAppLogEnabled(0);
   if (runtime::OpenSoundDevice() != 0) {

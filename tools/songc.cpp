@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
   }
   const std::vector<uint8_t> bytes = org::SerializeOrgSong(score.song);
   std::ofstream out(argv[2], std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) {
     std::fprintf(stderr, "songc: %s: cannot write the file\n", argv[2]);
     return 1;

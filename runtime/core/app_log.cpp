@@ -57,7 +57,8 @@ int AppLogWriteFormat(const char* format, ...) {
   int written = std::vsnprintf(buffer, sizeof buffer - 1, format, args);
   va_end(args);
   // A text too long for the buffer is cut so that the line feed still fits.
-  size_t length = written < 0 ? 0 : std::min<size_t>(static_cast<size_t>(written), sizeof buffer - 2);
+  size_t length =
+      written < 0 ? 0 : std::min<size_t>(static_cast<size_t>(written), sizeof buffer - 2);
   buffer[length] = '\n';
   buffer[length + 1] = '\0';
   return AppLogWrite(buffer);

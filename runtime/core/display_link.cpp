@@ -24,13 +24,15 @@ int QueryColorDepthLinked() { return g_link.query_color_depth ? g_link.query_col
 
 uint32_t MapRgbLinked(int r, int g, int b) {
   if (g_link.map_rgb) return g_link.map_rgb(r, g, b);
-  return (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
+  return (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) |
+         static_cast<uint32_t>(b);
 }
 
 int SetVSyncWaitLinked(int flag) { return g_link.set_vsync_wait ? g_link.set_vsync_wait(flag) : 0; }
 
 int ChangeScreenModeLinked(int width, int height, int depth, int force, int refresh) {
-  return g_link.change_screen_mode ? g_link.change_screen_mode(width, height, depth, force, refresh) : 0;
+  return g_link.change_screen_mode ? g_link.change_screen_mode(width, height, depth, force, refresh)
+                                   : 0;
 }
 
 int RebuildDisplayLinked() { return g_link.rebuild_device ? g_link.rebuild_device() : 0; }

@@ -10,17 +10,17 @@
 namespace runtime {
 
 struct DisplayLink {
-  int (*start_device)() = nullptr;        // StartDisplayDevice
-  int (*end_device)() = nullptr;          // EndDisplayDevice
+  int (*start_device)() = nullptr;  // StartDisplayDevice
+  int (*end_device)() = nullptr;    // EndDisplayDevice
   void (*query_screen_size)(int* width, int* height) = nullptr;
   int (*query_color_depth)() = nullptr;
   uint32_t (*map_rgb)(int r, int g, int b) = nullptr;  // a colour as a display pixel value
   int (*set_vsync_wait)(int flag) = nullptr;
   int (*change_screen_mode)(int width, int height, int depth, int force, int refresh) = nullptr;
-  int (*rebuild_device)() = nullptr;      // after a display change: rebuild and reload graphs
-  void (*window_moved)() = nullptr;       // re-apply the draw area for the new position
+  int (*rebuild_device)() = nullptr;  // after a display change: rebuild and reload graphs
+  void (*window_moved)() = nullptr;   // re-apply the draw area for the new position
   bool (*device_exists)() = nullptr;
-  bool (*display_mode_set)() = nullptr;   // a full-screen display mode is in force
+  bool (*display_mode_set)() = nullptr;  // a full-screen display mode is in force
 };
 
 void SetDisplayLink(const DisplayLink& link);

@@ -32,9 +32,9 @@ struct KeyBit {
   int bit;
 };
 constexpr KeyBit kKeyBits[] = {
-    {208, 0x1},  {80, 0x1},  {203, 0x2},  {75, 0x2},    {205, 0x4},   {77, 0x4},
-    {200, 0x8},  {72, 0x8},  {44, 0x10},  {45, 0x20},   {46, 0x40},   {30, 0x80},
-    {31, 0x100}, {32, 0x200}, {16, 0x400}, {17, 0x800}, {1, 0x1000},  {57, 0x2000},
+    {208, 0x1},  {80, 0x1},   {203, 0x2},  {75, 0x2},   {205, 0x4},  {77, 0x4},
+    {200, 0x8},  {72, 0x8},   {44, 0x10},  {45, 0x20},  {46, 0x40},  {30, 0x80},
+    {31, 0x100}, {32, 0x200}, {16, 0x400}, {17, 0x800}, {1, 0x1000}, {57, 0x2000},
 };
 
 std::unique_ptr<platform::InputDevices> TakeDevices() {
@@ -55,12 +55,18 @@ std::unique_ptr<platform::InputDevices> TakeDevices() {
 
 const char* PadSetupFailure(PadSetupStep step) {
   switch (step) {
-    case PadSetupStep::kDataFormat: return SJIS("ジョイパッドデバイスではありませんでした、又は設定に失敗しました\n");
-    case PadSetupStep::kCooperativeLevel: return SJIS("ジョイパッドデバイスの協調レベルの設定に失敗しました\n");
-    case PadSetupStep::kXRange: return SJIS("ジョイパッドデバイスのＸ軸関係の設定に失敗しました\n");
-    case PadSetupStep::kYRange: return SJIS("ジョイパッドデバイスのＹ軸関係の設定に失敗しました\n");
-    case PadSetupStep::kXDeadZone: return SJIS("ジョイパッドデバイスのＸ軸の無効ゾーンの設定に失敗しました\n");
-    case PadSetupStep::kYDeadZone: return SJIS("ジョイパッドデバイスのＹ軸の無効ゾーンの設定に失敗しました\n");
+    case PadSetupStep::kDataFormat:
+      return SJIS("ジョイパッドデバイスではありませんでした、又は設定に失敗しました\n");
+    case PadSetupStep::kCooperativeLevel:
+      return SJIS("ジョイパッドデバイスの協調レベルの設定に失敗しました\n");
+    case PadSetupStep::kXRange:
+      return SJIS("ジョイパッドデバイスのＸ軸関係の設定に失敗しました\n");
+    case PadSetupStep::kYRange:
+      return SJIS("ジョイパッドデバイスのＹ軸関係の設定に失敗しました\n");
+    case PadSetupStep::kXDeadZone:
+      return SJIS("ジョイパッドデバイスのＸ軸の無効ゾーンの設定に失敗しました\n");
+    case PadSetupStep::kYDeadZone:
+      return SJIS("ジョイパッドデバイスのＹ軸の無効ゾーンの設定に失敗しました\n");
   }
   return "";
 }
@@ -73,12 +79,14 @@ void RegisterPad(int index) {
     return;
   }
   AppLogIndent();
-  AppLogWriteFormat(SJIS("デバイスの登録名:%s"), platform::Utf8ToCp932(devices.PadInstanceName(index)).c_str());
-  AppLogWriteFormat(SJIS("デバイスの製品登録名:%s"), platform::Utf8ToCp932(devices.PadProductName(index)).c_str());
+  AppLogWriteFormat(SJIS("デバイスの登録名:%s"),
+                    platform::Utf8ToCp932(devices.PadInstanceName(index)).c_str());
+  AppLogWriteFormat(SJIS("デバイスの製品登録名:%s"),
+                    platform::Utf8ToCp932(devices.PadProductName(index)).c_str());
   AppLogOutdent();
-  for (PadSetupStep step : {PadSetupStep::kDataFormat, PadSetupStep::kCooperativeLevel,
-                            PadSetupStep::kXRange, PadSetupStep::kYRange, PadSetupStep::kXDeadZone,
-                            PadSetupStep::kYDeadZone}) {
+  for (PadSetupStep step :
+       {PadSetupStep::kDataFormat, PadSetupStep::kCooperativeLevel, PadSetupStep::kXRange,
+        PadSetupStep::kYRange, PadSetupStep::kXDeadZone, PadSetupStep::kYDeadZone}) {
     if (!devices.SetUpPad(index, step)) {
       devices.ClosePad(index);
       AppLogWrite(PadSetupFailure(step));
@@ -95,10 +103,12 @@ void SetUpKeyboard() {
   AppLogWrite(SJIS("キーボードデバイスの初期化... "));
   if (!devices.CreateKeyboard()) FailKeyboard(SJIS("キーボードデバイスの取得に失敗しました"));
   g_input.keyboard = true;
-  if (!devices.SetKeyboardFormat()) FailKeyboard(SJIS("キーボードデバイスのデータ形式の設定に失敗しました"));
+  if (!devices.SetKeyboardFormat())
+    FailKeyboard(SJIS("キーボードデバイスのデータ形式の設定に失敗しました"));
   if (!devices.SetKeyboardCooperativeLevel())
     FailKeyboard(SJIS("キーボードデバイスの協調レベルの設定に失敗しました"));
-  if (devices.AcquireKeyboard() != DeviceResult::kOk && devices.AcquireKeyboard() != DeviceResult::kOk)
+  if (devices.AcquireKeyboard() != DeviceResult::kOk &&
+      devices.AcquireKeyboard() != DeviceResult::kOk)
     FailKeyboard(SJIS("キーボードデバイスの取得に失敗しました"));
 }
 
@@ -141,7 +151,8 @@ int InitInput() {
   PumpMessages();
   AppLogWrite(SJIS("ジョイパッドの初期化... \n"));
   const int attached = g_input.devices->PadCount();
-  for (int index = 0; index < attached && g_input.pad_count != kMaxPads; ++index) RegisterPad(index);
+  for (int index = 0; index < attached && g_input.pad_count != kMaxPads; ++index)
+    RegisterPad(index);
   AppLogWrite(SJIS("ジョイパッドの初期化は正常に終了しました\n"));
   SetUpKeyboard();
   AppLogWrite(SJIS("初期化成功\n"));

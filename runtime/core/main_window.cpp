@@ -72,7 +72,8 @@ void CollectPlatformEvents() {
 // Thread messages first, then those for the main window.
 bool RetrieveMessage(WindowMessage* message) {
   CollectPlatformEvents();
-  std::deque<WindowMessage>& queue = !g_thread_messages.empty() ? g_thread_messages : g_window_messages;
+  std::deque<WindowMessage>& queue =
+      !g_thread_messages.empty() ? g_thread_messages : g_window_messages;
   if (queue.empty()) return false;
   *message = queue.front();
   queue.pop_front();
@@ -91,8 +92,10 @@ void HandleDisplayChange(const WindowMessage& message) {
     if (depth == screen_depth && width == w && height == h) {
       // Nothing changed for us.
     } else if (depth == 24 || (depth != screen_depth && depth == 8) || w > width || h > height) {
-      AppLogWrite(SJIS("復元関数が登録されていないためか画面が２４ビットカラーに変更されたため終了します\n"));
-      AppLogWrite(SJIS("またはスクリーンが小さすぎるためか色ビット数の違いが大きいためか終了します\n"));
+      AppLogWrite(SJIS(
+          "復元関数が登録されていないためか画面が２４ビットカラーに変更されたため終了します\n"));
+      AppLogWrite(
+          SJIS("またはスクリーンが小さすぎるためか色ビット数の違いが大きいためか終了します\n"));
       if (g_state.close_requested == 0) {
         g_state.close_requested = 1;
         PostWindowMessage(MessageKind::kClose);
@@ -109,7 +112,8 @@ void HandleActivate(const WindowMessage& message) {
   g_state.active = static_cast<int>(message.wparam & 0xFFFF);
   if (g_state.active) {
     AppLogWrite(SJIS("アクティブになりました\n"));
-    if (g_state.window_mode == 0 && g_state.surfaces_lost == 1 && GetRuntimeState().RuntimeInitialised) {
+    if (g_state.window_mode == 0 && g_state.surfaces_lost == 1 &&
+        GetRuntimeState().RuntimeInitialised) {
       RebuildDisplayLinked();
       g_state.surfaces_lost = 0;
     }
@@ -154,7 +158,9 @@ void MainWindowProc(const WindowMessage& message) {
     case MessageKind::kSize:
       if (message.wparam != 2) FinishWindowSetUp();
       break;
-    case MessageKind::kActivate: HandleActivate(message); break;
+    case MessageKind::kActivate:
+      HandleActivate(message);
+      break;
     case MessageKind::kClose:
       AppLogWrite(SJIS("ウインドウを閉じようとしています\n"));
       DestroyMainWindow();
@@ -164,25 +170,45 @@ void MainWindowProc(const WindowMessage& message) {
     case MessageKind::kMouse:
       if (g_state.cursor_visible == 0) SdlWindow::ShowCursor(false);
       break;
-    case MessageKind::kDisplayChange: HandleDisplayChange(message); break;
+    case MessageKind::kDisplayChange:
+      HandleDisplayChange(message);
+      break;
     case MessageKind::kKeyDown:
       switch (message.wparam) {
-        case platform::kVkDelete: StoreCharacter(0x10); break;
-        case platform::kVkLeft: StoreCharacter(0x1D); break;
-        case platform::kVkRight: StoreCharacter(0x1C); break;
-        case platform::kVkUp: StoreCharacter(0x1E); break;
-        case platform::kVkDown: StoreCharacter(0x1F); break;
-        default: break;
+        case platform::kVkDelete:
+          StoreCharacter(0x10);
+          break;
+        case platform::kVkLeft:
+          StoreCharacter(0x1D);
+          break;
+        case platform::kVkRight:
+          StoreCharacter(0x1C);
+          break;
+        case platform::kVkUp:
+          StoreCharacter(0x1E);
+          break;
+        case platform::kVkDown:
+          StoreCharacter(0x1F);
+          break;
+        default:
+          break;
       }
       break;
-    case MessageKind::kChar: StoreCharacter(static_cast<uint8_t>(message.wparam & 0xFF)); break;
+    case MessageKind::kChar:
+      StoreCharacter(static_cast<uint8_t>(message.wparam & 0xFF));
+      break;
     case MessageKind::kSysCommand:
     case MessageKind::kF10Flag:
       message.wparam == 1 ? SetF10Down() : SetF10Up();
       break;
-    case MessageKind::kF12Flag: message.wparam == 1 ? SetF12Down() : SetF12Up(); break;
-    case MessageKind::kMciNotify: OnMidiNotify(); break;
-    default: break;  // the rest need nothing of their own
+    case MessageKind::kF12Flag:
+      message.wparam == 1 ? SetF12Down() : SetF12Up();
+      break;
+    case MessageKind::kMciNotify:
+      OnMidiNotify();
+      break;
+    default:
+      break;  // the rest need nothing of their own
   }
 }
 
@@ -198,7 +224,8 @@ int PumpMessages() {
     bool leave = false;
     WindowMessage message;
     while (RetrieveMessage(&message)) {
-      if (message.kind == MessageKind::kActivate) g_state.active = static_cast<int>(message.wparam & 0xFFFF);
+      if (message.kind == MessageKind::kActivate)
+        g_state.active = static_cast<int>(message.wparam & 0xFFFF);
       if (g_state.quit) {
         leave = true;
         break;

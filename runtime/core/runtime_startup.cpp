@@ -108,8 +108,9 @@ int SetUpWindow() {
 void ResetTextInput() {
   AppLogWrite(SJIS("文字コードバッファの初期化を行います... "));
   // The text-input display's seven colours; no input slot is ever opened, so they stay unused.
-  static constexpr int kColours[7][3] = {{255, 255, 255}, {255, 255, 0}, {255, 255, 255}, {0, 255, 255},
-                                         {255, 255, 255}, {255, 50, 50},  {255, 255, 20}};
+  static constexpr int kColours[7][3] = {{255, 255, 255}, {255, 255, 0},   {255, 255, 255},
+                                         {0, 255, 255},   {255, 255, 255}, {255, 50, 50},
+                                         {255, 255, 20}};
   for (const auto& rgb : kColours) MapRgbLinked(rgb[0], rgb[1], rgb[2]);
   AppLogWrite(SJIS("完了しました\n"));
 }
@@ -222,8 +223,9 @@ void TimerPrecisionTest() {
       if (PumpMessages() != 0) break;
     }
   }
-  AppLogWriteFormat(SJIS("精度結果 更新回数 マルチメディアタイマー：%d  パフォーマンスカウンター：%d"),
-                    ms_changes, counter_changes);
+  AppLogWriteFormat(
+      SJIS("精度結果 更新回数 マルチメディアタイマー：%d  パフォーマンスカウンター：%d"),
+      ms_changes, counter_changes);
   if (ms_changes > counter_changes) {
     AppLogWriteFormat(SJIS("マルチメディアタイマーを使用します タイマー分解能 : %d.00 ms "),
                       static_cast<int>(state.MinimumTimerPeriod));

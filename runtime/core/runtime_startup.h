@@ -13,7 +13,8 @@ int RuntimeStartup();
 // Takes everything down; safe after a failed start-up. Returns 0.
 int RuntimeShutdown();
 [[noreturn]] void FatalErrorExit(const char* message);
-[[noreturn]] void FatalErrorExitFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+[[noreturn]] void FatalErrorExitFormat(const char* format, ...)
+    __attribute__((format(printf, 1, 2)));
 int ShutdownCom();
 
 // The timer precision test: picks the fine counter or the millisecond clock. Start-up runs it.

@@ -41,7 +41,8 @@ void ReportCpu() {
     const uint32_t begin = platform::ClockMs();
     while (platform::ClockMs() - begin < 500) {
     }
-    g_findings.TscTicksPerHalfSecond = static_cast<int64_t>(platform::ReadTimeStampCounter() - start);
+    g_findings.TscTicksPerHalfSecond =
+        static_cast<int64_t>(platform::ReadTimeStampCounter() - start);
     AppLogWriteFormat(SJIS("ＣＰＵ動作速度：%dMHz"),
                       static_cast<int>(g_findings.TscTicksPerHalfSecond / 500000));
   }
@@ -84,10 +85,11 @@ int ReportSystemInfo() {
   AppLogOutdent();
   if (!services.display) {
     // Without a display nothing can be shown: the refusal of a missing graphics library.
-    platform::ShowNotice(g_findings.DirectXVersion == 0
-                             ? SJIS("DirectX がインストールされていないのでここで終了します")
-                             : SJIS("DirectX バージョン 7 以前なのでソフトを起動することが出来ません"),
-                         SJIS("エラー"));
+    platform::ShowNotice(
+        g_findings.DirectXVersion == 0
+            ? SJIS("DirectX がインストールされていないのでここで終了します")
+            : SJIS("DirectX バージョン 7 以前なのでソフトを起動することが出来ません"),
+        SJIS("エラー"));
     std::exit(-1);
   }
   return 0;

@@ -15,7 +15,8 @@ bool DecodeBgra(const uint8_t* data, size_t size, GraphImage* image) {
   const uint32_t height = in.U32();
   if (!in.ok() || std::memcmp(magic, "BGRA", 4) != 0) return false;
   if (code != 0x08080808u && code != 0x10101010u) return false;
-  if (width == 0 || height == 0 || width > kMaxPictureSide || height > kMaxPictureSide) return false;
+  if (width == 0 || height == 0 || width > kMaxPictureSide || height > kMaxPictureSide)
+    return false;
   const size_t channel_bytes = code == 0x08080808u ? 1 : 2;
   const size_t pixels = static_cast<size_t>(width) * height;
   if (pixels * 4 * channel_bytes > in.remaining()) return false;  // a short file

@@ -82,13 +82,18 @@ bool Acceptable(const Header& h) {
       h.height < -kMaxPictureSide)
     return false;
   switch (h.compression) {
-    case kRgb: return h.bits == 1 || h.bits == 2 || h.bits == 4 || h.bits == 8 || h.bits == 16 ||
-                      h.bits == 24 || h.bits == 32;
-    case kRle8: return h.bits == 8;
-    case kRle4: return h.bits == 4;
+    case kRgb:
+      return h.bits == 1 || h.bits == 2 || h.bits == 4 || h.bits == 8 || h.bits == 16 ||
+             h.bits == 24 || h.bits == 32;
+    case kRle8:
+      return h.bits == 8;
+    case kRle4:
+      return h.bits == 4;
     case kBitFields:
-    case kAlphaBitFields: return h.bits == 16 || h.bits == 32;
-    default: return false;  // JPEG, PNG and unknown compressions
+    case kAlphaBitFields:
+      return h.bits == 16 || h.bits == 32;
+    default:
+      return false;  // JPEG, PNG and unknown compressions
   }
 }
 
@@ -99,7 +104,8 @@ std::vector<Colour> ReadPalette(const uint8_t* data, size_t size, const Header& 
   size_t count = h.colours_used && h.colours_used < full ? h.colours_used : full;
   std::vector<Colour> palette(full);
   size_t at = 14 + h.header_size;
-  if (!h.core && h.header_size == 40 && (h.compression == kBitFields || h.compression == kAlphaBitFields))
+  if (!h.core && h.header_size == 40 &&
+      (h.compression == kBitFields || h.compression == kAlphaBitFields))
     at += h.compression == kAlphaBitFields ? 16 : 12;
   const size_t entry = h.core ? 3 : 4;
   for (size_t i = 0; i < count && at + entry <= size; ++i, at += entry)
@@ -162,21 +168,30 @@ bool DecodeRle(const uint8_t* data, size_t size, const Header& h, int width, int
 
 uint32_t SampleAt(const uint8_t* row, int x, int bits) {
   switch (bits) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1u;
-    case 2: return (row[x >> 2] >> (6 - 2 * (x & 3))) & 3u;
-    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15u;
-    case 8: return row[x];
-    case 16: return static_cast<uint32_t>(row[2 * x] | (row[2 * x + 1] << 8));
-    case 24: return static_cast<uint32_t>(row[3 * x] | (row[3 * x + 1] << 8) | (row[3 * x + 2] << 16));
-    default: return static_cast<uint32_t>(row[4 * x]) | (static_cast<uint32_t>(row[4 * x + 1]) << 8) |
-                    (static_cast<uint32_t>(row[4 * x + 2]) << 16) | (static_cast<uint32_t>(row[4 * x + 3]) << 24);
+    case 1:
+      return (row[x >> 3] >> (7 - (x & 7))) & 1u;
+    case 2:
+      return (row[x >> 2] >> (6 - 2 * (x & 3))) & 3u;
+    case 4:
+      return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15u;
+    case 8:
+      return row[x];
+    case 16:
+      return static_cast<uint32_t>(row[2 * x] | (row[2 * x + 1] << 8));
+    case 24:
+      return static_cast<uint32_t>(row[3 * x] | (row[3 * x + 1] << 8) | (row[3 * x + 2] << 16));
+    default:
+      return static_cast<uint32_t>(row[4 * x]) | (static_cast<uint32_t>(row[4 * x + 1]) << 8) |
+             (static_cast<uint32_t>(row[4 * x + 2]) << 16) |
+             (static_cast<uint32_t>(row[4 * x + 3]) << 24);
   }
 }
 
 Colour ColourOf(uint32_t sample, const Header& h, const std::vector<Colour>& palette) {
   if (h.bits <= 8) return palette[sample < palette.size() ? sample : 0];  // past the table: entry 0
-  if (h.bits == 24) return {static_cast<uint8_t>(sample), static_cast<uint8_t>(sample >> 8),
-                            static_cast<uint8_t>(sample >> 16)};
+  if (h.bits == 24)
+    return {static_cast<uint8_t>(sample), static_cast<uint8_t>(sample >> 8),
+            static_cast<uint8_t>(sample >> 16)};
   return {Scale(sample, h.masks[2]), Scale(sample, h.masks[1]), Scale(sample, h.masks[0])};
 }
 
@@ -211,7 +226,8 @@ bool DecodeBmp(const uint8_t* data, size_t size, GraphImage* image) {
     uint8_t* out = image->Row(y);
     const uint8_t* row = rle ? nullptr : data + h.data_offset + row_bytes * stored;
     for (int x = 0; x < width; ++x) {
-      const uint32_t sample = rle ? rle_indices[static_cast<size_t>(stored) * width + x] : SampleAt(row, x, h.bits);
+      const uint32_t sample =
+          rle ? rle_indices[static_cast<size_t>(stored) * width + x] : SampleAt(row, x, h.bits);
       const Colour c = ColourOf(sample, h, palette);
       out[3 * x] = c.b;
       out[3 * x + 1] = c.g;

@@ -1,9 +1,9 @@
 #include "runtime/graphics/display_device.h"
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <memory>
-
-#include <SDL.h>
 
 #include "runtime/core/app_log.h"
 #include "runtime/core/clock.h"
@@ -71,7 +71,8 @@ int OpenDisplayObject() {
 
 // Windowed mode at the desktop's depth; full screen is presented the same way on this platform.
 int ApplyDisplayMode(int width, int height, int depth) {
-  AppLogWriteFormat(SJIS("画面モードの変更処理を開始します %u x %u  %u bit "), width, height, depth);
+  AppLogWriteFormat(SJIS("画面モードの変更処理を開始します %u x %u  %u bit "), width, height,
+                    depth);
   AppLogIndent();
   int result = 0;
   if (runtime::IsWindowMode()) {
@@ -110,7 +111,8 @@ void ReadDisplayFormat() {
   AppLogWrite(SJIS("カラー情報\n"));
   AppLogIndent();
   AppLogWriteFormat("A:%08x  B:%08x  G:%08x  B:%08x", g_display.layout.alpha_mask,
-                    g_display.layout.red_mask, g_display.layout.green_mask, g_display.layout.blue_mask);
+                    g_display.layout.red_mask, g_display.layout.green_mask,
+                    g_display.layout.blue_mask);
   AppLogOutdent();
   g_display.depth = g_display.layout.bits_per_pixel;
 }
@@ -135,8 +137,9 @@ int RequestScreenMode(int width, int height, int depth, int refresh) {
   const int old_width = g_display.width;
   const int old_height = g_display.height;
   const int old_depth = g_display.depth;
-  const int result = ChangeScreenMode(width == -1 ? old_width : width, height == -1 ? old_height : height,
-                                      depth == -1 ? old_depth : depth, 0, refresh);
+  const int result =
+      ChangeScreenMode(width == -1 ? old_width : width, height == -1 ? old_height : height,
+                       depth == -1 ? old_depth : depth, 0, refresh);
   if (result == 0 || !g_display.object) return 0;
   return (g_display.width == 640 && g_display.height == 480 && g_display.depth == 16) ? -2 : -1;
 }
@@ -168,7 +171,8 @@ int StartDisplayDevice() {
   if (g_display.started) return -1;
   AppLogWrite(SJIS("DirectDraw 関連の初期化を行います\n"));
   AppLogIndent();
-  if (OpenDisplayObject() != 0) runtime::FatalErrorExit(SJIS("DirectDrawオブジェクトの作成に失敗しました"));
+  if (OpenDisplayObject() != 0)
+    runtime::FatalErrorExit(SJIS("DirectDrawオブジェクトの作成に失敗しました"));
   if (!g_display.width) g_display.width = 640;
   if (!g_display.height) g_display.height = 480;
   if (!g_display.depth) g_display.depth = 16;
@@ -210,8 +214,8 @@ int ChangeScreenMode(int width, int height, int depth, int force, int refresh) {
   if (height == -1) height = g_display.height;
   if (depth == -1) depth = g_display.depth;
   if (refresh == -1) refresh = g_display.refresh;
-  if (!force && width == g_display.width && height == g_display.height && depth == g_display.depth &&
-      refresh == g_display.refresh)
+  if (!force && width == g_display.width && height == g_display.height &&
+      depth == g_display.depth && refresh == g_display.refresh)
     return 0;
   AppLogWrite(SJIS("画面モード変更処理を開始します\n"));
   AppLogIndent();
@@ -320,15 +324,18 @@ int PresentFrame() {
       source.top = -top;
       top = 0;
     }
-    if (client.left + Width() >= desktop_width && desktop_width > 0) source.right = desktop_width - client.left;
-    if (client.top + Height() >= desktop_height && desktop_height > 0) source.bottom = desktop_height - client.top;
+    if (client.left + Width() >= desktop_width && desktop_width > 0)
+      source.right = desktop_width - client.left;
+    if (client.top + Height() >= desktop_height && desktop_height > 0)
+      source.bottom = desktop_height - client.top;
   } else {
     left = top = 0;
   }
   // The front surface is the window's client area: screen (left, top) lies at
   // (left - client.left, top - client.top) in it.
   g_display.front->FastCopy(left - (runtime::IsWindowMode() ? client.left : 0),
-                            top - (runtime::IsWindowMode() ? client.top : 0), *g_display.back, source, false);
+                            top - (runtime::IsWindowMode() ? client.top : 0), *g_display.back,
+                            source, false);
   platform::SdlPresenter::Present(*g_display.front, g_display.vsync_wait != 0);
   return 0;
 }
@@ -350,7 +357,9 @@ bool DisplayObjectExists() { return g_display.object; }
 bool BlitByGdiPreferred() { return g_display.gdi_preferred; }
 PixelSurface* FrontSurface() { return g_display.front.get(); }
 PixelSurface* BackSurface() { return g_display.back.get(); }
-PixelSurface* WorkSurface(int which) { return which == 1 ? g_display.work1.get() : g_display.work2.get(); }
+PixelSurface* WorkSurface(int which) {
+  return which == 1 ? g_display.work1.get() : g_display.work2.get();
+}
 
 void InstallDisplayDevice() {
   runtime::DisplayLink link;

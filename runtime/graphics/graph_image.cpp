@@ -20,7 +20,9 @@ uint32_t ImageArgb(const GraphImage& image, int x, int y) {
   const uint32_t g = ChannelValue(pixel, l.green_mask, l.green_shift, l.green_width, 8);
   const uint32_t b = ChannelValue(pixel, l.blue_mask, l.blue_shift, l.blue_width, 8);
   const bool plane = l.bytes_per_pixel == 1;  // a grey picture: no alpha of its own
-  const uint32_t a = (l.alpha_width && !plane) ? ChannelValue(pixel, l.alpha_mask, l.alpha_shift, l.alpha_width, 8) : 255;
+  const uint32_t a = (l.alpha_width && !plane)
+                         ? ChannelValue(pixel, l.alpha_mask, l.alpha_shift, l.alpha_width, 8)
+                         : 255;
   return (a << 24) | (r << 16) | (g << 8) | b;
 }
 

@@ -25,7 +25,8 @@ bool HasAlpha(const GraphImage& picture, int decode_result) {
 int DecodeOrLog(const char* file_name, bool mirrored, GraphImage* picture, GraphImage* alpha) {
   const int decoded = DecodePictureFile(file_name, mirrored, picture, alpha);
   if (decoded == -1)
-    runtime::AppLogWriteFormat(SJIS("右記のグラフィックファイルのロードに失敗しました：%s"), file_name);
+    runtime::AppLogWriteFormat(SJIS("右記のグラフィックファイルのロードに失敗しました：%s"),
+                               file_name);
   return decoded;
 }
 
@@ -42,7 +43,8 @@ int LoadPictureGraph(const char* file_name, bool want_3d, bool mirrored) {
   if (decoded == -1) return -1;
   HoldWhileInactive();
   if (decoded == 0 && (alpha.width != picture.width || alpha.height != picture.height)) return -1;
-  const int handle = RegisterGraphRecord(picture.width, picture.height, want_3d, HasAlpha(picture, decoded));
+  const int handle =
+      RegisterGraphRecord(picture.width, picture.height, want_3d, HasAlpha(picture, decoded));
   GraphEntry* entry = LookupGraphRecord(handle);
   const int bmp = AddBmpData(picture.width, picture.height, 0, 0, handle, entry->alpha_plane != 0);
   if (bmp < 0) runtime::FatalErrorExit(SJIS("グラフィックの作成に失敗しました終了します"));
@@ -59,7 +61,8 @@ int LoadDividedPicture(const char* file_name, int cell_count, int cells_per_row,
 }
 
 int LoadDividedPictureGraph(const char* file_name, int cell_count, int cells_per_row, int row_count,
-                            int cell_width, int cell_height, int* handles, bool want_3d, bool mirrored) {
+                            int cell_width, int cell_height, int* handles, bool want_3d,
+                            bool mirrored) {
   if (GraphOpsHeld()) return 0;
   HoldWhileInactive();
   GraphImage picture;
@@ -76,22 +79,24 @@ int LoadDividedPictureGraph(const char* file_name, int cell_count, int cells_per
 }
 
 int CreateDXDivGraph(const GraphImage& picture, const GraphImage* alpha, int cell_count,
-                     int cells_per_row, int row_count, int cell_width, int cell_height, int* handles,
-                     bool want_3d) {
+                     int cells_per_row, int row_count, int cell_width, int cell_height,
+                     int* handles, bool want_3d) {
   HoldWhileInactive();
   if (alpha && (alpha->width != picture.width || alpha->height != picture.height)) return -1;
-  if (cell_count <= 0 || cells_per_row <= 0 || row_count <= 0 || cell_width <= 0 || cell_height <= 0 ||
-      cell_count > cells_per_row * row_count || picture.width < cells_per_row * cell_width ||
-      picture.height < row_count * cell_height)
+  if (cell_count <= 0 || cells_per_row <= 0 || row_count <= 0 || cell_width <= 0 ||
+      cell_height <= 0 || cell_count > cells_per_row * row_count ||
+      picture.width < cells_per_row * cell_width || picture.height < row_count * cell_height)
     return runtime::AppLogWriteFormat(SJIS("指定のサイズで分割できません in CreateDXDivGraph\n"));
-  const bool alpha_plane = (picture.layout.alpha_width && picture.layout.bytes_per_pixel > 1) || alpha;
+  const bool alpha_plane =
+      (picture.layout.alpha_width && picture.layout.bytes_per_pixel > 1) || alpha;
   for (int i = 0; i < cell_count; ++i) {
     handles[i] = RegisterGraphRecord(cell_width, cell_height, want_3d, alpha_plane);
     GraphEntry* entry = LookupGraphRecord(handles[i]);
     const int bmp = entry ? AddBmpData(cell_width, cell_height, 0, 0, handles[i], alpha_plane) : -1;
     if (bmp < 0)
       runtime::FatalErrorExit(
-          SJIS("グラフィックファイルの格納用グラフィック領域の作成に失敗しました in CreateDXDivGraph Point1"));
+          SJIS("グラフィックファイルの格納用グラフィック領域の作成に失敗しました in "
+               "CreateDXDivGraph Point1"));
     entry->bmp_data[0] = bmp;
     entry->bmp_data_count = 1;
   }
@@ -108,7 +113,8 @@ int BltBmpToDivGraph(const GraphImage& picture, const GraphImage* alpha, const c
     const int row = i / cells_per_row;
     if (!LookupGraphRecord(handles[i])) return -1;
     const int source_x = cell_width * (mirrored ? cells_per_row - 1 - column : column);
-    result |= FillGraphFromImage(picture, alpha, handles[i], mirrored, source_x, cell_height * row, file_name);
+    result |= FillGraphFromImage(picture, alpha, handles[i], mirrored, source_x, cell_height * row,
+                                 file_name);
   }
   return result;
 }
@@ -127,16 +133,18 @@ void ReloadGraphsFromSourceFiles() {
     if (!entry || !entry->lost || entry->file_name[0] == '\0') continue;
     if (std::strlen(entry->directory) <= 128 && std::strlen(entry->file_name) <= 64) {
       const bool same = decoded != -1 && held_name == entry->file_name &&
-                        held_directory == entry->directory && held_mirrored == (entry->mirrored != 0);
+                        held_directory == entry->directory &&
+                        held_mirrored == (entry->mirrored != 0);
       if (!same) {
         if (chdir(entry->directory) != 0) {
           // The folder is gone: decoding below fails and reports it.
         }
-        runtime::AppLogWriteFormat(SJIS("パス:%s ファイル:%s をロードします"), entry->directory, entry->file_name);
+        runtime::AppLogWriteFormat(SJIS("パス:%s ファイル:%s をロードします"), entry->directory,
+                                   entry->file_name);
         decoded = DecodePictureFile(entry->file_name, entry->mirrored != 0, &picture, &alpha);
         if (decoded == -1) {
-          runtime::AppLogWriteFormat(SJIS("パス:%s ファイル:%s がロードできませんでした"), entry->directory,
-                                     entry->file_name);
+          runtime::AppLogWriteFormat(SJIS("パス:%s ファイル:%s がロードできませんでした"),
+                                     entry->directory, entry->file_name);
           break;
         }
         held_name = entry->file_name;
@@ -144,8 +152,8 @@ void ReloadGraphsFromSourceFiles() {
         held_mirrored = entry->mirrored != 0;
       }
       const std::string name = entry->file_name;
-      FillGraphFromImage(picture, decoded == 0 ? &alpha : nullptr, 0x10000 | slot, entry->mirrored != 0,
-                         entry->source_x, entry->source_y, name.c_str());
+      FillGraphFromImage(picture, decoded == 0 ? &alpha : nullptr, 0x10000 | slot,
+                         entry->mirrored != 0, entry->source_x, entry->source_y, name.c_str());
     }
     entry->lost = 0;
   }

@@ -14,10 +14,11 @@ int LoadPictureGraph(const char* file_name, bool want_3d, bool mirrored);
 int LoadDividedPicture(const char* file_name, int cell_count, int cells_per_row, int row_count,
                        int cell_width, int cell_height, int* handles, int software);
 int LoadDividedPictureGraph(const char* file_name, int cell_count, int cells_per_row, int row_count,
-                            int cell_width, int cell_height, int* handles, bool want_3d, bool mirrored);
+                            int cell_width, int cell_height, int* handles, bool want_3d,
+                            bool mirrored);
 int CreateDXDivGraph(const GraphImage& picture, const GraphImage* alpha, int cell_count,
-                     int cells_per_row, int row_count, int cell_width, int cell_height, int* handles,
-                     bool want_3d);
+                     int cells_per_row, int row_count, int cell_width, int cell_height,
+                     int* handles, bool want_3d);
 int BltBmpToDivGraph(const GraphImage& picture, const GraphImage* alpha, const char* file_name,
                      int cell_count, int cells_per_row, int cell_width, int cell_height,
                      const int* handles, bool mirrored);

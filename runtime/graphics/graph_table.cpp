@@ -22,7 +22,8 @@ namespace {
 
 struct TableState {
   bool initialised = false;
-  std::vector<std::unique_ptr<GraphEntry>> slots = std::vector<std::unique_ptr<GraphEntry>>(kMaxGraphs);
+  std::vector<std::unique_ptr<GraphEntry>> slots =
+      std::vector<std::unique_ptr<GraphEntry>>(kMaxGraphs);
   int count = 0;
   int high_water = 0;
 };
@@ -102,7 +103,8 @@ int RegisterGraphRecord(int width, int height, bool, int colour_flag) {
 }
 
 int CreateEmptyGraph(int width, int height) {
-  const int handle = RegisterGraphRecord(width, height, true, GetDrawContext().creation_colour_flag);
+  const int handle =
+      RegisterGraphRecord(width, height, true, GetDrawContext().creation_colour_flag);
   if (handle <= 0) return handle;
   GraphEntry* entry = LookupGraphRecord(handle);
   const int bmp = AddBmpData(width, height, 0, 0, handle, entry->alpha_plane != 0);
@@ -144,7 +146,8 @@ int HandleOfGraphRecord(const GraphEntry* entry) {
 }
 
 int QueryGraphSize(int handle_or_target, int* width, int* height) {
-  if (handle_or_target == kBackBuffer || handle_or_target == kFrontBuffer) return QueryScreenSize(width, height);
+  if (handle_or_target == kBackBuffer || handle_or_target == kFrontBuffer)
+    return QueryScreenSize(width, height);
   const GraphEntry* entry = LookupGraphRecord(handle_or_target);
   if (!entry) return -1;
   if (width) *width = entry->width;
@@ -161,8 +164,8 @@ bool GraphOpsHeld() { return GetDrawContext().held != 0; }
 int HighWaterMark() { return g_table.high_water; }
 int GraphCount() { return g_table.count; }
 
-int FillGraphFromImage(const GraphImage& picture, const GraphImage* alpha, int handle, bool mirrored,
-                       int source_x, int source_y, const char* file_name) {
+int FillGraphFromImage(const GraphImage& picture, const GraphImage* alpha, int handle,
+                       bool mirrored, int source_x, int source_y, const char* file_name) {
   if (GetDrawContext().held) return 0;
   GraphEntry* entry = LookupGraphRecord(handle);
   if (!entry) return -1;
@@ -176,8 +179,8 @@ int FillGraphFromImage(const GraphImage& picture, const GraphImage* alpha, int h
   for (int i = 0; i < entry->bmp_data_count; ++i) {
     const BmpData* data = LookupBmpData(entry->bmp_data[i]);
     if (!data) continue;
-    result |= CopyImageToBmpData(picture, alpha, source_x + data->offset_x, source_y + data->offset_y,
-                                 entry->bmp_data[i]);
+    result |= CopyImageToBmpData(picture, alpha, source_x + data->offset_x,
+                                 source_y + data->offset_y, entry->bmp_data[i]);
   }
   return result;
 }

@@ -52,8 +52,8 @@ int GraphCount();
 
 // Records where the picture came from (directory, then name) and copies its pixels in.
 struct GraphImage;
-int FillGraphFromImage(const GraphImage& picture, const GraphImage* alpha, int handle, bool mirrored,
-                       int source_x, int source_y, const char* file_name);
+int FillGraphFromImage(const GraphImage& picture, const GraphImage* alpha, int handle,
+                       bool mirrored, int source_x, int source_y, const char* file_name);
 int RepairGraphSurfaces(int handle);
 int RepairAllGraphSurfaces();
 int ReloadLostGraphs();

@@ -46,7 +46,8 @@ uint32_t MapRgbToLayout(const PixelLayout& layout, int r, int g, int b) {
     if (width == 0) return 0;
     return (static_cast<uint32_t>(value & 0xFF) >> (8 - (width > 8 ? 8 : width))) << shift;
   };
-  return place(r, layout.red_width, layout.red_shift) | place(g, layout.green_width, layout.green_shift) |
+  return place(r, layout.red_width, layout.red_shift) |
+         place(g, layout.green_width, layout.green_shift) |
          place(b, layout.blue_width, layout.blue_shift);
 }
 

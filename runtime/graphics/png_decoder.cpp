@@ -30,7 +30,8 @@ void IgnoreWarning(png_structp, png_const_charp) {}
 
 bool DecodePng(const uint8_t* data, size_t size, GraphImage* image) {
   if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return false;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, IgnoreWarning);
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, IgnoreWarning);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   if (!info) {
@@ -72,7 +73,9 @@ bool DecodePng(const uint8_t* data, size_t size, GraphImage* image) {
   result.width = width;
   result.height = height;
   result.pitch = static_cast<int>(row_bytes);
-  result.layout = channels == 1 ? Plane8Layout() : channels == 4 ? Alpha32Layout() : Standard24Layout();
+  result.layout = channels == 1   ? Plane8Layout()
+                  : channels == 4 ? Alpha32Layout()
+                                  : Standard24Layout();
   if (channels == 2) png_error(png, "unexpected channel count");
   result.pixels.resize(row_bytes * static_cast<size_t>(height));
   rows.resize(static_cast<size_t>(height));

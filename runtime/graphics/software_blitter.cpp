@@ -25,13 +25,15 @@ uint32_t ConvertPixel(const PixelLayout& from, const PixelLayout& to, uint32_t p
     return ChannelValue(pixel, mask, shift, width, to_width) << to_shift;
   };
   return channel(from.red_mask, from.red_shift, from.red_width, to.red_shift, to.red_width) |
-         channel(from.green_mask, from.green_shift, from.green_width, to.green_shift, to.green_width) |
+         channel(from.green_mask, from.green_shift, from.green_width, to.green_shift,
+                 to.green_width) |
          channel(from.blue_mask, from.blue_shift, from.blue_width, to.blue_shift, to.blue_width);
 }
 
 // The BMP data's transparent colour as a display pixel value.
 uint32_t KeyPixel(const BmpData& data) {
-  return MapRgbToPixel((data.colour_key >> 16) & 0xFF, (data.colour_key >> 8) & 0xFF, data.colour_key & 0xFF);
+  return MapRgbToPixel((data.colour_key >> 16) & 0xFF, (data.colour_key >> 8) & 0xFF,
+                       data.colour_key & 0xFF);
 }
 
 bool ValidIndex(int index) { return index >= 0 && index < kMaxBmpData && g_bmp[index]; }
@@ -48,7 +50,8 @@ void BlendAlphaPlane(const BmpData& data, const platform::SurfaceRect& source, i
       const int sy = source.top + row;
       const uint32_t s = data.surface->Pixel(sx, sy);
       if (transparent && s == key) continue;
-      const uint8_t a = data.alpha_plane[static_cast<size_t>(sy - data.surface_y) * data.width + (sx - data.surface_x)];
+      const uint8_t a = data.alpha_plane[static_cast<size_t>(sy - data.surface_y) * data.width +
+                                         (sx - data.surface_x)];
       if (a == 0) continue;
       if (a == 255) {
         target->SetPixel(x + col, y + row, s);
@@ -75,10 +78,12 @@ int SetBlendShortcutsOff(int flag) {
   return 0;
 }
 
-int AddBmpData(int width, int height, int offset_x, int offset_y, int owner, bool with_alpha_plane) {
+int AddBmpData(int width, int height, int offset_x, int offset_y, int owner,
+               bool with_alpha_plane) {
   if (!DisplayDeviceStarted() && !DisplayObjectExists())
     return runtime::AppLogWrite(SJIS("ＲＴライブラリが初期化されていません\n"));
-  if (g_bmp_count >= kMaxBmpData) return runtime::AppLogWrite(SJIS("２Ｄグラフィックの量が許容量を越えました\n"));
+  if (g_bmp_count >= kMaxBmpData)
+    return runtime::AppLogWrite(SJIS("２Ｄグラフィックの量が許容量を越えました\n"));
   int index = 0;
   while (index < g_bmp_high_water && g_bmp[index]) ++index;
   auto data = std::make_unique<BmpData>();
@@ -130,12 +135,15 @@ int CopyImageToBmpData(const GraphImage& picture, const GraphImage* alpha, int s
       const int px = source_x + col;
       // Pixels outside the picture stay as they are (a sheet smaller than its cells).
       if (px < 0 || py < 0 || px >= picture.width || py >= picture.height) continue;
-      const uint32_t pixel = ReadPixel(picture.Row(py) + px * from.bytes_per_pixel, from.bytes_per_pixel);
-      data->surface->SetPixel(data->surface_x + col, data->surface_y + row, ConvertPixel(from, display, pixel));
+      const uint32_t pixel =
+          ReadPixel(picture.Row(py) + px * from.bytes_per_pixel, from.bytes_per_pixel);
+      data->surface->SetPixel(data->surface_x + col, data->surface_y + row,
+                              ConvertPixel(from, display, pixel));
       if (data->alpha_plane.empty()) continue;
       uint8_t a = 255;
       if (from.alpha_width && from.bytes_per_pixel > 1) {
-        a = static_cast<uint8_t>(ChannelValue(pixel, from.alpha_mask, from.alpha_shift, from.alpha_width, 8));
+        a = static_cast<uint8_t>(
+            ChannelValue(pixel, from.alpha_mask, from.alpha_shift, from.alpha_width, 8));
       } else if (alpha_from_alpha_picture) {
         const PixelLayout& al = alpha->layout;
         const uint32_t ap = ReadPixel(alpha->Row(py) + px * al.bytes_per_pixel, al.bytes_per_pixel);
@@ -169,7 +177,8 @@ int G_DDraw_DrawGraph(int x, int y, int bmp_index, int transparent) {
     return 0;
   }
   // The plain path: the same pixels whichever transport the timing test chose.
-  if (!transparent && BlitByGdiPreferred() && !target->in_video_memory() && data->surface->in_video_memory()) {
+  if (!transparent && BlitByGdiPreferred() && !target->in_video_memory() &&
+      data->surface->in_video_memory()) {
     target->DeviceContextCopy(dx, dy, *data->surface, source);
   } else {
     target->FastCopy(dx, dy, *data->surface, source, transparent != 0);

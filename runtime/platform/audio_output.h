@@ -28,7 +28,7 @@ struct AudioCaps {
 
 // The format frames are delivered in.
 struct AudioFormat {
-  int channels = 2;         // 1 or 2
+  int channels = 2;          // 1 or 2
   int bits_per_sample = 16;  // 8 (unsigned) or 16 (signed)
   int rate = 44100;          // frames per second
 };

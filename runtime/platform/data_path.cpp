@@ -2,8 +2,8 @@
 
 #include <dirent.h>
 #include <strings.h>
-#include <unistd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <vector>
@@ -28,7 +28,7 @@ std::string MapSeparators(std::string_view cp932) {
 }
 
 bool PathExists(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   return stat(path.c_str(), &info) == 0;
 }
 
@@ -120,12 +120,12 @@ FileHandle OpenDataFile(std::string_view data_path, const char* mode) {
 }
 
 bool DataFileExists(std::string_view data_path) {
-  struct stat info{};
+  struct stat info {};
   return stat(ResolveDataPath(data_path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 long long DataFileSize(std::string_view data_path) {
-  struct stat info{};
+  struct stat info {};
   if (stat(ResolveDataPath(data_path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
   return static_cast<long long>(info.st_size);
 }
@@ -134,7 +134,7 @@ bool ReadDataFile(std::string_view data_path, size_t max_bytes, std::vector<uint
   bytes->clear();
   FileHandle file = OpenDataFile(data_path, "rb");
   if (!file) return false;
-  struct stat info{};
+  struct stat info {};
   if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return false;
   bytes->resize(std::min(static_cast<size_t>(info.st_size), max_bytes));
   const size_t got = bytes->empty() ? 0 : std::fread(bytes->data(), 1, bytes->size(), file.get());

@@ -20,7 +20,14 @@ struct PadReading {
 };
 
 // One step of setting up a pad; a back end may refuse any of them.
-enum class PadSetupStep { kDataFormat, kCooperativeLevel, kXRange, kYRange, kXDeadZone, kYDeadZone };
+enum class PadSetupStep {
+  kDataFormat,
+  kCooperativeLevel,
+  kXRange,
+  kYRange,
+  kXDeadZone,
+  kYDeadZone
+};
 
 class InputDevices {
  public:

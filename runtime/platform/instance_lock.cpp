@@ -12,7 +12,7 @@ namespace platform {
 namespace {
 int g_socket = -1;
 char g_suffix[64] = "";
-}
+}  // namespace
 
 bool ClaimInstanceLock(const char* class_name) {
   if (g_socket >= 0) return true;
@@ -21,8 +21,9 @@ bool ClaimInstanceLock(const char* class_name) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   // The abstract namespace (a leading zero byte): no file, gone with the process.
-  const int length = std::snprintf(address.sun_path + 1, sizeof address.sun_path - 1,
-                                   "%s-instance-%u%s", class_name, static_cast<unsigned>(getuid()), g_suffix);
+  const int length =
+      std::snprintf(address.sun_path + 1, sizeof address.sun_path - 1, "%s-instance-%u%s",
+                    class_name, static_cast<unsigned>(getuid()), g_suffix);
   const socklen_t size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
   if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0) {
     close(fd);

@@ -31,9 +31,9 @@ class MixedSoundBuffer final : public SoundBuffer {
   bool Unlock(void* region1, uint32_t, void*, uint32_t) override {
     if (!locked_ || !region1) return false;
     locked_ = false;
-    device_->mixer_.ReplaceSamples(voice_, ConvertPcm(content_.data(),
-                                                      static_cast<uint32_t>(content_.size()),
-                                                      format_.channels, format_.bits_per_sample));
+    device_->mixer_.ReplaceSamples(
+        voice_, ConvertPcm(content_.data(), static_cast<uint32_t>(content_.size()),
+                           format_.channels, format_.bits_per_sample));
     return true;
   }
 
@@ -176,8 +176,8 @@ SoundBuffer* MixingSoundDevice::CreateSoundBuffer(const SoundBufferDesc& desc) {
   const WaveFormat& f = desc.format;
   // A new buffer is silent: mid-scale for unsigned 8-bit samples, zero for 16-bit ones.
   std::vector<uint8_t> content(desc.length_bytes, f.bits_per_sample == 8 ? 0x80 : 0x00);
-  VoiceSamples samples = ConvertPcm(content.data(), desc.length_bytes, f.channels,
-                                    f.bits_per_sample);
+  VoiceSamples samples =
+      ConvertPcm(content.data(), desc.length_bytes, f.channels, f.bits_per_sample);
   const VoiceId voice = mixer_.AddVoice(std::move(samples), f.samples_per_sec);
   if (voice.slot < 0) return nullptr;
   live_buffers_.fetch_add(1, std::memory_order_relaxed);

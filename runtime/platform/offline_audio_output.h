@@ -8,7 +8,7 @@
 namespace platform {
 
 struct OfflineOutputOptions {
-  AudioCaps caps;             // what the pretended device reports
+  AudioCaps caps;              // what the pretended device reports
   bool device_present = true;  // false: Open fails, as with no sound device at all
   bool refuse_format = false;  // Start fails
 };

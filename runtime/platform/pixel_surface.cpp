@@ -7,7 +7,8 @@ namespace platform {
 namespace {
 
 // Clips a copy of `source_rect` from `source` to (x, y) on `target` to both surfaces.
-bool ClipCopy(const PixelSurface& target, const PixelSurface& source, int* x, int* y, SurfaceRect* r) {
+bool ClipCopy(const PixelSurface& target, const PixelSurface& source, int* x, int* y,
+              SurfaceRect* r) {
   r->left = std::max(r->left, 0);
   r->top = std::max(r->top, 0);
   r->right = std::min(r->right, source.width());
@@ -37,7 +38,8 @@ PixelSurface::PixelSurface(int width, int height, int bytes_per_pixel, bool in_v
 
 uint32_t PixelSurface::Pixel(int x, int y) const {
   const uint8_t* at = Row(y) + x * bytes_;
-  return bytes_ == 4 ? static_cast<uint32_t>(at[0] | (at[1] << 8) | (at[2] << 16)) | (static_cast<uint32_t>(at[3]) << 24)
+  return bytes_ == 4 ? static_cast<uint32_t>(at[0] | (at[1] << 8) | (at[2] << 16)) |
+                           (static_cast<uint32_t>(at[3]) << 24)
                      : static_cast<uint32_t>(at[0] | (at[1] << 8));
 }
 
@@ -83,7 +85,8 @@ bool PixelSurface::DeviceContextCopy(int x, int y, const PixelSurface& source, S
   if (source.bytes_ != bytes_) return false;
   if (!ClipCopy(*this, source, &x, &y, &r)) return true;
   for (int row = 0; row < r.height(); ++row)
-    for (int i = 0; i < r.width(); ++i) SetPixel(x + i, y + row, source.Pixel(r.left + i, r.top + row));
+    for (int i = 0; i < r.width(); ++i)
+      SetPixel(x + i, y + row, source.Pixel(r.left + i, r.top + row));
   return true;
 }
 

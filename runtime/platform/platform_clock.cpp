@@ -1,8 +1,8 @@
 #include "runtime/platform/platform_clock.h"
 
-#include <atomic>
 #include <sched.h>
 
+#include <atomic>
 #include <ctime>
 
 namespace platform {

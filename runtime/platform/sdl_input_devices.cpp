@@ -22,7 +22,8 @@ class SdlInputDevices final : public InputDevices {
 
   int PadCount() override { return started_ ? std::max(0, SDL_NumJoysticks()) : 0; }
   bool OpenPad(int index) override {
-    if (index >= static_cast<int>(pads_.size())) pads_.resize(static_cast<size_t>(index) + 1, nullptr);
+    if (index >= static_cast<int>(pads_.size()))
+      pads_.resize(static_cast<size_t>(index) + 1, nullptr);
     pads_[static_cast<size_t>(index)] = SDL_JoystickOpen(index);
     return pads_[static_cast<size_t>(index)] != nullptr;
   }
@@ -33,7 +34,8 @@ class SdlInputDevices final : public InputDevices {
   std::string PadProductName(int index) override { return PadInstanceName(index); }
   bool SetUpPad(int index, PadSetupStep) override { return Pad(index) != nullptr; }
   DeviceResult AcquirePad(int index) override {
-    return Pad(index) && SDL_JoystickGetAttached(Pad(index)) ? DeviceResult::kOk : DeviceResult::kError;
+    return Pad(index) && SDL_JoystickGetAttached(Pad(index)) ? DeviceResult::kOk
+                                                             : DeviceResult::kError;
   }
   DeviceResult ReadPad(int index, PadReading* reading) override {
     SDL_Joystick* pad = Pad(index);
@@ -44,7 +46,8 @@ class SdlInputDevices final : public InputDevices {
     if (SDL_JoystickNumAxes(pad) > 0) reading->x = ScalePadAxis(SDL_JoystickGetAxis(pad, 0));
     if (SDL_JoystickNumAxes(pad) > 1) reading->y = ScalePadAxis(SDL_JoystickGetAxis(pad, 1));
     const int buttons = std::min(SDL_JoystickNumButtons(pad), 32);
-    for (int b = 0; b < buttons; ++b) reading->buttons[b] = SDL_JoystickGetButton(pad, b) ? 0x80 : 0;
+    for (int b = 0; b < buttons; ++b)
+      reading->buttons[b] = SDL_JoystickGetButton(pad, b) ? 0x80 : 0;
     // A hat acts as the directions too.
     if (SDL_JoystickNumHats(pad) > 0) {
       const Uint8 hat = SDL_JoystickGetHat(pad, 0);
@@ -63,7 +66,9 @@ class SdlInputDevices final : public InputDevices {
   bool CreateKeyboard() override { return started_; }
   bool SetKeyboardFormat() override { return true; }
   bool SetKeyboardCooperativeLevel() override { return true; }
-  DeviceResult AcquireKeyboard() override { return started_ ? DeviceResult::kOk : DeviceResult::kError; }
+  DeviceResult AcquireKeyboard() override {
+    return started_ ? DeviceResult::kOk : DeviceResult::kError;
+  }
   DeviceResult ReadKeyboard(uint8_t states[256]) override {
     if (!started_) return DeviceResult::kError;
     int count = 0;
@@ -71,7 +76,8 @@ class SdlInputDevices final : public InputDevices {
     std::fill(states, states + 256, uint8_t{0});
     for (int scancode = 0; scancode < count; ++scancode)
       if (keys[scancode])
-        if (uint8_t code = KeyCodeOfScancode(static_cast<SDL_Scancode>(scancode))) states[code] = 0x80;
+        if (uint8_t code = KeyCodeOfScancode(static_cast<SDL_Scancode>(scancode)))
+          states[code] = 0x80;
     return DeviceResult::kOk;
   }
   void CloseKeyboard() override {}
@@ -85,7 +91,8 @@ class SdlInputDevices final : public InputDevices {
 
  private:
   SDL_Joystick* Pad(int index) {
-    return index >= 0 && index < static_cast<int>(pads_.size()) ? pads_[static_cast<size_t>(index)] : nullptr;
+    return index >= 0 && index < static_cast<int>(pads_.size()) ? pads_[static_cast<size_t>(index)]
+                                                                : nullptr;
   }
 
   bool started_ = false;

@@ -22,8 +22,9 @@ bool MakeRenderer(bool vsync) {
   g_renderer = SDL_CreateRenderer(SdlWindow::native(), -1, flags);
   if (!g_renderer) g_renderer = SDL_CreateRenderer(SdlWindow::native(), -1, SDL_RENDERER_SOFTWARE);
   if (!g_renderer) return false;
-  g_texture = SDL_CreateTexture(g_renderer, g_bytes == 2 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888,
-                                SDL_TEXTUREACCESS_STREAMING, g_width, g_height);
+  g_texture =
+      SDL_CreateTexture(g_renderer, g_bytes == 2 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888,
+                        SDL_TEXTUREACCESS_STREAMING, g_width, g_height);
   g_vsync = vsync;
   return g_texture != nullptr;
 }

@@ -10,12 +10,18 @@ bool g_video = false;
 
 int64_t VirtualKeyOf(SDL_Scancode scancode) {
   switch (scancode) {
-    case SDL_SCANCODE_DELETE: return kVkDelete;
-    case SDL_SCANCODE_LEFT: return kVkLeft;
-    case SDL_SCANCODE_RIGHT: return kVkRight;
-    case SDL_SCANCODE_UP: return kVkUp;
-    case SDL_SCANCODE_DOWN: return kVkDown;
-    default: return 0;
+    case SDL_SCANCODE_DELETE:
+      return kVkDelete;
+    case SDL_SCANCODE_LEFT:
+      return kVkLeft;
+    case SDL_SCANCODE_RIGHT:
+      return kVkRight;
+    case SDL_SCANCODE_UP:
+      return kVkUp;
+    case SDL_SCANCODE_DOWN:
+      return kVkDown;
+    default:
+      return 0;
   }
 }
 
@@ -26,16 +32,29 @@ int64_t PackWords(int low, int high) {
 
 void TranslateWindowEvent(const SDL_WindowEvent& e, std::vector<WindowMessage>* out) {
   switch (e.event) {
-    case SDL_WINDOWEVENT_FOCUS_GAINED: out->push_back({MessageKind::kActivate, 1, 0}); break;
-    case SDL_WINDOWEVENT_FOCUS_LOST: out->push_back({MessageKind::kActivate, 0, 0}); break;
-    case SDL_WINDOWEVENT_CLOSE: out->push_back({MessageKind::kClose, 0, 0}); break;
-    case SDL_WINDOWEVENT_MOVED: out->push_back({MessageKind::kMove, 0, PackWords(e.data1, e.data2)}); break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+      out->push_back({MessageKind::kActivate, 1, 0});
+      break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      out->push_back({MessageKind::kActivate, 0, 0});
+      break;
+    case SDL_WINDOWEVENT_CLOSE:
+      out->push_back({MessageKind::kClose, 0, 0});
+      break;
+    case SDL_WINDOWEVENT_MOVED:
+      out->push_back({MessageKind::kMove, 0, PackWords(e.data1, e.data2)});
+      break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
       out->push_back({MessageKind::kSize, 0, PackWords(e.data1, e.data2)});
       break;
-    case SDL_WINDOWEVENT_MAXIMIZED: out->push_back({MessageKind::kSize, 2, 0}); break;
-    case SDL_WINDOWEVENT_ENTER: out->push_back({MessageKind::kSetCursor, 0, 0}); break;
-    default: break;
+    case SDL_WINDOWEVENT_MAXIMIZED:
+      out->push_back({MessageKind::kSize, 2, 0});
+      break;
+    case SDL_WINDOWEVENT_ENTER:
+      out->push_back({MessageKind::kSetCursor, 0, 0});
+      break;
+    default:
+      break;
   }
 }
 
@@ -118,7 +137,8 @@ ScreenRect SdlWindow::ClientRect() {
 ScreenRect SdlWindow::Borders() {
   ScreenRect borders;
   if (g_window)
-    SDL_GetWindowBordersSize(g_window, &borders.top, &borders.left, &borders.bottom, &borders.right);
+    SDL_GetWindowBordersSize(g_window, &borders.top, &borders.left, &borders.bottom,
+                             &borders.right);
   return borders;
 }
 
@@ -133,8 +153,12 @@ void SdlWindow::TranslateEvents(std::vector<WindowMessage>* out) {
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     switch (event.type) {
-      case SDL_QUIT: out->push_back({MessageKind::kClose, 0, 0}); break;
-      case SDL_WINDOWEVENT: TranslateWindowEvent(event.window, out); break;
+      case SDL_QUIT:
+        out->push_back({MessageKind::kClose, 0, 0});
+        break;
+      case SDL_WINDOWEVENT:
+        TranslateWindowEvent(event.window, out);
+        break;
       case SDL_KEYDOWN:
         if (int64_t vk = VirtualKeyOf(event.key.keysym.scancode))
           out->push_back({MessageKind::kKeyDown, vk, 0});
@@ -145,14 +169,17 @@ void SdlWindow::TranslateEvents(std::vector<WindowMessage>* out) {
         break;
       case SDL_MOUSEMOTION:
       case SDL_MOUSEBUTTONDOWN:
-      case SDL_MOUSEBUTTONUP: out->push_back({MessageKind::kMouse, 0, 0}); break;
+      case SDL_MOUSEBUTTONUP:
+        out->push_back({MessageKind::kMouse, 0, 0});
+        break;
       case SDL_DISPLAYEVENT: {
         const DesktopMode desktop = Desktop();
         out->push_back({MessageKind::kDisplayChange, desktop.color_depth,
                         PackWords(desktop.width, desktop.height)});
         break;
       }
-      default: break;
+      default:
+        break;
     }
   }
 }

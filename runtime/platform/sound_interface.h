@@ -60,8 +60,8 @@ class SoundBuffer {
   // Gives up to two writable regions covering `bytes` bytes from `offset` in order (the second is
   // empty unless the range wraps past the end). The writes become the buffer's content at Unlock.
   // Fails on a range outside the buffer or while the buffer is already locked.
-  [[nodiscard]] virtual bool Lock(uint32_t offset, uint32_t bytes, void** region1,
-                                  uint32_t* bytes1, void** region2, uint32_t* bytes2) = 0;
+  [[nodiscard]] virtual bool Lock(uint32_t offset, uint32_t bytes, void** region1, uint32_t* bytes1,
+                                  void** region2, uint32_t* bytes2) = 0;
   // Commits the regions of the last Lock; the byte counts say how much was written.
   virtual bool Unlock(void* region1, uint32_t bytes1, void* region2, uint32_t bytes2) = 0;
   // Moves the play position to `offset` bytes (rounded down to a whole frame).

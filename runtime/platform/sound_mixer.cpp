@@ -44,7 +44,8 @@ VoiceSamples ConvertPcm(const uint8_t* bytes, uint32_t length, int channels, int
   const size_t count = size_t{out.frames} * static_cast<size_t>(channels);
   out.samples.resize(count + static_cast<size_t>(channels));
   if (bits == 8) {
-    for (size_t i = 0; i < count; ++i) out.samples[i] = static_cast<int16_t>((bytes[i] - 128) * 256);
+    for (size_t i = 0; i < count; ++i)
+      out.samples[i] = static_cast<int16_t>((bytes[i] - 128) * 256);
   } else {
     for (size_t i = 0; i < count; ++i)
       out.samples[i] = static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
@@ -271,7 +272,8 @@ int SoundMixer::TakeDueCommands(int frames, const BlockTiming* timing) {
       if (command.stamp_us >= timing->end_us) break;  // belongs to a later block
       const int64_t span = std::max<int64_t>(timing->end_us - timing->start_us, 1);
       const int64_t into = command.stamp_us - timing->start_us;
-      offset = into <= 0 ? 0 : static_cast<int>(std::min<int64_t>(into * frames / span, frames - 1));
+      offset =
+          into <= 0 ? 0 : static_cast<int>(std::min<int64_t>(into * frames / span, frames - 1));
     }
     command.frame_offset = offset;
     due_[taken] = command;
@@ -331,7 +333,8 @@ void SoundMixer::MixVoice(Voice& voice, int32_t* accumulator, int frames) {
     const bool interpolate = linear && voice.position < glide_end;
     const uint64_t run_end = interpolate ? glide_end : end;
     const uint64_t frames_to_end = (run_end - voice.position + voice.step - 1) / voice.step;
-    const int run = static_cast<int>(std::min<uint64_t>(frames_to_end, static_cast<uint64_t>(frames)));
+    const int run =
+        static_cast<int>(std::min<uint64_t>(frames_to_end, static_cast<uint64_t>(frames)));
     if (voice.gain_left == 0 && voice.gain_right == 0) {
       voice.position += voice.step * static_cast<uint64_t>(run);  // inaudible: only advance
     } else if (voice.data.channels == 1 && interpolate && wide_kernel_) {

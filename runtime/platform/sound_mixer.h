@@ -100,7 +100,7 @@ class SoundMixer final : public AudioRenderSource {
 
   void Submit(VoiceId id, CommandType type, int32_t value);
   void ApplyCommand(const Command& command);  // mix lock held
-  void Activate(Voice& voice, int slot);       // mix lock held
+  void Activate(Voice& voice, int slot);      // mix lock held
   void Deactivate(Voice& voice);              // mix lock held
   void RecomputeStep(Voice& voice);           // mix lock held
   int TakeDueCommands(int frames, const BlockTiming* timing);

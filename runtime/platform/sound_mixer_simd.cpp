@@ -13,8 +13,8 @@ bool HasWideMixKernel() {
 // one together (little-endian halves), so one gather serves the interpolation.
 __attribute__((target("avx2"))) uint64_t MixMonoLinearWide(const int16_t* data, uint64_t position,
                                                            uint64_t step, int32_t gain_left,
-                                                           int32_t gain_right,
-                                                           int32_t* accumulator, int frames) {
+                                                           int32_t gain_right, int32_t* accumulator,
+                                                           int frames) {
   const int wide_frames = frames & ~7;
   if (wide_frames > 0) {
     const long long s = static_cast<long long>(step);

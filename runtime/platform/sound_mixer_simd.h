@@ -13,8 +13,7 @@ bool HasWideMixKernel();
 // accumulator: per frame, sample = s0 + ((s1 - s0) * fraction15 >> 15), then each channel gets
 // sample * gain >> 15. `data` holds the voice's samples with its guard sample; positions are
 // 32.32 fixed point and must stay inside the voice for the whole run. Returns the new position.
-uint64_t MixMonoLinearWide(const int16_t* data, uint64_t position, uint64_t step,
-                           int32_t gain_left, int32_t gain_right, int32_t* accumulator,
-                           int frames);
+uint64_t MixMonoLinearWide(const int16_t* data, uint64_t position, uint64_t step, int32_t gain_left,
+                           int32_t gain_right, int32_t* accumulator, int frames);
 
 }  // namespace platform

@@ -66,7 +66,7 @@ OsReport ProbeOs() {
 }
 
 void ProbeMemory(uint64_t* total, uint64_t* available) {
-  struct sysinfo info{};
+  struct sysinfo info {};
   *total = 0;
   *available = 0;
   if (sysinfo(&info) != 0) return;

@@ -26,8 +26,8 @@ constexpr bool IsCp932LeadByte(unsigned char byte) {
 
 // A UTF-8 string literal from our sources as system text (CP932), converted once where it is used
 // and kept for the life of the process.
-#define SJIS(literal)                                                                  \
-  ([]() -> const char* {                                                              \
-    static const std::string converted = ::platform::Utf8ToCp932(literal);            \
-    return converted.c_str();                                                         \
+#define SJIS(literal)                                                      \
+  ([]() -> const char* {                                                   \
+    static const std::string converted = ::platform::Utf8ToCp932(literal); \
+    return converted.c_str();                                              \
   }())

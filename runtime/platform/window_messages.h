@@ -11,9 +11,9 @@ enum class MessageKind : uint16_t {
   kNone,
   kCreate,
   kDestroy,
-  kMove,           // lparam: client left (low 16 bits, signed) and top (high 16 bits, signed)
-  kSize,           // wparam: 2 when maximised
-  kActivate,       // wparam: 0 inactive, 1 active
+  kMove,      // lparam: client left (low 16 bits, signed) and top (high 16 bits, signed)
+  kSize,      // wparam: 2 when maximised
+  kActivate,  // wparam: 0 inactive, 1 active
   kClose,
   kSetCursor,
   kMouse,          // mouse moves and buttons
@@ -24,13 +24,19 @@ enum class MessageKind : uint16_t {
   kImeMessage,
   kMoving,
   kMciNotify,
-  kQuit,           // a thread message: the message loop ends
+  kQuit,              // a thread message: the message loop ends
   kF10Flag = 0x046F,  // wparam 1: F10 down, else up
   kF12Flag = 0x0470,  // wparam 1: F12 down, else up
 };
 
 // Virtual keys the window procedure cares about.
-enum VirtualKey : int64_t { kVkDelete = 0x2E, kVkLeft = 0x25, kVkUp = 0x26, kVkRight = 0x27, kVkDown = 0x28 };
+enum VirtualKey : int64_t {
+  kVkDelete = 0x2E,
+  kVkLeft = 0x25,
+  kVkUp = 0x26,
+  kVkRight = 0x27,
+  kVkDown = 0x28
+};
 
 struct WindowMessage {
   MessageKind kind = MessageKind::kNone;

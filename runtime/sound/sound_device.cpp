@@ -106,7 +106,8 @@ platform::WaveFormat ChoosePrimaryFormat(const platform::AudioCaps& caps) {
 int OpenSoundDevice() {
   if (g_sound.sound_device) return -1;
   AppLogWrite(SJIS("DirectSound の初期化を行います\n"));
-  std::unique_ptr<MixingSoundDevice> device = MixingSoundDevice::Create(MakeOutput(), g_sound.faults);
+  std::unique_ptr<MixingSoundDevice> device =
+      MixingSoundDevice::Create(MakeOutput(), g_sound.faults);
   if (!device) return AppLogWrite(SJIS("DirectSoundの初期化に失敗しました\n"));
   if (!device->SetCooperativeLevel())
     return AppLogWrite(SJIS("DirectSoundの協調レベルの設定に失敗しました\n"));

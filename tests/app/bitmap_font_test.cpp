@@ -23,7 +23,8 @@ struct Recorder {
   std::vector<std::tuple<int, int, int>> cells;
   BitmapFont font;
   Recorder() {
-    font.SetCellDrawerForTesting([this](int cell, int x, int y) { cells.emplace_back(cell, x, y); });
+    font.SetCellDrawerForTesting(
+        [this](int cell, int x, int y) { cells.emplace_back(cell, x, y); });
   }
 };
 
@@ -36,11 +37,11 @@ TEST(BitmapFontTest, AsciiAndFullWidthLettersShareTheirCells) {
 }
 
 TEST(BitmapFontTest, VoicedKanaBecomeTheirMarkAndTheirPlainForm) {
-  EXPECT_EQ(Codes("が"), Bytes({58, 57 + 48}));       // ゛ then か (cell 57)
-  EXPECT_EQ(Codes("ぱ"), Bytes({59, 78 + 48}));       // ゜ then は (cell 78)
-  EXPECT_EQ(Codes("ヴ"), Bytes({58, 132 + 48}));      // ゛ then ウ (cell 132)
+  EXPECT_EQ(Codes("が"), Bytes({58, 57 + 48}));   // ゛ then か (cell 57)
+  EXPECT_EQ(Codes("ぱ"), Bytes({59, 78 + 48}));   // ゜ then は (cell 78)
+  EXPECT_EQ(Codes("ヴ"), Bytes({58, 132 + 48}));  // ゛ then ウ (cell 132)
   EXPECT_EQ(Codes("の"), Bytes({76 + 48}));
-  EXPECT_EQ(Codes("ン"), Bytes({182 + 47}));          // past cell 180 the codes skip one
+  EXPECT_EQ(Codes("ン"), Bytes({182 + 47}));  // past cell 180 the codes skip one
   EXPECT_EQ(Codes("ー"), Bytes({157}));
   EXPECT_EQ(Codes("「"), Bytes({66}));
 }

@@ -86,7 +86,7 @@ TEST_F(JukeboxScreenTest, PlayRestartsTheSongAtItsOwnPosition) {
 }
 
 TEST_F(JukeboxScreenTest, TheAutomaticAdvanceNeverChoosesTheEmptyLastEntry) {
-  Frame(kLeft);  // song 4
+  Frame(kLeft);   // song 4
   Frame();        // the new song number restarts the time
   g_now += 3999;  // 3 s shown: not yet past the limit
   Frame();

@@ -51,8 +51,8 @@ std::string EngineFixture::WriteSong(const std::string& relative, const org::Par
 
 void EngineFixture::WriteDrum(const std::string& relative, const std::vector<uint8_t>& data,
                               uint32_t rate, uint32_t declared_length) {
-  const uint32_t length = declared_length == 0xFFFFFFFF ? static_cast<uint32_t>(data.size())
-                                                        : declared_length;
+  const uint32_t length =
+      declared_length == 0xFFFFFFFF ? static_cast<uint32_t>(data.size()) : declared_length;
   std::string file;
   auto u16 = [&](uint32_t v) {
     file.push_back(static_cast<char>(v & 0xFF));

@@ -41,8 +41,8 @@ TEST_F(MelodyVoiceTest, BuffersHoldTheWaveformAtEachOctavesLength) {
 
 TEST_F(MelodyVoiceTest, OneShotBuffersRepeatThePeriodAFixedNumberOfTimes) {
   ASSERT_TRUE(org::MakeMelodyVoice(0, 0, 1));
-  const uint32_t lengths[8] = {256 * 4, 256 * 8, 128 * 12, 128 * 16, 64 * 20, 32 * 24, 16 * 28,
-                               8 * 32};
+  const uint32_t lengths[8] = {256 * 4, 256 * 8, 128 * 12, 128 * 16,
+                               64 * 20, 32 * 24, 16 * 28,  8 * 32};
   for (int octave = 0; octave < 8; ++octave)
     EXPECT_EQ(device.buffers[BufferOf(octave, 0)].desc.length_bytes, lengths[octave]);
   const auto& octave7 = device.buffers[BufferOf(7, 0)].content;

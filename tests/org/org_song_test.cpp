@@ -117,7 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
     Files, OrgSongRefusalTest,
     testing::Values(
         RefusedFile{"missing", "", "ファイルにアクセスできません"},
-        RefusedFile{"other_magic", Damaged([](auto& b) { b[5] = '4'; }), "このファイルは使えません"},
+        RefusedFile{"other_magic", Damaged([](auto& b) { b[5] = '4'; }),
+                    "このファイルは使えません"},
         RefusedFile{"too_short_for_magic", "Org-0", "このファイルは使えません"},
         RefusedFile{"header_cut", Truncated(60), "このファイルは使えません"},
         RefusedFile{"arrays_cut", Truncated(130), "このファイルは使えません"},

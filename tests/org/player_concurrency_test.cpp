@@ -29,7 +29,8 @@ TEST(PlayerConcurrencyTest, ThePlayerTheTimerAndTheMixerShareTheEngine) {
       song.tracks[t].one_shot = t % 2;
       for (int k = 0; k < 16; ++k)
         song.tracks[t].events.push_back({k * 2, static_cast<uint8_t>(24 + (k * 5 + t) % 60), 1,
-                                         static_cast<uint8_t>(100 + k), static_cast<uint8_t>(k % 13)});
+                                         static_cast<uint8_t>(100 + k),
+                                         static_cast<uint8_t>(k % 13)});
     }
     const std::vector<uint8_t> bytes = org::SerializeOrgSong(song);
     dir.WriteFile("Org/s" + std::to_string(s) + ".org", std::string(bytes.begin(), bytes.end()));
@@ -37,7 +38,8 @@ TEST(PlayerConcurrencyTest, ThePlayerTheTimerAndTheMixerShareTheEngine) {
   dir.WriteFile("Org/music.txt", "0 10 Org\\s0.org A\n1 10 Org\\s1.org B\n");
   platform::SetNoticeSink([](const std::string&, const std::string&) {});  // missing drums
 
-  auto device = platform::MixingSoundDevice::Create(std::make_unique<test_support::ThreadedTestOutput>(1000, 441));
+  auto device = platform::MixingSoundDevice::Create(
+      std::make_unique<test_support::ThreadedTestOutput>(1000, 441));
   ASSERT_TRUE(device && device->CreatePrimaryBuffer());
   {
     org::MusicPlayer player;
@@ -45,11 +47,20 @@ TEST(PlayerConcurrencyTest, ThePlayerTheTimerAndTheMixerShareTheEngine) {
     ASSERT_TRUE(player.ready);
     for (int round = 0; round < 300; ++round) {
       switch (round % 6) {
-        case 0: player.PlayIndex(round % 12 < 6 ? 0 : 1); break;
-        case 1: player.RequestSwitch(1 - player.current_index); break;
-        case 2: player.SetMusicVolume(round % 128); break;
-        case 3: player.PlayIndex(-1); break;
-        default: break;
+        case 0:
+          player.PlayIndex(round % 12 < 6 ? 0 : 1);
+          break;
+        case 1:
+          player.RequestSwitch(1 - player.current_index);
+          break;
+        case 2:
+          player.SetMusicVolume(round % 128);
+          break;
+        case 3:
+          player.PlayIndex(-1);
+          break;
+        default:
+          break;
       }
       player.UpdateFrame();
       (void)org::PublishedPlayStep();

@@ -11,7 +11,8 @@ std::vector<org::PlaylistEntry> Parse(const std::string& text) {
 }
 
 TEST(PlaylistTest, EntriesAreFourItemsSeparatedByAnyWhiteSpace) {
-  const auto entries = Parse("0\t120\tOrg\\a.org\tONE\n1 90  Org\\b.org\n\tTWO\n2\t30\tc.org\tTHREE\n");
+  const auto entries =
+      Parse("0\t120\tOrg\\a.org\tONE\n1 90  Org\\b.org\n\tTWO\n2\t30\tc.org\tTHREE\n");
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(entries[0].time_limit, 120);
   EXPECT_EQ(entries[0].path, "Org\\a.org");
@@ -54,7 +55,8 @@ TEST(PlaylistTest, OverlongItemsAreCutWithoutSplittingACharacter) {
 
 TEST(PlaylistTest, NoMoreThan120EntriesAreRead) {
   std::string text;
-  for (int i = 0; i < 130; ++i) text += std::to_string(i) + "\t10\ts.org\tT" + std::to_string(i) + "\n";
+  for (int i = 0; i < 130; ++i)
+    text += std::to_string(i) + "\t10\ts.org\tT" + std::to_string(i) + "\n";
   const auto entries = Parse(text);
   ASSERT_EQ(entries.size(), 120u);
   EXPECT_EQ(entries.back().title, "T119");

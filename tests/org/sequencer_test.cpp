@@ -49,7 +49,7 @@ TEST_F(SequencerTest, ANoteSoundsForItsLengthAndEndsAfterTheNextStepsEvent) {
   EXPECT_EQ(org::MelodyCurrentKey(0), 255);
   const auto plays = device.Calls("play");
   ASSERT_EQ(plays.size(), 2u);
-  EXPECT_EQ(plays[1].value, 0);  // the end lets the buffer finish its period
+  EXPECT_EQ(plays[1].value, 0);                       // the end lets the buffer finish its period
   for (int step = 14; step < 20; ++step) SongTick();  // ending a silent track does nothing
   EXPECT_EQ(device.Calls("play").size(), 2u);
 }

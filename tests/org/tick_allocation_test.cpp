@@ -51,7 +51,8 @@ TEST(TickAllocationTest, SongTickMakesNoAllocation) {
     song.tracks[t].one_shot = t % 2;
     for (int k = 0; k < 20; ++k)
       song.tracks[t].events.push_back({k * 2, static_cast<uint8_t>(12 + (k * 7 + t) % 80),
-                                       static_cast<uint8_t>(k % 3), 200, static_cast<uint8_t>(k % 13)});
+                                       static_cast<uint8_t>(k % 3), 200,
+                                       static_cast<uint8_t>(k % 13)});
   }
   const std::vector<uint8_t> bytes = org::SerializeOrgSong(song);
   dir.WriteFile("song.org", std::string(bytes.begin(), bytes.end()));

@@ -14,9 +14,9 @@ namespace test_support {
 class RecordingBuffer;
 
 struct SoundCall {
-  int buffer = -1;   // index into RecordingSoundDevice::buffers
-  std::string what;  // "create", "lock", "unlock", "position", "play", "stop", "frequency",
-                     // "volume", "pan", "release"
+  int buffer = -1;    // index into RecordingSoundDevice::buffers
+  std::string what;   // "create", "lock", "unlock", "position", "play", "stop", "frequency",
+                      // "volume", "pan", "release"
   int64_t value = 0;  // play: 1 looping / 0 once; position, frequency, volume, pan: the value
 };
 

@@ -32,10 +32,12 @@ TEST(DemoDataTest, TheDemoSongsAreLongEnoughAndUseEveryFileVersion) {
   bool volume_only = false;
   bool pan_only = false;
   for (const assets::GeneratedFile& file : files) {
-    if (file.relative_path.size() < 4 || file.relative_path.substr(file.relative_path.size() - 4) != ".org")
+    if (file.relative_path.size() < 4 ||
+        file.relative_path.substr(file.relative_path.size() - 4) != ".org")
       continue;
     org::ParsedSong song;
-    ASSERT_EQ(org::ParseOrgSong(file.bytes.data(), file.bytes.size(), &song), org::ParseResult::kOk);
+    ASSERT_EQ(org::ParseOrgSong(file.bytes.data(), file.bytes.size(), &song),
+              org::ParseResult::kOk);
     ++songs;
     versions_seen |= 1 << song.version;
     EXPECT_GE(song.loop_end * song.wait, 60000) << file.relative_path;
@@ -94,7 +96,7 @@ TEST(ScoreCompilerTest, NotesRestsRepeatsAndSettingsBecomeEvents) {
   EXPECT_EQ(events[1].position, 2);
   EXPECT_EQ(events[2].position, 6);
   EXPECT_EQ(events[3].position, 7);
-  EXPECT_EQ(events[4].length, 7);  // 8 steps minus a gap of 1
+  EXPECT_EQ(events[4].length, 7);     // 8 steps minus a gap of 1
   EXPECT_EQ(events[5].position, 10);  // E4 moved on only 2 steps
   EXPECT_EQ(events[5].volume, 50);
   EXPECT_EQ(score.song.loop_end, 16);

@@ -26,7 +26,8 @@ org::ParsedSong OneNote(uint8_t key, uint8_t volume, uint8_t pan) {
   song.wait = 100;
   song.loop_end = 200;
   song.tracks[0].wave = 0;
-  song.tracks[0].events = {{0, key, 200, volume, pan}, {100, org::kNoValue, 0, volume, org::kNoValue}};
+  song.tracks[0].events = {{0, key, 200, volume, pan},
+                           {100, org::kNoValue, 0, volume, org::kNoValue}};
   return song;
 }
 
@@ -39,13 +40,14 @@ Rendered Render(const org::ParsedSong& song, double seconds) {
   options.drums_folder = PROJECT_SOURCE_DIR "/data/Org/Org";
   options.seconds = seconds;
   Rendered out;
-  const render::RenderResult result = render::RenderSong(
-      platform::NativePathToDataPath(dir.Join("song.org")), options, [&](const int16_t* stereo, int frames) {
-        for (int i = 0; i < frames; ++i) {
-          out.left.push_back(stereo[2 * i]);
-          out.right.push_back(stereo[2 * i + 1]);
-        }
-      });
+  const render::RenderResult result =
+      render::RenderSong(platform::NativePathToDataPath(dir.Join("song.org")), options,
+                         [&](const int16_t* stereo, int frames) {
+                           for (int i = 0; i < frames; ++i) {
+                             out.left.push_back(stereo[2 * i]);
+                             out.right.push_back(stereo[2 * i + 1]);
+                           }
+                         });
   EXPECT_TRUE(result.ok) << result.error;
   return out;
 }
@@ -53,7 +55,8 @@ Rendered Render(const org::ParsedSong& song, double seconds) {
 // RMS over the second half-second onwards (the note sounds from the first tick at 100 ms).
 double Rms(const std::vector<int16_t>& samples) {
   double sum = 0;
-  for (size_t i = 22050; i < samples.size(); ++i) sum += static_cast<double>(samples[i]) * samples[i];
+  for (size_t i = 22050; i < samples.size(); ++i)
+    sum += static_cast<double>(samples[i]) * samples[i];
   return std::sqrt(sum / static_cast<double>(samples.size() - 22050));
 }
 

@@ -73,7 +73,8 @@ TEST(Org2wavCliTest, AFailedWriteLeavesNoHalfFile) {
 TEST(Org2wavCliTest, MissingDrumsAreWarningsAndTheRenderGoesOn) {
   test_support::ScratchDirectory dir;
   std::filesystem::copy_file(kSong, dir.Join("song.org"));
-  const ProgramRun run = Org2wav("-q --seconds 1 " + dir.Join("song.org") + " " + dir.Join("out.wav"));
+  const ProgramRun run =
+      Org2wav("-q --seconds 1 " + dir.Join("song.org") + " " + dir.Join("out.wav"));
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.output.find("org2wav: warning: track 8: cannot load"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(dir.Join("out.wav")));
@@ -90,8 +91,8 @@ TEST(Org2wavCliTest, InfoDescribesTheSong) {
 
 TEST(Org2wavCliTest, StemsGiveOneFilePerTrackWithEvents) {
   test_support::ScratchDirectory dir;
-  const ProgramRun run = Org2wav("-q --seconds 0.5 --stems " + dir.Join("stems") + " " + kSong + " " +
-                          dir.Join("mix.wav"));
+  const ProgramRun run = Org2wav("-q --seconds 0.5 --stems " + dir.Join("stems") + " " + kSong +
+                                 " " + dir.Join("mix.wav"));
   EXPECT_EQ(run.status, 0) << run.output;
   // Twinkle has three melody tracks and four drum tracks.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Join("stems")), {}), 7);

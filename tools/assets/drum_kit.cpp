@@ -85,13 +85,14 @@ std::vector<uint8_t> ToBytes(Signal s, double level = 0.95, double attack = 0.00
   std::vector<uint8_t> bytes;
   bytes.reserve(s.size());
   for (double v : s)
-    bytes.push_back(static_cast<uint8_t>(std::clamp(std::lround(v / peak * level * 127) + 128, 1L, 255L)));
+    bytes.push_back(
+        static_cast<uint8_t>(std::clamp(std::lround(v / peak * level * 127) + 128, 1L, 255L)));
   return bytes;
 }
 
 Signal Kick(double start_hz, double end_hz, double sweep, double decay, double click) {
-  return Add(Sweep(decay * 6, start_hz, end_hz, sweep, decay),
-             NoiseBurst(0.01, 0.002, 0.5, 11), click);
+  return Add(Sweep(decay * 6, start_hz, end_hz, sweep, decay), NoiseBurst(0.01, 0.002, 0.5, 11),
+             click);
 }
 
 Signal Snare(double tone_hz, double tone_decay, double noise_decay, double brightness,
@@ -108,7 +109,8 @@ Signal Tom(double hz, double decay) {
 Signal Clap(uint32_t seed) {
   Signal out(Samples(0.35), 0.0);
   for (int burst = 0; burst < 4; ++burst) {
-    const Signal b = NoiseBurst(burst < 3 ? 0.012 : 0.3, burst < 3 ? 0.004 : 0.06, 0.6, seed + burst);
+    const Signal b =
+        NoiseBurst(burst < 3 ? 0.012 : 0.3, burst < 3 ? 0.004 : 0.06, 0.6, seed + burst);
     const size_t offset = Samples(0.011 * burst);
     for (size_t i = 0; i < b.size() && offset + i < out.size(); ++i) out[offset + i] += b[i];
   }
@@ -135,7 +137,8 @@ Signal Bell() {
   Signal out(Samples(1.4), 0.0);
   for (size_t i = 0; i < out.size(); ++i) {
     const double t = i / kRate;
-    for (const auto& p : kPartials) out[i] += std::sin(2 * M_PI * 880 * p[0] * t) * p[1] * Decay(t, p[2]);
+    for (const auto& p : kPartials)
+      out[i] += std::sin(2 * M_PI * 880 * p[0] * t) * p[1] * Decay(t, p[2]);
   }
   return out;
 }
@@ -217,7 +220,8 @@ std::vector<DrumSample> MakeDrumKit() {
       {"HiClose.wav", ToBytes(Add(Metal(0.08, 420, 0.015, 5), NoiseBurst(0.08, 0.012, 0.9, 6)))},
       {"HiOpen.wav", ToBytes(Add(Metal(0.45, 420, 0.12, 7), NoiseBurst(0.45, 0.1, 0.9, 8)))},
       {"Crash.wav", ToBytes(Add(NoiseBurst(1.4, 0.45, 0.7, 9), Metal(1.4, 340, 0.35, 10), 0.5))},
-      {"Per01.wav", ToBytes(Add(Sweep(0.08, 1900, 1700, 0.01, 0.012), Sweep(0.08, 2600, 2500, 0.01, 0.008), 0.5))},
+      {"Per01.wav", ToBytes(Add(Sweep(0.08, 1900, 1700, 0.01, 0.012),
+                                Sweep(0.08, 2600, 2500, 0.01, 0.008), 0.5))},
       {"Per02.wav", ToBytes(Clap(201))},
       {"Bass03.wav", ToBytes(Kick(110, 45, 0.05, 0.3, 0.2))},
       {"Tom02.wav", ToBytes(Tom(190, 0.1))},
@@ -230,7 +234,8 @@ std::vector<DrumSample> MakeDrumKit() {
       {"HiClose03.wav", ToBytes(Metal(0.07, 520, 0.012, 14))},
       {"HiOpen03.wav", ToBytes(Metal(0.4, 520, 0.11, 15))},
       {"Crash02.wav", ToBytes(Add(NoiseBurst(1.8, 0.6, 0.8, 16), Metal(1.8, 290, 0.5, 17), 0.7))},
-      {"RevSym01.wav", ToBytes(Reversed(Add(NoiseBurst(1.2, 0.35, 0.7, 18), Metal(1.2, 340, 0.3, 19), 0.5)))},
+      {"RevSym01.wav",
+       ToBytes(Reversed(Add(NoiseBurst(1.2, 0.35, 0.7, 18), Metal(1.2, 340, 0.3, 19), 0.5)))},
       {"Ride01.wav", ToBytes(Add(Metal(1.0, 610, 0.3, 20), Sweep(1.0, 2900, 2900, 1, 0.4), 0.3))},
       {"Tom03.wav", ToBytes(Tom(95, 0.15))},
       {"Tom04.wav", ToBytes(Tom(260, 0.08))},

@@ -48,7 +48,8 @@ class Compiler {
     for (int t = 0; t < org::kTrackCount; ++t) {
       std::vector<Word> flat;
       size_t at = 0;
-      if (!Expand(streams_[t], &at, &flat, false) || !Emit(t, flat)) return Fail(error_line_, error_, error);
+      if (!Expand(streams_[t], &at, &flat, false) || !Emit(t, flat))
+        return Fail(error_line_, error_, error);
     }
     if (loop_end_is_end_) {
       int32_t end = 0;
@@ -144,7 +145,8 @@ class Compiler {
       int value = 0;
       if (p[i] == "oneshot") {
         track.one_shot = 1;
-      } else if ((p[i] == "wave" || p[i] == "drum") && i + 1 < p.size() && Number(p[i + 1], &value)) {
+      } else if ((p[i] == "wave" || p[i] == "drum") && i + 1 < p.size() &&
+                 Number(p[i + 1], &value)) {
         track.wave = static_cast<uint8_t>(value);
         ++i;
       } else if (p[i] == "finetune" && i + 1 < p.size() && Number(p[i + 1], &value)) {
@@ -198,13 +200,27 @@ class Compiler {
       if (std::regex_match(w.text, m, setting)) {
         const int value = std::stoi(m[2]);
         switch (m[1].str()[0]) {
-          case 'l': s.default_steps = value; break;
-          case 'g': s.gap = value; break;
-          case 'v': s.pending_volume = value; break;
-          case 'p': s.pending_pan = value; break;
-          case 't': s.transpose = value; break;
-          case 'k': s.drum_key = value; break;
-          case '@': s.cursor = value; break;
+          case 'l':
+            s.default_steps = value;
+            break;
+          case 'g':
+            s.gap = value;
+            break;
+          case 'v':
+            s.pending_volume = value;
+            break;
+          case 'p':
+            s.pending_pan = value;
+            break;
+          case 't':
+            s.transpose = value;
+            break;
+          case 'k':
+            s.drum_key = value;
+            break;
+          case '@':
+            s.cursor = value;
+            break;
         }
       } else if (std::regex_match(w.text, m, note)) {
         int key = (m[3].str()[0] - '0' - 1) * 12 + Semitone(m[1].str()[0]) + s.transpose;

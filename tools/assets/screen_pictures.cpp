@@ -18,22 +18,30 @@ constexpr int kSheetHeight = 64;
 // The characters of each cell, row by row; "" is a cell with no character. Where a cell serves
 // several characters, the full-width form is drawn: it fills the 8 × 8 cell.
 const std::vector<std::vector<std::vector<const char*>>> kRows = {
-    {{"０"}, {"１"}, {"２"}, {"３"}, {"４"}, {"５"}, {"６"}, {"７"}, {"８"}, {"９"}, {"゛"}, {"゜"}, {"、"},
-     {"。"}, {"！"}, {"？"}, {"＠"}, {"終"}, {"「"}, {"："}, {"；"}, {"，"}, {"．"}, {"＜"}, {"＞"}, {"／"}},
-    {{"Ａ"}, {"Ｂ"}, {"Ｃ"}, {"Ｄ"}, {"Ｅ"}, {"Ｆ"}, {"Ｇ"}, {"Ｈ"}, {"Ｉ"}, {"Ｊ"}, {"Ｋ"}, {"Ｌ"}, {"Ｍ"},
-     {"Ｎ"}, {"Ｏ"}, {"Ｐ"}, {"Ｑ"}, {"Ｒ"}, {"Ｓ"}, {"Ｔ"}, {"Ｕ"}, {"Ｖ"}, {"Ｗ"}, {"Ｘ"}, {"Ｙ"}, {"Ｚ"}},
-    {{"あ"}, {"い"}, {"う"}, {"え"}, {"お"}, {"か"}, {"き"}, {"く"}, {"け"}, {"こ"}, {"さ"}, {"し"}, {"す"},
-     {"せ"}, {"そ"}, {"た"}, {"ち"}, {"つ"}, {"て"}, {"と"}, {"な"}, {"に"}, {"ぬ"}, {"ね"}, {"の"}, {""}},
-    {{"は"}, {"ひ"}, {"ふ"}, {"へ"}, {"ほ"}, {"ま"}, {"み"}, {"む"}, {"め"}, {"も"}, {"や"}, {"○"}, {"ゆ"},
-     {"×"}, {"よ"}, {"ら"}, {"り"}, {"る"}, {"れ"}, {"ろ"}, {"わ"}, {"剣"}, {"盾"}, {"靴"}, {"を"}, {"魔"}},
-    {{"ん"}, {"っ"}, {"ゃ"}, {"ゅ"}, {"ょ"}, {"ー"}, {"ぁ"}, {"ぃ"}, {"ぅ"}, {"ぇ"}, {"ぉ"}, {"＋"}, {"－", "−"},
-     {"”", "\""}, {"＊"}, {"＝"}, {"＃"}, {"＆"}, {"Ⅲ"}, {"［"}, {"］"}, {"離"}, {"押"}, {"～", "〜"}, {"・"}, {""}},
-    {{"ア"}, {"イ"}, {"ウ"}, {"エ"}, {"オ"}, {"カ"}, {"キ"}, {"ク"}, {"ケ"}, {"コ"}, {"サ"}, {"シ"}, {"ス"},
-     {"セ"}, {"ソ"}, {"タ"}, {"チ"}, {"ツ"}, {"テ"}, {"ト"}, {"ナ"}, {"ニ"}, {"ヌ"}, {"ネ"}, {"ノ"}, {""}},
-    {{"ハ"}, {"ヒ"}, {"フ"}, {"ヘ"}, {"ホ"}, {"マ"}, {"ミ"}, {"ム"}, {"メ"}, {"モ"}, {"ヤ"}, {"□"}, {"ユ"},
-     {"△"}, {"ヨ"}, {"ラ"}, {"リ"}, {"ル"}, {"レ"}, {"ロ"}, {"ワ"}, {""}, {""}, {""}, {"ヲ"}, {""}},
-    {{"ン"}, {"ッ"}, {"ャ"}, {"ュ"}, {"ョ"}, {"…"}, {"ァ"}, {"ィ"}, {"ゥ"}, {"ェ"}, {"ォ"}, {"体"}, {"賽"},
-     {"膿"}, {"渥"}, {""}, {""}, {""}, {""}, {""}, {""}, {""}, {""}, {""}, {""}, {""}},
+    {{"０"}, {"１"}, {"２"}, {"３"}, {"４"}, {"５"}, {"６"}, {"７"}, {"８"},
+     {"９"}, {"゛"}, {"゜"}, {"、"}, {"。"}, {"！"}, {"？"}, {"＠"}, {"終"},
+     {"「"}, {"："}, {"；"}, {"，"}, {"．"}, {"＜"}, {"＞"}, {"／"}},
+    {{"Ａ"}, {"Ｂ"}, {"Ｃ"}, {"Ｄ"}, {"Ｅ"}, {"Ｆ"}, {"Ｇ"}, {"Ｈ"}, {"Ｉ"},
+     {"Ｊ"}, {"Ｋ"}, {"Ｌ"}, {"Ｍ"}, {"Ｎ"}, {"Ｏ"}, {"Ｐ"}, {"Ｑ"}, {"Ｒ"},
+     {"Ｓ"}, {"Ｔ"}, {"Ｕ"}, {"Ｖ"}, {"Ｗ"}, {"Ｘ"}, {"Ｙ"}, {"Ｚ"}},
+    {{"あ"}, {"い"}, {"う"}, {"え"}, {"お"}, {"か"}, {"き"}, {"く"}, {"け"},
+     {"こ"}, {"さ"}, {"し"}, {"す"}, {"せ"}, {"そ"}, {"た"}, {"ち"}, {"つ"},
+     {"て"}, {"と"}, {"な"}, {"に"}, {"ぬ"}, {"ね"}, {"の"}, {""}},
+    {{"は"}, {"ひ"}, {"ふ"}, {"へ"}, {"ほ"}, {"ま"}, {"み"}, {"む"}, {"め"},
+     {"も"}, {"や"}, {"○"},  {"ゆ"}, {"×"},  {"よ"}, {"ら"}, {"り"}, {"る"},
+     {"れ"}, {"ろ"}, {"わ"}, {"剣"}, {"盾"}, {"靴"}, {"を"}, {"魔"}},
+    {{"ん"}, {"っ"}, {"ゃ"}, {"ゅ"},      {"ょ"},      {"ー"},       {"ぁ"}, {"ぃ"}, {"ぅ"},
+     {"ぇ"}, {"ぉ"}, {"＋"}, {"－", "−"}, {"”", "\""}, {"＊"},       {"＝"}, {"＃"}, {"＆"},
+     {"Ⅲ"},  {"［"}, {"］"}, {"離"},      {"押"},      {"～", "〜"}, {"・"}, {""}},
+    {{"ア"}, {"イ"}, {"ウ"}, {"エ"}, {"オ"}, {"カ"}, {"キ"}, {"ク"}, {"ケ"},
+     {"コ"}, {"サ"}, {"シ"}, {"ス"}, {"セ"}, {"ソ"}, {"タ"}, {"チ"}, {"ツ"},
+     {"テ"}, {"ト"}, {"ナ"}, {"ニ"}, {"ヌ"}, {"ネ"}, {"ノ"}, {""}},
+    {{"ハ"}, {"ヒ"}, {"フ"}, {"ヘ"}, {"ホ"}, {"マ"}, {"ミ"}, {"ム"}, {"メ"},
+     {"モ"}, {"ヤ"}, {"□"},  {"ユ"}, {"△"},  {"ヨ"}, {"ラ"}, {"リ"}, {"ル"},
+     {"レ"}, {"ロ"}, {"ワ"}, {""},   {""},   {""},   {"ヲ"}, {""}},
+    {{"ン"}, {"ッ"}, {"ャ"}, {"ュ"}, {"ョ"}, {"…"},  {"ァ"}, {"ィ"}, {"ゥ"},
+     {"ェ"}, {"ォ"}, {"体"}, {"賽"}, {"膿"}, {"渥"}, {""},   {""},   {""},
+     {""},   {""},   {""},   {""},   {""},   {""},   {""},   {""}},
 };
 
 uint32_t DecodeUtf8(const char* s) {
@@ -61,7 +69,9 @@ std::vector<uint32_t> MakeFontSheet(const std::string& font_file, std::string* e
       for (const char* candidate : kRows[row][column]) {
         if (candidate[0] == '\0') break;
         const FT_UInt glyph = FT_Get_Char_Index(face, DecodeUtf8(candidate));
-        if (glyph == 0 || FT_Load_Glyph(face, glyph, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) != 0)
+        if (glyph == 0 ||
+            FT_Load_Glyph(face, glyph, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) !=
+                0)
           continue;
         const FT_Bitmap& bitmap = face->glyph->bitmap;
         for (unsigned y = 0; y < bitmap.rows; ++y) {
@@ -102,7 +112,8 @@ std::vector<uint32_t> MakeBackground() {
       uint32_t c = mix(y / 239.0, 0x0B0C2A, 0x2A1446);
       c = mix(wave * 0.18, c, 0x3C3C8C);
       // Sparse stars from a fixed hash of the position.
-      const uint32_t hash = (static_cast<uint32_t>(x) * 73856093u) ^ (static_cast<uint32_t>(y) * 19349663u);
+      const uint32_t hash =
+          (static_cast<uint32_t>(x) * 73856093u) ^ (static_cast<uint32_t>(y) * 19349663u);
       if (hash % 97 == 0 && (hash >> 8) % 3 == 0) c = 0x9898C8;
       pixels[static_cast<size_t>(y) * w + x] = c;
     }
@@ -115,9 +126,9 @@ std::vector<uint32_t> MakeBackground() {
         pixels[static_cast<size_t>(y) * w + x] = edge ? 0x6A6AB4 : 0x080818;
       }
   };
-  panel(12, 48, 308, 92);   // JUKEBOX, modes, number and title
-  panel(82, 102, 308, 174); // key help
-  panel(12, 224, 68, 240);  // elapsed time
+  panel(12, 48, 308, 92);    // JUKEBOX, modes, number and title
+  panel(82, 102, 308, 174);  // key help
+  panel(12, 224, 68, 240);   // elapsed time
   return pixels;
 }
 
@@ -137,7 +148,8 @@ std::vector<uint8_t> EncodeRgbPng(const std::vector<uint32_t>& pixels, int width
       },
       nullptr);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
   for (int y = 0; y < height; ++y) {
@@ -157,7 +169,8 @@ std::vector<uint8_t> EncodeRgbPng(const std::vector<uint32_t>& pixels, int width
 std::vector<uint8_t> EncodePaletteBmp(const std::vector<uint32_t>& pixels, int width, int height) {
   std::map<uint32_t, uint8_t> palette;
   for (uint32_t c : pixels)
-    if (!palette.count(c) && palette.size() < 256) palette.emplace(c, static_cast<uint8_t>(palette.size()));
+    if (!palette.count(c) && palette.size() < 256)
+      palette.emplace(c, static_cast<uint8_t>(palette.size()));
   const int row = (width + 3) & ~3;
   const uint32_t offset = 14 + 40 + 256 * 4;
   std::vector<uint8_t> b(offset + static_cast<size_t>(row) * height, 0);
@@ -181,7 +194,8 @@ std::vector<uint8_t> EncodePaletteBmp(const std::vector<uint32_t>& pixels, int w
   }
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      b[offset + static_cast<size_t>(height - 1 - y) * row + x] = palette[pixels[static_cast<size_t>(y) * width + x]];
+      b[offset + static_cast<size_t>(height - 1 - y) * row + x] =
+          palette[pixels[static_cast<size_t>(y) * width + x]];
   return b;
 }
 

@@ -28,7 +28,9 @@ Table Additive(const std::vector<double>& amplitudes, double phase_step = 0.0) {
   return t;
 }
 
-Table Pulse(double duty) { return Shape([duty](double x) { return x < duty ? 1.0 : -1.0; }); }
+Table Pulse(double duty) {
+  return Shape([duty](double x) { return x < duty ? 1.0 : -1.0; });
+}
 
 // A deterministic sequence for the noise tables (a 32-bit linear congruential generator).
 Table Noise(uint32_t seed) {
@@ -62,7 +64,9 @@ std::vector<Table> Recipe() {
   const Table saw = Shape([](double x) { return x < 0.5 ? 2 * x : 2 * x - 2; });
   // 0..3: sine, triangle, rising and falling saw.
   bank.push_back(sine);
-  bank.push_back(Shape([](double x) { return x < 0.25 ? 4 * x : x < 0.75 ? 2 - 4 * x : 4 * x - 4; }));
+  bank.push_back(Shape([](double x) {
+    return x < 0.25 ? 4 * x : x < 0.75 ? 2 - 4 * x : 4 * x - 4;
+  }));
   bank.push_back(saw);
   bank.push_back(Shape([](double x) { return x < 0.5 ? -2 * x : 2 - 2 * x; }));
   // 4..11: pulses.
@@ -70,18 +74,18 @@ std::vector<Table> Recipe() {
   // 12..19: stepped and folded.
   for (int bits = 2; bits <= 5; ++bits) {
     const double levels = (1 << bits) / 2.0;
-    bank.push_back(Shape([levels](double x) {
-      return std::round(std::sin(2 * M_PI * x) * levels) / levels;
-    }));
+    bank.push_back(
+        Shape([levels](double x) { return std::round(std::sin(2 * M_PI * x) * levels) / levels; }));
   }
   bank.push_back(Shape([](double x) { return std::fabs(std::sin(2 * M_PI * x)) * 2 - 1; }));
   bank.push_back(Shape([](double x) { return std::max(0.0, std::sin(2 * M_PI * x)) * 2 - 0.6; }));
-  bank.push_back(Shape([](double x) { return std::clamp(std::sin(2 * M_PI * x) * 2.5, -1.0, 1.0); }));
+  bank.push_back(
+      Shape([](double x) { return std::clamp(std::sin(2 * M_PI * x) * 2.5, -1.0, 1.0); }));
   bank.push_back(Shape([](double x) { return std::floor(x * 8) / 4 - 1; }));
   // 20..27: organ registrations (drawbar-like sets of harmonics).
   const std::vector<std::vector<double>> organs = {
-      {1, 1, 1, 0, 0, 0, 0, 1},   {1, 0.8, 0, 0.6, 0, 0, 0, 0.5}, {1, 0, 0.7, 0, 0, 0.5},
-      {1, 1, 0.8, 0.6, 0, 0.4},   {0.5, 1, 0, 0.7, 0, 0.3},       {1, 0.2, 0.9, 0.1, 0.5},
+      {1, 1, 1, 0, 0, 0, 0, 1},     {1, 0.8, 0, 0.6, 0, 0, 0, 0.5}, {1, 0, 0.7, 0, 0, 0.5},
+      {1, 1, 0.8, 0.6, 0, 0.4},     {0.5, 1, 0, 0.7, 0, 0.3},       {1, 0.2, 0.9, 0.1, 0.5},
       {1, 0.6, 0.6, 0.6, 0.6, 0.6}, {1, 0, 0, 1, 0, 0, 0, 1}};
   for (const auto& set : organs) bank.push_back(Additive(set));
   // 28..35: brass, all harmonics falling as 1/h^p with growing brightness.
@@ -93,7 +97,8 @@ std::vector<Table> Recipe() {
   // 36..43: reeds and clarinets, odd harmonics.
   for (int k = 0; k < 8; ++k) {
     std::vector<double> amplitudes;
-    for (int h = 1; h <= 15; ++h) amplitudes.push_back(h % 2 ? 1.0 / std::pow(h, 1.0 + k * 0.15) : 0.0);
+    for (int h = 1; h <= 15; ++h)
+      amplitudes.push_back(h % 2 ? 1.0 / std::pow(h, 1.0 + k * 0.15) : 0.0);
     bank.push_back(Additive(amplitudes));
   }
   // 44..51: strings, a saw with its top softened, and phase-shifted harmonics.

@@ -62,8 +62,9 @@ RenderResult RenderSong(const std::string& song_path, const RenderOptions& optio
   }
   const org::ParseResult parse = org::ParseOrgSong(bytes.data(), bytes.size(), parsed.get());
   if (parse != org::ParseResult::kOk) {
-    result.error = parse == org::ParseResult::kNotOrg ? "not an Org song"
-                                                      : "a damaged Org song (it ends early or a count is too large)";
+    result.error = parse == org::ParseResult::kNotOrg
+                       ? "not an Org song"
+                       : "a damaged Org song (it ends early or a count is too large)";
     return result;
   }
   if (parsed->wait == 0) {
@@ -125,7 +126,8 @@ RenderResult RenderSong(const std::string& song_path, const RenderOptions& optio
         for (int i = 0; i < frames; ++i) {
           const int64_t into_fade = done + i - body_frames;
           if (into_fade < 0) continue;
-          const double gain = 1.0 - static_cast<double>(into_fade) / static_cast<double>(fade_frames);
+          const double gain =
+              1.0 - static_cast<double>(into_fade) / static_cast<double>(fade_frames);
           block[2 * i] = static_cast<int16_t>(std::lround(block[2 * i] * gain));
           block[2 * i + 1] = static_cast<int16_t>(std::lround(block[2 * i + 1] * gain));
         }

@@ -12,13 +12,13 @@
 namespace render {
 
 struct RenderOptions {
-  std::string bank_path;    // data path of the waveform bank
+  std::string bank_path;     // data path of the waveform bank
   std::string drums_folder;  // data path of a folder with the 28 drum files; empty: the song's
-  int loops = 2;            // play to the loop end, then the loop loops - 1 more times
-  double seconds = -1;      // when >= 0: this long instead of `loops`
-  double fade_seconds = 0;  // a linear fade after the last full loop (or at the end of `seconds`)
+  int loops = 2;             // play to the loop end, then the loop loops - 1 more times
+  double seconds = -1;       // when >= 0: this long instead of `loops`
+  double fade_seconds = 0;   // a linear fade after the last full loop (or at the end of `seconds`)
   int rate = 44100;
-  bool nearest = false;     // nearest-sample resampling instead of linear interpolation
+  bool nearest = false;       // nearest-sample resampling instead of linear interpolation
   uint32_t muted_tracks = 0;  // bit t silences track t
 };
 

@@ -33,8 +33,8 @@ std::string DrumName(int wave) {
 std::string SongInfoText(const org::ParsedSong& song) {
   std::string out = Format("version    Org-0%d\nwait       %d ms per step\nmeter      %d/%d\n",
                            song.version, song.wait, song.meter[0], song.meter[1]);
-  out += Format("loop       steps %d to %d\nintro      %.2f s\nloop time  %.2f s\n", song.loop_start,
-                song.loop_end, IntroSeconds(song), LoopSeconds(song));
+  out += Format("loop       steps %d to %d\nintro      %.2f s\nloop time  %.2f s\n",
+                song.loop_start, song.loop_end, IntroSeconds(song), LoopSeconds(song));
   for (int t = 0; t < org::kTrackCount; ++t) {
     const org::ParsedSong::Track& track = song.tracks[t];
     if (t < org::kMelodyTracks) {
@@ -56,10 +56,11 @@ std::string SongInfoJson(const org::ParsedSong& song) {
       IntroSeconds(song), LoopSeconds(song));
   for (int t = 0; t < org::kTrackCount; ++t) {
     const org::ParsedSong::Track& track = song.tracks[t];
-    out += Format("%s{\"track\": %d, \"kind\": \"%s\", \"wave\": %d, \"finetune\": %d, "
-                  "\"one_shot\": %s, \"events\": %zu}",
-                  t ? ", " : "", t, t < org::kMelodyTracks ? "melody" : "drum", track.wave,
-                  track.finetune, track.one_shot ? "true" : "false", track.events.size());
+    out += Format(
+        "%s{\"track\": %d, \"kind\": \"%s\", \"wave\": %d, \"finetune\": %d, "
+        "\"one_shot\": %s, \"events\": %zu}",
+        t ? ", " : "", t, t < org::kMelodyTracks ? "melody" : "drum", track.wave, track.finetune,
+        track.one_shot ? "true" : "false", track.events.size());
   }
   return out + "]}\n";
 }

@@ -72,7 +72,8 @@ bool WavWriter::Finish() {
   if (data_bytes_ > 0xFFFFFFFFull - 36) failed_ = true;  // too long for a WAV file
   uint8_t header[44];
   WriteWavHeader(header, header_rate_, channels_, static_cast<uint32_t>(data_bytes_));
-  if (!failed_) failed_ = std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(header, 1, 44, file_) != 44;
+  if (!failed_)
+    failed_ = std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(header, 1, 44, file_) != 44;
   if (std::fclose(file_) != 0) failed_ = true;
   file_ = nullptr;
   if (!failed_ && std::rename(temporary_.c_str(), target_.c_str()) == 0) {

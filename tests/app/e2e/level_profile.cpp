@@ -2,9 +2,9 @@
 // the largest drop in level over four successive 1.1-second windows that each sound quieter than
 // the one before (a fade of 127 frames at 35 ms lasts 4.4 s), so the test can tell that a
 // fade-out happened.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>

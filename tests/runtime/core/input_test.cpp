@@ -47,7 +47,8 @@ TEST_F(InputTest, StartingLogsItsStepsAndRegistersAtMostSevenPads) {
   EXPECT_EQ(runtime::RegisteredPadCount(), 7);  // pad 1 refused, then seven taken, the ninth left
   const std::string log = Log();
   EXPECT_NE(log.find(SJIS("DirectInputオブジェクトの取得中... 成功\n")), std::string::npos);
-  EXPECT_NE(log.find(SJIS("ジョイパッドデバイスのＹ軸の無効ゾーンの設定に失敗しました\n")), std::string::npos);
+  EXPECT_NE(log.find(SJIS("ジョイパッドデバイスのＹ軸の無効ゾーンの設定に失敗しました\n")),
+            std::string::npos);
   EXPECT_NE(log.find(SJIS("デバイスの登録名:Fake Pad\n")), std::string::npos);
   EXPECT_NE(log.find(SJIS("キーボードデバイスの初期化... 初期化成功\n")), std::string::npos);
   EXPECT_NE(log.find(SJIS("DirectInput 関連の初期化は正常に終了しました\n")), std::string::npos);
@@ -107,8 +108,8 @@ TEST_F(InputTest, ALostKeyboardIsAcquiredAgainOrKeepsTheLastKeys) {
 TEST_F(InputTest, ThePadWordOrsPadAndKeyboardBits) {
   c_.pads.resize(1);
   Start();
-  c_.keys[203] = 0x80;  // Left
-  c_.keys[75] = 0x80;   // numeric pad 4
+  c_.keys[203] = 0x80;                   // Left
+  c_.keys[75] = 0x80;                    // numeric pad 4
   EXPECT_EQ(ReadPadState(0x1000), 0x2);  // once, however many keys give it
   c_.pads[0].reading.x = -1000;
   c_.keys[203] = 0;
@@ -131,7 +132,7 @@ TEST_F(InputTest, PadNumbersOutsideTheRangeReadNothing) {
   c_.pads[0].reading.x = 1000;
   EXPECT_EQ(ReadPadState(9), 0);
   EXPECT_EQ(ReadPadState(0x1009), 0);
-  EXPECT_EQ(ReadPadState(3), 0);  // no third pad: nothing from it
+  EXPECT_EQ(ReadPadState(3), 0);            // no third pad: nothing from it
   EXPECT_EQ(ReadPadState(0x1000), 0x2000);  // no pad, keyboard only
 }
 
@@ -189,7 +190,8 @@ TEST(KeyCodesTest, TheTableCoversTheWholeKeyboard) {
   EXPECT_EQ(KeyCodeOfScancode(SDL_SCANCODE_RALT), 184);
   EXPECT_EQ(KeyCodeOfScancode(SDL_SCANCODE_UNKNOWN), 0);
   int mapped = 0;
-  for (int s = 0; s < SDL_NUM_SCANCODES; ++s) mapped += KeyCodeOfScancode(static_cast<SDL_Scancode>(s)) != 0;
+  for (int s = 0; s < SDL_NUM_SCANCODES; ++s)
+    mapped += KeyCodeOfScancode(static_cast<SDL_Scancode>(s)) != 0;
   EXPECT_GE(mapped, 120);
 }
 

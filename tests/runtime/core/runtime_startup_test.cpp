@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -65,9 +64,11 @@ class RuntimeStartupTest : public testing::Test {
   }
   // The log's lines without their time prefix, in UTF-8.
   std::vector<std::string> LogLines() const {
-    std::istringstream in(platform::Cp932ToUtf8(test_support::ReadWholeFile(dir_.Join("AppLog.txt"))));
+    std::istringstream in(
+        platform::Cp932ToUtf8(test_support::ReadWholeFile(dir_.Join("AppLog.txt"))));
     std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(std::regex_replace(line, std::regex("^[0-9]+:\t*"), ""));
+    for (std::string line; std::getline(in, line);)
+      lines.push_back(std::regex_replace(line, std::regex("^[0-9]+:\t*"), ""));
     return lines;
   }
 
@@ -76,7 +77,8 @@ class RuntimeStartupTest : public testing::Test {
 };
 
 // Each expected pattern must match a line, in this order.
-void ExpectInOrder(const std::vector<std::string>& lines, const std::vector<std::string>& patterns) {
+void ExpectInOrder(const std::vector<std::string>& lines,
+                   const std::vector<std::string>& patterns) {
   size_t at = 0;
   for (const std::string& pattern : patterns) {
     const std::regex re(pattern);
@@ -92,35 +94,37 @@ TEST_F(RuntimeStartupTest, StartUpAndShutDownLogTheirStepsInOrder) {
   EXPECT_TRUE(runtime::GetMainWindow());
   EXPECT_EQ(runtime::RuntimeShutdown(), 0);
   EXPECT_EQ(runtime::GetRuntimeState().RuntimeInitialised, 0);
-  ExpectInOrder(LogLines(), {
-      "^システムの情報を出力します$",
-      "^ＲＴライブラリ Ver2\\.10$",
-      "^ＯＳ  \\S+ .* \\( Build [0-9]+ .* \\)$",
-      "^ＤｉｒｅｃｔＸ　Ver7\\.0以上$",
-      "^ＣＰＵベンダ：",
-      "^ＣＯＭの初期化\\.\\.\\. 成功しました$",
-      "^ソフトの２重起動検査\\.\\.\\. ２重起動はされていませんでした$",
-      "^メモリ総量:[0-9.]+MB  空きメモリ領域:[0-9.]+MB $",
-      "^ソフトの実行優先レベルを上げました$",
-      "^ウインドウクラスを登録します\\.\\.\\. 登録に成功しました$",
-      "^ウインドウモード起動用のウインドウを作成します$",
-      "^ＩＭＥを無効にしました$",
-      "^タイマーの精度を検査します$",
-      "^精度結果 更新回数 マルチメディアタイマー：[0-9]+  パフォーマンスカウンター：[0-9]+$",
-      "を使用します タイマー分解能 : ",
-      "^ウインドウスタイルをウインドウモード用に変更します\\.\\.\\. 完了$",
-      "^DirectInput関係初期化処理$",
-      "^DirectInput 関連の初期化は正常に終了しました$",
-      "^DirectSound の初期化を行います$",
-      "^DirectSound の初期化は正常に終了しました$",
-      "^文字コードバッファの初期化を行います\\.\\.\\. 完了しました$",
-      "^DirectInput 関連の終了処理\\.\\.\\. 完了$",
-      "^DirectSound の終了処理は正常に終了しました$",
-      "^ウインドウを閉じようとしています$",
-      "^ウインドウが破棄されようとしています$",
-      "^ソフトを終了する準備が整いました$",
-      "^ＣＯＭを終了\\.\\.\\. 完了$",
-  });
+  ExpectInOrder(
+      LogLines(),
+      {
+          "^システムの情報を出力します$",
+          "^ＲＴライブラリ Ver2\\.10$",
+          "^ＯＳ  \\S+ .* \\( Build [0-9]+ .* \\)$",
+          "^ＤｉｒｅｃｔＸ　Ver7\\.0以上$",
+          "^ＣＰＵベンダ：",
+          "^ＣＯＭの初期化\\.\\.\\. 成功しました$",
+          "^ソフトの２重起動検査\\.\\.\\. ２重起動はされていませんでした$",
+          "^メモリ総量:[0-9.]+MB  空きメモリ領域:[0-9.]+MB $",
+          "^ソフトの実行優先レベルを上げました$",
+          "^ウインドウクラスを登録します\\.\\.\\. 登録に成功しました$",
+          "^ウインドウモード起動用のウインドウを作成します$",
+          "^ＩＭＥを無効にしました$",
+          "^タイマーの精度を検査します$",
+          "^精度結果 更新回数 マルチメディアタイマー：[0-9]+  パフォーマンスカウンター：[0-9]+$",
+          "を使用します タイマー分解能 : ",
+          "^ウインドウスタイルをウインドウモード用に変更します\\.\\.\\. 完了$",
+          "^DirectInput関係初期化処理$",
+          "^DirectInput 関連の初期化は正常に終了しました$",
+          "^DirectSound の初期化を行います$",
+          "^DirectSound の初期化は正常に終了しました$",
+          "^文字コードバッファの初期化を行います\\.\\.\\. 完了しました$",
+          "^DirectInput 関連の終了処理\\.\\.\\. 完了$",
+          "^DirectSound の終了処理は正常に終了しました$",
+          "^ウインドウを閉じようとしています$",
+          "^ウインドウが破棄されようとしています$",
+          "^ソフトを終了する準備が整いました$",
+          "^ＣＯＭを終了\\.\\.\\. 完了$",
+      });
 }
 
 TEST_F(RuntimeStartupTest, ShutDownRestoresTheWorkingDirectory) {
@@ -164,7 +168,8 @@ TEST_F(RuntimeStartupTest, ASecondCopyEndsWithExitCodeZeroBeforeAnyWindow) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  const std::string log = platform::Cp932ToUtf8(test_support::ReadWholeFile(second.Join("AppLog.txt")));
+  const std::string log =
+      platform::Cp932ToUtf8(test_support::ReadWholeFile(second.Join("AppLog.txt")));
   EXPECT_NE(log.find("２重起動されています、ソフトを終了します\n"), std::string::npos) << log;
   EXPECT_NE(log.find("ＣＯＭの初期化... 成功しました"), std::string::npos);
   EXPECT_EQ(log.find("ウインドウクラスを登録します"), std::string::npos);  // no window
@@ -177,8 +182,10 @@ TEST_F(RuntimeStartupTest, AFatalErrorShutsDownAndExitsWithMinusOne) {
   const std::vector<std::string> lines = LogLines();
   ExpectInOrder(lines, {"^broken 7$", "^DirectSound の終了処理は正常に終了しました$",
                         "^ＣＯＭを終了\\.\\.\\. 完了$"});
-  const std::string log = platform::Cp932ToUtf8(test_support::ReadWholeFile(dir_.Join("AppLog.txt")));
-  EXPECT_EQ(log.substr(log.size() - std::string("ソフトをエラー終了します").size()), "ソフトをエラー終了します");
+  const std::string log =
+      platform::Cp932ToUtf8(test_support::ReadWholeFile(dir_.Join("AppLog.txt")));
+  EXPECT_EQ(log.substr(log.size() - std::string("ソフトをエラー終了します").size()),
+            "ソフトをエラー終了します");
   runtime::RuntimeShutdown();
 }
 

@@ -16,7 +16,9 @@ using graphics::PutGraph;
 class BlitterTest : public test_support::GraphicsFixture {
  protected:
   // An 8 × 8 cell: black (transparent) on its left half, a colour per pixel on its right half.
-  static uint32_t Cell(int x, int y) { return x < 4 ? 0x000000 : 0x100000 * (x + 1) + 0x10 * (y + 1); }
+  static uint32_t Cell(int x, int y) {
+    return x < 4 ? 0x000000 : 0x100000 * (x + 1) + 0x10 * (y + 1);
+  }
   static uint32_t Background(int x, int y) { return 0x000100 * (y % 200 + 1) + (x % 250) + 1; }
   int LoadCell() {
     WriteBmp("cell.bmp", 8, 8, &Cell);
@@ -38,7 +40,8 @@ TEST_F(BlitterTest, TheScreenIs320By240At32BitsWithTheUsualMasks) {
 }
 
 TEST_F(BlitterTest, AnOpaqueBackgroundReplacesEveryPixelBlackOnesIncluded) {
-  WriteBmp("bg.bmp", 320, 240, [](int x, int y) -> uint32_t { return (x + y) % 3 == 0 ? 0 : Background(x, y); });
+  WriteBmp("bg.bmp", 320, 240,
+           [](int x, int y) -> uint32_t { return (x + y) % 3 == 0 ? 0 : Background(x, y); });
   const int background = graphics::LoadPicture("bg.bmp");
   ASSERT_EQ(background, 0x10000);
   graphics::BackSurface()->Fill(nullptr, 0x123456);
@@ -87,8 +90,8 @@ TEST_F(BlitterTest, TheDrawAreaClipsAndAnEmptyAreaDrawsNothing) {
   EXPECT_EQ(area.right, 320);
   graphics::SetClipRect(10, 10, 14, 14);
   PutGraph(8, 8, cell, 0);
-  EXPECT_EQ(BackPixel(9, 9), 0u);           // outside the area
-  EXPECT_EQ(BackPixel(12, 12), Cell(4, 4)); // inside
+  EXPECT_EQ(BackPixel(9, 9), 0u);            // outside the area
+  EXPECT_EQ(BackPixel(12, 12), Cell(4, 4));  // inside
   EXPECT_EQ(BackPixel(14, 12), 0u);
   graphics::ClearDrawTarget();
   graphics::SetClipRect(5, 0, 5, 240);
@@ -121,7 +124,8 @@ TEST_F(BlitterTest, SlotsAreReusedAndTheHighWaterMarkFollows) {
 }
 
 TEST_F(BlitterTest, ASheetIsCutIntoCellsInRowMajorOrder) {
-  WriteBmp("sheet.bmp", 208, 64, [](int x, int y) -> uint32_t { return 0x010000 * (x / 8 + 1) + (y / 8 + 1); });
+  WriteBmp("sheet.bmp", 208, 64,
+           [](int x, int y) -> uint32_t { return 0x010000 * (x / 8 + 1) + (y / 8 + 1); });
   int handles[208];
   ASSERT_EQ(graphics::LoadDividedPicture("sheet.bmp", 208, 26, 8, 8, 8, handles, 1), 0);
   for (int i = 0; i < 208; ++i) EXPECT_EQ(handles[i], 0x10000 | i);
@@ -142,15 +146,17 @@ TEST_F(BlitterTest, ASheetTooSmallForItsCellsIsRefused) {
   int handles[208];
   EXPECT_EQ(graphics::LoadDividedPicture("small.bmp", 208, 26, 8, 8, 8, handles, 1), -1);
   EXPECT_EQ(graphics::GraphCount(), 0);
-  EXPECT_NE(Log().find(SJIS("指定のサイズで分割できません in CreateDXDivGraph\n")), std::string::npos);
+  EXPECT_NE(Log().find(SJIS("指定のサイズで分割できません in CreateDXDivGraph\n")),
+            std::string::npos);
   WriteBmp("large.bmp", 320, 100, [](int, int) -> uint32_t { return 0x777777; });
   EXPECT_EQ(graphics::LoadDividedPicture("large.bmp", 208, 26, 8, 8, 8, handles, 1), 0);
 }
 
 TEST_F(BlitterTest, AMissingFileIsLoggedAndRefused) {
   EXPECT_EQ(graphics::LoadPicture("system\\none.png"), -1);
-  EXPECT_NE(Log().find(SJIS("右記のグラフィックファイルのロードに失敗しました：system\\none.png\n")),
-            std::string::npos);
+  EXPECT_NE(
+      Log().find(SJIS("右記のグラフィックファイルのロードに失敗しました：system\\none.png\n")),
+      std::string::npos);
 }
 
 TEST_F(BlitterTest, GraphsComeBackFromTheirFilesAfterADisplayRebuild) {
@@ -225,14 +231,16 @@ TEST_F(AlphaAndReloadTest, TheReloadStopsAtAFileThatIsGone) {
   const int b = graphics::LoadPicture("b.bmp");
   std::remove(dir.Join("a.bmp").c_str());
   for (int handle : {a, b}) {
-    graphics::BmpData* data = graphics::LookupBmpData(graphics::LookupGraphRecord(handle)->bmp_data[0]);
+    graphics::BmpData* data =
+        graphics::LookupBmpData(graphics::LookupGraphRecord(handle)->bmp_data[0]);
     data->surface->MarkLostForTesting();
     data->surface->Restore();
   }
   graphics::ReloadLostGraphs();
   EXPECT_NE(Log().find(SJIS("ファイル:a.bmp がロードできませんでした")), std::string::npos);
   // The walk stopped at a.bmp: b.bmp, after it, was not refilled.
-  const graphics::BmpData* b_data = graphics::LookupBmpData(graphics::LookupGraphRecord(b)->bmp_data[0]);
+  const graphics::BmpData* b_data =
+      graphics::LookupBmpData(graphics::LookupGraphRecord(b)->bmp_data[0]);
   EXPECT_EQ(b_data->surface->Pixel(0, 0) & 0xFFFFFF, 0u);
 }
 

@@ -35,9 +35,12 @@ TEST(DisplayStartupTest, StartUpOpensTheDisplayAndShutDownClosesIt) {
   EXPECT_EQ(graphics::PresentFrame(), 0);
   runtime::RuntimeShutdown();
   EXPECT_FALSE(graphics::DisplayDeviceStarted());
-  const std::string log = platform::Cp932ToUtf8(test_support::ReadWholeFile(dir.Join("AppLog.txt")));
-  for (const char* line : {"DirectDraw 関連の初期化を行います\n", "グラフィック管理系の初期化は正常に終了しました\n",
-                           "DirectDraw 関連の初期化は正常に終了しました\n", "DirectDraw 関連の終了処理は正常に終了しました\n"})
+  const std::string log =
+      platform::Cp932ToUtf8(test_support::ReadWholeFile(dir.Join("AppLog.txt")));
+  for (const char* line :
+       {"DirectDraw 関連の初期化を行います\n", "グラフィック管理系の初期化は正常に終了しました\n",
+        "DirectDraw 関連の初期化は正常に終了しました\n",
+        "DirectDraw 関連の終了処理は正常に終了しました\n"})
     EXPECT_NE(log.find(line), std::string::npos) << line;
   runtime::ResetInput();
   runtime::ResetSoundDevice();

@@ -1,13 +1,12 @@
 #include "graphics_fixture.h"
 
-#include "test_support/bmp_writer.h"
-
 #include "runtime/core/app_log.h"
 #include "runtime/core/main_window.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/graphics/display_device.h"
 #include "runtime/graphics/draw_context.h"
 #include "runtime/graphics/graph_table.h"
+#include "test_support/bmp_writer.h"
 
 namespace test_support {
 
@@ -40,7 +39,8 @@ void GraphicsFixture::TearDown() {
 
 std::string GraphicsFixture::Log() const { return ReadWholeFile(dir.Join("AppLog.txt")); }
 
-void GraphicsFixture::WriteBmp(const std::string& relative, int w, int h, uint32_t (*colour)(int, int)) {
+void GraphicsFixture::WriteBmp(const std::string& relative, int w, int h,
+                               uint32_t (*colour)(int, int)) {
   const std::vector<uint8_t> bytes = MakeBmp24(w, h, true, colour);
   dir.WriteFile(relative, std::string(bytes.begin(), bytes.end()));
 }

@@ -31,7 +31,7 @@ int Decode(const std::string& path, GraphImage* image) {
 }
 
 // The public suites live beside the project (shared/testdata); a checkout without them skips.
-#define REQUIRE_SUITE(folder)                                                     \
+#define REQUIRE_SUITE(folder) \
   if (!fs::exists(folder)) GTEST_SKIP() << "test suite not found: " << (folder)
 
 std::vector<std::string> Files(const std::string& folder, const std::string& extension) {
@@ -56,10 +56,11 @@ TEST(PngSuiteTest, EveryGoodImageDecodesToItsReferencePixels) {
       for (int x = 0; x < image.width; ++x) {
         const uint32_t argb = ImageArgb(image, x, y);
         const size_t at = (static_cast<size_t>(y) * image.width + x) * 4;
-        const uint32_t expected = (static_cast<uint32_t>(static_cast<uint8_t>(reference[at + 3])) << 24) |
-                                  (static_cast<uint32_t>(static_cast<uint8_t>(reference[at])) << 16) |
-                                  (static_cast<uint32_t>(static_cast<uint8_t>(reference[at + 1])) << 8) |
-                                  static_cast<uint8_t>(reference[at + 2]);
+        const uint32_t expected =
+            (static_cast<uint32_t>(static_cast<uint8_t>(reference[at + 3])) << 24) |
+            (static_cast<uint32_t>(static_cast<uint8_t>(reference[at])) << 16) |
+            (static_cast<uint32_t>(static_cast<uint8_t>(reference[at + 1])) << 8) |
+            static_cast<uint8_t>(reference[at + 2]);
         ASSERT_EQ(argb, expected) << name << " at " << x << "," << y;
       }
     }
@@ -91,10 +92,10 @@ std::map<std::string, std::pair<int, int>> ReferenceSizes() {
 }
 
 // Compares with the reference; bit-field and 16-bit pictures within 8 per channel.
-void ExpectMatchesReference(const std::string& dir, const std::string& file, const GraphImage& image,
-                            int tolerance) {
-  const std::string reference = test_support::ReadWholeFile(kBmpSuite + "/ref/" + dir + "-" +
-                                                            fs::path(file).stem().string() + ".rgb");
+void ExpectMatchesReference(const std::string& dir, const std::string& file,
+                            const GraphImage& image, int tolerance) {
+  const std::string reference = test_support::ReadWholeFile(
+      kBmpSuite + "/ref/" + dir + "-" + fs::path(file).stem().string() + ".rgb");
   ASSERT_EQ(reference.size(), static_cast<size_t>(image.width) * image.height * 3) << file;
   for (int y = 0; y < image.height; ++y) {
     for (int x = 0; x < image.width; ++x) {
@@ -103,7 +104,8 @@ void ExpectMatchesReference(const std::string& dir, const std::string& file, con
       for (int c = 0; c < 3; ++c) {
         const int got = (argb >> (16 - 8 * c)) & 0xFF;
         const int want = static_cast<uint8_t>(reference[at + c]);
-        ASSERT_LE(std::abs(got - want), tolerance) << file << " at " << x << "," << y << " channel " << c;
+        ASSERT_LE(std::abs(got - want), tolerance)
+            << file << " at " << x << "," << y << " channel " << c;
       }
     }
   }
@@ -184,7 +186,8 @@ TEST(PictureDecodingTest, TruncatedAndOversizedPicturesAreRefused) {
   bytes[19] = 0x40;
   EXPECT_EQ(graphics::DecodePictureMemory(bytes.data(), bytes.size(), false, &image), -1);
   // A raw picture claiming more pixels than it holds.
-  std::vector<uint8_t> bgra = {'B', 'G', 'R', 'A', 8, 8, 8, 8, 0, 0x10, 0, 0, 0, 0x10, 0, 0, 1, 2, 3, 4};
+  std::vector<uint8_t> bgra = {'B', 'G', 'R', 'A',  8, 8, 8, 8, 0, 0x10,
+                               0,   0,   0,   0x10, 0, 0, 1, 2, 3, 4};
   EXPECT_EQ(graphics::DecodePictureMemory(bgra.data(), bgra.size(), false, &image), -1);
 }
 
@@ -193,7 +196,8 @@ TEST(PictureDecodingTest, TheRawFormatKeepsBlueGreenRedAlphaAndTheHighByte) {
   GraphImage image;
   ASSERT_EQ(graphics::DecodePictureMemory(eight.data(), eight.size(), false, &image), 0);
   EXPECT_EQ(ImageArgb(image, 0, 0), 0x04030201u);
-  std::vector<uint8_t> sixteen = {'B', 'G', 'R', 'A', 16, 16, 16, 16, 1, 0, 0, 0, 1, 0, 0, 0,
+  std::vector<uint8_t> sixteen = {'B',  'G',  'R',  'A',  16,   16,   16,   16,
+                                  1,    0,    0,    0,    1,    0,    0,    0,
                                   0xFF, 0x11, 0xFF, 0x22, 0xFF, 0x33, 0xFF, 0x44};
   ASSERT_EQ(graphics::DecodePictureMemory(sixteen.data(), sixteen.size(), false, &image), 0);
   EXPECT_EQ(ImageArgb(image, 0, 0), 0x44332211u);

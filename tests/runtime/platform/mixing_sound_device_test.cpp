@@ -22,8 +22,13 @@ SoundBufferDesc Desc(int channels, int bits, uint32_t rate, uint32_t length) {
                platform::kBufferGlobalFocus;
   desc.length_bytes = length;
   const uint16_t align = static_cast<uint16_t>(channels * bits / 8);
-  desc.format = {platform::kWaveFormatPcm, static_cast<uint16_t>(channels), rate, rate * align,
-                 align, static_cast<uint16_t>(bits), 0};
+  desc.format = {platform::kWaveFormatPcm,
+                 static_cast<uint16_t>(channels),
+                 rate,
+                 rate * align,
+                 align,
+                 static_cast<uint16_t>(bits),
+                 0};
   return desc;
 }
 
@@ -61,12 +66,12 @@ class MixingSoundDeviceTest : public testing::Test {
 };
 
 TEST_F(MixingSoundDeviceTest, RefusesEveryDescriptionOutsideTheContract) {
-  EXPECT_EQ(device_->CreateSoundBuffer(Desc(1, 8, 22050, 0)), nullptr);      // empty
-  EXPECT_EQ(device_->CreateSoundBuffer(Desc(2, 16, 22050, 3)), nullptr);     // under one frame
-  EXPECT_EQ(device_->CreateSoundBuffer(Desc(3, 8, 22050, 64)), nullptr);     // channels
-  EXPECT_EQ(device_->CreateSoundBuffer(Desc(1, 24, 22050, 64)), nullptr);    // sample size
-  EXPECT_EQ(device_->CreateSoundBuffer(Desc(1, 8, 0, 64)), nullptr);         // rate too low
-  EXPECT_EQ(device_->CreateSoundBuffer(Desc(1, 8, 200001, 64)), nullptr);    // rate too high
+  EXPECT_EQ(device_->CreateSoundBuffer(Desc(1, 8, 22050, 0)), nullptr);    // empty
+  EXPECT_EQ(device_->CreateSoundBuffer(Desc(2, 16, 22050, 3)), nullptr);   // under one frame
+  EXPECT_EQ(device_->CreateSoundBuffer(Desc(3, 8, 22050, 64)), nullptr);   // channels
+  EXPECT_EQ(device_->CreateSoundBuffer(Desc(1, 24, 22050, 64)), nullptr);  // sample size
+  EXPECT_EQ(device_->CreateSoundBuffer(Desc(1, 8, 0, 64)), nullptr);       // rate too low
+  EXPECT_EQ(device_->CreateSoundBuffer(Desc(1, 8, 200001, 64)), nullptr);  // rate too high
   SoundBufferDesc not_pcm = Desc(1, 8, 22050, 64);
   not_pcm.format.format_tag = 2;
   EXPECT_EQ(device_->CreateSoundBuffer(not_pcm), nullptr);
@@ -113,8 +118,8 @@ TEST_F(MixingSoundDeviceTest, LockGivesTwoRegionsWhenTheRangeWraps) {
   EXPECT_EQ(n2, 3u);
   ASSERT_NE(r2, nullptr);
   EXPECT_FALSE(buffer->Lock(0, 8, &r1, &n1, &r2, &n2));  // already locked
-  std::memset(r1, 0xC0, n1);  // frames 6, 7
-  std::memset(r2, 0x40, n2);  // frames 0, 1, 2
+  std::memset(r1, 0xC0, n1);                             // frames 6, 7
+  std::memset(r2, 0x40, n2);                             // frames 0, 1, 2
   EXPECT_TRUE(buffer->Unlock(r1, n1, r2, n2));
   EXPECT_FALSE(buffer->Unlock(r1, n1, r2, n2));  // not locked any more
   buffer->Play(platform::kPlayLooping);
@@ -147,7 +152,7 @@ TEST_F(MixingSoundDeviceTest, RefusedControlValuesLeaveTheOldSetting) {
   ASSERT_TRUE(buffer->GetCurrentPosition(&position));
   EXPECT_EQ(position, 5u);  // still at half the output rate
   const std::vector<int16_t> out = Render(1);
-  EXPECT_EQ(out[0], out[1]);  // still centred
+  EXPECT_EQ(out[0], out[1]);                                   // still centred
   EXPECT_NEAR(20 * std::log10(out[0] / 16384.0), -6.0, 0.01);  // still -6 dB
   buffer->Release();
 }

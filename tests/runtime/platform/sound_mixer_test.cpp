@@ -53,8 +53,8 @@ TEST(SoundMixerTest, AVoiceAtTheOutputRateComesOutUnchangedOnBothChannels) {
   const VoiceId voice = mixer.AddVoice(Mono16({100, -200, 300, -400}), 1000);
   mixer.Play(voice, true);
   const std::vector<int16_t> out = Render(mixer, 6);
-  EXPECT_EQ(out, (std::vector<int16_t>{100, 100, -200, -200, 300, 300, -400, -400, 100, 100,
-                                       -200, -200}));
+  EXPECT_EQ(out, (std::vector<int16_t>{100, 100, -200, -200, 300, 300, -400, -400, 100, 100, -200,
+                                       -200}));
 }
 
 TEST(SoundMixerTest, LinearInterpolationFillsInBetweenAndNearestHoldsTheSample) {
@@ -70,7 +70,8 @@ TEST(SoundMixerTest, LinearInterpolationFillsInBetweenAndNearestHoldsTheSample) 
 TEST(SoundMixerTest, AToneComesOutAtItsPitch) {
   // 256-sample sine at 112640 samples/s is 440 Hz; count zero crossings over one second.
   std::vector<int16_t> sine(256);
-  for (int i = 0; i < 256; ++i) sine[i] = static_cast<int16_t>(20000 * std::sin(2 * M_PI * i / 256));
+  for (int i = 0; i < 256; ++i)
+    sine[i] = static_cast<int16_t>(20000 * std::sin(2 * M_PI * i / 256));
   SoundMixer mixer(44100);
   const VoiceId voice = mixer.AddVoice(Mono16(sine), 112640);
   mixer.Play(voice, true);
@@ -220,7 +221,8 @@ std::vector<int16_t> RenderBusyMix(bool wide_kernel) {
   mixer.SetWideKernelEnabled(wide_kernel);
   for (int v = 0; v < 12; ++v) {
     std::vector<uint8_t> bytes(100 + 37 * v);
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * (v + 3) ^ (i >> 2));
+    for (size_t i = 0; i < bytes.size(); ++i)
+      bytes[i] = static_cast<uint8_t>(i * (v + 3) ^ (i >> 2));
     const VoiceId voice = mixer.AddVoice(
         ConvertPcm(bytes.data(), static_cast<uint32_t>(bytes.size()), v % 4 == 3 ? 2 : 1, 8),
         1000u + static_cast<uint32_t>(v) * 15013u);
@@ -245,8 +247,7 @@ TEST(SoundMixerTest, AOneShotHoldsItsLastSampleInsteadOfGlidingBackToItsFirst) {
   SoundMixer mixer(2000);
   const VoiceId voice = mixer.AddVoice(Mono16({-20000, 0, 0}), 1000);  // half speed
   mixer.Play(voice, false);
-  EXPECT_EQ(Left(Render(mixer, 8)),
-            (std::vector<int16_t>{-20000, -10000, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Left(Render(mixer, 8)), (std::vector<int16_t>{-20000, -10000, 0, 0, 0, 0, 0, 0}));
 }
 
 }  // namespace

@@ -55,8 +55,7 @@ TEST(StreamClockTest, FollowsADeviceThatRunsFast) {
 
 TEST(StreamClockTest, AStallStartsANewLine) {
   StreamClock clock(2.0);
-  for (int k = 0; k < 10; ++k)
-    clock.OnBlock(static_cast<int64_t>(k * kPeriodUs), kFrames, kRate);
+  for (int k = 0; k < 10; ++k) clock.OnBlock(static_cast<int64_t>(k * kPeriodUs), kFrames, kRate);
   const int64_t late = static_cast<int64_t>(10 * kPeriodUs + 500000);  // half a second stall
   const BlockTiming block = clock.OnBlock(late, kFrames, kRate);
   EXPECT_NEAR(block.start_us, late - 2 * kPeriodUs, 1.0);

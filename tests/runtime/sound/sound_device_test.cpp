@@ -58,15 +58,12 @@ std::string Sjis(const char* utf8) { return platform::Utf8ToCp932(utf8); }
 TEST_F(SoundDeviceTest, OpeningLogsEveryStepAndTheDeviceReport) {
   ASSERT_EQ(runtime::OpenSoundDevice(), 0);
   const std::string expected =
-      Sjis("0:DirectSound の初期化を行います\n") +
-      Sjis("0:\tDirectSound デバイスを列挙します\n") +
+      Sjis("0:DirectSound の初期化を行います\n") + Sjis("0:\tDirectSound デバイスを列挙します\n") +
       Sjis("0:\t\tモジュール名:        offline  ドライバ記述:Offline renderer \n") +
       Sjis("0:\t最大サンプリングレート:44.10KHz 最小サンプリングレート:0.10KHz \n") +
       Sjis("0:\t総サウンドメモリ領域:0.00KB 空きサウンドメモリ領域:0.00KB \n\n") +
-      Sjis("0:\t利用可能サンプリング精度\n") +
-      Sjis("0:\t プライマリ １６bit = OK  ８bit = OK \n") +
-      Sjis("0:\t セカンダリ １６bit = OK  ８bit = OK \n\n") +
-      Sjis("0:\t利用可能チャンネル\n") +
+      Sjis("0:\t利用可能サンプリング精度\n") + Sjis("0:\t プライマリ １６bit = OK  ８bit = OK \n") +
+      Sjis("0:\t セカンダリ １６bit = OK  ８bit = OK \n\n") + Sjis("0:\t利用可能チャンネル\n") +
       Sjis("0:\t プライマリ MONO = OK  STEREO = OK \n") +
       Sjis("0:\t セカンダリ MONO = OK  STEREO = OK \n\n") +
       Sjis("0:DirectSound の初期化は正常に終了しました\n");
@@ -164,18 +161,35 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, SoundDeviceFailureTest,
     testing::Values(
         FailureCase{"no device", true, {}, "DirectSoundの初期化に失敗しました\n", -1, false},
-        FailureCase{"cooperative level", false, {.cooperative_level = true},
-                    "DirectSoundの協調レベルの設定に失敗しました\n", -1, false},
-        FailureCase{"primary buffer", false, {.primary_buffer = true},
-                    "DirectSoundのプライマリサウンドバッファの作成に失敗しました\n", -1, false},
-        FailureCase{"primary format", false, {.primary_format = true},
-                    "DirectSoundのプライマリサウンドバッファのフォーマット設定に失敗しました\n", 0,
+        FailureCase{"cooperative level",
+                    false,
+                    {.cooperative_level = true},
+                    "DirectSoundの協調レベルの設定に失敗しました\n",
+                    -1,
+                    false},
+        FailureCase{"primary buffer",
+                    false,
+                    {.primary_buffer = true},
+                    "DirectSoundのプライマリサウンドバッファの作成に失敗しました\n",
+                    -1,
+                    false},
+        FailureCase{"primary format",
+                    false,
+                    {.primary_format = true},
+                    "DirectSoundのプライマリサウンドバッファのフォーマット設定に失敗しました\n",
+                    0,
                     true},
-        FailureCase{"silent buffer", false, {.create_buffer = true},
-                    "0:無音バッファの作成に失敗しましたDirectSound デバイスを列挙します\n", 0,
+        FailureCase{"silent buffer",
+                    false,
+                    {.create_buffer = true},
+                    "0:無音バッファの作成に失敗しましたDirectSound デバイスを列挙します\n",
+                    0,
                     true},
-        FailureCase{"silent lock", false, {.lock_buffer = true},
-                    "0:無音バッファのロックに失敗しましたDirectSound デバイスを列挙します\n", 0,
+        FailureCase{"silent lock",
+                    false,
+                    {.lock_buffer = true},
+                    "0:無音バッファのロックに失敗しましたDirectSound デバイスを列挙します\n",
+                    0,
                     true}),
     [](const testing::TestParamInfo<FailureCase>& info) {
       std::string name = info.param.name;
