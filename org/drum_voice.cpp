@@ -64,8 +64,14 @@ bool LoadDrumVoice(const std::string& path, int slot) {
     platform::ShowNotice(path, kLoadCaption);
     return false;
   }
-  if (file.size() < kDataOffset || std::memcmp(file.data(), "RIFF", 4) != 0) return false;
-  runtime::ByteReader reader(file.data(), file.size());
+  return LoadDrumVoiceBytes(file.data(), file.size(), slot);
+}
+
+bool LoadDrumVoiceBytes(const uint8_t* file, size_t size, int slot) {
+  if (!EngineSoundDevice() || !ValidSlot(slot)) return false;
+  ReleaseDrumVoice(slot);
+  if (size < kDataOffset || std::memcmp(file, "RIFF", 4) != 0) return false;
+  runtime::ByteReader reader(file, size);
   reader.Seek(kFormatOffset);
   platform::SoundBufferDesc desc;
   desc.flags = kEngineBufferFlags;
@@ -74,8 +80,7 @@ bool LoadDrumVoice(const std::string& path, int slot) {
   const uint32_t declared = reader.U32();
   // A file that ends before its declared data gives a buffer of what it holds: the missing tail
   // would only have been silence, and nothing is read past the file.
-  desc.length_bytes =
-      static_cast<uint32_t>(std::min<uint64_t>(declared, file.size() - kDataOffset));
+  desc.length_bytes = static_cast<uint32_t>(std::min<uint64_t>(declared, size - kDataOffset));
   platform::SoundBuffer* buffer = EngineSoundDevice()->CreateSoundBuffer(desc);
   if (!buffer) {
     WriteOrgErrorLog(SJIS("CreateSoundBufferに失敗した。"));
@@ -90,7 +95,7 @@ bool LoadDrumVoice(const std::string& path, int slot) {
     WriteOrgErrorLog(SJIS("SoundBufferのLockに失敗した。"));
     return false;
   }
-  const uint8_t* data = file.data() + kDataOffset;
+  const uint8_t* data = file + kDataOffset;
   std::memcpy(region1, data, bytes1);
   if (region2) std::memcpy(region2, data + bytes1, bytes2);
   buffer->Unlock(region1, bytes1, region2, bytes2);

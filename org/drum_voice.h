@@ -6,6 +6,7 @@
 // playing, pan and volume on the timer thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,6 +21,10 @@ const char* DrumFileName(int wave);
 // Loads a drum file (a data path) into a slot. An empty path (a drum `wave` outside the table)
 // leaves the slot absent without a message. True on success.
 bool LoadDrumVoice(const std::string& path, int slot);
+// Loads the bytes of a drum file into a slot: the format at byte 20, the data length at byte 54
+// and the samples from byte 58. False, with the slot absent, when the bytes are not such a file
+// or the device refuses the format.
+bool LoadDrumVoiceBytes(const uint8_t* file, size_t size, int slot);
 void ReleaseDrumVoice(int slot);
 
 // Restarts the slot's sample at key * 800 + 100 samples per second, played once.

@@ -85,7 +85,8 @@ bool ValidTrack(int track) { return track >= 0 && track < kMelodyTracks; }
 bool LoadWaveBank(const char* path) {
   std::vector<uint8_t> bytes;
   if (!platform::ReadDataFile(path, sizeof g_bank, &bytes)) return false;
-  std::memcpy(g_bank, bytes.data(), std::min(bytes.size(), sizeof g_bank));
+  // A short file replaces only what it covers; an empty one changes nothing.
+  if (!bytes.empty()) std::memcpy(g_bank, bytes.data(), std::min(bytes.size(), sizeof g_bank));
   return true;
 }
 

@@ -86,7 +86,8 @@ int CreateDXDivGraph(const GraphImage& picture, const GraphImage* alpha, int cel
   if (cell_count <= 0 || cells_per_row <= 0 || row_count <= 0 || cell_width <= 0 ||
       cell_height <= 0 || cell_count > cells_per_row * row_count ||
       picture.width < cells_per_row * cell_width || picture.height < row_count * cell_height)
-    return runtime::AppLogWriteFormat(SJIS("指定のサイズで分割できません in CreateDXDivGraph\n"));
+    return runtime::AppLogWriteFormat("%s",
+                                      SJIS("指定のサイズで分割できません in CreateDXDivGraph\n"));
   const bool alpha_plane =
       (picture.layout.alpha_width && picture.layout.bytes_per_pixel > 1) || alpha;
   for (int i = 0; i < cell_count; ++i) {

@@ -31,7 +31,7 @@ CpuReport ProbeCpu() {
     report.has_tsc = (d >> 4) & 1;
     report.has_mmx = (d >> 23) & 1;
   }
-  if (__get_cpuid_max(0x80000000, nullptr) >= 0x80000004) {
+  if (static_cast<unsigned>(__get_cpuid_max(0x80000000, nullptr)) >= 0x80000004u) {
     char name[49] = {};
     for (unsigned f = 0; f < 3; ++f) {
       __cpuid(0x80000002 + f, a, b, c, d);
@@ -45,7 +45,9 @@ CpuReport ProbeCpu() {
   return report;
 }
 
-uint64_t ReadTimeStampCounter() { return __rdtsc(); }
+uint64_t ReadTimeStampCounter() {
+  return __rdtsc();
+}
 
 OsReport ProbeOs() {
   OsReport report;

@@ -56,6 +56,20 @@ TEST_F(MelodyVoiceTest, AWaveformPastTheBankKeepsTheOldVoice) {
   EXPECT_TRUE(device.Calls("release").empty());
 }
 
+// A bank file shorter than 25600 bytes replaces only the samples it holds. An empty file (found
+// by fuzzing) used to hand memcpy a null source; it now changes nothing.
+TEST_F(MelodyVoiceTest, AShortBankReplacesOnlyWhatItHoldsAndAnEmptyOneNothing) {
+  dir.WriteFile("short.dat", std::string(300, '\x7F'));
+  ASSERT_TRUE(org::LoadWaveBank("short.dat"));
+  EXPECT_EQ(org::WaveBankSample(0, 0), 0x7F);
+  EXPECT_EQ(org::WaveBankSample(1, 43), 0x7F);    // byte 299
+  EXPECT_EQ(org::WaveBankSample(1, 44), 1 + 44);  // byte 300: the old bank
+  dir.WriteFile("empty.dat", "");
+  ASSERT_TRUE(org::LoadWaveBank("empty.dat"));
+  EXPECT_EQ(org::WaveBankSample(0, 0), 0x7F);
+  EXPECT_EQ(org::WaveBankSample(99, 255), static_cast<int8_t>((255 + 99) & 0xFF));
+}
+
 TEST_F(MelodyVoiceTest, RatesFollowTheOctaveTableAndFinetune) {
   EXPECT_EQ(org::MelodyRate(3, 9, 1000), 56320u);  // A in octave 3: 440 Hz from 128 samples
   EXPECT_EQ(org::MelodyRate(3, 9, 1100), 56420u);

@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""Builds the fuzz targets' seed corpora in tests/fuzz/corpus/ from the demo data and from the
+public picture suites in ../shared/testdata (PngSuite, BMP Suite). Run from the project root.
+The corpora are committed; this script only says where each seed came from."""
+import glob
+import os
+import shutil
+import struct
+
+ROOT = os.getcwd()
+SUITES = os.path.join(ROOT, "..", "shared", "testdata")
+OUT = os.path.join(ROOT, "tests", "fuzz", "corpus")
+
+
+def folder(name):
+    path = os.path.join(OUT, name)
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def small(paths, limit):
+    return [p for p in sorted(paths) if os.path.getsize(p) <= limit]
+
+
+def drum(bits, channels, rate, samples, declared=None):
+    block = channels * bits // 8
+    length = len(samples) if declared is None else declared
+    fmt = struct.pack("<HHIIHHH", 1, channels, rate, rate * block, block, bits, 0)
+    return (b"RIFF" + struct.pack("<I", 50 + length) + b"WAVEfmt " + struct.pack("<I", 18) + fmt +
+            b"fact" + struct.pack("<II", 4, length) + b"data" + struct.pack("<I", length) + samples)
+
+
+def bgra(width, height, sixteen):
+    code = 0x10101010 if sixteen else 0x08080808
+    size = 8 if sixteen else 4
+    pixels = bytes((i * 37) & 0xFF for i in range(width * height * size))
+    return b"BGRA" + struct.pack("<III", code, width, height) + pixels
+
+
+def main():
+    songs = folder("org_song")
+    for path in sorted(glob.glob(os.path.join(ROOT, "data", "Org", "*.org"))):
+        shutil.copy(path, songs)
+
+    drums = folder("drum_wave")
+    for path in small(glob.glob(os.path.join(ROOT, "data", "Org", "Org", "*.wav")), 9000):
+        shutil.copy(path, drums)
+    ramp = bytes(range(0, 256, 4))
+    write(os.path.join(drums, "mono16.wav"), drum(16, 1, 22050, ramp))
+    write(os.path.join(drums, "stereo8.wav"), drum(8, 2, 11025, ramp))
+    write(os.path.join(drums, "declared_long.wav"), drum(8, 1, 22050, ramp, declared=100000))
+
+    bank = folder("wave_bank")
+    whole = read(os.path.join(ROOT, "data", "Org", "Wave100.dat"))
+    write(os.path.join(bank, "Wave100.dat"), whole)
+    write(os.path.join(bank, "short.dat"), whole[:700])
+
+    playlist = folder("playlist")
+    shutil.copy(os.path.join(ROOT, "data", "Org", "music.txt"), playlist)
+    write(os.path.join(playlist, "long_items.txt"),
+          b"0\t60\t" + b"Org\\" + b"a" * 60 + b".org\t" + "曲".encode("cp932") * 140 + b"\r\n")
+    write(os.path.join(playlist, "partial.txt"), b"0\t30\tOrg\\x.org\r\n1\t")
+
+    keycast = folder("keycast")
+    write(os.path.join(keycast, "masks.ini"), struct.pack("<16i", *range(1, 17)))
+    write(os.path.join(keycast, "short.ini"), b"\x01\x02\x03")
+
+    bmp = folder("bmp")
+    for sub in ("g", "q", "b"):
+        for path in small(glob.glob(os.path.join(SUITES, "bmpsuite", sub, "*.bmp")), 20000):
+            shutil.copy(path, os.path.join(bmp, sub + "_" + os.path.basename(path)))
+    shutil.copy(os.path.join(ROOT, "data", "system", "letter.bmp"), bmp)
+
+    png = folder("png")
+    for path in sorted(glob.glob(os.path.join(SUITES, "pngsuite", "*.png"))):
+        shutil.copy(path, png)
+    for name in ("font_01.png", "jukebg.png"):
+        shutil.copy(os.path.join(ROOT, "data", "system", name), png)
+
+    raw = folder("bgra")
+    write(os.path.join(raw, "rgba8_3x2.bgra"), bgra(3, 2, False))
+    write(os.path.join(raw, "rgba16_2x3.bgra"), bgra(2, 3, True))
+    write(os.path.join(raw, "short.bgra"), bgra(4, 4, False)[:40])
+
+    files = folder("picture_file")
+    pairs = {
+        "bmp_with_alpha": ("bmpsuite/g/pal8.bmp", "bmpsuite/g/pal8gs.bmp"),
+        "png_with_alpha": ("pngsuite/basn2c08.png", "pngsuite/basn0g08.png"),
+        "png_alone": ("pngsuite/basn6a08.png", None),
+        "rle_with_rgb_alpha": ("bmpsuite/g/pal8rle.bmp", "bmpsuite/g/rgb24.bmp"),
+    }
+    for index, (name, (main_path, alpha_path)) in enumerate(sorted(pairs.items())):
+        main_bytes = read(os.path.join(SUITES, main_path))
+        alpha = read(os.path.join(SUITES, alpha_path)) if alpha_path else b""
+        write(os.path.join(files, name), bytes([index & 1]) + struct.pack("<I", len(main_bytes)) +
+              main_bytes + alpha)
+    write(os.path.join(files, "bgra_with_alpha"),
+          b"\x00" + struct.pack("<I", len(bgra(16, 16, False))) + bgra(16, 16, False) +
+          bgra(16, 16, True))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,13 @@
+// Fuzzes the PNG decoder: a picture it accepts must be whole (size, pitch and pixel store agree)
+// and stay whole when mirrored.
+#include "fuzz/fuzz_support.h"
+#include "runtime/graphics/png_decoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  graphics::GraphImage picture;
+  if (!graphics::DecodePng(data, size, &picture)) return 0;
+  fuzz::CheckPicture(picture);
+  graphics::MirrorImage(&picture);
+  fuzz::CheckPicture(picture);
+  return 0;
+}
