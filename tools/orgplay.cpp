@@ -78,6 +78,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orgplay: %s: not a usable Org song\n", song.c_str());
     return 1;
   }
+  // The timer refuses a 0 ms period: the song would never move.
+  if (parsed->wait == 0) {
+    std::fprintf(stderr, "orgplay: %s: the song's step length is 0 ms\n", song.c_str());
+    return 1;
+  }
   // A terminal program reports on its terminal, not in message boxes.
   platform::SetNoticeSink([](const std::string& text, const std::string& caption) {
     std::fprintf(stderr, "\norgplay: warning: %s\n",

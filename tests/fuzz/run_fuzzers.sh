@@ -37,7 +37,7 @@ printf '%-14s %12s %10s %8s  %s\n' target executions exec/s corpus result
 for name in "${targets[@]}"; do
   log=$work/$name.log
   runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | grep -o '[0-9]*$')
-  rate=$(grep -o 'stat::average_exec_per_sec: [0-9]*' "$log" | grep -o '[0-9]*$')
+  rate=$(( ${runs:-0} / seconds ))
   files=$(find "$work/corpus/$name" -type f | wc -l)
   if [[ $(cat "$work/$name.rc") == 0 ]]; then
     result=ok

@@ -1,29 +1,19 @@
 // The org2wav program as a user runs it: exit codes, messages, output files.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 
+#include "test_support/program_run.h"
 #include "test_support/scratch_directory.h"
 
 namespace {
 
-struct ProgramRun {
-  int status = -1;
-  std::string output;  // standard output and error together
-};
+using test_support::ProgramRun;
 
 ProgramRun Org2wav(const std::string& arguments) {
-  ProgramRun run;
-  const std::string command = std::string(ORG2WAV_PATH) + " " + arguments + " 2>&1";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) run.output.append(buffer, n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+  return test_support::RunProgram(ORG2WAV_PATH, arguments);
 }
 
 const std::string kSong = PROJECT_SOURCE_DIR "/data/Org/Twinkle.org";
