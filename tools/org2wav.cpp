@@ -13,6 +13,7 @@
 
 #include "runtime/platform/data_path.h"
 #include "runtime/platform/text_encoding.h"
+#include "tools/default_bank.h"
 #include "tools/render/offline_render.h"
 #include "tools/render/song_info.h"
 #include "tools/render/wav_writer.h"
@@ -73,11 +74,6 @@ bool ParseTrackList(const std::string& text, uint32_t* mask) {
   return *mask != 0;
 }
 
-std::string DefaultBank() {
-  if (std::filesystem::exists("Org/Wave100.dat")) return "Org/Wave100.dat";
-  return JUKEBOX_DATA_DIR "/Org/Wave100.dat";
-}
-
 struct Options {
   render::RenderOptions render;
   std::string song;
@@ -90,7 +86,7 @@ struct Options {
 
 int ParseArguments(int argc, char** argv, Options* o) {
   std::vector<std::string> positional;
-  o->render.bank_path = DefaultBank();
+  o->render.bank_path = tools::DefaultWaveBankPath();
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&](const char* name) -> const char* {

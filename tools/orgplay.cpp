@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -21,6 +20,7 @@
 #include "runtime/platform/platform_clock.h"
 #include "runtime/platform/text_encoding.h"
 #include "runtime/sound/sound_device.h"
+#include "tools/default_bank.h"
 
 namespace {
 
@@ -42,9 +42,7 @@ int Usage(const char* problem) {
 
 int main(int argc, char** argv) {
   std::string song;
-  std::string bank = std::filesystem::exists("Org/Wave100.dat") ? "Org/Wave100.dat"
-                                                                : JUKEBOX_DATA_DIR
-                         "/Org/Wave100.dat";
+  std::string bank = tools::DefaultWaveBankPath();
   double seconds = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Runs every libFuzzer program of a fuzz build for a bounded time, two at a time, each on a copy
+# Runs every libFuzzer program (fuzz_<target>) of a fuzz build for a bounded time, two at a time, each on a copy
 # of its committed seed corpus. Prints one line per target (executions, corpus growth, result);
 # a crash, a leak, a time-out or an out-of-memory fails the run, leaving the input that caused it
-# under <work>/findings/<target>/ to be committed with its regression test.
+# under <work>/findings/<target>/ to be committed with its regression test. The limits leave room
+# for the largest pictures the decoders accept (16384 x 16384: a tiny RLE or PNG file can ask for
+# one, and the picture loader then holds it twice, well over a gigabyte and several seconds).
 # Usage: run_fuzzers.sh <fuzz build folder> <seconds per target> [work folder]
 set -uo pipefail
 build=$1
 seconds=$2
 work=${3:-$(mktemp -d)}
 here=$(cd "$(dirname "$0")" && pwd)
-targets=(org_song drum_wave wave_bank playlist keycast bmp png bgra picture_file)
+targets=()
+for program in "$build"/tests/fuzz/fuzz_*; do targets+=("${program##*/fuzz_}"); done
+((${#targets[@]})) || { echo "no fuzz programs in $build/tests/fuzz"; exit 1; }
 
 run_one() {
   local name=$1
@@ -18,7 +22,7 @@ run_one() {
   cp -r "$here/corpus/$name/." "$corpus/"
   # Seeds go first as inputs, the working corpus last, so that only the copy grows.
   "$build/tests/fuzz/fuzz_$name" "$corpus" -max_total_time="$seconds" -print_final_stats=1 \
-    -rss_limit_mb=3072 -malloc_limit_mb=2048 -timeout=20 -artifact_prefix="$findings/" \
+    -rss_limit_mb=4096 -malloc_limit_mb=3072 -timeout=60 -artifact_prefix="$findings/" \
     >"$work/$name.log" 2>&1
   echo $? >"$work/$name.rc"
 }
