@@ -58,6 +58,11 @@ start_jukebox() {
   window=""
   local previous=""
   for _ in $(seq 100); do
+    if ! running; then
+      wait "$jukebox_pid"
+      echo "FAILED: the jukebox ended (exit code $?) before showing a window"
+      exit 1
+    fi
     window=$(xdotool search --onlyvisible --class RtLib 2>/dev/null | head -1)
     [ -n "$window" ] && [ "$window" = "$previous" ] && break
     previous=$window
