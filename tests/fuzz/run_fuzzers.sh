@@ -7,9 +7,9 @@
 # one, and the picture loader then holds it twice, well over a gigabyte and several seconds).
 # Usage: run_fuzzers.sh <fuzz build folder> <seconds per target> [work folder]
 set -uo pipefail
-build=$1
+build=$(realpath "$1")
 seconds=$2
-work=${3:-$(mktemp -d)}
+work=$(realpath -m "${3:-$(mktemp -d)}")
 here=$(cd "$(dirname "$0")" && pwd)
 targets=()
 for program in "$build"/tests/fuzz/fuzz_*; do targets+=("${program##*/fuzz_}"); done
