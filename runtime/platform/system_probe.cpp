@@ -45,9 +45,7 @@ CpuReport ProbeCpu() {
   return report;
 }
 
-uint64_t ReadTimeStampCounter() {
-  return __rdtsc();
-}
+uint64_t ReadTimeStampCounter() { return __rdtsc(); }
 
 OsReport ProbeOs() {
   OsReport report;
