@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int frame = 0; frame < 20; ++frame) {
     for (size_t i = 0; i < size && i < sizeof states; ++i) states[i] = (data[i] >> (frame % 8)) & 1;
     int32_t pad = 0;
-    std::memcpy(&pad, data + (size >= 4 ? (frame * 4) % (size - 3) : 0), size >= 4 ? 4 : 0);
+    if (size >= 4) std::memcpy(&pad, data + (frame * 4) % (size - 3), 4);
     tracker.UpdateFrom(states, pad);
     for (int button = 0; button < 10; ++button)
       fuzz::Consume(tracker.ButtonDown(button) + 2 * tracker.ButtonPressed(button));
