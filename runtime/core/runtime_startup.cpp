@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "runtime/core/app_log.h"
 #include "runtime/core/display_link.h"
@@ -69,9 +71,15 @@ int SetUpWindow() {
   findings.TscTicksPerHalfSecond = 0;
 
   AppLogWrite(SJIS("ソフトの２重起動検査... "));
-  if (!platform::ClaimInstanceLock(kWindowClassName)) {
+  const platform::InstanceClaim claim = platform::ClaimInstanceLock(kWindowClassName);
+  if (claim == platform::InstanceClaim::kHeldByAnother) {
     AppLogWrite(SJIS("２重起動されています、ソフトを終了します\n"));
     EndProcess(0);
+  }
+  if (claim == platform::InstanceClaim::kUnavailable) {
+    // Without the lock a second copy cannot be found; running twice is better than never.
+    std::fprintf(stderr, "cannot check for another running copy (%s); starting anyway\n",
+                 std::strerror(errno));
   }
   AppLogWrite(SJIS("２重起動はされていませんでした\n"));
   LogMemory();
@@ -85,6 +93,7 @@ int SetUpWindow() {
     AppLogWrite(SJIS("カーソルを不可視にしました\n"));
     platform::SdlWindow::ShowCursor(false);
   }
+  platform::SdlWindow::DisableInputMethod();
   AppLogWrite(SJIS("ＩＭＥを無効にしました\n"));
   if (window.window_mode == 1) {
     const platform::ScreenRect client = platform::SdlWindow::ClientRect();
