@@ -13,6 +13,17 @@ namespace runtime {
 namespace {
 
 SystemFindings g_findings;
+bool g_services_overridden = false;
+PlatformServicesOverride g_services_override;
+
+platform::PlatformServices ProbeServices() {
+  if (!g_services_overridden) return platform::ProbePlatformServices();
+  platform::PlatformServices services;
+  services.display = g_services_override.display;
+  services.audio = g_services_override.audio;
+  services.input = g_services_override.input;
+  return services;
+}
 
 void ReportOs() {
   const platform::OsReport os = platform::ProbeOs();
@@ -78,13 +89,14 @@ int ReportSystemInfo() {
   AppLogIndent();
   AppLogWrite(SJIS("ＲＴライブラリ Ver2.10\n"));
   ReportOs();
-  const platform::PlatformServices services = platform::ProbePlatformServices();
+  const platform::PlatformServices services = ProbeServices();
   g_findings.DirectXVersion = PlatformVersionFor(services.display, services.audio, services.input);
   ReportVersion(g_findings.DirectXVersion);
   ReportCpu();
   AppLogOutdent();
-  if (!services.display) {
-    // Without a display nothing can be shown: the refusal of a missing graphics library.
+  if (g_findings.DirectXVersion < 0x70000) {
+    // A program that goes on has always recorded the full version: any missing service refuses
+    // the start, as a missing graphics library did.
     platform::ShowNotice(
         g_findings.DirectXVersion == 0
             ? SJIS("DirectX がインストールされていないのでここで終了します")
@@ -95,6 +107,14 @@ int ReportSystemInfo() {
   return 0;
 }
 
-void ResetSystemFindings() { g_findings = SystemFindings{}; }
+void ResetSystemFindings() {
+  g_findings = SystemFindings{};
+  g_services_overridden = false;
+}
+
+void SetPlatformServicesForTesting(const PlatformServicesOverride* services) {
+  g_services_overridden = services != nullptr;
+  if (services) g_services_override = *services;
+}
 
 }  // namespace runtime

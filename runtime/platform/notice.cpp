@@ -16,10 +16,12 @@ NoticeSink g_sink;
 void ShowOnPlatform(const std::string& text_cp932, const std::string& caption_cp932) {
   const std::string text = Cp932ToUtf8(text_cp932);
   const std::string caption = Cp932ToUtf8(caption_cp932);
-  // SDL shows the box without its video subsystem; it fails when there is no display at all.
-  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr) == 0)
-    return;
+  // The line goes to standard error in every case, so that what the box said stays in a
+  // terminal's history (and reaches a user where no box can open).
   std::fprintf(stderr, "%s\n", FormatNoticeLine(text_cp932, caption_cp932).c_str());
+  std::fflush(stderr);
+  // SDL shows the box without its video subsystem; it fails when there is no display at all.
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
 }
 
 }  // namespace

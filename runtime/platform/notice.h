@@ -1,7 +1,8 @@
 // The modal notice: a message box with a caption, a text and an OK button that waits until the
 // user acknowledges it. The music engine and the runtime report bad files and fatal conditions
-// through it. Texts are in the system encoding (CP932). Where no display can show a box, the
-// notice goes to standard error as "caption: text". Tests replace the sink with a recorder.
+// through it. Texts are in the system encoding (CP932). The notice is also written to standard
+// error as "caption: text" (the only place it goes where no display can show a box). Tests
+// replace the sink with a recorder.
 #pragma once
 
 #include <functional>

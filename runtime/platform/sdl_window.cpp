@@ -1,6 +1,7 @@
 #include "runtime/platform/sdl_window.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace platform {
 namespace {
@@ -60,16 +61,27 @@ void TranslateWindowEvent(const SDL_WindowEvent& e, std::vector<WindowMessage>* 
 
 }  // namespace
 
+bool SdlWindow::StartedVideoShowsAnything() {
+  if (SDL_GetNumVideoDisplays() < 1) return false;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver) return false;
+  // The offscreen and dummy drivers show nothing to anyone: they serve tests, which ask for
+  // them by name. Chosen by SDL's own fallback (no X server, no Wayland), they would leave the
+  // program running where nobody can see or end it.
+  if (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0) return true;
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  return asked && std::strstr(asked, driver) != nullptr;
+}
+
 bool SdlWindow::InitVideo(const char* class_name) {
   if (g_video) return true;
   // SDL names the X11 window class after this variable when it creates a window.
   setenv("SDL_VIDEO_X11_WMCLASS", class_name, 0);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
-  if (SDL_GetNumVideoDisplays() < 1) {
+  if (!StartedVideoShowsAnything()) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     return false;
   }
-  SDL_StartTextInput();  // character messages come from text input events
   g_video = true;
   return true;
 }
@@ -82,6 +94,14 @@ void SdlWindow::QuitVideo() {
 }
 
 bool SdlWindow::VideoStarted() { return g_video; }
+
+bool SdlWindow::TextInputActive() { return g_video && SDL_IsTextInputActive(); }
+
+void SdlWindow::DisableInputMethod() {
+  // SDL starts text input by itself when its video starts; stopped, an input method in kana
+  // mode cannot take letters and Space before the key state sees them.
+  if (g_video) SDL_StopTextInput();
+}
 
 DesktopMode SdlWindow::Desktop() {
   DesktopMode desktop;
@@ -96,7 +116,15 @@ DesktopMode SdlWindow::Desktop() {
 
 bool SdlWindow::Create(const std::string& title_utf8, int x, int y, int w, int h) {
   if (!g_video || g_window) return false;
-  g_window = SDL_CreateWindow(title_utf8.c_str(), x, y, w, h, SDL_WINDOW_HIDDEN);
+  // The window is made as the renderer will want it: SDL's GL renderers replace a window made
+  // without the OpenGL flag by a new one, and whoever found the first (a window manager, a
+  // tool holding its id) would see it vanish. Only a renderer asked for as software needs none.
+  const char* renderer = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+  const bool software = renderer && SDL_strcasecmp(renderer, "software") == 0;
+  if (!software)
+    g_window =
+        SDL_CreateWindow(title_utf8.c_str(), x, y, w, h, SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
+  if (!g_window) g_window = SDL_CreateWindow(title_utf8.c_str(), x, y, w, h, SDL_WINDOW_HIDDEN);
   return g_window != nullptr;
 }
 

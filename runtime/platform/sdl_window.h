@@ -31,8 +31,15 @@ class SdlWindow {
   // Starts SDL's video (the X11 window class is set to `class_name` where SDL allows it).
   // False when no display can be opened.
   static bool InitVideo(const char* class_name);
+  // With SDL's video started: true when it reaches a display someone can see (the offscreen and
+  // dummy drivers count only when asked for by name in SDL_VIDEODRIVER).
+  static bool StartedVideoShowsAnything();
   static void QuitVideo();
   static bool VideoStarted();
+  // True while the platform delivers typed text (an input method may then take keys).
+  static bool TextInputActive();
+  // Turns text input (and with it the input method) off for the window.
+  static void DisableInputMethod();
   static DesktopMode Desktop();
 
   // Creates the window hidden with its client area at (x, y), w × h, title in UTF-8.

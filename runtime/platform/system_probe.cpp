@@ -1,16 +1,23 @@
 #include "runtime/platform/system_probe.h"
 
 #include <SDL.h>
-#include <cpuid.h>
 #include <sys/sysinfo.h>
 #include <sys/utsname.h>
+
+#if defined(__x86_64__) || defined(__i386__)
+#define RT_HAVE_CPUID 1
+#include <cpuid.h>
 #include <x86intrin.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/platform/sdl_window.h"
+
 namespace platform {
 
+#ifdef RT_HAVE_CPUID
 CpuReport ProbeCpu() {
   CpuReport report;
   unsigned a = 0;
@@ -46,6 +53,12 @@ CpuReport ProbeCpu() {
 }
 
 uint64_t ReadTimeStampCounter() { return __rdtsc(); }
+#else
+// Processors without the CPUID instruction: the report says so, and with no time-stamp counter
+// reported the counter is never read.
+CpuReport ProbeCpu() { return CpuReport{}; }
+uint64_t ReadTimeStampCounter() { return 0; }
+#endif
 
 OsReport ProbeOs() {
   OsReport report;
@@ -77,7 +90,7 @@ void ProbeMemory(uint64_t* total, uint64_t* available) {
 PlatformServices ProbePlatformServices() {
   PlatformServices services;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
-    services.display = SDL_GetNumVideoDisplays() > 0;
+    services.display = SdlWindow::StartedVideoShowsAnything();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
   // A sound device is not required (the runtime runs silent without one): a driver is.
