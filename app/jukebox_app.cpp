@@ -57,12 +57,23 @@ class PlayerView final : public JukeboxPlayer {
   org::MusicPlayer* p_;
 };
 
+// Before the sound device closes, on whatever path (Escape, the window closed, a fatal error):
+// the music's timer stops and its voices go, so no tick plays on buffers that are gone.
+void ReleaseMusic() {
+  g_player.StopPlayback();
+  g_player.ReleasePlayer();
+}
+
 }  // namespace
 
 void SetFrameObserver(FrameObserver observer) { g_observer = observer; }
 
 int FrameWait(int frame_ms, int last_frame_time, int now) {
-  return std::clamp(frame_ms + last_frame_time - now, 0, frame_ms);
+  // The millisecond count wraps (every 49.7 days, and through the sign after 24.8): the time
+  // since the last wait is their difference modulo 2^32, read as signed.
+  const int32_t elapsed =
+      static_cast<int32_t>(static_cast<uint32_t>(now) - static_cast<uint32_t>(last_frame_time));
+  return static_cast<int>(std::clamp<int64_t>(int64_t{frame_ms} - elapsed, 0, frame_ms));
 }
 
 int AppInit() {
@@ -79,6 +90,7 @@ int AppInit() {
   g_font.LoadFont(1);
   graphics::ClearDrawTarget();
   g_player.Init(runtime::GetSoundDevice());
+  runtime::SetSoundDeviceReleaseHook(&ReleaseMusic);
   g_app.last_frame_time = runtime::ReadClockMs();
   g_app.ending = false;
   return 0;
@@ -102,8 +114,7 @@ int AppEndFrame() {
 }
 
 int AppExit() {
-  g_player.StopPlayback();
-  g_player.ReleasePlayer();
+  ReleaseMusic();
   runtime::RuntimeShutdown();
   return 0;
 }

@@ -84,6 +84,9 @@ void SongTick() {
 }
 
 void StartSongTimer(uint32_t wait) {
+  // A timer that still runs is stopped first: its id would otherwise be overwritten and its
+  // thread left ticking with nothing able to stop it.
+  if (g_state.timer_id != 0) StopSongTimer();
   // The resolution request: the remembered period, raised to the platform's minimum.
   uint32_t resolution = g_state.timer_period;
   if (resolution < kMinimumTimerPeriod) resolution = kMinimumTimerPeriod;

@@ -120,7 +120,7 @@ MixingSoundDevice::MixingSoundDevice(std::unique_ptr<AudioOutput> output,
     : output_(std::move(output)),
       faults_(faults),
       mixer_(static_cast<int>(output_->Caps().max_secondary_rate)) {
-  mixer_.SetRealtime(output_->IsRealtime());
+  mixer_.SetRealtime(false);  // until a stream runs
 }
 
 MixingSoundDevice::~MixingSoundDevice() { output_->Close(); }
@@ -138,7 +138,12 @@ AudioFormat MixingSoundDevice::DefaultFormat() const {
 
 bool MixingSoundDevice::StartOutput(const AudioFormat& format) {
   mixer_.SetOutputRate(format.rate);
-  return output_->Start(format, &mixer_);
+  const bool running = output_->Start(format, &mixer_);
+  // Calls wait for stamped frames only while a real-time stream pulls them; with no stream
+  // running they take effect directly, so neither the music's timer thread nor the main thread
+  // ever waits on an output that does not come.
+  mixer_.SetRealtime(running && output_->IsRealtime());
+  return running;
 }
 
 bool MixingSoundDevice::CreatePrimaryBuffer() {
@@ -150,6 +155,7 @@ bool MixingSoundDevice::CreatePrimaryBuffer() {
 void MixingSoundDevice::ReleasePrimaryBuffer() {
   if (!primary_started_) return;
   output_->Stop();
+  mixer_.SetRealtime(false);
   primary_started_ = false;
 }
 

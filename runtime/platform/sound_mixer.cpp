@@ -11,8 +11,6 @@ namespace platform {
 namespace {
 
 constexpr int kChunkFrames = 1024;
-// How long a control call waits for room in a full queue before it is applied at once.
-constexpr int kFullQueueWaitMs = 50;
 
 int16_t Saturate(int32_t value) {
   return static_cast<int16_t>(std::clamp<int32_t>(value, -32768, 32767));
@@ -96,6 +94,13 @@ void SoundMixer::SetWideKernelEnabled(bool enabled) {
 void SoundMixer::SetRealtime(bool realtime) {
   std::lock_guard<std::mutex> lock(queue_mutex_);
   realtime_ = realtime;
+  if (realtime) return;
+  // Calls still waiting for a stream that no longer runs take effect now, in their order.
+  std::lock_guard<std::mutex> mix_lock(mix_mutex_);
+  for (; queue_size_ > 0; --queue_size_) {
+    ApplyCommand(queue_[queue_head_]);
+    queue_head_ = (queue_head_ + 1) % kQueueCapacity;
+  }
 }
 
 VoiceId SoundMixer::AddVoice(VoiceSamples samples, uint32_t rate) {
@@ -175,34 +180,27 @@ void SoundMixer::Submit(VoiceId id, CommandType type, int32_t value) {
   command.generation = id.generation;
   command.type = type;
   command.value = value;
-  for (int waited = 0;; ++waited) {
-    std::unique_lock<std::mutex> queue_lock(queue_mutex_);
-    if (!realtime_) {
-      // Offline: nothing runs beside us, so the call takes effect before the next frame.
-      std::lock_guard<std::mutex> mix_lock(mix_mutex_);
-      ApplyCommand(command);
-      return;
-    }
-    if (queue_size_ < kQueueCapacity) {
-      // The stamp is taken under the queue lock, so the queue stays in stamp order.
-      command.stamp_us = ClockUs();
-      queue_[(queue_head_ + queue_size_) % kQueueCapacity] = command;
-      ++queue_size_;
-      return;
-    }
-    if (waited >= kFullQueueWaitMs) {
-      // The output has stopped pulling: apply the oldest call at once to make room. Nothing is
-      // mixed meanwhile, so the order of calls is kept.
-      Command oldest = queue_[queue_head_];
-      queue_head_ = (queue_head_ + 1) % kQueueCapacity;
-      --queue_size_;
-      std::lock_guard<std::mutex> mix_lock(mix_mutex_);
-      ApplyCommand(oldest);
-      continue;
-    }
-    queue_lock.unlock();
-    SleepMs(1);
+  std::lock_guard<std::mutex> queue_lock(queue_mutex_);
+  if (!realtime_) {
+    // Offline, or no stream running: nothing pulls, so the call takes effect before the next
+    // frame.
+    std::lock_guard<std::mutex> mix_lock(mix_mutex_);
+    ApplyCommand(command);
+    return;
   }
+  if (queue_size_ == kQueueCapacity) {
+    // The output has stopped pulling (or fell far behind): the oldest call takes effect now to
+    // make room. The caller never waits for the output, and the order of calls is kept.
+    const Command oldest = queue_[queue_head_];
+    queue_head_ = (queue_head_ + 1) % kQueueCapacity;
+    --queue_size_;
+    std::lock_guard<std::mutex> mix_lock(mix_mutex_);
+    ApplyCommand(oldest);
+  }
+  // The stamp is taken under the queue lock, so the queue stays in stamp order.
+  command.stamp_us = ClockUs();
+  queue_[(queue_head_ + queue_size_) % kQueueCapacity] = command;
+  ++queue_size_;
 }
 
 void SoundMixer::RecomputeStep(Voice& voice) {

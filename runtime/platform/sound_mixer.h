@@ -59,7 +59,9 @@ class SoundMixer final : public AudioRenderSource {
   // Uses the vector kernel where the processor has one (the default); the plain loop gives the
   // same numbers, so this only matters for tests and measurements.
   void SetWideKernelEnabled(bool enabled);
-  // Real-time: commands wait for the frame matching their stamp. Offline: applied at once.
+  // Real-time: commands wait for the frame matching their stamp. Offline (or while no stream
+  // runs): applied at once; switching to it applies what still waits. A control call never waits
+  // for the output: when the queue is full, its oldest call is applied at once.
   void SetRealtime(bool realtime);
 
   // Adds a stopped voice at position 0, full volume, centred, playing at `rate`. Returns an id

@@ -1,9 +1,33 @@
 #include "runtime/platform/sound_mixer_simd.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#define RT_HAVE_AVX2_KERNEL 1
 #include <immintrin.h>
+#endif
 
 namespace platform {
+namespace {
 
+// The plain loop for the frames the vector kernel leaves (and the whole run where there is no
+// vector kernel): the same arithmetic as the mixer's own loop.
+uint64_t MixMonoLinearPlain(const int16_t* data, uint64_t position, uint64_t step,
+                            int32_t gain_left, int32_t gain_right, int32_t* accumulator,
+                            int frames) {
+  for (int i = 0; i < frames; ++i) {
+    const size_t index = static_cast<size_t>(position >> 32);
+    int32_t sample = data[index];
+    const int32_t fraction = static_cast<int32_t>((position >> 17) & 0x7FFF);
+    sample += ((data[index + 1] - sample) * fraction) >> 15;
+    accumulator[2 * i] += (sample * gain_left) >> 15;
+    accumulator[2 * i + 1] += (sample * gain_right) >> 15;
+    position += step;
+  }
+  return position;
+}
+
+}  // namespace
+
+#ifdef RT_HAVE_AVX2_KERNEL
 bool HasWideMixKernel() {
   static const bool has_avx2 = __builtin_cpu_supports("avx2");
   return has_avx2;
@@ -56,16 +80,17 @@ __attribute__((target("avx2"))) uint64_t MixMonoLinearWide(const int16_t* data, 
     }
     position += step * static_cast<uint64_t>(wide_frames);
   }
-  for (int i = wide_frames; i < frames; ++i) {
-    const size_t index = static_cast<size_t>(position >> 32);
-    int32_t sample = data[index];
-    const int32_t fraction = static_cast<int32_t>((position >> 17) & 0x7FFF);
-    sample += ((data[index + 1] - sample) * fraction) >> 15;
-    accumulator[2 * i] += (sample * gain_left) >> 15;
-    accumulator[2 * i + 1] += (sample * gain_right) >> 15;
-    position += step;
-  }
-  return position;
+  return MixMonoLinearPlain(data, position, step, gain_left, gain_right,
+                            accumulator + 2 * wide_frames, frames - wide_frames);
 }
+#else
+// No vector kernel on this processor: the mixer keeps to its plain loop.
+bool HasWideMixKernel() { return false; }
+
+uint64_t MixMonoLinearWide(const int16_t* data, uint64_t position, uint64_t step, int32_t gain_left,
+                           int32_t gain_right, int32_t* accumulator, int frames) {
+  return MixMonoLinearPlain(data, position, step, gain_left, gain_right, accumulator, frames);
+}
+#endif
 
 }  // namespace platform

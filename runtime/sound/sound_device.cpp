@@ -23,6 +23,7 @@ struct SoundDeviceState {
   platform::SoundDeviceFaults faults;
 };
 SoundDeviceState g_sound;
+SoundDeviceReleaseHook g_release_hook = nullptr;
 
 std::unique_ptr<platform::AudioOutput> MakeOutput() {
   if (g_sound.factory) return g_sound.factory();
@@ -123,8 +124,11 @@ int OpenSoundDevice() {
   return 0;
 }
 
+void SetSoundDeviceReleaseHook(SoundDeviceReleaseHook hook) { g_release_hook = hook; }
+
 int CloseSoundDevice() {
   if (!g_sound.sound_device) return -1;
+  if (g_release_hook) g_release_hook();
   if (g_sound.primary_buffer) {
     g_sound.sound_device->ReleasePrimaryBuffer();
     g_sound.primary_buffer = false;
@@ -158,6 +162,7 @@ void SetSoundDeviceFaultsForTesting(const platform::SoundDeviceFaults& faults) {
 void ResetSoundDevice() {
   CloseSoundDevice();
   g_sound = SoundDeviceState{};
+  g_release_hook = nullptr;
 }
 
 }  // namespace runtime

@@ -15,8 +15,15 @@ namespace runtime {
 // Opens the device: 0 when open, -1 otherwise (also when already open).
 int OpenSoundDevice();
 
-// Closes the device: 0, or -1 when none was open. The engine must have released its buffers.
+// Closes the device: 0, or -1 when none was open. The users of the device are first told to let
+// go of it (see SetSoundDeviceReleaseHook), so no other thread is left playing on its buffers.
 int CloseSoundDevice();
+
+// What a user of the device runs before it closes: stop whatever plays on the device from other
+// threads (a music timer) and release its buffers. Called on every path that closes the device
+// (shut-down, fatal error exit), on the main thread; null for none. The application sets it.
+using SoundDeviceReleaseHook = void (*)();
+void SetSoundDeviceReleaseHook(SoundDeviceReleaseHook hook);
 
 // The open device, or null.
 platform::SoundDevice* GetSoundDevice();
