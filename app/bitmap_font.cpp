@@ -73,7 +73,8 @@ KanaTable BuildKanaTable() {
   kana["ヶ"] = kana["ケ"];
   KanaTable table{};
   for (int lead = 0; lead < 2; ++lead) {
-    for (int trail = 0x40; trail <= 0xFC; ++trail) {
+    // Every trail byte, 0xFD to 0xFF included: past ん and ヶ each one ends the text.
+    for (int trail = 0x40; trail <= 0xFF; ++trail) {
       const char bytes[2] = {static_cast<char>(0x82 + lead), static_cast<char>(trail)};
       bool ok = false;
       const std::string utf8 = platform::Cp932ToUtf8(std::string(bytes, 2), &ok);

@@ -196,10 +196,12 @@ int ReadKeyboardState(uint8_t states[256]) {
 }
 
 int ReadPadState(int source) {
-  const int n = (source & ~kPadKeyboardBit) - 1;
-  if (n < -1 || n > 7) return 0;
+  // Both reads begin alike (hold while inactive, start the input when needed), before the pad
+  // number is looked at.
   int result = 0;
   if (!PrepareRead(&result)) return result;
+  const int n = (source & ~kPadKeyboardBit) - 1;
+  if (n < -1 || n > 7) return 0;
   platform::InputDevices& devices = *g_input.devices;
   int word = 0;
   if (n >= 0 && n < g_input.pad_count) {

@@ -137,11 +137,20 @@ int RequestScreenMode(int width, int height, int depth, int refresh) {
   const int old_width = g_display.width;
   const int old_height = g_display.height;
   const int old_depth = g_display.depth;
-  const int result =
-      ChangeScreenMode(width == -1 ? old_width : width, height == -1 ? old_height : height,
-                       depth == -1 ? old_depth : depth, 0, refresh);
-  if (result == 0 || !g_display.object) return 0;
-  return (g_display.width == 640 && g_display.height == 480 && g_display.depth == 16) ? -2 : -1;
+  const int old_refresh = g_display.refresh;
+  const int want_width = width == -1 ? old_width : width;
+  const int want_height = height == -1 ? old_height : height;
+  const int want_depth = depth == -1 ? old_depth : depth;
+  ChangeScreenMode(want_width, want_height, want_depth, 0, refresh);
+  if (!g_display.object) return 0;
+  const bool as_requested = g_display.width == want_width && g_display.height == want_height &&
+                            g_display.depth == want_depth;
+  if (as_requested) return 0;
+  const bool fallback = g_display.width == 640 && g_display.height == 480 &&
+                        g_display.depth == 16 && g_display.refresh == 0;
+  const bool changed = g_display.width != old_width || g_display.height != old_height ||
+                       g_display.depth != old_depth || g_display.refresh != old_refresh;
+  return fallback && changed ? -2 : -1;
 }
 
 int Set3DPathAllowed(int flag) {

@@ -108,11 +108,14 @@ int BltBmpToDivGraph(const GraphImage& picture, const GraphImage* alpha, const c
                      int cell_count, int cells_per_row, int cell_width, int cell_height,
                      const int* handles, bool mirrored) {
   if (GraphOpsHeld()) return 0;
+  // Every cell's handle is checked before any pixels are copied: a bad one leaves all cells as
+  // they were.
+  for (int i = 0; i < cell_count; ++i)
+    if (!LookupGraphRecord(handles[i])) return -1;
   int result = 0;
   for (int i = 0; i < cell_count; ++i) {
     const int column = i % cells_per_row;
     const int row = i / cells_per_row;
-    if (!LookupGraphRecord(handles[i])) return -1;
     const int source_x = cell_width * (mirrored ? cells_per_row - 1 - column : column);
     result |= FillGraphFromImage(picture, alpha, handles[i], mirrored, source_x, cell_height * row,
                                  file_name);

@@ -39,7 +39,9 @@ uint32_t KeyPixel(const BmpData& data) {
 bool ValidIndex(int index) { return index >= 0 && index < kMaxBmpData && g_bmp[index]; }
 
 // Alpha-plane drawing at 32 bits per pixel: a = 255 writes the source, 0 nothing, otherwise each
-// colour field becomes d + ((s - d) × a >> 8), formed on the whole pixel and then masked.
+// colour field becomes d + ((s - d) × a >> 8) masked to the field, where the sum is formed on the
+// whole destination pixel d (its lower fields included) and only then masked, so a carry from
+// below can raise the field by one.
 void BlendAlphaPlane(const BmpData& data, const platform::SurfaceRect& source, int x, int y,
                      bool transparent, platform::PixelSurface* target) {
   const PixelLayout& display = DisplayLayout();
@@ -62,7 +64,7 @@ void BlendAlphaPlane(const BmpData& data, const platform::SurfaceRect& source, i
       for (uint32_t mask : {display.red_mask, display.green_mask, display.blue_mask}) {
         const int64_t sv = s & mask;
         const int64_t dv = d & mask;
-        out |= static_cast<uint32_t>(dv + (((sv - dv) * a) >> 8)) & mask;
+        out |= static_cast<uint32_t>(int64_t{d} + (((sv - dv) * a) >> 8)) & mask;
       }
       target->SetPixel(x + col, y + row, out & 0x00FFFFFFu);
     }
