@@ -52,6 +52,18 @@ TEST(BitmapFontTest, AKanaTheSheetLacksEndsTheText) {
   EXPECT_EQ(Codes("漢A"), Bytes({74}));  // other characters produce nothing
 }
 
+TEST(BitmapFontTest, EveryTrailBytePastTheLastKanaEndsTheText) {
+  using app::BitmapFont;
+  for (int trail = 0xF2; trail <= 0xFF; ++trail)  // past ん (0x82F1)
+    EXPECT_EQ(BitmapFont::ConvertText(std::string("A\x82") + static_cast<char>(trail) + "B"),
+              Bytes({74}))
+        << std::hex << trail;
+  for (int trail = 0x97; trail <= 0x9E; ++trail)  // past ヶ (0x8396)
+    EXPECT_EQ(BitmapFont::ConvertText(std::string("A\x83") + static_cast<char>(trail) + "B"),
+              Bytes({74}))
+        << std::hex << trail;
+}
+
 TEST(BitmapFontTest, LinesWrapAtTheWidthWithRoomForTrailingPunctuation) {
   Recorder r;
   r.font.DrawCodes(0, 0, 3, 99, Bytes({48, 49, 50, 51, 70, 52}));  // 0123.4

@@ -11,6 +11,7 @@
 #include "runtime/platform/notice.h"
 #include "runtime/platform/platform_clock.h"
 #include "runtime/platform/stream_clock.h"
+#include "test_support/scoped_hooks.h"
 #include "test_support/scratch_directory.h"
 #include "test_support/threaded_test_output.h"
 
@@ -36,7 +37,7 @@ TEST(PlayerConcurrencyTest, ThePlayerTheTimerAndTheMixerShareTheEngine) {
     dir.WriteFile("Org/s" + std::to_string(s) + ".org", std::string(bytes.begin(), bytes.end()));
   }
   dir.WriteFile("Org/music.txt", "0 10 Org\\s0.org A\n1 10 Org\\s1.org B\n");
-  platform::SetNoticeSink([](const std::string&, const std::string&) {});  // missing drums
+  const test_support::SilentNotices no_boxes;  // the songs' drums are missing
 
   auto device = platform::MixingSoundDevice::Create(
       std::make_unique<test_support::ThreadedTestOutput>(1000, 441));
@@ -73,7 +74,6 @@ TEST(PlayerConcurrencyTest, ThePlayerTheTimerAndTheMixerShareTheEngine) {
   device->ReleasePrimaryBuffer();
   device.reset();
   org::ResetSequencer();
-  platform::SetNoticeSink({});
 }
 
 }  // namespace

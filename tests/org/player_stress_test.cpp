@@ -15,6 +15,7 @@
 #include "runtime/platform/mixing_sound_device.h"
 #include "runtime/platform/notice.h"
 #include "runtime/platform/platform_clock.h"
+#include "test_support/scoped_hooks.h"
 #include "test_support/scratch_directory.h"
 #include "test_support/threaded_test_output.h"
 
@@ -60,9 +61,11 @@ class PlayerStressConcurrencyTest : public testing::Test {
     ASSERT_TRUE(device_ && device_->CreatePrimaryBuffer());
   }
   void TearDown() override {
-    EXPECT_EQ(device_->LiveBufferCount(), 0);
-    device_->ReleasePrimaryBuffer();
-    device_.reset();
+    if (device_) {
+      EXPECT_EQ(device_->LiveBufferCount(), 0);
+      device_->ReleasePrimaryBuffer();
+      device_.reset();
+    }
     org::ResetSequencer();
     platform::SetNoticeSink({});
   }
@@ -141,6 +144,38 @@ TEST_F(PlayerStressConcurrencyTest, StopDoesNotWaitForTheNextStep) {
     EXPECT_LT(MillisecondsSince(start), 1000.0) << "round " << round;
   }
   player.ReleasePlayer();
+}
+
+}  // namespace
+
+namespace {
+
+// The music's timer thread on an output that never pulls: its ticks must not wait for room in
+// the mixer's queue, so a stop returns at once instead of after the tick's many waits.
+TEST(StalledOutputConcurrencyTest, AStopReturnsWhileTheOutputPullsNothing) {
+  const test_support::SilentNotices no_boxes;  // no drums here
+  test_support::ScratchDirectory dir;
+  test_support::CurrentDirectoryScope here(dir.path());
+  WriteSongs(dir, 1, 1);
+  auto device =
+      platform::MixingSoundDevice::Create(std::make_unique<test_support::StalledTestOutput>());
+  ASSERT_TRUE(device && device->CreatePrimaryBuffer());
+  {
+    org::MusicPlayer player;
+    player.Init(device.get());
+    ASSERT_TRUE(player.ready);
+    player.PlayIndex(0);
+    platform::SleepMs(500);  // hundreds of steps, thousands of calls: the queue is long full
+    const Clock::time_point start = Clock::now();
+    player.StopPlayback();
+    const double stop_ms = MillisecondsSince(start);
+    std::printf("stop with a stalled output: %.2f ms\n", stop_ms);
+    EXPECT_LT(stop_ms, 1000.0);
+    EXPECT_GT(org::PublishedLoopCount(), 5);  // the timer really ran
+    player.ReleasePlayer();
+  }
+  device->ReleasePrimaryBuffer();
+  org::ResetSequencer();
 }
 
 }  // namespace

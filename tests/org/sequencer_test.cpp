@@ -161,6 +161,20 @@ TEST_F(SequencerTest, TheTimerBookkeepingPairsRequestsAndReleases) {
   org::StopSongTimer();
 }
 
+TEST_F(SequencerTest, StartingWhileTheTimerRunsStopsTheOldTimerFirst) {
+  org::StartSongTimer(90);
+  const uint32_t first = org::GetSequencerState().timer_id;
+  org::StartSongTimer(40);
+  // The new timer runs and the old one is gone: a stop reaches the one that ticks.
+  EXPECT_NE(org::GetSequencerState().timer_id, 0u);
+  EXPECT_NE(org::GetSequencerState().timer_id, first);
+  EXPECT_EQ(ticks.period_ms(), 40u);
+  EXPECT_EQ(org::ResolutionRequestsInForce(), 1);
+  EXPECT_TRUE(org::StopSongTimer());
+  EXPECT_FALSE(ticks.running());
+  EXPECT_EQ(org::ResolutionRequestsInForce(), 0);
+}
+
 // A tick function for the thread source tests: counts, and takes a while.
 std::atomic<int> g_ticks{0};
 std::atomic<bool> g_in_tick{false};

@@ -57,4 +57,24 @@ class ThreadedTestOutput final : public platform::AudioOutput {
   std::thread thread_;
 };
 
+// A real-time output whose stream starts but never pulls a block: a stream that failed to come
+// back after a refused format change, or a device that hung.
+class StalledTestOutput final : public platform::AudioOutput {
+ public:
+  bool Open() override { return true; }
+  platform::AudioCaps Caps() const override { return {}; }
+  bool Start(const platform::AudioFormat& format, platform::AudioRenderSource*) override {
+    format_ = format;
+    return true;
+  }
+  void Stop() override {}
+  void Close() override {}
+  bool IsRealtime() const override { return true; }
+  std::vector<platform::AudioDeviceName> EnumerateDevices() const override { return {}; }
+  platform::AudioFormat CurrentFormat() const override { return format_; }
+
+ private:
+  platform::AudioFormat format_;
+};
+
 }  // namespace test_support

@@ -1,5 +1,6 @@
-# Shared by the jukebox's end-to-end scripts: a work folder, an X server of our own (Xvfb), and
-# helpers to start the jukebox, press keys, take screenshots and compare regions of them.
+# Shared by the jukebox's end-to-end scripts: a work folder, an X server of our own (Xvfb, on a
+# display number it picks itself), and helpers to start the jukebox, press keys, answer its
+# message boxes, take screenshots and compare regions of them.
 # The sourcing script sets `jukebox`; afterwards `work` is an empty folder for its data.
 # Exits 77 (skipped) when no X server can run here.
 for tool in Xvfb xdotool import compare convert; do
@@ -14,12 +15,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display=":$((100 + $$ % 800))"
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+# The server writes the display number it chose to descriptor 3 once it is ready for clients.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "skipped: Xvfb could not start"; exit 77; }
+export DISPLAY=":$(head -1 "$work/display")"
 xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "skipped: Xvfb could not start"; exit 77; }
+# This test's jukeboxes never take another test's for a running copy, nor the other way round.
+export RTLIB_INSTANCE_SUFFIX="-e2e-$$"
 
 failures=0
 check() {  # check DESCRIPTION CONDITION...
@@ -44,33 +48,61 @@ wait_jukebox() {
   return 124
 }
 running() { kill -0 "$jukebox_pid" 2>/dev/null; }
+# The visible windows of the jukebox's class.
+jukebox_windows() { xdotool search --onlyvisible --class RtLib 2>/dev/null; }
 
-# start_jukebox N: runs the jukebox in $work, its sound captured to capture<N>.raw and its
-# standard error to stderr<N>.txt, and waits for its window (`window`).
+# answer_boxes CAPTION (the sourcing script sets `find_window`, our window finder): the
+# jukebox's message boxes are modal, as a user meets them. Where a box
+# opens (an X server with fonts), each box with that caption is answered with Return as a user
+# would, until none comes for a second; the number answered goes to `boxes_answered`. Where no
+# box can open, the notices are on standard error only and there is nothing to answer.
+boxes_answered=0
+answer_boxes() {
+  local quiet=0 box
+  while [ "$quiet" -lt 10 ]; do
+    box=$("$find_window" "$1" 2>/dev/null | head -1)
+    if [ -z "$box" ]; then
+      quiet=$((quiet + 1)); sleep 0.1; continue
+    fi
+    quiet=0
+    xdotool windowfocus "$box" 2>/dev/null; sleep 0.1
+    xdotool key Return; sleep 0.3
+    boxes_answered=$((boxes_answered + 1))
+  done
+  # The jukebox's own window gets the keyboard back.
+  xdotool windowfocus "$window" 2>/dev/null; sleep 0.2
+}
+
+# start_jukebox N [default]: runs the jukebox in $work, its sound captured to capture<N>.raw and
+# its standard error to stderr<N>.txt, and waits for its window (`window`), the first one of its
+# class that shows: the same window must stay until the end (nothing may replace it).
+# Drawn in software, window updates included, unless "default" asks for the renderer SDL picks
+# by itself (GL where the server has it): a GL stack's own allocations and threads would trouble
+# the sanitizer builds' leak and race checkers, which is not what most checks are about.
 start_jukebox() {
-  # Drawn in software, window updates included: a GL stack's own allocations and threads would
-  # trouble the sanitizer builds' leak and race checkers, which is not what this test is about.
-  (cd "$work" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture$1.raw" \
-     SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0 \
-     ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" exec "$jukebox" 2>"$work/stderr$1.txt") &
+  local renderer=(SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0)
+  [ "${2:-}" = default ] && renderer=()
+  (cd "$work" && env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture$1.raw" \
+     "${renderer[@]}" ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" \
+     "$jukebox" 2>"$work/stderr$1.txt") &
   jukebox_pid=$!
   pids+=($jukebox_pid)
-  # SDL may re-create its window when the renderer starts: wait until the id holds still.
   window=""
-  local previous=""
-  for _ in $(seq 100); do
+  for _ in $(seq 200); do
     if ! running; then
       wait "$jukebox_pid"
       echo "FAILED: the jukebox ended (exit code $?) before showing a window"
+      cat "$work/stderr$1.txt"
       exit 1
     fi
-    window=$(xdotool search --onlyvisible --class RtLib 2>/dev/null | head -1)
-    [ -n "$window" ] && [ "$window" = "$previous" ] && break
-    previous=$window
-    sleep 0.3
+    window=$(jukebox_windows | head -1)
+    [ -n "$window" ] && break
+    sleep 0.05
   done
   [ -n "$window" ] || { echo "FAILED: no RtLib window"; exit 1; }
-  sleep 0.3
+  sleep 0.6
+  check "the window found at the start is still the jukebox's only window" \
+    [ "$(jukebox_windows | tr '\n' ' ')" = "$window " ]
   xdotool windowfocus "$window" 2>/dev/null
   sleep 0.3
 }

@@ -48,6 +48,8 @@ cp "$work/playing.png" "$screenshot_out"
 sleep 9.5
 shot advanced
 check "after its time and the fade the next song plays" same_in next advanced 16x8+60+72
+check "the window found at the start is still the jukebox's only window" \
+  [ "$(jukebox_windows | tr '\n' ' ')" = "$window " ]
 press Escape
 wait_jukebox
 check "Escape ends the program with exit code 0" [ $? = 0 ]
@@ -55,10 +57,15 @@ drop=$("$level_profile" "$work/capture1.raw")
 # The fade lowers the master volume from 127 to 0: about 8 dB on the demo songs' volumes.
 check "the capture fades out before the switch (falling by ${drop} dB)" awk "BEGIN { exit !($drop >= 4) }"
 
-start_jukebox 2
+# The renderer SDL picks by itself keeps the window the jukebox made: the window found at the
+# start is the one the close button closes.
+start_jukebox 2 default
+sleep 1
+check "with the default renderer the first window is still the only one" \
+  [ "$(jukebox_windows | tr '\n' ' ')" = "$window " ]
 "$close_window" "$window"
 wait_jukebox
-check "closing the window ends the program with exit code 0" [ $? = 0 ]
+check "closing the window found at the start ends the program with exit code 0" [ $? = 0 ]
 
 echo "$failures failed"
 [ "$failures" = 0 ]

@@ -4,18 +4,18 @@
 
 #include "runtime/core/runtime_state.h"
 #include "runtime/platform/platform_clock.h"
+#include "test_support/scoped_hooks.h"
 
 namespace {
 
 uint32_t FakeClock() { return 0xFFFFFFFFu; }
 
 TEST(ClockTest, MillisecondsAreThePlatformTimeAndWrapAsSigned) {
-  platform::SetClockMsSourceForTesting(&FakeClock);
+  const test_support::ClockMsScope clock(&FakeClock);
   EXPECT_EQ(runtime::ReadClockMs(), -1);
   // Without the fine counter, microseconds are the millisecond time times 1000.
   runtime::ResetRuntimeState();
   EXPECT_EQ(runtime::ReadClockUs(), 4294967295LL * 1000);
-  platform::SetClockMsSourceForTesting(nullptr);
 }
 
 TEST(ClockTest, WithTheFineCounterMicrosecondsComeFromIt) {

@@ -155,6 +155,14 @@ TEST_F(InputTest, AReadBeforeStartingStartsTheInput) {
   EXPECT_TRUE(runtime::IsInputStarted());
 }
 
+TEST_F(InputTest, APadReadBeforeStartingStartsTheInputWhateverThePadNumber) {
+  // Both reads begin alike, before the pad number is looked at: an out-of-range pad still
+  // starts the input (and returns what the start returned).
+  runtime::SetInputDevicesForTesting(std::make_unique<test_support::FakeInputDevices>(&c_));
+  EXPECT_EQ(ReadPadState(0x1009), 0);
+  EXPECT_TRUE(runtime::IsInputStarted());
+}
+
 TEST_F(InputTest, KeyboardFailuresEndTheProgram) {
   c_.keyboard_acquire_failures = 2;
   runtime::SetInputDevicesForTesting(std::make_unique<test_support::FakeInputDevices>(&c_));

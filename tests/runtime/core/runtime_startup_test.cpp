@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -15,8 +16,10 @@
 #include "runtime/core/runtime_state.h"
 #include "runtime/core/system_report.h"
 #include "runtime/platform/instance_lock.h"
+#include "runtime/platform/sdl_window.h"
 #include "runtime/platform/text_encoding.h"
 #include "runtime/sound/sound_device.h"
+#include "test_support/scoped_hooks.h"
 #include "test_support/scratch_directory.h"
 
 namespace {
@@ -187,6 +190,54 @@ TEST_F(RuntimeStartupTest, AFatalErrorShutsDownAndExitsWithMinusOne) {
   EXPECT_EQ(log.substr(log.size() - std::string("ソフトをエラー終了します").size()),
             "ソフトをエラー終了します");
   runtime::RuntimeShutdown();
+}
+
+TEST_F(RuntimeStartupTest, TextInputIsOffAfterStartUp) {
+  // An input method in kana mode would otherwise take letters and Space from the keys.
+  ASSERT_EQ(runtime::RuntimeStartup(), 0);
+  EXPECT_FALSE(platform::SdlWindow::TextInputActive());
+  runtime::RuntimeShutdown();
+}
+
+int BindRefusedByASandbox(int, const sockaddr*, socklen_t) {
+  errno = EACCES;
+  return -1;
+}
+int BindFindsTheNameInUse(int, const sockaddr*, socklen_t) {
+  errno = EADDRINUSE;
+  return -1;
+}
+
+TEST_F(RuntimeStartupTest, ALockThatCannotBeMadeLetsThisCopyRunAndSaysSo) {
+  platform::SetInstanceLockBindForTesting(&BindRefusedByASandbox);
+  const test_support::OnScopeExit restore([] { platform::SetInstanceLockBindForTesting(nullptr); });
+  testing::internal::CaptureStderr();
+  const int started = runtime::RuntimeStartup();
+  const std::string said = testing::internal::GetCapturedStderr();
+  ASSERT_EQ(started, 0);
+  EXPECT_TRUE(runtime::GetMainWindow());
+  EXPECT_NE(said.find("cannot check for another running copy"), std::string::npos) << said;
+  runtime::RuntimeShutdown();
+}
+
+TEST_F(RuntimeStartupTest, ANameInUseIsASecondCopyThatEndsWithExitCodeZero) {
+  platform::SetInstanceLockBindForTesting(&BindFindsTheNameInUse);
+  const test_support::OnScopeExit restore([] { platform::SetInstanceLockBindForTesting(nullptr); });
+  EXPECT_EXIT(runtime::RuntimeStartup(), testing::ExitedWithCode(0), "");
+  EXPECT_NE(LogLines().back().find("２重起動されています、ソフトを終了します"), std::string::npos);
+}
+
+TEST_F(RuntimeStartupTest, AMissingServiceRefusesTheStartInsteadOfRecordingAnOlderVersion) {
+  runtime::PlatformServicesOverride no_input;
+  no_input.input = false;
+  runtime::SetPlatformServicesForTesting(&no_input);
+  EXPECT_EXIT(runtime::RuntimeStartup(), testing::ExitedWithCode(255),
+              "DirectX バージョン 7 以前なのでソフトを起動することが出来ません");
+  runtime::PlatformServicesOverride none;
+  none.display = none.audio = none.input = false;
+  runtime::SetPlatformServicesForTesting(&none);
+  EXPECT_EXIT(runtime::RuntimeStartup(), testing::ExitedWithCode(255),
+              "DirectX がインストールされていないのでここで終了します");
 }
 
 TEST(SystemReportTest, ThePlatformVersionFollowsItsServices) {

@@ -6,6 +6,7 @@
 #include "runtime/graphics/draw_context.h"
 #include "runtime/graphics/graph_loading.h"
 #include "runtime/graphics/graph_table.h"
+#include "runtime/graphics/picture_decoding.h"
 #include "runtime/graphics/software_blitter.h"
 #include "runtime/platform/text_encoding.h"
 
@@ -141,6 +142,23 @@ TEST_F(BlitterTest, ASheetIsCutIntoCellsInRowMajorOrder) {
   }
 }
 
+TEST_F(BlitterTest, ABadCellHandleStopsTheFillBeforeAnyPixelsAreCopied) {
+  WriteBmp("old.bmp", 32, 8, [](int, int) -> uint32_t { return 0x112233; });
+  WriteBmp("new.bmp", 32, 8, [](int, int) -> uint32_t { return 0x445566; });
+  int handles[4];
+  ASSERT_EQ(graphics::LoadDividedPicture("old.bmp", 4, 4, 1, 8, 8, handles, 1), 0);
+  graphics::GraphImage picture;
+  ASSERT_EQ(graphics::DecodePictureSource("new.bmp", false, &picture), 0);
+  const int with_a_bad_one[4] = {handles[0], handles[1], 0x10000 | 2999, handles[3]};
+  EXPECT_EQ(
+      graphics::BltBmpToDivGraph(picture, nullptr, "new.bmp", 4, 4, 8, 8, with_a_bad_one, false),
+      -1);
+  for (int handle : handles) {
+    PutGraph(0, 0, handle, 0);
+    EXPECT_EQ(BackPixel(1, 1), 0x112233u) << "cell " << std::hex << handle;
+  }
+}
+
 TEST_F(BlitterTest, ASheetTooSmallForItsCellsIsRefused) {
   WriteBmp("small.bmp", 200, 64, [](int, int) -> uint32_t { return 0x777777; });
   int handles[208];
@@ -224,6 +242,22 @@ TEST_F(AlphaAndReloadTest, APictureWithAlphaIsBlendedThroughItsAlphaPlane) {
   EXPECT_EQ(BackPixel(12, 10), 0x20209Fu);
 }
 
+TEST_F(AlphaAndReloadTest, TheAlphaSumIsFormedOnTheWholeDestinationPixel) {
+  // Red 0x20 at alpha 129 over 0x10FFFF: the lower fields' 0xFFFF carries into each field above.
+  std::string raw = "BGRA";
+  raw += std::string("\x08\x08\x08\x08", 4);
+  raw += std::string("\x01\x00\x00\x00\x01\x00\x00\x00", 8);
+  raw += std::string("\x00\x00\x20\x81", 4);
+  dir.WriteFile("carry.bgra", raw);
+  const int graph = graphics::LoadPicture("carry.bgra");
+  ASSERT_GT(graph, 0);
+  graphics::BackSurface()->Fill(nullptr, 0x10FFFF);
+  graphics::PutGraph(5, 5, graph, 0);
+  // Red 0x10FFFF + (0x10 × 129 >> 8 in the red field) gives 0x19, not the per-channel 0x18;
+  // green takes the carry from blue (0x7F), blue is 0xFF - 129 = 0x7E.
+  EXPECT_EQ(BackPixel(5, 5), 0x197F7Eu);
+}
+
 TEST_F(AlphaAndReloadTest, TheReloadStopsAtAFileThatIsGone) {
   WriteBmp("a.bmp", 4, 4, [](int, int) -> uint32_t { return 0x112233; });
   WriteBmp("b.bmp", 4, 4, [](int, int) -> uint32_t { return 0x445566; });
@@ -242,6 +276,24 @@ TEST_F(AlphaAndReloadTest, TheReloadStopsAtAFileThatIsGone) {
   const graphics::BmpData* b_data =
       graphics::LookupBmpData(graphics::LookupGraphRecord(b)->bmp_data[0]);
   EXPECT_EQ(b_data->surface->Pixel(0, 0) & 0xFFFFFF, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+class ScreenModeTest : public test_support::GraphicsFixture {};
+
+TEST_F(ScreenModeTest, MinusTwoOnlyForAFallbackThatChangedTheMode) {
+  EXPECT_EQ(graphics::RequestScreenMode(320, 240, 32, -1), 0);  // as requested
+  runtime::ChangeWindowMode(0);
+  ASSERT_EQ(graphics::RequestScreenMode(640, 480, 16, -1), 0);
+  // A 24-bit mode is refused and the previous mode comes back: it has the fallback's shape, but
+  // nothing changed, so this is a plain failure.
+  EXPECT_EQ(graphics::RequestScreenMode(640, 480, 24, -1), -1);
+  ASSERT_EQ(graphics::RequestScreenMode(320, 240, 16, -1), 0);
+  EXPECT_EQ(graphics::RequestScreenMode(320, 240, 24, -1), -1);
+  runtime::ChangeWindowMode(1);
 }
 
 }  // namespace

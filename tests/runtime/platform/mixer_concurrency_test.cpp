@@ -85,6 +85,32 @@ TEST(MixerConcurrencyTest, ControlThreadsAndTheOutputThreadShareTheDevice) {
   device->ReleasePrimaryBuffer();
 }
 
+TEST(MixerConcurrencyTest, ControlCallsNeverWaitForAnOutputThatDoesNotPull) {
+  std::unique_ptr<MixingSoundDevice> device =
+      MixingSoundDevice::Create(std::make_unique<test_support::StalledTestOutput>());
+  ASSERT_TRUE(device && device->CreatePrimaryBuffer());
+  SoundBuffer* buffer = device->CreateSoundBuffer(Desc8(256));
+  ASSERT_TRUE(buffer);
+  // Far more calls than the queue holds. A call that waited for room (tens of milliseconds
+  // each) would take minutes here; they must all go through at once.
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 10000; ++i) buffer->SetVolume(-(i % 2000));
+  buffer->Play(platform::kPlayLooping);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 5.0);
+  // The calls keep their order: the queue's oldest went first, the rest wait in the queue; once
+  // the stream is gone every call takes effect directly.
+  device->ReleasePrimaryBuffer();
+  bool playing = false;
+  ASSERT_TRUE(buffer->GetStatus(&playing, nullptr));
+  EXPECT_TRUE(playing);
+  buffer->Stop();
+  ASSERT_TRUE(buffer->GetStatus(&playing, nullptr));
+  EXPECT_FALSE(playing);
+  buffer->Release();
+}
+
 TEST(MixerConcurrencyTest, TheSdlAudioThreadMixesWhileControlCallsArrive) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   auto output = std::make_unique<platform::SdlAudioOutput>(256);

@@ -6,16 +6,19 @@
 #include <vector>
 
 #include "runtime/platform/text_encoding.h"
+#include "test_support/scoped_hooks.h"
 
 namespace {
 
 TEST(NoticeTest, ARecorderReceivesTextAndCaption) {
   std::vector<std::pair<std::string, std::string>> seen;
-  platform::SetNoticeSink([&](const std::string& text, const std::string& caption) {
-    seen.emplace_back(text, caption);
-  });
-  platform::ShowNotice(SJIS("このファイルは使えません"), "Error (Load)");
-  platform::SetNoticeSink({});
+  {
+    const test_support::NoticeSinkScope sink(
+        [&](const std::string& text, const std::string& caption) {
+          seen.emplace_back(text, caption);
+        });
+    platform::ShowNotice(SJIS("このファイルは使えません"), "Error (Load)");
+  }
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].first, SJIS("このファイルは使えません"));
   EXPECT_EQ(seen[0].second, "Error (Load)");

@@ -2,14 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include "test_support/scoped_hooks.h"
+
 namespace {
 
 uint32_t FixedClock() { return 0xFFFFFFF0u; }
 
 TEST(PlatformClockTest, MillisecondSourceCanBeReplacedAndRestored) {
-  platform::SetClockMsSourceForTesting(&FixedClock);
-  EXPECT_EQ(platform::ClockMs(), 0xFFFFFFF0u);
-  platform::SetClockMsSourceForTesting(nullptr);
+  {
+    const test_support::ClockMsScope clock(&FixedClock);
+    EXPECT_EQ(platform::ClockMs(), 0xFFFFFFF0u);
+  }
   EXPECT_NE(platform::ClockMs(), 0xFFFFFFF0u);
 }
 
