@@ -77,11 +77,12 @@ answer_boxes() {
 # its standard error to stderr<N>.txt, and waits for its window (`window`), the first one of its
 # class that shows: the same window must stay until the end (nothing may replace it).
 # Drawn in software, window updates included, unless "default" asks for the renderer SDL picks
-# by itself (GL where the server has it): a GL stack's own allocations and threads would trouble
-# the sanitizer builds' leak and race checkers, which is not what most checks are about.
+# by itself (GL where the server has it; JUKEBOX_E2E_SOFTWARE_ONLY set keeps to software): a GL
+# stack's own allocations and threads would trouble the sanitizer builds' leak and race checkers,
+# which is not what most checks are about.
 start_jukebox() {
   local renderer=(SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0)
-  [ "${2:-}" = default ] && renderer=()
+  [ "${2:-}" = default ] && [ -z "${JUKEBOX_E2E_SOFTWARE_ONLY:-}" ] && renderer=()
   (cd "$work" && env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture$1.raw" \
      "${renderer[@]}" ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" \
      "$jukebox" 2>"$work/stderr$1.txt") &
