@@ -21,7 +21,7 @@
 namespace {
 
 constexpr int kRate = 44100;
-constexpr int kBlockFrames = 512;  // the real-time output's own block size
+constexpr int kBlockFrames = 2048;  // the real-time output's own block size
 
 struct Stats {
   double mean = 0;

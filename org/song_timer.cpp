@@ -5,6 +5,8 @@
 #include <mutex>
 #include <thread>
 
+#include "runtime/platform/sound_mixer.h"
+
 namespace org {
 struct ThreadTickSource::Impl {
   using Clock = std::chrono::steady_clock;  // the monotonic clock
@@ -28,7 +30,12 @@ struct ThreadTickSource::Impl {
     while (true) {
       next += period;
       if (!SleepUntil(next)) return;
-      tick();
+      {
+        // The tick's sounds stand for its deadline, not for the moment the system woke us.
+        const platform::ScheduledCallScope on_time(
+            std::chrono::duration_cast<std::chrono::microseconds>(next.time_since_epoch()).count());
+        tick();
+      }
       // After a stall longer than a period, go on from now instead of bursting to catch up.
       const Clock::time_point now = Clock::now();
       if (next + period < now) next = now;

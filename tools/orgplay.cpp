@@ -28,6 +28,7 @@ constexpr const char* kUsage =
     "usage: orgplay SONG.org [--seconds S] [--bank FILE]\n"
     "Plays an Org song on the sound device until Ctrl-C or S seconds have passed.\n";
 constexpr uint32_t kFrameMs = 35;  // the jukebox's frame period
+constexpr uint32_t kStreamStartLimitMs = 3000;
 
 std::atomic<bool> g_stop{false};
 
@@ -102,6 +103,12 @@ int main(int argc, char** argv) {
     runtime::CloseSoundDevice();
     return 1;
   }
+  // A sound server may take a second to start consuming the new stream: the song starts once
+  // the stream runs, so its first notes are neither lost nor bunched together.
+  const uint32_t opened = platform::ClockMs();
+  while (!runtime::GetMixingSoundDevice()->output().Streaming() && !g_stop &&
+         platform::ClockMs() - opened < kStreamStartLimitMs)
+    platform::SleepMs(5);
   player->PlayIndex(0);
   const uint32_t start = platform::ClockMs();
   const bool show = isatty(1);
@@ -117,6 +124,9 @@ int main(int argc, char** argv) {
   if (show) std::printf("\n");
   player->StopPlayback();
   player->ReleasePlayer();
+  const uint64_t underruns = runtime::GetMixingSoundDevice()->output().Underruns();
   runtime::CloseSoundDevice();
+  // Blocks the sound device asked for later than it needed them: each may have been a gap.
+  std::printf("underruns: %llu\n", static_cast<unsigned long long>(underruns));
   return 0;
 }

@@ -76,6 +76,12 @@ class AudioOutput {
   virtual std::vector<AudioDeviceName> EnumerateDevices() const = 0;
   // The format of the running stream.
   virtual AudioFormat CurrentFormat() const = 0;
+  // Underruns seen so far: blocks asked for later than the device needed them (0 where the
+  // back end cannot tell). Any thread.
+  virtual uint64_t Underruns() const { return 0; }
+  // True once the started stream plays at its steady pace: a sound server may take a second to
+  // start consuming, and calls made before then would all land on its first blocks. Any thread.
+  virtual bool Streaming() const { return true; }
 };
 
 }  // namespace platform

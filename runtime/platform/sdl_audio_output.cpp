@@ -12,7 +12,7 @@ SdlAudioOutput::SdlAudioOutput(int block_frames) : block_frames_(block_frames) {
 SdlAudioOutput::~SdlAudioOutput() { Close(); }
 
 int SdlAudioOutput::BlockFrames(int rate) const {
-  return block_frames_ > 0 ? block_frames_ : (rate > 48000 ? 1024 : 512);
+  return block_frames_ > 0 ? block_frames_ : (rate > 48000 ? 4096 : 2048);
 }
 
 bool SdlAudioOutput::Open() {
@@ -55,6 +55,7 @@ bool SdlAudioOutput::Start(const AudioFormat& format, AudioRenderSource* source)
   source_ = source;
   scratch_.assign(2 * static_cast<size_t>(BlockFrames(format.rate)), 0);
   clock_.Reset();
+  streaming_.store(false, std::memory_order_release);
   SDL_AudioSpec got{};
   // No changes allowed: SDL converts to whatever the hardware wants behind this stream.
   SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &got, 0);
@@ -104,6 +105,8 @@ void SdlAudioOutput::Fill(Uint8* stream, int length) {
   const int frames = length / bytes_per_frame;
   const int capacity = static_cast<int>(scratch_.size() / 2);
   const BlockTiming whole = clock_.OnBlock(ClockUs(), frames, format_.rate);
+  underruns_.store(clock_.underruns(), std::memory_order_relaxed);
+  streaming_.store(clock_.settled(), std::memory_order_release);
   for (int done = 0; done < frames;) {
     const int count = std::min(capacity, frames - done);
     const int64_t span = whole.end_us - whole.start_us;

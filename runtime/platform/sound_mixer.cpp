@@ -12,6 +12,9 @@ namespace {
 
 constexpr int kChunkFrames = 1024;
 
+// The moment this thread's calls stand for, or 0 for "now".
+thread_local int64_t t_scheduled_call_us = 0;
+
 int16_t Saturate(int32_t value) {
   return static_cast<int16_t>(std::clamp<int32_t>(value, -32768, 32767));
 }
@@ -52,6 +55,12 @@ VoiceSamples ConvertPcm(const uint8_t* bytes, uint32_t length, int channels, int
   for (int c = 0; c < channels; ++c) out.samples[count + c] = out.frames ? out.samples[c] : 0;
   return out;
 }
+
+ScheduledCallScope::ScheduledCallScope(int64_t moment_us) : previous_(t_scheduled_call_us) {
+  t_scheduled_call_us = moment_us;
+}
+
+ScheduledCallScope::~ScheduledCallScope() { t_scheduled_call_us = previous_; }
 
 int32_t GainQ15(int32_t hundredths_db) {
   return static_cast<int32_t>(std::lround(32768.0 * std::pow(10.0, hundredths_db / 2000.0)));
@@ -197,8 +206,11 @@ void SoundMixer::Submit(VoiceId id, CommandType type, int32_t value) {
     std::lock_guard<std::mutex> mix_lock(mix_mutex_);
     ApplyCommand(oldest);
   }
-  // The stamp is taken under the queue lock, so the queue stays in stamp order.
-  command.stamp_us = ClockUs();
+  // The stamp is taken under the queue lock and never goes below the newest one queued, so the
+  // queue stays in stamp order.
+  const int64_t moment = t_scheduled_call_us != 0 ? t_scheduled_call_us : ClockUs();
+  command.stamp_us = std::max(moment, last_stamp_us_);
+  last_stamp_us_ = command.stamp_us;
   queue_[(queue_head_ + queue_size_) % kQueueCapacity] = command;
   ++queue_size_;
 }

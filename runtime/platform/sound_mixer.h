@@ -36,6 +36,21 @@ VoiceSamples ConvertPcm(const uint8_t* bytes, uint32_t length, int channels, int
 // Gain in Q15 (32768 = unity) for an attenuation in hundredths of a decibel: 10^(h / 2000).
 int32_t GainQ15(int32_t hundredths_db);
 
+// A thread that runs on a schedule (the music's timer) says which moment its calls stand for:
+// while the scope lives, control calls from this thread are stamped with that moment (on the
+// ClockUs() line) instead of the time they are made, so a tick the system woke a few
+// milliseconds late still sounds on time (as long as it is less late than the output's latency).
+class ScheduledCallScope {
+ public:
+  explicit ScheduledCallScope(int64_t moment_us);
+  ~ScheduledCallScope();
+  ScheduledCallScope(const ScheduledCallScope&) = delete;
+  ScheduledCallScope& operator=(const ScheduledCallScope&) = delete;
+
+ private:
+  int64_t previous_;
+};
+
 struct VoiceId {
   int slot = -1;
   uint32_t generation = 0;
@@ -126,6 +141,7 @@ class SoundMixer final : public AudioRenderSource {
   std::vector<Command> queue_;
   int queue_head_ = 0;
   int queue_size_ = 0;
+  int64_t last_stamp_us_ = 0;  // the newest stamp queued: stamps never go backwards
   bool realtime_ = false;
   std::vector<Command> due_;  // commands taken for the block being rendered (output thread)
 };

@@ -129,6 +129,9 @@ void SetSoundDeviceReleaseHook(SoundDeviceReleaseHook hook) { g_release_hook = h
 int CloseSoundDevice() {
   if (!g_sound.sound_device) return -1;
   if (g_release_hook) g_release_hook();
+  // The output's underruns (blocks the device asked for later than it needed them).
+  AppLogWriteFormat(SJIS("サウンド出力の遅れ（音切れ）: %llu 回"),
+                    static_cast<unsigned long long>(g_sound.sound_device->output().Underruns()));
   if (g_sound.primary_buffer) {
     g_sound.sound_device->ReleasePrimaryBuffer();
     g_sound.primary_buffer = false;

@@ -196,6 +196,29 @@ TEST(SoundMixerTest, RealtimeCallsLandOnTheFrameMatchingTheirStamp) {
   EXPECT_EQ(out[18], 500);
 }
 
+TEST(SoundMixerTest, AScheduledThreadsCallsLandOnTheirMomentNotOnWhenTheyAreMade) {
+  SoundMixer mixer(1000);
+  mixer.SetRealtime(true);
+  const VoiceId voice = mixer.AddVoice(Mono16({500}), 1000);
+  const int64_t now = platform::ClockUs();
+  {
+    // A tick due 30 ms ago (the system woke its thread late) plays at its due moment.
+    const platform::ScheduledCallScope due(now - 30000);
+    mixer.Play(voice, true);
+  }
+  const platform::BlockTiming timing{now - 40000, now - 20000};  // 20 frames, 1 ms each
+  std::vector<int16_t> out(40);
+  mixer.RenderFrames(out.data(), 20, &timing);
+  EXPECT_EQ(out[2 * 9], 0);
+  EXPECT_EQ(out[2 * 10], 500);  // frame 10 is the moment 30 ms ago
+  // Outside the scope, calls are stamped when they are made again, and never before a call
+  // already waiting: the stop waits for a block that reaches now.
+  mixer.Stop(voice);
+  const platform::BlockTiming next{now - 20000, now - 10000};
+  mixer.RenderFrames(out.data(), 10, &next);
+  EXPECT_EQ(out[2 * 9], 500);
+}
+
 TEST(SoundMixerTest, CallsForARemovedVoiceAndItsSlotReuseAreKeptApart) {
   SoundMixer mixer(1000);
   mixer.SetRealtime(true);

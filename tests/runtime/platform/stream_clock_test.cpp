@@ -61,4 +61,39 @@ TEST(StreamClockTest, AStallStartsANewLine) {
   EXPECT_NEAR(block.start_us, late - 2 * kPeriodUs, 1.0);
 }
 
+TEST(StreamClockTest, TheStartBurstOfASoundServerDoesNotBendTheLine) {
+  // A server fills its buffer first: three callbacks in 2 ms, then a pause of almost a second
+  // before it starts consuming, then one block per period. The line is anchored at the first
+  // steady callback and then runs straight: no block's span differs from its period.
+  StreamClock clock(2.0);
+  for (int64_t t : {0, 1000, 2000}) clock.OnBlock(t, kFrames, kRate);
+  EXPECT_FALSE(clock.settled());
+  const int64_t steady = 909000;
+  BlockTiming block = clock.OnBlock(steady, kFrames, kRate);
+  EXPECT_TRUE(clock.settled());
+  EXPECT_NEAR(block.start_us, steady - 2 * kPeriodUs, 1.0);
+  for (int k = 1; k < 400; ++k) {
+    block =
+        clock.OnBlock(steady + static_cast<int64_t>(std::llround(k * kPeriodUs)), kFrames, kRate);
+    EXPECT_NEAR(block.end_us - block.start_us, kPeriodUs, 1.0) << k;
+  }
+  EXPECT_NEAR(block.start_us, steady + 399 * kPeriodUs - 2 * kPeriodUs, 2.0);
+  EXPECT_EQ(clock.underruns(), 0u);
+}
+
+TEST(StreamClockTest, CallbacksABlockLateAreCountedAsUnderruns) {
+  StreamClock clock(2.0);
+  int64_t now = 0;
+  for (int k = 0; k < 20; ++k, now += static_cast<int64_t>(kPeriodUs))
+    clock.OnBlock(now, kFrames, kRate);
+  EXPECT_EQ(clock.underruns(), 0u);
+  clock.OnBlock(now + static_cast<int64_t>(0.5 * kPeriodUs), kFrames, kRate);  // late, in time
+  EXPECT_EQ(clock.underruns(), 0u);
+  now += static_cast<int64_t>(kPeriodUs);
+  clock.OnBlock(now + static_cast<int64_t>(1.5 * kPeriodUs), kFrames, kRate);  // a block late
+  EXPECT_EQ(clock.underruns(), 1u);
+  clock.OnBlock(now + 500000, kFrames, kRate);  // a stall: a new line, and one more underrun
+  EXPECT_EQ(clock.underruns(), 2u);
+}
+
 }  // namespace

@@ -1,0 +1,95 @@
+// For the sound-server tests: analyses a raw capture of the output (16-bit stereo at 44100 Hz,
+// as parec or SDL's disk driver writes it, or a WAV file of that format).
+//   capture_check gaps FILE       the number of runs of 32 or more exactly silent frames between
+//                                 the first and the last sounding frame, and the longest run
+//   capture_check onsets FILE MS  the onsets of clicks MS apart: their count, the mean and the
+//                                 standard deviation of their spacing in milliseconds
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kGapFrames = 32;
+
+// The samples of a raw capture, or of a canonical 44-byte-header WAV file such as org2wav writes.
+std::vector<int16_t> ReadCapture(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  const size_t skip = bytes.size() >= 44 && std::memcmp(bytes.data(), "RIFF", 4) == 0 ? 44 : 0;
+  std::vector<int16_t> stereo((bytes.size() - skip) / 4 * 2);
+  std::memcpy(stereo.data(), bytes.data() + skip, stereo.size() * 2);
+  return stereo;
+}
+
+bool Silent(const std::vector<int16_t>& stereo, size_t frame) {
+  return stereo[2 * frame] == 0 && stereo[2 * frame + 1] == 0;
+}
+
+int Gaps(const std::vector<int16_t>& stereo) {
+  const size_t frames = stereo.size() / 2;
+  size_t first = 0;
+  while (first < frames && Silent(stereo, first)) ++first;
+  size_t last = frames;
+  while (last > first && Silent(stereo, last - 1)) --last;
+  int gaps = 0;
+  size_t run = 0;
+  size_t longest = 0;
+  for (size_t frame = first; frame < last; ++frame) {
+    if (Silent(stereo, frame)) {
+      if (++run == kGapFrames) ++gaps;
+      longest = std::max(longest, run);
+    } else {
+      run = 0;
+    }
+  }
+  std::printf("sounding %.2f s, gaps of %d or more silent frames: %d, longest %zu\n",
+              static_cast<double>(last - first) / kRate, kGapFrames, gaps, longest);
+  return gaps == 0 ? 0 : 1;
+}
+
+// Onsets: the first loud frame after a quiet spell of `quiet_ms`.
+int Onsets(const std::vector<int16_t>& stereo, int period_ms) {
+  const double quiet_frames = period_ms / 2.5 * kRate / 1000;
+  std::vector<double> onsets;
+  double quiet = 1e9;
+  for (size_t frame = 0; frame < stereo.size() / 2; ++frame) {
+    if (std::abs(stereo[2 * frame]) > 2000) {
+      if (quiet > quiet_frames) onsets.push_back(frame * 1000.0 / kRate);
+      quiet = 0;
+    } else {
+      ++quiet;
+    }
+  }
+  if (onsets.size() < 3) {
+    std::printf("onsets %zu\n", onsets.size());
+    return 1;
+  }
+  double mean = 0;
+  for (size_t i = 1; i < onsets.size(); ++i) mean += onsets[i] - onsets[i - 1];
+  mean /= static_cast<double>(onsets.size() - 1);
+  double variance = 0;
+  for (size_t i = 1; i < onsets.size(); ++i)
+    variance += std::pow(onsets[i] - onsets[i - 1] - mean, 2);
+  const double deviation = std::sqrt(variance / static_cast<double>(onsets.size() - 1));
+  std::printf("onsets %zu mean %.3f sd %.3f\n", onsets.size(), mean, deviation);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "gaps") return Gaps(ReadCapture(argv[2]));
+  if (argc == 4 && std::string(argv[1]) == "onsets")
+    return Onsets(ReadCapture(argv[2]), std::atoi(argv[3]));
+  std::fprintf(stderr, "usage: capture_check gaps FILE | onsets FILE PERIOD_MS\n");
+  return 2;
+}

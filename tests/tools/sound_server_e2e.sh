@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# orgplay through a desktop sound server, as Linux desktops play sound: a private PulseAudio
+# (its own runtime folder, a null sink), SDL's pulseaudio driver, the sink's monitor recorded
+# with parec. Idle and with every core loaded (stress-ng), RUNS times each:
+#   - a sustained sine has no gap of 32 or more exactly silent samples;
+#   - a click every 50 ms step comes out 50 ± 0.5 ms apart on average, standard deviation at
+#     most 1 ms.
+# Prints the figures of every run. Usage:
+#   sound_server_e2e.sh ORGPLAY SONGC ORG2WAV CAPTURE_CHECK SOURCE_DIR [RUNS] [SECONDS]
+# Exits 77 (skipped) when PulseAudio, its tools or stress-ng are not installed.
+set -u
+absolute() { (cd "$(dirname "$1")" && echo "$PWD/$(basename "$1")"); }
+orgplay=$(absolute "$1") songc=$(absolute "$2") org2wav=$(absolute "$3") check=$(absolute "$4")
+source=$5 runs=${6:-3} seconds=${7:-6}
+for tool in pulseaudio parec pactl stress-ng; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/Org" "$work/run" "$work/home"
+cp "$source"/data/Org/Wave100.dat "$source"/data/Org/Org/*.wav "$work/Org/"
+"$songc" "$source/tests/tools/sustained_sine.score" "$work/Sine.org" >/dev/null
+"$songc" "$source/bench/metronome_50ms.score" "$work/Metronome.org" >/dev/null
+
+failures=0
+check() {  # check DESCRIPTION CONDITION...
+  local what=$1; shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+# The song itself holds no silence: a gap in a capture can only come from the output.
+(cd "$work" && "$org2wav" --seconds "$seconds" Sine.org offline.wav >/dev/null 2>&1)
+check "the offline render of the sine has no gap" "$check" gaps "$work/offline.wav"
+
+export XDG_RUNTIME_DIR=$work/run HOME=$work/home
+pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
+  -L module-native-protocol-unix -L "module-null-sink sink_name=capture" \
+  --log-target=file:"$work/pulseaudio.log" >/dev/null 2>&1 &
+pids+=($!)
+export PULSE_SERVER=unix:$work/run/pulse/native
+for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl info >/dev/null 2>&1 || { echo "skipped: PulseAudio could not start"; exit 77; }
+
+# play SONG CAPTURE: orgplay through the server while the sink's monitor is recorded.
+play() {
+  parec -d capture.monitor --format=s16le --rate=44100 --channels=2 --raw >"$2" &
+  local recorder=$!
+  sleep 0.3
+  (cd "$work" && SDL_AUDIODRIVER=pulseaudio "$orgplay" "$1" --seconds "$seconds" \
+     >"$2.out" 2>"$2.err")
+  local status=$?
+  sleep 0.3
+  kill "$recorder"; wait "$recorder" 2>/dev/null
+  return $status
+}
+onsets_ok() {  # the line "onsets N mean M sd S" within the limits
+  awk '{ exit !($2 >= 3 && $4 >= 49.5 && $4 <= 50.5 && $6 <= 1.0) }' <<<"$1"
+}
+
+for load in idle loaded; do
+  if [ "$load" = loaded ]; then
+    stress-ng --cpu "$(nproc)" --timeout 600 >/dev/null 2>&1 &
+    pids+=($!)
+    sleep 1
+  fi
+  for run in $(seq "$runs"); do
+    check "$load run $run: orgplay plays the sine through the server" play Sine.org "$work/sine.raw"
+    result=$("$check" gaps "$work/sine.raw")
+    echo "  $load run $run sine: $result; $(cat "$work/sine.raw.out")"
+    check "$load run $run: no gap in the sine" "$check" gaps "$work/sine.raw"
+    check "$load run $run: orgplay plays the clicks" play Metronome.org "$work/clicks.raw"
+    result=$("$check" onsets "$work/clicks.raw" 50)
+    echo "  $load run $run clicks: $result; $(cat "$work/clicks.raw.out")"
+    check "$load run $run: clicks 50 ± 0.5 ms apart, sd at most 1 ms" onsets_ok "$result"
+  done
+done
+
+echo "$failures failed"
+[ "$failures" = 0 ]
