@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/bitmap_font.h"
+#include "app/data_report.h"
 #include "app/jukebox_screen.h"
 #include "app/key_tracker.h"
 #include "org/music_player.h"
@@ -90,6 +91,7 @@ int AppInit() {
   g_font.LoadFont(1);
   graphics::ClearDrawTarget();
   g_player.Init(runtime::GetSoundDevice());
+  ReportDataProblems(g_player, runtime::GetSoundDevice() != nullptr);
   runtime::SetSoundDeviceReleaseHook(&ReleaseMusic);
   g_app.last_frame_time = runtime::ReadClockMs();
   g_app.ending = false;

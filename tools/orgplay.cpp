@@ -1,10 +1,11 @@
 // orgplay: plays an Org song in real time on the sound device, through the jukebox's own
 // playback path (the music player, the sequencer's timer thread and the mixer), until Ctrl-C or
 // the given number of seconds. Shows the step and the loop count on one refreshing line.
-// Usage: orgplay SONG.org [--seconds S] [--bank FILE]
+// Usage: orgplay SONG.org [--seconds S] [--loops N] [--bank FILE] [--drums DIR]
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "org/drum_voice.h"
 #include "org/music_player.h"
 #include "org/sequencer.h"
 #include "runtime/core/app_log.h"
@@ -20,13 +22,17 @@
 #include "runtime/platform/platform_clock.h"
 #include "runtime/platform/text_encoding.h"
 #include "runtime/sound/sound_device.h"
+#include "tools/cli/arguments.h"
 #include "tools/default_bank.h"
+#include "tools/render/offline_render.h"
+#include "tools/render/song_inputs.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: orgplay SONG.org [--seconds S] [--bank FILE]\n"
-    "Plays an Org song on the sound device until Ctrl-C or S seconds have passed.\n";
+    "usage: orgplay SONG.org [--seconds S] [--loops N] [--bank FILE] [--drums DIR]\n"
+    "Plays an Org song on the sound device until Ctrl-C, S seconds, or the intro and N passes of\n"
+    "its loop. Without drums beside the song the shipped ones play.\n";
 constexpr uint32_t kFrameMs = 35;  // the jukebox's frame period
 constexpr uint32_t kStreamStartLimitMs = 3000;
 
@@ -34,43 +40,64 @@ std::atomic<bool> g_stop{false};
 
 void OnInterrupt(int) { g_stop = true; }
 
-int Usage(const char* problem) {
-  std::fprintf(stderr, "orgplay: %s\n%s", problem, kUsage);
+int Usage(const std::string& problem) {
+  std::fprintf(stderr, "orgplay: %s\n%s", problem.c_str(), kUsage);
   return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Options {
   std::string song;
   std::string bank = tools::DefaultWaveBankPath();
+  std::string drums_folder;  // data path; empty: beside the song
   double seconds = -1;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  long long loops = 0;  // 0: until stopped
+};
+
+int ParseArguments(int argc, char** argv, Options* o) {
+  tools::ArgumentReader args(argc, argv);
+  while (!args.Done()) {
+    const std::string arg = args.Next();
+    std::string v;
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
-      return 0;
-    } else if (arg == "--seconds" && i + 1 < argc) {
-      char* end = nullptr;
-      seconds = std::strtod(argv[++i], &end);
-      if (*end != '\0' || seconds < 0) return Usage("--seconds needs a number of seconds");
-    } else if (arg == "--bank" && i + 1 < argc) {
-      bank = argv[++i];
-    } else if (!arg.empty() && arg[0] == '-') {
-      return Usage(("unknown option " + arg).c_str());
-    } else if (song.empty()) {
-      song = arg;
+      std::exit(0);
+    } else if (arg == "--seconds" || arg == "--loops" || arg == "--bank" || arg == "--drums") {
+      if (!args.Value(arg, &v)) return Usage(args.problem());
+      if (arg == "--seconds" && !tools::ParseDecimal(v, 0, 36000, &o->seconds))
+        return Usage("--seconds needs a number of seconds up to 36000");
+      if (arg == "--loops" && !tools::ParseWholeNumber(v, 1, 1000, &o->loops))
+        return Usage("--loops needs a whole number from 1 to 1000");
+      if (arg == "--bank") o->bank = v;
+      if (arg == "--drums") o->drums_folder = platform::NativePathToDataPath(v);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return Usage("unknown option " + arg);
+    } else if (o->song.empty()) {
+      o->song = arg;
     } else {
       return Usage("one song at a time");
     }
   }
-  if (song.empty()) return Usage("which song?");
+  if (o->song.empty()) return Usage("which song?");
+  return 0;
+}
+
+// True once the song has played its intro and the asked-for passes of its loop.
+bool LoopsDone(const Options& o) { return o.loops > 0 && org::PublishedLoopCount() >= o.loops; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (int status = ParseArguments(argc, argv, &o)) return status;
+  const std::string song = o.song;
+  const std::string& bank = o.bank;
 
   // Refuse what the player could not play before any sound starts.
   std::vector<uint8_t> bytes;
   auto parsed = std::make_unique<org::ParsedSong>();
   if (!platform::ReadDataFile(platform::NativePathToDataPath(song), 1 << 20, &bytes)) {
-    std::fprintf(stderr, "orgplay: %s: cannot read the file\n", song.c_str());
+    std::fprintf(stderr, "orgplay: %s: %s\n", song.c_str(),
+                 render::WhySongUnreadable(song).c_str());
     return 1;
   }
   if (org::ParseOrgSong(bytes.data(), bytes.size(), parsed.get()) != org::ParseResult::kOk) {
@@ -82,10 +109,28 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orgplay: %s: the song's step length is 0 ms\n", song.c_str());
     return 1;
   }
-  // A terminal program reports on its terminal, not in message boxes.
-  platform::SetNoticeSink([](const std::string& text, const std::string& caption) {
-    std::fprintf(stderr, "\norgplay: warning: %s\n",
-                 platform::FormatNoticeLine(text, caption).c_str());
+  render::WarnAboutWaveBank("orgplay", bank);
+  render::ChooseDrumFolder("orgplay", *parsed, platform::NativePathToDataPath(song),
+                           &o.drums_folder);
+  // Each missing drum file once, as the system spells it (the loader's own notices would say it
+  // twice for every track that uses it).
+  const std::vector<std::string> drums =
+      render::UsedDrumFiles(*parsed, platform::NativePathToDataPath(song), o.drums_folder);
+  for (const std::string& drum : drums)
+    if (!platform::DataFileExists(drum))
+      std::fprintf(stderr, "orgplay: warning: drum file not found: %s\n",
+                   platform::ResolveDataPath(drum).c_str());
+  // A terminal program reports on its terminal, not in message boxes; the loader's own notices
+  // about drum files (for every drum track, used or not) are said above.
+  const std::vector<std::string> every_drum =
+      render::AllDrumFiles(*parsed, platform::NativePathToDataPath(song), o.drums_folder);
+  platform::SetNoticeSink([every_drum](const std::string& text, const std::string& caption) {
+    const bool about_a_drum =
+        text == SJIS("ファイルハンドル取得失敗") ||
+        std::find(every_drum.begin(), every_drum.end(), text) != every_drum.end();
+    if (!about_a_drum)
+      std::fprintf(stderr, "\norgplay: warning: %s\n",
+                   platform::FormatNoticeLine(text, caption).c_str());
   });
   runtime::SetAppLogEnabled(0);
   if (runtime::OpenSoundDevice() != 0) {
@@ -109,17 +154,21 @@ int main(int argc, char** argv) {
   while (!runtime::GetMixingSoundDevice()->output().Streaming() && !g_stop &&
          platform::ClockMs() - opened < kStreamStartLimitMs)
     platform::SleepMs(5);
+  org::SetDrumFolderOverride(o.drums_folder);
   player->PlayIndex(0);
   const uint32_t start = platform::ClockMs();
   const bool show = isatty(1);
-  while (!g_stop && (seconds < 0 || platform::ClockMs() - start < seconds * 1000)) {
+  const double seconds = o.seconds;
+  while (!g_stop && !LoopsDone(o) &&
+         (seconds < 0 || platform::ClockMs() - start < seconds * 1000)) {
     player->UpdateFrame();
     if (show) {
       std::printf("\rstep %6d   loop %3d   %6.1f s", org::PublishedPlayStep(),
                   org::PublishedLoopCount(), (platform::ClockMs() - start) / 1000.0);
       std::fflush(stdout);
     }
-    platform::SleepMs(kFrameMs);
+    // Watching for the end of a pass closely, so that little of the next one sounds.
+    platform::SleepMs(o.loops > 0 ? 2 : kFrameMs);
   }
   if (show) std::printf("\n");
   player->StopPlayback();

@@ -1,19 +1,47 @@
 // songc: compiles a text score (the language described in tools/assets/score_compiler.h) into an
-// Org song file. Usage: songc SCORE OUT.org
+// Org song file. Usage: songc SCORE OUT.org. A score with a value the format cannot hold is
+// refused with its line number; the song is written through the safe output path, and never
+// over the score itself.
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #include "tools/assets/score_compiler.h"
+#include "tools/output/safe_output.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: songc SCORE OUT.org\n"
+    "Compiles a text score into an Org song (OUT.org \"-\": standard output). The score language\n"
+    "is described in tools/assets/score_compiler.h.\n";
+
+int Usage(const char* problem) {
+  std::fprintf(stderr, "songc: %s\n%s", problem, kUsage);
+  return 2;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: songc SCORE OUT.org\n");
+  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc != 3) return Usage("a score and an output, please");
+  const std::string score_path = argv[1];
+  const std::string out_path = argv[2];
+  if (!tools::InputOverwrittenBy(out_path, {score_path}).empty()) {
+    std::fprintf(stderr, "songc: %s is the score itself: refusing to overwrite it\n",
+                 out_path.c_str());
     return 2;
   }
-  std::ifstream in(argv[1], std::ios::binary);
+  std::ifstream in(score_path, std::ios::binary);
   if (!in) {
-    std::fprintf(stderr, "songc: %s: cannot read the file\n", argv[1]);
+    std::fprintf(stderr, "songc: cannot read %s\n",
+                 tools::DescribeFileError(score_path, errno).c_str());
     return 1;
   }
   std::stringstream text;
@@ -21,15 +49,18 @@ int main(int argc, char** argv) {
   assets::CompiledScore score;
   std::string error;
   if (!assets::CompileScore(text.str(), &score, &error)) {
-    std::fprintf(stderr, "songc: %s: %s\n", argv[1], error.c_str());
+    std::fprintf(stderr, "songc: %s: %s\n", score_path.c_str(), error.c_str());
     return 1;
   }
   const std::vector<uint8_t> bytes = org::SerializeOrgSong(score.song);
-  std::ofstream out(argv[2], std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (!out) {
-    std::fprintf(stderr, "songc: %s: cannot write the file\n", argv[2]);
+  tools::SafeOutput out;
+  bool written = out.Open(out_path, &error);
+  if (written) {
+    out.Write(bytes.data(), bytes.size());  // a failed write is reported by the commit
+    written = out.Commit(&error);
+  }
+  if (!written) {
+    std::fprintf(stderr, "songc: cannot write %s\n", error.c_str());
     return 1;
   }
   return 0;

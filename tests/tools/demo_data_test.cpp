@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
 #include "org/org_song.h"
 #include "org/playlist.h"
 #include "test_support/scratch_directory.h"
 #include "tools/assets/score_compiler.h"
+#include "tools/assets/screen_pictures.h"
 
 namespace {
 
@@ -114,6 +119,118 @@ TEST(ScoreCompilerTest, MistakesAreReportedWithTheirLine) {
   EXPECT_FALSE(assets::CompileScore("track 0\nC9\n", &score, &error));
   EXPECT_FALSE(assets::CompileScore("track 0\n[ C4\n", &score, &error));
   EXPECT_FALSE(assets::CompileScore("track 0\nC4/4:0 D4\n", &score, &error));  // same step twice
+}
+
+TEST(ScoreCompilerTest, NumbersTooLargeAreErrorsWithTheirLineNotAborts) {
+  assets::CompiledScore score;
+  std::string error;
+  EXPECT_FALSE(assets::CompileScore("track 0\n\nC4/99999999999999999999\n", &score, &error));
+  EXPECT_EQ(error.substr(0, 8), "line 3: ");
+  EXPECT_FALSE(assets::CompileScore("track 0\n@4000000000\n", &score, &error));
+  EXPECT_EQ(error.substr(0, 8), "line 2: ");
+  EXPECT_FALSE(assets::CompileScore("wait 99999999999\n", &score, &error));
+  EXPECT_EQ(error.substr(0, 8), "line 1: ");
+}
+
+TEST(ScoreCompilerTest, AHugeRepeatIsRefusedBeforeItIsWrittenOut) {
+  // Written out, this would take gigabytes; it must be refused from its size alone.
+  assets::CompiledScore score;
+  std::string error;
+  EXPECT_FALSE(assets::CompileScore("track 0\n[ C4 ]999999999\n", &score, &error));
+  EXPECT_NE(error.find("line 2: the repeats come to more than"), std::string::npos) << error;
+  EXPECT_FALSE(assets::CompileScore("track 0\n[ [ C4 D4 ]1000 ]1000\n", &score, &error));
+  // Within the limits, repeats still work, and 4096 events on a track are the most.
+  EXPECT_TRUE(assets::CompileScore("track 0\n[ C4/1 ]4096\n", &score, &error)) << error;
+  EXPECT_FALSE(assets::CompileScore("track 0\n[ C4/1 ]4097\n", &score, &error));
+}
+
+TEST(ScoreCompilerTest, ValuesTheFormatCannotHoldAreRefusedWithTheirLine) {
+  const struct {
+    const char* score;
+    int line;
+  } refused[] = {
+      {"track 0 wave 100\n", 1},
+      {"track 9 drum 28\n", 1},
+      {"track 0\np13 C4\n", 2},
+      {"track 0\nv255 C4\n", 2},
+      {"track 8\nk96 x\n", 2},
+      {"track 0 finetune 70000\n", 1},
+      {"track 0 finetune -1\n", 1},
+      {"track 0\n@-1 C4\n", 2},
+      {"meter 0 4\n", 1},
+      {"meter 4 0\n", 1},
+      {"loop 16 8\ntrack 0\nC4\n", 1},
+      {"track 0\nC4/0\n", 2},
+      {"track 9\nx/0\n", 2},
+      {"track 0\nl0 C4\n", 2},
+  };
+  for (const auto& r : refused) {
+    assets::CompiledScore score;
+    std::string error;
+    EXPECT_FALSE(assets::CompileScore(r.score, &score, &error)) << r.score;
+    EXPECT_EQ(error.substr(0, 7), "line " + std::to_string(r.line) + ":") << r.score << error;
+  }
+  // The largest values it can hold are taken.
+  assets::CompiledScore score;
+  std::string error;
+  EXPECT_TRUE(assets::CompileScore(
+      "track 0 wave 99 finetune 65535\nv254 p12 C4\ntrack 15 drum 27\nk95 x\n", &score, &error))
+      << error;
+}
+
+TEST(ScoreCompilerTest, AUtf8ByteOrderMarkIsSkipped) {
+  assets::CompiledScore score;
+  std::string error;
+  EXPECT_TRUE(assets::CompileScore("\xEF\xBB\xBFwait 50\ntrack 0\nC4\n", &score, &error)) << error;
+  EXPECT_EQ(score.song.wait, 50);
+}
+
+// The voiced-sound marks are drawn 8 pixels up and 2 to the right of their kana (the layout's
+// rule); in the sheet their ink must sit where that puts it against the kana: on the top-right
+// corner of the kana's cell (its lowest row right above the cell, across the cell's right edge),
+// above and to the right of the kana's own ink.
+TEST(DemoDataTest, AVoicedKanasMarkTouchesItsKana) {
+  std::string error;
+  const std::vector<uint32_t> sheet = assets::MakeFontSheet(assets::kMisakiGothic, &error);
+  ASSERT_FALSE(sheet.empty()) << error;
+  auto ink = [&](int cell, int dx, int dy) {
+    std::vector<std::pair<int, int>> points;
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 8; ++x)
+        if (sheet[static_cast<size_t>(cell / 26 * 8 + y) * 208 + cell % 26 * 8 + x])
+          points.emplace_back(x + dx, y + dy);
+    return points;
+  };
+  // The kana that take ゛ (cell 10): か-こ さ-そ た-と は-ほ, カ-コ サ-ソ タ-ト ハ-ホ and ウ; those
+  // that take ゜ (cell 11): は-ほ and ハ-ホ.
+  std::vector<std::pair<int, int>> pairs;
+  for (int first : {57, 62, 67, 78, 135, 140, 145, 156})
+    for (int k = 0; k < 5; ++k) pairs.emplace_back(10, first + k);
+  pairs.emplace_back(10, 132);
+  for (int first : {78, 156})
+    for (int k = 0; k < 5; ++k) pairs.emplace_back(11, first + k);
+  for (const auto& [mark_cell, kana_cell] : pairs) {
+    const auto mark = ink(mark_cell, 2, -8);
+    const auto kana = ink(kana_cell, 0, 0);
+    ASSERT_FALSE(mark.empty());
+    ASSERT_FALSE(kana.empty());
+    int kana_right = 0;
+    int kana_top = 8;
+    for (const auto& [x, y] : kana) {
+      kana_right = std::max(kana_right, x);
+      kana_top = std::min(kana_top, y);
+    }
+    int lowest = -99;
+    bool on_the_corner = false;
+    for (const auto& [mx, my] : mark) {
+      EXPECT_LT(my, kana_top) << "the mark stays above kana cell " << kana_cell;
+      EXPECT_GE(mx, kana_right - 3) << "the mark sits at the right of kana cell " << kana_cell;
+      lowest = std::max(lowest, my);
+      on_the_corner = on_the_corner || mx == 7 || mx == 8;
+    }
+    EXPECT_EQ(lowest, -1) << "mark " << mark_cell << ", kana " << kana_cell;
+    EXPECT_TRUE(on_the_corner) << "mark " << mark_cell << ", kana " << kana_cell;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <regex>
 #include <sstream>
 #include <vector>
@@ -14,8 +15,13 @@ struct Word {
   int line = 0;
 };
 
+// The largest step, length or count a score may give (positions are 32-bit in the format).
+constexpr int kMaxNumber = 999999999;
+// The most words one track may come to once its repeats are written out.
+constexpr uint64_t kMaxWords = 1000000;
+
 struct TrackState {
-  int32_t cursor = 0;
+  int64_t cursor = 0;
   int default_steps = 4;
   int gap = 0;
   int transpose = 0;
@@ -29,7 +35,9 @@ class Compiler {
   explicit Compiler(CompiledScore* out) : out_(out) {}
 
   bool Run(const std::string& text, std::string* error) {
-    std::istringstream lines(text);
+    // A UTF-8 byte-order mark, as some editors write one, is not part of the first line.
+    const std::string kByteOrderMark = "\xEF\xBB\xBF";
+    std::istringstream lines(text.compare(0, 3, kByteOrderMark) == 0 ? text.substr(3) : text);
     std::string line;
     int number = 0;
     while (std::getline(lines, line)) {
@@ -52,10 +60,12 @@ class Compiler {
         return Fail(error_line_, error_, error);
     }
     if (loop_end_is_end_) {
-      int32_t end = 0;
+      int64_t end = 0;
       for (int t = 0; t < org::kTrackCount; ++t) end = std::max(end, states_[t].cursor);
-      out_->song.loop_end = end;
+      out_->song.loop_end = static_cast<int32_t>(end);
     }
+    if (out_->song.loop_end < out_->song.loop_start)
+      return Fail(loop_line_, "the loop ends before it starts", error);
     return true;
   }
 
@@ -79,15 +89,22 @@ class Compiler {
     }
   }
 
+  // An optional minus sign and at most nine digits: every number fits an int where it is read.
   static bool Number(const std::string& text, int* value) {
-    if (text.empty()) return false;
-    size_t used = 0;
-    try {
-      *value = std::stoi(text, &used);
-    } catch (...) {
-      return false;
-    }
-    return used == text.size();
+    const size_t digits_from = !text.empty() && text[0] == '-' ? 1 : 0;
+    const size_t digits = text.size() - digits_from;
+    if (digits == 0 || digits > 9) return false;
+    for (size_t i = digits_from; i < text.size(); ++i)
+      if (text[i] < '0' || text[i] > '9') return false;
+    *value = std::atoi(text.c_str());
+    return true;
+  }
+  // A number within [low, high]; otherwise an error naming `what` and the range.
+  bool Bounded(const std::string& text, int low, int high, const char* what, int line, int* value) {
+    if (Number(text, value) && *value >= low && *value <= high) return true;
+    Error(line, std::string(what) + " must be " + std::to_string(low) + " to " +
+                    std::to_string(high) + ", not '" + text + "'");
+    return false;
   }
 
   bool Header(const std::vector<std::string>& p, int line) {
@@ -106,25 +123,25 @@ class Compiler {
     } else if (key == "file") {
       if (need(2)) out_->file = p[1];
     } else if (key == "limit") {
-      if (need(2) && !Number(p[1], &out_->time_limit)) Error(line, "bad limit");
+      if (need(2)) Bounded(p[1], 0, kMaxNumber, "the time limit", line, &out_->time_limit);
     } else if (key == "version") {
-      if (need(2) && (!Number(p[1], &a) || a < 1 || a > 3)) Error(line, "version is 1, 2 or 3");
-      song.version = a;
+      if (need(2) && Bounded(p[1], 1, 3, "the version", line, &a)) song.version = a;
     } else if (key == "wait") {
-      if (need(2) && (!Number(p[1], &a) || a < 1 || a > 65535)) Error(line, "bad wait");
-      song.wait = static_cast<uint16_t>(a);
+      if (need(2) && Bounded(p[1], 1, 65535, "the step length", line, &a))
+        song.wait = static_cast<uint16_t>(a);
     } else if (key == "meter") {
-      if (need(3) && Number(p[1], &a) && Number(p[2], &b)) {
+      if (need(3) && Bounded(p[1], 1, 255, "the beats per bar", line, &a) &&
+          Bounded(p[2], 1, 255, "the steps per beat", line, &b)) {
         song.meter[0] = static_cast<uint8_t>(a);
         song.meter[1] = static_cast<uint8_t>(b);
       }
     } else if (key == "loop") {
       if (!need(3)) return true;
-      if (!Number(p[1], &a)) Error(line, "bad loop start");
-      song.loop_start = a;
+      loop_line_ = line;
+      if (Bounded(p[1], 0, kMaxNumber, "the loop start", line, &a)) song.loop_start = a;
       loop_end_is_end_ = p[2] == "end";
-      if (!loop_end_is_end_ && !Number(p[2], &b)) Error(line, "bad loop end");
-      song.loop_end = b;
+      if (!loop_end_is_end_ && Bounded(p[2], 0, kMaxNumber, "the loop end", line, &b))
+        song.loop_end = b;
     } else if (key == "track") {
       TrackLine(p, line);
     } else {
@@ -141,16 +158,19 @@ class Compiler {
     }
     track_ = t;
     org::ParsedSong::Track& track = out_->song.tracks[t];
+    // Melody tracks take one of the 100 waveforms, drum tracks one of the 28 drums.
+    const bool drums = t >= org::kMelodyTracks;
     for (size_t i = 2; i < p.size(); ++i) {
       int value = 0;
       if (p[i] == "oneshot") {
         track.one_shot = 1;
-      } else if ((p[i] == "wave" || p[i] == "drum") && i + 1 < p.size() &&
-                 Number(p[i + 1], &value)) {
-        track.wave = static_cast<uint8_t>(value);
+      } else if ((p[i] == "wave" || p[i] == "drum") && i + 1 < p.size()) {
+        if (Bounded(p[i + 1], 0, drums ? 27 : 99, drums ? "a drum" : "a waveform", line, &value))
+          track.wave = static_cast<uint8_t>(value);
         ++i;
-      } else if (p[i] == "finetune" && i + 1 < p.size() && Number(p[i + 1], &value)) {
-        track.finetune = static_cast<uint16_t>(value);
+      } else if (p[i] == "finetune" && i + 1 < p.size()) {
+        if (Bounded(p[i + 1], 0, 65535, "the finetune", line, &value))
+          track.finetune = static_cast<uint16_t>(value);
         ++i;
       } else {
         Error(line, "unknown track setting '" + p[i] + "'");
@@ -168,7 +188,13 @@ class Compiler {
         const Word& close = in[*at - 1];
         int times = 1;
         if (!Number(close.text.substr(1), &times) || times < 1) {
-          Error(close.line, "a block closes with ]N");
+          Error(close.line, "a block closes with ]N (N from 1)");
+          return false;
+        }
+        // The size is checked before anything is repeated: a huge N must not take the memory.
+        if (block.size() * static_cast<uint64_t>(times) + out->size() > kMaxWords) {
+          Error(close.line, "the repeats come to more than " + std::to_string(kMaxWords) +
+                                " words on one track");
           return false;
         }
         for (int k = 0; k < times; ++k) out->insert(out->end(), block.begin(), block.end());
@@ -198,30 +224,7 @@ class Compiler {
       std::smatch m;
       if (w.text == "|") continue;
       if (std::regex_match(w.text, m, setting)) {
-        const int value = std::stoi(m[2]);
-        switch (m[1].str()[0]) {
-          case 'l':
-            s.default_steps = value;
-            break;
-          case 'g':
-            s.gap = value;
-            break;
-          case 'v':
-            s.pending_volume = value;
-            break;
-          case 'p':
-            s.pending_pan = value;
-            break;
-          case 't':
-            s.transpose = value;
-            break;
-          case 'k':
-            s.drum_key = value;
-            break;
-          case '@':
-            s.cursor = value;
-            break;
-        }
+        if (!Setting(m[1].str()[0], m[2], w.line, &s)) return false;
       } else if (std::regex_match(w.text, m, note)) {
         int key = (m[3].str()[0] - '0' - 1) * 12 + Semitone(m[1].str()[0]) + s.transpose;
         if (m[2] == "#") ++key;
@@ -230,17 +233,26 @@ class Compiler {
           Error(w.line, "'" + w.text + "' is outside the eight octaves");
           return false;
         }
-        const int steps = m[5].matched ? std::stoi(m[5]) : s.default_steps;
-        const int advance = m[7].matched ? std::stoi(m[7]) : steps;
+        int steps = s.default_steps;
+        if (m[5].matched && !Bounded(m[5], 1, kMaxNumber, "a note's length", w.line, &steps))
+          return false;
+        int advance = steps;
+        if (m[7].matched && !Bounded(m[7], 0, kMaxNumber, "a note's advance", w.line, &advance))
+          return false;
         if (!Event(t, w.line, key, steps, advance)) return false;
       } else if (std::regex_match(w.text, m, hit)) {
-        const int steps = m[3].matched ? std::stoi(m[3]) : s.default_steps;
+        int steps = s.default_steps;
+        if (m[3].matched && !Bounded(m[3], 1, kMaxNumber, "a length", w.line, &steps)) return false;
         if (m[1] == "x") {
           if (!Event(t, w.line, s.drum_key, steps, steps)) return false;
         } else {
           if ((s.pending_volume != org::kNoValue || s.pending_pan != org::kNoValue) &&
               !Event(t, w.line, org::kNoValue, steps, 0))
             return false;
+          if (s.cursor + int64_t{steps} > kMaxNumber) {
+            Error(w.line, "the track runs past step " + std::to_string(kMaxNumber));
+            return false;
+          }
           s.cursor += steps;
         }
       } else {
@@ -251,10 +263,50 @@ class Compiler {
     return true;
   }
 
+  // A setting word: each value is checked against what the format can hold.
+  bool Setting(char what, const std::string& text, int line, TrackState* s) {
+    int value = 0;
+    switch (what) {
+      case 'l':
+        if (!Bounded(text, 1, kMaxNumber, "a default length", line, &value)) return false;
+        s->default_steps = value;
+        return true;
+      case 'g':
+        if (!Bounded(text, 0, 254, "a gap", line, &value)) return false;
+        s->gap = value;
+        return true;
+      case 'v':  // 255 is the format's "no change"
+        if (!Bounded(text, 0, 254, "a volume", line, &value)) return false;
+        s->pending_volume = value;
+        return true;
+      case 'p':
+        if (!Bounded(text, 0, 12, "a pan", line, &value)) return false;
+        s->pending_pan = value;
+        return true;
+      case 't':
+        if (!Bounded(text, -95, 95, "a transposition", line, &value)) return false;
+        s->transpose = value;
+        return true;
+      case 'k':
+        if (!Bounded(text, 0, 95, "a drum key", line, &value)) return false;
+        s->drum_key = value;
+        return true;
+      case '@':
+        if (!Bounded(text, 0, kMaxNumber, "a step", line, &value)) return false;
+        s->cursor = value;
+        return true;
+    }
+    return false;
+  }
+
   // Adds an event at the cursor and moves the cursor on by `advance` steps; a key of 255 changes
   // only volume and pan.
   bool Event(int t, int line, int key, int steps, int advance) {
     TrackState& s = states_[t];
+    if (s.cursor + int64_t{advance} > kMaxNumber) {
+      Error(line, "the track runs past step " + std::to_string(kMaxNumber));
+      return false;
+    }
     std::vector<org::OrgEvent>& events = out_->song.tracks[t].events;
     if (!events.empty() && events.back().position >= s.cursor) {
       Error(line, "two events of one track at or before step " + std::to_string(s.cursor));
@@ -265,7 +317,7 @@ class Compiler {
       return false;
     }
     org::OrgEvent e;
-    e.position = s.cursor;
+    e.position = static_cast<int32_t>(s.cursor);
     e.key = static_cast<uint8_t>(key);
     e.length = static_cast<uint8_t>(std::clamp(steps - s.gap, 1, 255));
     e.volume = static_cast<uint8_t>(s.pending_volume);
@@ -283,6 +335,7 @@ class Compiler {
   std::vector<Word> streams_[org::kTrackCount];
   TrackState states_[org::kTrackCount];
   bool loop_end_is_end_ = false;
+  int loop_line_ = 0;
   std::string error_;
   int error_line_ = 0;
 };

@@ -51,6 +51,37 @@ uint32_t DecodeUtf8(const char* s) {
   return ((u[0] & 0x0Fu) << 12) | ((u[1] & 0x3Fu) << 6) | (u[2] & 0x3Fu);
 }
 
+// The voiced-sound marks are drawn 8 pixels above the line, 2 to the right of their kana, so their
+// ink belongs in the bottom right of the cell: there it touches the kana's top right, where the
+// mark belongs. (The font draws them at the top left of a full-width cell.)
+constexpr int kVoicedMarkCell = 10;
+constexpr int kSemiVoicedMarkCell = 11;
+
+void MoveInkToBottomRight(std::vector<uint32_t>* sheet, int cell) {
+  const int left = cell % 26 * 8;
+  const int top = cell / 26 * 8;
+  int right_ink = -1;
+  int bottom_ink = -1;
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x)
+      if ((*sheet)[static_cast<size_t>(top + y) * kSheetWidth + left + x]) {
+        right_ink = std::max(right_ink, x);
+        bottom_ink = std::max(bottom_ink, y);
+      }
+  if (right_ink < 0) return;
+  const int dx = 7 - right_ink;
+  const int dy = 7 - bottom_ink;
+  for (int y = 7; y >= 0; --y)
+    for (int x = 7; x >= 0; --x) {
+      uint32_t& to = (*sheet)[static_cast<size_t>(top + y) * kSheetWidth + left + x];
+      const int from_x = x - dx;
+      const int from_y = y - dy;
+      to = from_x >= 0 && from_y >= 0
+               ? (*sheet)[static_cast<size_t>(top + from_y) * kSheetWidth + left + from_x]
+               : 0;
+    }
+}
+
 }  // namespace
 
 std::vector<uint32_t> MakeFontSheet(const std::string& font_file, std::string* error) {
@@ -89,6 +120,7 @@ std::vector<uint32_t> MakeFontSheet(const std::string& font_file, std::string* e
   }
   FT_Done_Face(face);
   FT_Done_FreeType(library);
+  for (int cell : {kVoicedMarkCell, kSemiVoicedMarkCell}) MoveInkToBottomRight(&sheet, cell);
   return sheet;
 }
 

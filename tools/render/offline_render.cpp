@@ -27,22 +27,55 @@ void Mute(uint32_t muted_tracks) {
   org::SeekSong(0);
 }
 
-std::string MissingDrums(const std::string& song_path) {
-  std::string missing;
-  const org::OrgSong& song = org::GetOrgSong();
-  for (int slot = 0; slot < org::kDrumSlots; ++slot) {
-    const org::OrgTrack& track = song.tracks[org::kMelodyTracks + slot];
-    if (!track.first || org::HasDrumVoice(slot)) continue;
-    const std::string path = org::DrumPathForSong(song_path, track.wave);
-    missing += "track " + std::to_string(org::kMelodyTracks + slot) + ": " +
-               (path.empty() ? "drum number " + std::to_string(track.wave) + " is not in the table"
-                             : "cannot load " + path) +
-               "\n";
-  }
+// The used drum files that are not there, each once, in this system's spelling.
+std::vector<std::string> MissingDrums(const org::ParsedSong& parsed, const std::string& song_path,
+                                      const std::string& drums_folder) {
+  std::vector<std::string> missing;
+  for (const std::string& path : UsedDrumFiles(parsed, song_path, drums_folder))
+    if (!platform::DataFileExists(path)) missing.push_back(platform::ResolveDataPath(path));
   return missing;
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::string> DrumFiles(const org::ParsedSong& song, const std::string& song_path,
+                                   const std::string& drums_folder, bool used_only) {
+  const std::string saved = org::DrumFolderOverride();
+  org::SetDrumFolderOverride(drums_folder);
+  std::vector<std::string> files;
+  for (int slot = 0; slot < org::kDrumSlots; ++slot) {
+    const org::ParsedSong::Track& track = song.tracks[org::kMelodyTracks + slot];
+    if (used_only && track.events.empty()) continue;
+    const std::string path = org::DrumPathForSong(song_path, track.wave);
+    if (!path.empty() && std::find(files.begin(), files.end(), path) == files.end())
+      files.push_back(path);
+  }
+  org::SetDrumFolderOverride(saved);
+  return files;
+}
+
+}  // namespace
+
+std::vector<std::string> UsedDrumFiles(const org::ParsedSong& song, const std::string& song_path,
+                                       const std::string& drums_folder) {
+  return DrumFiles(song, song_path, drums_folder, true);
+}
+
+std::vector<std::string> AllDrumFiles(const org::ParsedSong& song, const std::string& song_path,
+                                      const std::string& drums_folder) {
+  return DrumFiles(song, song_path, drums_folder, false);
+}
+
+int64_t PlannedFrames(const org::ParsedSong& song, const RenderOptions& options) {
+  const double frames_per_ms = options.rate / 1000.0;
+  const int64_t body_frames = options.seconds >= 0
+                                  ? std::llround(options.seconds * options.rate)
+                                  : std::llround((StepsForLoops(song, options.loops) + 1) *
+                                                 static_cast<double>(song.wait) * frames_per_ms);
+  return body_frames + std::llround(std::max(0.0, options.fade_seconds) * options.rate);
+}
 
 int64_t StepsForLoops(const org::ParsedSong& song, int loops) {
   const int64_t loop_length = int64_t{song.loop_end} - song.loop_start;
@@ -101,17 +134,14 @@ RenderResult RenderSong(const std::string& song_path, const RenderOptions& optio
     result.error = "cannot load the song";
     return result;
   }
-  result.missing_drums = MissingDrums(song_path);
+  result.missing_drums = MissingDrums(*parsed, song_path, options.drums_folder);
   Mute(options.muted_tracks);
 
   const double wait_ms = parsed->wait;
   const double frames_per_ms = options.rate / 1000.0;
-  const int64_t body_frames =
-      options.seconds >= 0
-          ? std::llround(options.seconds * options.rate)
-          : std::llround((StepsForLoops(*parsed, options.loops) + 1) * wait_ms * frames_per_ms);
   const int64_t fade_frames = std::llround(std::max(0.0, options.fade_seconds) * options.rate);
-  const int64_t total = body_frames + fade_frames;
+  const int64_t total = PlannedFrames(*parsed, options);
+  const int64_t body_frames = total - fade_frames;
 
   std::vector<int16_t> block(2 * kBlockFrames);
   int64_t done = 0;

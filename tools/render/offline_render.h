@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "org/org_song.h"
 
@@ -31,7 +32,9 @@ struct RenderResult {
   bool ok = false;
   std::string error;  // one line, when !ok
   int64_t frames = 0;
-  std::string missing_drums;  // drum files that could not be loaded, one per line
+  // The drum files the song uses that could not be loaded, each once, as this system spells
+  // their paths (UTF-8, '/').
+  std::vector<std::string> missing_drums;
 };
 
 // Renders `song_path` (a data path). Resets and then releases every engine global.
@@ -40,5 +43,16 @@ RenderResult RenderSong(const std::string& song_path, const RenderOptions& optio
 
 // Steps the render covers before any fade: the whole intro and loops (see RenderOptions).
 int64_t StepsForLoops(const org::ParsedSong& song, int loops);
+
+// The frames a render of `song` with `options` gives, fade included (known before rendering).
+int64_t PlannedFrames(const org::ParsedSong& song, const RenderOptions& options);
+
+// The data paths of the drum files `song` (at data path `song_path`) plays: each once, for the
+// drum tracks that have events, from `drums_folder` when it is not empty.
+std::vector<std::string> UsedDrumFiles(const org::ParsedSong& song, const std::string& song_path,
+                                       const std::string& drums_folder);
+// The same for every drum track, with events or without (the loader loads them all).
+std::vector<std::string> AllDrumFiles(const org::ParsedSong& song, const std::string& song_path,
+                                      const std::string& drums_folder);
 
 }  // namespace render

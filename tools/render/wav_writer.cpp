@@ -1,9 +1,5 @@
 #include "tools/render/wav_writer.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
-
 namespace render {
 
 void WriteWavHeader(uint8_t header[44], int rate, int channels, uint32_t data_bytes) {
@@ -30,59 +26,42 @@ void WriteWavHeader(uint8_t header[44], int rate, int channels, uint32_t data_by
   put32(40, data_bytes);
 }
 
-WavWriter::~WavWriter() {
-  if (file_) {
-    std::fclose(file_);
-    std::remove(temporary_.c_str());
-  }
+uint64_t MaxWavFrames(int channels) {
+  // The RIFF size field holds 36 bytes of header plus the data.
+  return (0xFFFFFFFFull - 36) / (2ull * static_cast<uint64_t>(channels));
 }
 
-bool WavWriter::Open(const std::string& path, int rate, int channels) {
-  target_ = path;
+bool WavWriter::Open(const std::string& path, int rate, int channels, uint64_t frames,
+                     std::string* error) {
+  if (frames > MaxWavFrames(channels)) {
+    *error = path + ": too long for a WAV file";
+    return false;
+  }
   channels_ = channels;
-  temporary_ = path + ".partial-XXXXXX";
-  const int fd = mkstemp(temporary_.data());
-  if (fd < 0) {
-    temporary_.clear();
-    return false;
-  }
-  file_ = fdopen(fd, "wb");
-  if (!file_) {
-    close(fd);
-    std::remove(temporary_.c_str());
-    return false;
-  }
+  planned_frames_ = frames;
+  written_frames_ = 0;
+  if (!output_.Open(path, error)) return false;
   uint8_t header[44];
-  WriteWavHeader(header, rate, channels, 0);
-  failed_ = std::fwrite(header, 1, sizeof header, file_) != sizeof header;
-  header_rate_ = rate;
-  return !failed_;
+  WriteWavHeader(header, rate, channels,
+                 static_cast<uint32_t>(frames * 2 * static_cast<uint64_t>(channels)));
+  if (output_.Write(header, sizeof header)) return true;
+  output_.Commit(error);  // fails, and says why
+  return false;
 }
 
 bool WavWriter::Write(const int16_t* samples, size_t frames) {
-  if (!file_ || failed_) return false;
-  const size_t count = frames * static_cast<size_t>(channels_);
-  failed_ = std::fwrite(samples, sizeof(int16_t), count, file_) != count;  // little-endian host
-  data_bytes_ += count * sizeof(int16_t);
-  return !failed_;
+  written_frames_ += frames;
+  // Samples are stored little-endian, as this host keeps them.
+  return output_.Write(samples, frames * static_cast<size_t>(channels_) * sizeof(int16_t));
 }
 
-bool WavWriter::Finish() {
-  if (!file_) return false;
-  if (data_bytes_ > 0xFFFFFFFFull - 36) failed_ = true;  // too long for a WAV file
-  uint8_t header[44];
-  WriteWavHeader(header, header_rate_, channels_, static_cast<uint32_t>(data_bytes_));
-  if (!failed_)
-    failed_ = std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(header, 1, 44, file_) != 44;
-  if (std::fclose(file_) != 0) failed_ = true;
-  file_ = nullptr;
-  if (!failed_ && std::rename(temporary_.c_str(), target_.c_str()) == 0) {
-    temporary_.clear();
-    return true;
+bool WavWriter::Finish(std::string* error) {
+  if (written_frames_ != planned_frames_) {
+    *error = output_.path() + ": the render ended at a different length than planned";
+    output_.Abandon();
+    return false;
   }
-  std::remove(temporary_.c_str());
-  temporary_.clear();
-  return false;
+  return output_.Commit(error);
 }
 
 }  // namespace render

@@ -1,36 +1,35 @@
-// Writes 16-bit PCM WAV files safely: into a temporary file beside the target, renamed into place
-// only when complete, so an interrupted or failed run never leaves a half file.
+// Writes 16-bit PCM WAV files through SafeOutput: into a temporary file renamed into place only
+// when complete (so an interrupted or failed run never leaves a half file), or straight into a
+// FIFO, a device or standard output. The number of frames is known before the first one is
+// written, so the header is exact from the start and a stream needs no rewinding; a render a
+// WAV file cannot hold (over 4 GiB of samples) is refused before anything is written.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
+
+#include "tools/output/safe_output.h"
 
 namespace render {
 
+// The most frames a WAV file of `channels` 16-bit channels can hold (its sizes are 32-bit).
+uint64_t MaxWavFrames(int channels);
+
 class WavWriter {
  public:
-  WavWriter() = default;
-  ~WavWriter();  // an unfinished file is removed
-  WavWriter(const WavWriter&) = delete;
-  WavWriter& operator=(const WavWriter&) = delete;
-
-  // Starts writing `path` (through a temporary file). False when it cannot be created.
-  bool Open(const std::string& path, int rate, int channels);
+  // Starts writing `frames` frames to `path` ("-": standard output). False with `error`.
+  bool Open(const std::string& path, int rate, int channels, uint64_t frames, std::string* error);
   bool Write(const int16_t* samples, size_t frames);
-  // Completes the header and renames the file into place.
-  bool Finish();
-  // The temporary file being written ("" when none), for a signal handler to remove.
-  const std::string& temporary_path() const { return temporary_; }
+  // Completes the file; false with `error` when any write failed or the count differs.
+  bool Finish(std::string* error);
+  // Gives the file up (a temporary file is removed).
+  void Abandon() { output_.Abandon(); }
 
  private:
-  std::FILE* file_ = nullptr;
-  std::string target_;
-  std::string temporary_;
+  tools::SafeOutput output_;
   int channels_ = 2;
-  int header_rate_ = 44100;
-  uint64_t data_bytes_ = 0;
-  bool failed_ = false;
+  uint64_t planned_frames_ = 0;
+  uint64_t written_frames_ = 0;
 };
 
 // The canonical 44-byte header of a 16-bit PCM WAV file.

@@ -1,0 +1,13 @@
+// What the jukebox tells a user on standard error about its data at start-up, one line each:
+// no playlist (and where it looked), no sound device (songs will be silent), no waveform bank,
+// and each playlist entry whose song cannot be opened. The screen stays as it is; these lines
+// say why it may be empty or silent. Main thread, once, after the music player's Init.
+#pragma once
+
+#include "org/music_player.h"
+
+namespace app {
+
+void ReportDataProblems(const org::MusicPlayer& player, bool have_sound_device);
+
+}  // namespace app

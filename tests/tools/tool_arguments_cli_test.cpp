@@ -1,0 +1,166 @@
+// The tools' command lines and messages as a user meets them: values checked where they are
+// read, options that say what they lack, file names as the user wrote them, each missing drum
+// said once, the shipped drums standing in, orgplay's passes, songc's --help; and the progress
+// bar's pace.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "org/drum_voice.h"
+#include "org/org_song.h"
+#include "test_support/program_run.h"
+#include "test_support/scratch_directory.h"
+#include "tools/cli/arguments.h"
+#include "tools/cli/progress_bar.h"
+
+namespace {
+
+using test_support::ProgramRun;
+using test_support::ScratchDirectory;
+
+const std::string kSong = PROJECT_SOURCE_DIR "/data/Org/Twinkle.org";
+
+ProgramRun Org2wav(const std::string& arguments) {
+  return test_support::RunProgram(ORG2WAV_PATH, arguments);
+}
+ProgramRun Orgplay(const std::string& arguments) {
+  return test_support::RunProgram("SDL_AUDIODRIVER=dummy timeout 60 " ORGPLAY_PATH, arguments);
+}
+
+int Lines(const std::string& text, const std::string& containing) {
+  int count = 0;
+  for (size_t at = text.find(containing); at != std::string::npos;
+       at = text.find(containing, at + 1))
+    ++count;
+  return count;
+}
+
+TEST(ToolArgumentsCliTest, AnOptionWithoutItsValueSaysSo) {
+  for (const auto& run : {Org2wav(kSong + " out.wav --seconds"), Orgplay(kSong + " --seconds")}) {
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("--seconds needs a value"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("unknown option"), std::string::npos) << run.output;
+  }
+}
+
+TEST(ToolArgumentsCliTest, NumbersThatAreNotPlainDecimalsAreRefused) {
+  for (const char* seconds : {"''", "nan", "inf", "-1", "0x10", "1e1", "2.5.1"}) {
+    EXPECT_EQ(Org2wav(std::string("--seconds ") + seconds + " a.org b.wav").status, 2) << seconds;
+    EXPECT_EQ(Orgplay(std::string("--seconds ") + seconds + " a.org").status, 2) << seconds;
+  }
+  for (const char* tracks : {"1.5", "0x3", "1e1", "16", "3-1", "1,,2", "''"})
+    EXPECT_EQ(Org2wav(std::string("--mute ") + tracks + " a.org b.wav").status, 2) << tracks;
+  unsigned mask = 0;
+  EXPECT_TRUE(tools::ParseTrackList("0,3,8-10", &mask));
+  EXPECT_EQ(mask, 0x709u);
+  double value = 0;
+  EXPECT_TRUE(tools::ParseDecimal(".5", 0, 1, &value));
+  EXPECT_EQ(value, 0.5);
+}
+
+TEST(ToolArgumentsCliTest, ABankOfTheWrongSizeIsNamedWithItsSize) {
+  ScratchDirectory dir;
+  dir.WriteFile("short.dat", std::string(1000, '\0'));
+  const ProgramRun run = Org2wav("-q --seconds 1 --bank " + dir.Join("short.dat") + " " + kSong +
+                                 " " + dir.Join("out.wav"));
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("org2wav: warning: the waveform bank " + dir.Join("short.dat") +
+                            " is 1000 bytes, not 25600"),
+            std::string::npos)
+      << run.output;
+}
+
+// A song with two drum tracks on one drum file and a third on another.
+void WriteDrumSong(const ScratchDirectory& dir) {
+  org::ParsedSong song;
+  song.version = 2;
+  song.wait = 50;
+  song.loop_end = 8;
+  song.tracks[0].events.push_back({0, 45, 4, 200, 6});
+  for (int t : {8, 9, 10}) {
+    song.tracks[t].wave = t == 10 ? 6 : 2;  // drum 2 on two tracks, drum 6 on one
+    song.tracks[t].events.push_back({0, 40, 1, 200, 6});
+  }
+  song.tracks[11].wave = 7;  // a drum slot without events: never loaded, never reported
+  const std::vector<uint8_t> bytes = org::SerializeOrgSong(song);
+  dir.WriteFile("Org/drums.org", std::string(bytes.begin(), bytes.end()));
+}
+
+TEST(ToolArgumentsCliTest, EachMissingDrumFileIsOneWarningWithASystemPath) {
+  ScratchDirectory dir;
+  WriteDrumSong(dir);
+  const std::string kit = PROJECT_SOURCE_DIR "/data/Org/Org/";
+  std::filesystem::create_directories(dir.Join("Org/Org"));
+  // Drum 6 is there; drum 2 is not.
+  const char* six = org::DrumFileName(6) + 4;
+  std::filesystem::copy_file(kit + six, dir.Join(std::string("Org/Org/") + six));
+  const std::string two = org::DrumFileName(2) + 4;
+  for (const ProgramRun& run :
+       {Org2wav("-q --seconds 1 " + dir.Join("Org/drums.org") + " " + dir.Join("out.wav")),
+        Orgplay(dir.Join("Org/drums.org") + " --seconds 0.3")}) {
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(Lines(run.output, "warning:"), 1) << run.output;
+    EXPECT_NE(run.output.find("drum file not found: " + dir.Join("Org/Org/" + two)),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find('\\'), std::string::npos) << run.output;
+  }
+}
+
+TEST(ToolArgumentsCliTest, WithoutDrumsBesideTheSongTheShippedOnesPlay) {
+  ScratchDirectory dir;
+  WriteDrumSong(dir);
+  for (const ProgramRun& run :
+       {Org2wav("-q --seconds 1 " + dir.Join("Org/drums.org") + " " + dir.Join("out.wav")),
+        Orgplay(dir.Join("Org/drums.org") + " --seconds 0.3")}) {
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(Lines(run.output, "using the shipped drums"), 1) << run.output;
+    EXPECT_EQ(Lines(run.output, "warning"), 0) << run.output;
+  }
+}
+
+TEST(ToolArgumentsCliTest, OrgplayEndsAfterTheIntroAndTheAskedForPasses) {
+  ScratchDirectory dir;
+  org::ParsedSong song;
+  song.version = 2;
+  song.wait = 10;
+  song.loop_start = 10;
+  song.loop_end = 30;  // 0.1 s of intro, 0.2 s a pass
+  song.tracks[0].events.push_back({0, 45, 30, 200, 6});
+  const std::vector<uint8_t> bytes = org::SerializeOrgSong(song);
+  dir.WriteFile("short.org", std::string(bytes.begin(), bytes.end()));
+  const ProgramRun run = Orgplay(dir.Join("short.org") + " --loops 3");
+  EXPECT_EQ(run.status, 0) << run.output;  // ended by itself (timeout would give 124)
+  EXPECT_EQ(Orgplay(dir.Join("short.org") + " --loops 0").status, 2);
+}
+
+TEST(ToolArgumentsCliTest, SongcHelpExitsZero) {
+  const ProgramRun run = test_support::RunProgram(SONGC_PATH, "--help");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.output.find("usage: songc"), std::string::npos);
+}
+
+uint32_t g_now = 0;
+uint32_t FakeNow() { return g_now; }
+
+TEST(ProgressBarTest, RedrawsAtMostTenTimesASecondAndAlwaysShowsTheEnd) {
+  std::FILE* sink = std::tmpfile();
+  ASSERT_TRUE(sink);
+  tools::ProgressBar bar(sink, true, 3, &FakeNow);
+  g_now = 0;
+  // Three parts of 1000 updates each over 1.5 s.
+  for (int part = 0; part < 3; ++part)
+    for (int i = 1; i <= 1000; ++i) {
+      g_now = static_cast<uint32_t>((part * 1000 + i) / 2);
+      bar.Update(part, i / 1000.0);
+    }
+  EXPECT_LE(bar.redraws(), 1 + 15 + 1);  // the first, one per 100 ms, the last
+  EXPECT_GE(bar.redraws(), 15);
+  std::rewind(sink);
+  char text[8192] = {};
+  const size_t n = std::fread(text, 1, sizeof text - 1, sink);
+  EXPECT_NE(std::string(text, n).find("100%\n"), std::string::npos);
+  std::fclose(sink);
+}
+
+}  // namespace

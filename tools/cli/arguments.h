@@ -1,0 +1,35 @@
+// Reading the command lines of our tools the same way everywhere: numbers are plain decimals
+// (no hexadecimal, no exponent, no "nan"), checked against their range where they are read, and
+// an option that lacks its value says so by name. Used by org2wav, orgplay and songc.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tools {
+
+// A plain decimal ("10", "2.5", ".5") within [low, high].
+bool ParseDecimal(const std::string& text, double low, double high, double* value);
+// Digits only, within [low, high].
+bool ParseWholeNumber(const std::string& text, long long low, long long high, long long* value);
+// Track numbers 0-15 as a list with ranges ("0,3,8-10") into a bit mask.
+bool ParseTrackList(const std::string& text, unsigned* mask);
+
+// Walks argv. `Value` hands out the value of the option just read, or records that it is missing.
+class ArgumentReader {
+ public:
+  ArgumentReader(int argc, char** argv) : argc_(argc), argv_(argv) {}
+  bool Done() const { return at_ >= argc_; }
+  std::string Next() { return argv_[at_++]; }
+  // The option's value; false (and the problem "OPTION needs a value") when none follows.
+  bool Value(const std::string& option, std::string* value);
+  const std::string& problem() const { return problem_; }
+
+ private:
+  int argc_;
+  char** argv_;
+  int at_ = 1;
+  std::string problem_;
+};
+
+}  // namespace tools

@@ -1,0 +1,23 @@
+// What org2wav and orgplay do alike with a song's other inputs before playing it: the drums (the
+// shipped ones stand in when none lies beside the song) and a word about a waveform bank of the
+// wrong size. Messages start with the tool's name and name files as the user wrote them.
+#pragma once
+
+#include <string>
+
+#include "org/org_song.h"
+
+namespace render {
+
+// When `drums_folder` is empty and none of the drum files `song` plays is beside it (at data
+// path `song_path`), sets `drums_folder` to the shipped drums, saying so once on standard error.
+void ChooseDrumFolder(const char* tool, const org::ParsedSong& song, const std::string& song_path,
+                      std::string* drums_folder);
+
+// Warns (once, on standard error) when the bank file is not the 25,600 bytes of 100 waveforms.
+void WarnAboutWaveBank(const char* tool, const std::string& bank_path);
+
+// Why a song file could not be read: "is a folder" or "cannot read the file (reason)".
+std::string WhySongUnreadable(const std::string& path);
+
+}  // namespace render
