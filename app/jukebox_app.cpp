@@ -53,6 +53,12 @@ class PlayerView final : public JukeboxPlayer {
   }
   void PlayIndex(int index) override { p_->PlayIndex(index); }
   void RequestSwitch(int index) override { p_->RequestSwitch(index); }
+  void SetPaused(bool paused) override { p_->SetPaused(paused); }
+  void SetOutputGain(int32_t gain_q15) override { p_->SetOutputGain(gain_q15); }
+  bool AppendEntry(const std::string& file, const std::string& title, int limit) override {
+    return p_->AppendEntry(file, title, limit);
+  }
+  std::string entry_file(int index) const override { return p_->entry_file(index); }
 
  private:
   org::MusicPlayer* p_;
@@ -99,7 +105,8 @@ int AppInit() {
 }
 
 int AppEndFrame() {
-  g_player.UpdateFrame();
+  // A held song's fade stands still with it.
+  if (!g_player.paused()) g_player.UpdateFrame();
   const int wait = FrameWait(g_app.frame_time, g_app.last_frame_time, runtime::ReadClockMs());
   platform::SleepMs(static_cast<uint32_t>(wait));
   g_app.last_frame_time = runtime::ReadClockMs();
@@ -121,7 +128,7 @@ int AppExit() {
   return 0;
 }
 
-int RunJukebox() {
+int RunJukebox(JukeboxExtras* extras) {
   runtime::ChangeWindowMode(1);
   graphics::SelectDrawTarget(graphics::kBackBuffer);
   graphics::Set3DPathAllowed(0);
@@ -131,13 +138,16 @@ int RunJukebox() {
   JukeboxScreen screen(&view, &g_font, &g_keys);
   screen.SetBackground(graphics::LoadPicture("system\\jukebg.png"));
   screen.ResetPlayOrder();
+  if (extras) extras->AfterInit(&screen.model(), &g_player);
   while (true) {
     graphics::ClearDrawTarget();
-    screen.Step();
+    const WindowRequests requests = screen.Step();
+    if (extras) extras->EachFrame(&screen.model(), requests);
     if (AppEndFrame() == 1) break;
     graphics::PresentFrame();
     if (g_observer && !g_observer(runtime::ReadClockMs())) break;
   }
+  if (extras) extras->BeforeExit(&screen.model());
   AppExit();
   return 0;
 }

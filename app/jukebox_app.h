@@ -5,10 +5,30 @@
 // Escape test, present. Main thread.
 #pragma once
 
+#include "app/jukebox_keys.h"
+#include "app/jukebox_model.h"
+
+namespace org {
+class MusicPlayer;
+}
+
 namespace app {
 
+// What a program built around the jukebox adds (a desktop player, a media-player bus), called
+// at fixed points of the frame loop. The jukebox of the Parts runs with none.
+class JukeboxExtras {
+ public:
+  virtual ~JukeboxExtras() = default;
+  // After start-up, the player's Init and the play order's identity.
+  virtual void AfterInit(JukeboxModel*, org::MusicPlayer*) {}
+  // Each frame after the screen step: what the keys asked of the window, and anything else.
+  virtual void EachFrame(JukeboxModel*, const WindowRequests&) {}
+  // When the loop has ended, before the music stops and the runtime shuts down.
+  virtual void BeforeExit(JukeboxModel*) {}
+};
+
 // The entry point's work; returns 0 in every case.
-int RunJukebox();
+int RunJukebox(JukeboxExtras* extras = nullptr);
 
 int AppInit();
 // 0 to go on, 1 when the program must end.

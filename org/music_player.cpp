@@ -1,5 +1,6 @@
 #include "org/music_player.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -34,6 +35,7 @@ MusicPlayer::~MusicPlayer() {
 
 bool MusicPlayer::InitEngine(platform::SoundDevice* device, const char* bank_path) {
   SetEngineSoundDevice(device);
+  device_ = device;
   if (!device) return false;
   if (!LoadWaveBank(bank_path)) return false;
   InitSong();
@@ -80,6 +82,13 @@ void MusicPlayer::PlayIndex(int index) {
   if (!ready) return;
   // Only entries that exist (and -1) are played: the last index is the empty one past the end.
   if (index != -1 && (index < 0 || index > entry_count - 2)) return;
+  if (paused_) {
+    // A held song is let go: its sound comes back, and when it is the one asked for, its timer
+    // goes on from where it stood.
+    paused_ = false;
+    device_->SetOutputPaused(false);
+    if (index == current_index && index != -1) StartPlayback();
+  }
   fade_volume = 127;
   requested_index = -1;
   if (switch_pending && current_index == index) SetMusicVolume(127);
@@ -93,7 +102,14 @@ void MusicPlayer::PlayIndex(int index) {
   if (index != -1) SetMusicVolume(127);
   current_index = index;
   if (index == -1) return;
-  LoadSongAt(tool_song_path_.empty() ? paths[index] : tool_song_path_.c_str());
+  if (!tool_song_path_.empty()) {
+    LoadSongAt(tool_song_path_.c_str());
+  } else if (!entry_file(index).empty()) {
+    LoadAppendedSong(entry_file(index));
+  } else {
+    SetDrumFolderOverride("");
+    LoadSongAt(paths[index]);
+  }
   StartPlayback();
 }
 
@@ -112,6 +128,10 @@ void MusicPlayer::UpdateFrame() {
 
 void MusicPlayer::StopPlayback() {
   if (!ready) return;
+  if (paused_) {
+    paused_ = false;
+    device_->SetOutputPaused(false);
+  }
   StopSongTimer();
   for (int track = 0; track < kMelodyTracks; ++track) EndNote(track);
 }
@@ -132,6 +152,60 @@ void MusicPlayer::SetMusicVolume(int volume) {
 }
 
 void MusicPlayer::LoadSongAt(const char* path) { LoadOrgSong(path); }
+
+void MusicPlayer::LoadAppendedSong(const std::string& file) {
+  const std::string data_path = platform::NativePathToDataPath(file);
+  // A song of one's own rarely has the drum kit beside it: then the data folder's kit plays.
+  bool drums_beside = false;
+  for (int wave = 0; DrumFileName(wave) && !drums_beside; ++wave)
+    drums_beside = platform::DataFileExists(DrumPathForSong(data_path, wave));
+  SetDrumFolderOverride(drums_beside ? "" : "Org\\Org");
+  LoadSongAt(data_path.c_str());
+}
+
+void MusicPlayer::SetPaused(bool paused) {
+  if (!ready || paused == paused_) return;
+  if (paused && current_index < 0) return;
+  paused_ = paused;
+  if (paused) {
+    StopSongTimer();  // the sequencer keeps its step and its notes' counts
+    device_->SetOutputPaused(true);
+  } else {
+    device_->SetOutputPaused(false);
+    StartPlayback();  // the next step comes one period later, from where it stood
+  }
+}
+
+void MusicPlayer::SetOutputGain(int32_t gain_q15) {
+  if (device_) device_->SetOutputGain(gain_q15);
+}
+
+bool MusicPlayer::AppendEntry(const std::string& file, const std::string& title_cp932,
+                              int time_limit) {
+  if (!ready) return false;
+  const int index = std::max(entry_count - 1, 0);
+  if (index >= kMaxPlaylistEntries) return false;
+  if (entry_files_.size() < static_cast<size_t>(kMaxPlaylistEntries))
+    entry_files_.resize(kMaxPlaylistEntries);
+  entry_files_[index] = file;
+  time_limits[index] = time_limit;
+  CopyField(paths[index], kPathField,
+            CutCp932(platform::NativePathToDataPath(file), kPathField - 1));
+  CopyField(titles[index], kTitleField, CutCp932(title_cp932, kTitleField - 1));
+  entry_count = index + 2;  // the entries plus one, as the playlist counts them
+  return true;
+}
+
+void MusicPlayer::ClearPlaylist() {
+  entry_count = 0;
+  entry_files_.clear();
+}
+
+const std::string& MusicPlayer::entry_file(int index) const {
+  static const std::string kNone;
+  if (index < 0 || static_cast<size_t>(index) >= entry_files_.size()) return kNone;
+  return entry_files_[index];
+}
 
 void MusicPlayer::StartPlayback() { StartSongTimer(GetOrgSong().wait); }
 

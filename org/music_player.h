@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "org/playlist.h"
 #include "runtime/platform/sound_interface.h"
@@ -41,6 +42,22 @@ class MusicPlayer {
   // Sets the sequencer's master volume when `volume` is 0..127.
   void SetMusicVolume(int volume);
 
+  // Beyond the jukebox's own playlist (a desktop player): holds the song where it is (its timer
+  // stops, the output falls silent with every voice in place) or lets it go on from there.
+  // Playing any entry lets go of a hold.
+  void SetPaused(bool paused);
+  bool paused() const { return paused_; }
+  // The output's gain, Q15 (32768 = 0 dB).
+  void SetOutputGain(int32_t gain_q15);
+  // Appends an entry for a song file (a path this system opens, UTF-8, of any length): its
+  // title (CP932, cut to the field) and time limit. False when the playlist is full. Works
+  // whether or not a playlist was read; with none, the song becomes entry 0.
+  bool AppendEntry(const std::string& file, const std::string& title_cp932, int time_limit);
+  // Empties the playlist (the songs given on a command line replace it).
+  void ClearPlaylist();
+  // The file an appended entry plays ("" for the playlist's own entries).
+  const std::string& entry_file(int index) const;
+
   // The record, read directly by the jukebox.
   uint8_t ready = 0;
   int32_t fade_volume = 127;
@@ -56,9 +73,13 @@ class MusicPlayer {
   bool InitEngine(platform::SoundDevice* device, const char* bank_path);
   void StoreEntries(const std::vector<PlaylistEntry>& entries);
   void LoadSongAt(const char* path);
+  void LoadAppendedSong(const std::string& file);
   void StartPlayback();
 
-  std::string tool_song_path_;  // InitWithSong's song, whatever its length
+  std::string tool_song_path_;            // InitWithSong's song, whatever its length
+  std::vector<std::string> entry_files_;  // appended songs' files, by entry
+  bool paused_ = false;
+  platform::SoundDevice* device_ = nullptr;
 };
 
 }  // namespace org

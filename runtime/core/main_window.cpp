@@ -12,6 +12,7 @@
 #include "runtime/platform/platform_clock.h"
 #include "runtime/platform/sdl_window.h"
 #include "runtime/platform/text_encoding.h"
+#include "runtime/platform/window_layout.h"
 #include "runtime/sound/sound_device.h"
 
 namespace runtime {
@@ -43,6 +44,15 @@ void StoreCharacter(uint8_t character) {
 
 void ScreenSize(int* width, int* height) { QueryScreenSizeLinked(width, height); }
 
+// The window-mode client area: the screen size times the window's starting factor (1 unless the
+// application asked for a larger window).
+void ClientSize(int* width, int* height) {
+  ScreenSize(width, height);
+  const int factor = std::max(platform::GetWindowSizing().start_factor, 1);
+  *width *= factor;
+  *height *= factor;
+}
+
 void RecordClientRect() {
   const platform::ScreenRect rect = SdlWindow::ClientRect();
   g_state.client = {rect.left, rect.top, rect.right, rect.bottom};
@@ -53,7 +63,7 @@ void RecordClientRect() {
 WindowRect CentredClient() {
   int w = 0;
   int h = 0;
-  ScreenSize(&w, &h);
+  ClientSize(&w, &h);
   const int left = (g_state.desktop_width - w) / 2;
   const int top = (g_state.desktop_height - h) / 2;
   return {left, top, left + w, top + h};
@@ -156,7 +166,13 @@ void MainWindowProc(const WindowMessage& message) {
       }
       break;
     case MessageKind::kSize:
-      if (message.wparam != 2) FinishWindowSetUp();
+      // A window the user may resize (or that covers the desktop) keeps the size it is given;
+      // otherwise the client area is put back to the screen size.
+      if (platform::GetWindowSizing().resizable || SdlWindow::IsDesktopFullscreen()) {
+        RecordClientRect();
+      } else if (message.wparam != 2) {
+        FinishWindowSetUp();
+      }
       break;
     case MessageKind::kActivate:
       HandleActivate(message);
@@ -306,6 +322,7 @@ int CreateMainWindow() {
   ScreenSize(&w, &h);
   WindowRect place{0, 0, w, h};
   if (g_state.window_mode == 1) {
+    ClientSize(&w, &h);
     AppLogWrite(SJIS("ウインドウモード起動用のウインドウを作成します\n"));
     g_state.cursor_visible = 1;
     place = CentredClient();
@@ -313,7 +330,8 @@ int CreateMainWindow() {
     AppLogWrite(SJIS("フルスクリーンモード用のウインドウを作成します\n"));
     g_state.cursor_visible = 0;
   }
-  if (!SdlWindow::Create(TitleUtf8(), place.left, place.top, w, h))
+  if (!SdlWindow::Create(TitleUtf8(), place.left, place.top, w, h,
+                         platform::GetWindowSizing().resizable))
     return AppLogWrite(SJIS("ウインドウの作成に失敗しました\n"));
   g_state.window = true;
   return 0;
@@ -326,6 +344,7 @@ int ApplyWindowStyle() {
   ScreenSize(&w, &h);
   if (g_state.window_mode == 1) {
     AppLogWrite(SJIS("ウインドウスタイルをウインドウモード用に変更します... "));
+    ClientSize(&w, &h);
     const WindowRect client = CentredClient();
     SdlWindow::Place(client.left, client.top, w, h);
     if (g_state.style_applied == 1) SdlWindow::Show();
@@ -363,7 +382,11 @@ void FinishWindowSetUp() {
   if (!g_state.window) return;
   int w = 0;
   int h = 0;
-  ScreenSize(&w, &h);
+  if (g_state.window_mode == 1) {
+    ClientSize(&w, &h);
+  } else {
+    ScreenSize(&w, &h);
+  }
   const platform::ScreenRect client = SdlWindow::ClientRect();
   // The client area becomes exactly the screen size; its left-top corner stays.
   if (client.right - client.left != w || client.bottom - client.top != h)
@@ -373,6 +396,17 @@ void FinishWindowSetUp() {
     ApplyWindowStyle();
   }
 }
+
+int SetDesktopFullscreen(int on) {
+  platform::GetWindowSizing().fullscreen = on != 0;
+  SdlWindow::SetDesktopFullscreen(on != 0);
+  platform::MarkWindowDirty();
+  return 0;
+}
+
+int IsDesktopFullscreen() { return SdlWindow::IsDesktopFullscreen() ? 1 : 0; }
+
+std::vector<std::string> TakeDroppedFiles() { return SdlWindow::TakeDroppedFiles(); }
 
 void DestroyMainWindow() {
   if (!g_state.window) return;
@@ -410,6 +444,7 @@ void ResetWindowStateKeepingSettings() {
 
 void ResetMainWindow() {
   SdlWindow::QuitVideo();
+  platform::ResetWindowSizing();
   g_state = WindowState{};
   g_thread_messages.clear();
   g_window_messages.clear();

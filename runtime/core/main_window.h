@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "runtime/platform/window_messages.h"
 
@@ -64,6 +66,13 @@ int ApplyWindowStyle();
 // The size correction at the end of start-up: the client area becomes exactly the screen size;
 // in window mode the style is then applied once, which shows the window.
 void FinishWindowSetUp();
+// Beyond the window modes: the window covers the desktop at its own resolution (1) or goes back
+// to its place and size (0); the picture is scaled by the presenter. Returns 0.
+int SetDesktopFullscreen(int on);
+int IsDesktopFullscreen();
+// The files (UTF-8 paths) dropped on the window since the last call, oldest first.
+std::vector<std::string> TakeDroppedFiles();
+
 // Destroys the main window (the window procedure sees it destroyed).
 void DestroyMainWindow();
 // Unregisters the class: SDL's video is ended.

@@ -45,6 +45,8 @@ class MixingSoundDevice final : public SoundDevice {
   std::vector<AudioDeviceName> EnumerateDevices() const;
 
   SoundBuffer* CreateSoundBuffer(const SoundBufferDesc& desc) override;
+  void SetOutputPaused(bool paused) override { mixer_.SetPaused(paused); }
+  void SetOutputGain(int32_t gain_q15) override { mixer_.SetOutputGain(gain_q15); }
 
   SoundMixer& mixer() { return mixer_; }
   AudioOutput& output() { return *output_; }

@@ -2,12 +2,20 @@
 
 #include <SDL.h>
 
+#include <cstring>
+#include <vector>
+
 #include "runtime/platform/sdl_window.h"
+#include "runtime/platform/window_layout.h"
 
 namespace platform {
 namespace {
 
 SDL_Renderer* g_renderer = nullptr;
+std::vector<uint8_t> g_last_picture;  // what was last shown, to skip presenting it again
+int g_last_output_w = 0;
+int g_last_output_h = 0;
+uint64_t g_presented = 0;
 SDL_Texture* g_texture = nullptr;
 bool g_vsync = false;
 int g_width = 0;
@@ -26,7 +34,11 @@ bool MakeRenderer(bool vsync) {
       SDL_CreateTexture(g_renderer, g_bytes == 2 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888,
                         SDL_TEXTUREACCESS_STREAMING, g_width, g_height);
   g_vsync = vsync;
-  return g_texture != nullptr;
+  g_last_picture.clear();  // a new renderer shows nothing yet
+  if (!g_texture) return false;
+  // Scaled pixels stay square and crisp.
+  SDL_SetTextureScaleMode(g_texture, SDL_ScaleModeNearest);
+  return true;
 }
 
 }  // namespace
@@ -62,6 +74,7 @@ void SdlPresenter::Close() {
   if (g_renderer) SDL_DestroyRenderer(g_renderer);
   g_texture = nullptr;
   g_renderer = nullptr;
+  g_last_picture.clear();
 }
 
 bool SdlPresenter::IsOpen() { return g_renderer != nullptr; }
@@ -69,11 +82,32 @@ bool SdlPresenter::IsOpen() { return g_renderer != nullptr; }
 bool SdlPresenter::Present(const PixelSurface& surface, bool vsync) {
   if (!g_renderer) return false;
   if (vsync != g_vsync && !MakeRenderer(vsync)) return false;
-  SDL_UpdateTexture(g_texture, nullptr, surface.Row(0), surface.pitch());
+  int output_w = 0;
+  int output_h = 0;
+  SDL_GetRendererOutputSize(g_renderer, &output_w, &output_h);
+  // Presenting the same picture again costs a texture upload and a whole present (most of a
+  // software-rendered desktop's time): it is skipped unless the window needs its contents again.
+  const uint8_t* pixels = static_cast<const uint8_t*>(surface.Row(0));
+  const size_t bytes = static_cast<size_t>(surface.pitch()) * static_cast<size_t>(g_height);
+  const bool same_picture = g_last_picture.size() == bytes &&
+                            std::memcmp(g_last_picture.data(), pixels, bytes) == 0 &&
+                            output_w == g_last_output_w && output_h == g_last_output_h;
+  const bool window_dirty = TakeWindowDirty();
+  if (same_picture && !window_dirty) return true;
+  g_last_picture.assign(pixels, pixels + bytes);
+  g_last_output_w = output_w;
+  g_last_output_h = output_h;
+  const PicturePlacement place = PlacePicture(g_width, g_height, output_w, output_h);
+  const SDL_Rect target{place.x, place.y, place.width, place.height};
+  SDL_UpdateTexture(g_texture, nullptr, pixels, surface.pitch());
+  SDL_SetRenderDrawColor(g_renderer, 0, 0, 0, 255);
   SDL_RenderClear(g_renderer);
-  SDL_RenderCopy(g_renderer, g_texture, nullptr, nullptr);
+  SDL_RenderCopy(g_renderer, g_texture, nullptr, &target);
   SDL_RenderPresent(g_renderer);
+  ++g_presented;
   return true;
 }
+
+uint64_t SdlPresenter::PresentedCount() { return g_presented; }
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 // Shows a surface's pixels in the main window's client area through an SDL renderer (texture
-// upload and present), waiting for the display's vertical sync when asked. Also reports the
-// display's pixel format. Main thread; graphics is its only caller.
+// upload and present), placed by the window layout (the largest whole factor that fits,
+// centred on black), waiting for the display's vertical sync when asked. A picture the same as
+// the one last shown is not presented again unless the window needs it (exposed, resized).
+// Also reports the display's pixel format. Main thread; graphics is its only caller.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +30,8 @@ class SdlPresenter {
   // Shows `surface` (the window's contents) in the client area. With `vsync` the present waits
   // for the display's refresh.
   static bool Present(const PixelSurface& surface, bool vsync);
+  // Presents actually made (measurements and tests).
+  static uint64_t PresentedCount();
 };
 
 }  // namespace platform

@@ -3,11 +3,32 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef RT_HAVE_X11
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#endif
+
+#include "runtime/platform/window_layout.h"
+
 namespace platform {
 namespace {
 
 SDL_Window* g_window = nullptr;
 bool g_video = false;
+std::vector<std::string> g_dropped;  // files dropped on the window, not yet taken
+
+// Full screen on the desktop: asked of the window manager first, done by hand where it is not
+// granted within this long.
+constexpr Uint32 kFullscreenGraceMs = 400;
+struct FullscreenState {
+  bool on = false;
+  bool by_hand = false;
+  Uint32 requested_ms = 0;
+  int left = 0;  // the window's place and size before
+  int top = 0;
+  int width = 0;
+  int height = 0;
+} g_fullscreen;
 
 int64_t VirtualKeyOf(SDL_Scancode scancode) {
   switch (scancode) {
@@ -46,7 +67,13 @@ void TranslateWindowEvent(const SDL_WindowEvent& e, std::vector<WindowMessage>* 
       out->push_back({MessageKind::kMove, 0, PackWords(e.data1, e.data2)});
       break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
+      MarkWindowDirty();
       out->push_back({MessageKind::kSize, 0, PackWords(e.data1, e.data2)});
+      break;
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_RESTORED:
+      MarkWindowDirty();  // the window needs its contents again
       break;
     case SDL_WINDOWEVENT_MAXIMIZED:
       out->push_back({MessageKind::kSize, 2, 0});
@@ -57,6 +84,23 @@ void TranslateWindowEvent(const SDL_WindowEvent& e, std::vector<WindowMessage>* 
     default:
       break;
   }
+}
+
+// The size the window really has on the screen. SDL reports the size it asked for as soon as
+// it asks; on X11 the server's own answer tells whether a window manager granted it.
+void ShownWindowSize(int* w, int* h) {
+  SDL_GetWindowSize(g_window, w, h);
+#ifdef RT_HAVE_X11
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(g_window, &info) && info.subsystem == SDL_SYSWM_X11) {
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes)) {
+      *w = attributes.width;
+      *h = attributes.height;
+    }
+  }
+#endif
 }
 
 }  // namespace
@@ -114,23 +158,72 @@ DesktopMode SdlWindow::Desktop() {
   return desktop;
 }
 
-bool SdlWindow::Create(const std::string& title_utf8, int x, int y, int w, int h) {
+bool SdlWindow::Create(const std::string& title_utf8, int x, int y, int w, int h, bool resizable) {
   if (!g_video || g_window) return false;
+  const Uint32 flags = SDL_WINDOW_HIDDEN | (resizable ? SDL_WINDOW_RESIZABLE : 0);
   // The window is made as the renderer will want it: SDL's GL renderers replace a window made
   // without the OpenGL flag by a new one, and whoever found the first (a window manager, a
   // tool holding its id) would see it vanish. Only a renderer asked for as software needs none.
   const char* renderer = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
   const bool software = renderer && SDL_strcasecmp(renderer, "software") == 0;
   if (!software)
-    g_window =
-        SDL_CreateWindow(title_utf8.c_str(), x, y, w, h, SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
-  if (!g_window) g_window = SDL_CreateWindow(title_utf8.c_str(), x, y, w, h, SDL_WINDOW_HIDDEN);
+    g_window = SDL_CreateWindow(title_utf8.c_str(), x, y, w, h, flags | SDL_WINDOW_OPENGL);
+  if (!g_window) g_window = SDL_CreateWindow(title_utf8.c_str(), x, y, w, h, flags);
   return g_window != nullptr;
 }
 
 bool SdlWindow::Exists() { return g_window != nullptr; }
 
+void SdlWindow::SetDesktopFullscreen(bool on) {
+  if (!g_window || on == g_fullscreen.on) return;
+  g_fullscreen.on = on;
+  if (on) {
+    SDL_GetWindowPosition(g_window, &g_fullscreen.left, &g_fullscreen.top);
+    SDL_GetWindowSize(g_window, &g_fullscreen.width, &g_fullscreen.height);
+    g_fullscreen.requested_ms = SDL_GetTicks();
+    g_fullscreen.by_hand = false;
+    SDL_SetWindowFullscreen(g_window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    return;
+  }
+  if (g_fullscreen.by_hand) {
+    SDL_SetWindowBordered(g_window, SDL_TRUE);
+    SDL_SetWindowSize(g_window, g_fullscreen.width, g_fullscreen.height);
+    SDL_SetWindowPosition(g_window, g_fullscreen.left, g_fullscreen.top);
+    g_fullscreen.by_hand = false;
+  } else {
+    SDL_SetWindowFullscreen(g_window, 0);
+  }
+}
+
+bool SdlWindow::IsDesktopFullscreen() { return g_window && g_fullscreen.on; }
+
+void SdlWindow::CoverDisplayIfStillWindowed() {
+  // Full screen on the desktop is the window manager's to grant; where none runs (or it did not
+  // within a moment), the window covers the display itself: no border, the display's bounds.
+  if (!g_window || !g_fullscreen.on || g_fullscreen.by_hand) return;
+  if (SDL_GetTicks() - g_fullscreen.requested_ms < kFullscreenGraceMs) return;
+  SDL_Rect bounds{};
+  if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(g_window), &bounds) != 0) return;
+  int w = 0;
+  int h = 0;
+  ShownWindowSize(&w, &h);
+  if (w >= bounds.w && h >= bounds.h) return;
+  SDL_SetWindowFullscreen(g_window, 0);
+  SDL_SetWindowBordered(g_window, SDL_FALSE);
+  SDL_SetWindowPosition(g_window, bounds.x, bounds.y);
+  SDL_SetWindowSize(g_window, bounds.w, bounds.h);
+  g_fullscreen.by_hand = true;
+  MarkWindowDirty();
+}
+
+std::vector<std::string> SdlWindow::TakeDroppedFiles() {
+  std::vector<std::string> files;
+  files.swap(g_dropped);
+  return files;
+}
+
 void SdlWindow::Destroy() {
+  g_fullscreen = FullscreenState{};
   if (!g_window) return;
   SDL_DestroyWindow(g_window);
   g_window = nullptr;
@@ -178,6 +271,7 @@ void SdlWindow::ShowCursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE :
 
 void SdlWindow::TranslateEvents(std::vector<WindowMessage>* out) {
   if (!g_video) return;
+  CoverDisplayIfStillWindowed();
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     switch (event.type) {
@@ -194,6 +288,12 @@ void SdlWindow::TranslateEvents(std::vector<WindowMessage>* out) {
       case SDL_TEXTINPUT:
         for (const char* c = event.text.text; *c; ++c)
           out->push_back({MessageKind::kChar, static_cast<uint8_t>(*c), 0});
+        break;
+      case SDL_DROPFILE:
+        if (event.drop.file) {
+          g_dropped.emplace_back(event.drop.file);
+          SDL_free(event.drop.file);
+        }
         break;
       case SDL_MOUSEMOTION:
       case SDL_MOUSEBUTTONDOWN:

@@ -42,8 +42,16 @@ class SdlWindow {
   static void DisableInputMethod();
   static DesktopMode Desktop();
 
-  // Creates the window hidden with its client area at (x, y), w × h, title in UTF-8.
-  static bool Create(const std::string& title_utf8, int x, int y, int w, int h);
+  // Creates the window hidden with its client area at (x, y), w × h, title in UTF-8; the user
+  // may resize it when `resizable`.
+  static bool Create(const std::string& title_utf8, int x, int y, int w, int h,
+                     bool resizable = false);
+  // Covers the desktop at its own resolution (a window, not a display mode), or stops doing so.
+  static void SetDesktopFullscreen(bool on);
+  static bool IsDesktopFullscreen();
+  // Makes the window cover the display by itself when full screen was asked for and the window
+  // manager has not granted it (there may be none). Called by TranslateEvents.
+  static void CoverDisplayIfStillWindowed();
   static bool Exists();
   static void Destroy();
   static void SetTitle(const std::string& title_utf8);
@@ -57,6 +65,8 @@ class SdlWindow {
   static void ShowCursor(bool visible);
   // Translates every waiting platform event into window messages, appended to `out`.
   static void TranslateEvents(std::vector<WindowMessage>* out);
+  // The files dropped on the window since the last call (UTF-8 paths), oldest first.
+  static std::vector<std::string> TakeDroppedFiles();
   static SDL_Window* native();
 };
 

@@ -93,6 +93,12 @@ class SoundDevice {
   // kMaxBufferBytes.
   virtual SoundBuffer* CreateSoundBuffer(const SoundBufferDesc& desc) = 0;
 
+  // Beyond the buffers, for a player: silences the whole output with every buffer held where it
+  // is, or lets it go on; and the gain of the whole output (Q15, 32768 = 0 dB, applied before
+  // the final 16-bit saturation). Devices that cannot do either ignore them.
+  virtual void SetOutputPaused(bool) {}
+  virtual void SetOutputGain(int32_t) {}
+
  protected:
   virtual ~SoundDevice() = default;
 };

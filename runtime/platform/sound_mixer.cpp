@@ -294,7 +294,17 @@ int SoundMixer::TakeDueCommands(int frames, const BlockTiming* timing) {
   return taken;
 }
 
+void SoundMixer::SetOutputGain(int32_t gain_q15) {
+  output_gain_q15_.store(std::max(gain_q15, 0), std::memory_order_relaxed);
+}
+
+void SoundMixer::SetPaused(bool paused) { paused_.store(paused, std::memory_order_relaxed); }
+
 void SoundMixer::RenderFrames(int16_t* stereo, int frames, const BlockTiming* timing) {
+  if (paused_.load(std::memory_order_relaxed)) {
+    std::fill(stereo, stereo + 2 * static_cast<size_t>(frames), int16_t{0});
+    return;
+  }
   for (int done = 0; done < frames;) {
     const int count = std::min(kChunkFrames, frames - done);
     if (timing) {
@@ -323,7 +333,13 @@ void SoundMixer::RenderChunk(int16_t* stereo, int frames, const BlockTiming* tim
     ApplyCommand(due_[i]);
   }
   MixSegment(cursor, frames - cursor);
-  for (int i = 0; i < 2 * frames; ++i) stereo[i] = Saturate(accumulator_[i]);
+  const int32_t gain = output_gain_q15_.load(std::memory_order_relaxed);
+  if (gain == 32768) {
+    for (int i = 0; i < 2 * frames; ++i) stereo[i] = Saturate(accumulator_[i]);
+  } else {
+    for (int i = 0; i < 2 * frames; ++i)
+      stereo[i] = Saturate(static_cast<int32_t>((int64_t{accumulator_[i]} * gain) >> 15));
+  }
 }
 
 void SoundMixer::MixSegment(int first_frame, int frame_count) {

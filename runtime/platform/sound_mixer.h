@@ -11,6 +11,7 @@
 // Neither is ever held during file I/O, and RenderFrames never allocates.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -74,6 +75,15 @@ class SoundMixer final : public AudioRenderSource {
   // Uses the vector kernel where the processor has one (the default); the plain loop gives the
   // same numbers, so this only matters for tests and measurements.
   void SetWideKernelEnabled(bool enabled);
+  // The gain (Q15, 32768 = 0 dB, the default) applied to the mixed output before it is
+  // saturated to 16 bits: at 0 dB the output is exactly what it was without it. Any thread.
+  void SetOutputGain(int32_t gain_q15);
+  int32_t output_gain() const { return output_gain_q15_.load(std::memory_order_relaxed); }
+  // Paused: the output is silence, and nothing moves (voices keep their places, calls wait)
+  // until it goes on. Any thread.
+  void SetPaused(bool paused);
+  bool paused() const { return paused_.load(std::memory_order_relaxed); }
+
   // Real-time: commands wait for the frame matching their stamp. Offline (or while no stream
   // runs): applied at once; switching to it applies what still waits. A control call never waits
   // for the output: when the queue is full, its oldest call is applied at once.
@@ -127,6 +137,8 @@ class SoundMixer final : public AudioRenderSource {
   template <int kChannels, bool kLinear>
   void MixRun(Voice& voice, int32_t* accumulator, int frames);
 
+  std::atomic<int32_t> output_gain_q15_{32768};
+  std::atomic<bool> paused_{false};
   std::mutex mix_mutex_;  // voices, active list, output rate, accumulator
   std::vector<Voice> voices_;
   std::vector<int> free_slots_;

@@ -76,6 +76,12 @@ def main():
     write(os.path.join(keycast, "masks.ini"), struct.pack("<16i", *range(1, 17)))
     write(os.path.join(keycast, "short.ini"), b"\x01\x02\x03")
 
+    settings = folder("settings")
+    write(os.path.join(settings, "written"), b"scale=2\nfullscreen=1\nvolume_step=3\n")
+    write(os.path.join(settings, "edges"),
+          b"# comment\n scale = 16 \r\nvolume_step=16\nfullscreen=0\n")
+    write(os.path.join(settings, "damaged"), b"scale=0\nscale=99999999999\nfullscreen=2\n=\n")
+
     bmp = folder("bmp")
     for sub in ("g", "q", "b"):
         for path in small(glob.glob(os.path.join(SUITES, "bmpsuite", sub, "*.bmp")), 20000):

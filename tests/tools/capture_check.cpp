@@ -4,6 +4,9 @@
 //                                 the first and the last sounding frame, and the longest run
 //   capture_check onsets FILE MS  the onsets of clicks MS apart: their count, the mean and the
 //                                 standard deviation of their spacing in milliseconds
+//   capture_check level FILE FROM TO   the level (dBFS) of the bytes FROM..TO of the capture
+//   capture_check pitch FILE FROM TO   their pitch in Hz (rising zero crossings)
+//   capture_check silent FILE FROM TO  exit 0 when they are all exactly silent
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -84,12 +87,67 @@ int Onsets(const std::vector<int16_t>& stereo, int period_ms) {
   return 0;
 }
 
+// The frames from byte `from` to byte `to` of the capture (clamped to it).
+std::vector<int16_t> Span(const std::vector<int16_t>& stereo, long long from, long long to) {
+  const long long total = static_cast<long long>(stereo.size()) * 2;
+  from = std::clamp(from / 4 * 4, 0LL, total);
+  to = std::clamp(to / 4 * 4, from, total);
+  return std::vector<int16_t>(stereo.begin() + from / 2, stereo.begin() + to / 2);
+}
+
+// The level of the left channel in dB relative to full scale.
+int Level(const std::vector<int16_t>& span) {
+  double sum = 0;
+  const size_t frames = span.size() / 2;
+  for (size_t i = 0; i < frames; ++i) sum += static_cast<double>(span[2 * i]) * span[2 * i];
+  if (frames == 0 || sum == 0) {
+    std::printf("-inf\n");
+    return 0;
+  }
+  std::printf("%.2f\n", 10 * std::log10(sum / static_cast<double>(frames) / (32768.0 * 32768.0)));
+  return 0;
+}
+
+// The pitch of the left channel in Hz, from its rising zero crossings.
+int Pitch(const std::vector<int16_t>& span) {
+  std::vector<double> crossings;
+  for (size_t i = 1; i < span.size() / 2; ++i) {
+    const int a = span[2 * (i - 1)];
+    const int b = span[2 * i];
+    if (a < 0 && b >= 0) crossings.push_back(static_cast<double>(i - 1) + -a / double(b - a));
+  }
+  if (crossings.size() < 3) {
+    std::printf("0\n");
+    return 0;
+  }
+  const double periods = static_cast<double>(crossings.size() - 1);
+  std::printf("%.2f\n", periods * kRate / (crossings.back() - crossings.front()));
+  return 0;
+}
+
+// 0 when every sample of the span is exactly 0.
+int Silent(const std::vector<int16_t>& span) {
+  for (int16_t sample : span)
+    if (sample != 0) return 1;
+  return span.empty() ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 5) {
+    const std::string mode = argv[1];
+    const std::vector<int16_t> span =
+        Span(ReadCapture(argv[2]), std::atoll(argv[3]), std::atoll(argv[4]));
+    if (mode == "level") return Level(span);
+    if (mode == "pitch") return Pitch(span);
+    if (mode == "silent") return Silent(span);
+  }
   if (argc == 3 && std::string(argv[1]) == "gaps") return Gaps(ReadCapture(argv[2]));
   if (argc == 4 && std::string(argv[1]) == "onsets")
     return Onsets(ReadCapture(argv[2]), std::atoi(argv[3]));
-  std::fprintf(stderr, "usage: capture_check gaps FILE | onsets FILE PERIOD_MS\n");
+  std::fprintf(stderr,
+               "usage: capture_check gaps FILE | onsets FILE PERIOD_MS | level|pitch|silent FILE "
+               "FROM_BYTE TO_BYTE\n");
   return 2;
 }

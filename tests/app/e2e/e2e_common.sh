@@ -16,14 +16,17 @@ cleanup() {
 trap cleanup EXIT
 
 # The server writes the display number it chose to descriptor 3 once it is ready for clients.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${xvfb_screen:-800x600x24}" -nolisten tcp 3>"$work/display" \
+  >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "skipped: Xvfb could not start"; exit 77; }
 export DISPLAY=":$(head -1 "$work/display")"
 xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "skipped: Xvfb could not start"; exit 77; }
-# This test's jukeboxes never take another test's for a running copy, nor the other way round.
+# This test's jukeboxes never take another test's for a running copy, nor the other way round,
+# and keep their settings in the test's own folder.
 export RTLIB_INSTANCE_SUFFIX="-e2e-$$"
+export XDG_CONFIG_HOME="$work/config"
 
 failures=0
 check() {  # check DESCRIPTION CONDITION...
@@ -73,7 +76,7 @@ answer_boxes() {
   xdotool windowfocus "$window" 2>/dev/null; sleep 0.2
 }
 
-# start_jukebox N [default]: runs the jukebox in $work, its sound captured to capture<N>.raw and
+# start_jukebox N [default] [ARGUMENTS...]: runs the jukebox in $work, its sound captured to capture<N>.raw and
 # its standard error to stderr<N>.txt, and waits for its window (`window`), the first one of its
 # class that shows: the same window must stay until the end (nothing may replace it).
 # Drawn in software, window updates included, unless "default" asks for the renderer SDL picks
@@ -81,11 +84,15 @@ answer_boxes() {
 # stack's own allocations and threads would trouble the sanitizer builds' leak and race checkers,
 # which is not what most checks are about.
 start_jukebox() {
-  local renderer=(SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0)
-  [ "${2:-}" = default ] && [ -z "${JUKEBOX_E2E_SOFTWARE_ONLY:-}" ] && renderer=()
-  (cd "$work" && env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture$1.raw" \
+  local run=$1 renderer=(SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0)
+  shift
+  if [ "${1:-}" = default ]; then
+    [ -z "${JUKEBOX_E2E_SOFTWARE_ONLY:-}" ] && renderer=()
+    shift
+  fi
+  (cd "$work" && env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture$run.raw" \
      "${renderer[@]}" ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" \
-     "$jukebox" 2>"$work/stderr$1.txt") &
+     "$jukebox" "$@" 2>"$work/stderr$run.txt") &
   jukebox_pid=$!
   pids+=($jukebox_pid)
   window=""
@@ -93,7 +100,7 @@ start_jukebox() {
     if ! running; then
       wait "$jukebox_pid"
       echo "FAILED: the jukebox ended (exit code $?) before showing a window"
-      cat "$work/stderr$1.txt"
+      cat "$work/stderr$run.txt"
       exit 1
     fi
     window=$(jukebox_windows | head -1)

@@ -57,6 +57,34 @@ TEST(SoundMixerTest, AVoiceAtTheOutputRateComesOutUnchangedOnBothChannels) {
                                        -200}));
 }
 
+TEST(SoundMixerTest, TheOutputGainScalesTheMixBeforeSaturationAndZeroDecibelsChangesNothing) {
+  SoundMixer mixer(1000);
+  const VoiceId a = mixer.AddVoice(Mono16({30000, -30000, 1000, -1001}), 1000);
+  const VoiceId b = mixer.AddVoice(Mono16({30000, -30000, 1000, -1001}), 1000);
+  mixer.Play(a, true);
+  mixer.Play(b, true);
+  mixer.SetOutputGain(32768);
+  EXPECT_EQ(Render(mixer, 4),
+            (std::vector<int16_t>{32767, 32767, -32768, -32768, 2000, 2000, -2002, -2002}));
+  // -6 dB on the sum (60000 would saturate; halved first, it does not).
+  mixer.SetOutputGain(16384);
+  EXPECT_EQ(Render(mixer, 4),
+            (std::vector<int16_t>{30000, 30000, -30000, -30000, 1000, 1000, -1001, -1001}));
+  mixer.SetOutputGain(0);
+  EXPECT_EQ(Render(mixer, 2), (std::vector<int16_t>{0, 0, 0, 0}));
+}
+
+TEST(SoundMixerTest, APausedOutputIsSilentAndGoesOnFromWhereItStood) {
+  SoundMixer mixer(1000);
+  const VoiceId voice = mixer.AddVoice(Mono16({1, 2, 3, 4, 5, 6}), 1000);
+  mixer.Play(voice, true);
+  EXPECT_EQ(Render(mixer, 2), (std::vector<int16_t>{1, 1, 2, 2}));
+  mixer.SetPaused(true);
+  EXPECT_EQ(Render(mixer, 3), (std::vector<int16_t>(6, 0)));
+  mixer.SetPaused(false);
+  EXPECT_EQ(Render(mixer, 2), (std::vector<int16_t>{3, 3, 4, 4}));
+}
+
 TEST(SoundMixerTest, LinearInterpolationFillsInBetweenAndNearestHoldsTheSample) {
   SoundMixer mixer(2000);
   const VoiceId voice = mixer.AddVoice(Mono16({0, 1000, 0, -1000}), 1000);  // half speed

@@ -1,0 +1,143 @@
+#include "app/desktop/user_songs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/bitmap_font.h"
+#include "org/org_song.h"
+#include "org/playlist.h"
+#include "runtime/platform/data_path.h"
+#include "runtime/platform/text_encoding.h"
+
+namespace app {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kShortestLimit = 30;
+constexpr size_t kMaxSongBytes = 1 << 20;
+
+bool ReadFile(const fs::path& path, size_t limit, std::vector<uint8_t>* bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes->assign(std::istreambuf_iterator<char>(in), {});
+  if (bytes->size() > limit) bytes->resize(limit);
+  return true;
+}
+
+bool HasOrgExtension(const fs::path& path) {
+  std::string extension = path.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".org";
+}
+
+// Adds one song file; a problem line when it cannot be played.
+void AddSongFile(const fs::path& path, const std::string& title_cp932, int time_limit,
+                 CollectedSongs* out) {
+  std::vector<uint8_t> bytes;
+  if (!ReadFile(path, kMaxSongBytes, &bytes)) {
+    out->problems.push_back(path.string() + ": cannot be read");
+    return;
+  }
+  const int own_limit = TimeLimitForSong(bytes);
+  if (own_limit < 0) {
+    out->problems.push_back(path.string() + ": not an Org song");
+    return;
+  }
+  UserSong song;
+  song.file = fs::absolute(path).lexically_normal().string();
+  song.title = title_cp932.empty() ? FontSafeTitle(path.stem().string()) : title_cp932;
+  song.time_limit = time_limit > 0 ? time_limit : own_limit;
+  out->songs.push_back(song);
+}
+
+void AddFolder(const fs::path& folder, CollectedSongs* out) {
+  std::vector<fs::path> files;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error))
+    if (entry.is_regular_file() && HasOrgExtension(entry.path())) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  if (files.empty()) out->problems.push_back(folder.string() + ": no .org songs in this folder");
+  for (const fs::path& file : files) AddSongFile(file, "", 0, out);
+}
+
+// A playlist's entries name their songs as the game folder sees them ("Org\song.org" in
+// "Org/music.txt"): each is looked for beside the playlist, then in the folder above it.
+void AddPlaylist(const fs::path& playlist, CollectedSongs* out) {
+  std::vector<uint8_t> text;
+  ReadFile(playlist, 1 << 20, &text);
+  const std::vector<org::PlaylistEntry> entries = org::ParsePlaylist(text.data(), text.size());
+  if (entries.empty()) out->problems.push_back(playlist.string() + ": no entries in this playlist");
+  const fs::path folder = playlist.parent_path();
+  for (const org::PlaylistEntry& entry : entries) {
+    const std::string relative = platform::Cp932ToUtf8(entry.path);
+    fs::path found;
+    for (const fs::path& base : {folder, folder.parent_path()}) {
+      const std::string data_path =
+          platform::NativePathToDataPath(base.empty() ? "." : base.string()) + "\\" + entry.path;
+      const std::string mapped = platform::ResolveDataPath(data_path);
+      if (fs::is_regular_file(mapped)) {
+        found = mapped;
+        break;
+      }
+    }
+    if (found.empty()) {
+      out->problems.push_back(playlist.string() + ": " + relative + ": no such song");
+      continue;
+    }
+    AddSongFile(found, entry.title, entry.time_limit, out);
+  }
+}
+
+}  // namespace
+
+std::string FontSafeTitle(const std::string& utf8) {
+  std::string title;
+  for (size_t at = 0; at < utf8.size();) {
+    const unsigned char lead = static_cast<unsigned char>(utf8[at]);
+    const size_t width = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const std::string character = utf8.substr(at, width);
+    at += width;
+    bool ok = false;
+    const std::string cp932 = platform::Utf8ToCp932(character, &ok);
+    // Drawable when the font turns it into at least one cell and it does not end the text.
+    const std::string codes = ok ? BitmapFont::ConvertText(cp932) : std::string();
+    title += !codes.empty() && codes.find('\0') == std::string::npos ? cp932 : "?";
+  }
+  return title;
+}
+
+int TimeLimitForSong(const std::vector<uint8_t>& bytes) {
+  auto song = std::make_unique<org::ParsedSong>();
+  if (org::ParseOrgSong(bytes.data(), bytes.size(), song.get()) != org::ParseResult::kOk ||
+      song->wait == 0)
+    return -1;
+  const double step_seconds = song->wait / 1000.0;
+  const double intro = std::max(song->loop_start, 0) * step_seconds;
+  const double loop = std::max(song->loop_end - song->loop_start, 0) * step_seconds;
+  return std::max(kShortestLimit, static_cast<int>(std::ceil(intro + 2 * loop)));
+}
+
+CollectedSongs CollectSongs(const std::vector<std::string>& sources) {
+  CollectedSongs out;
+  for (const std::string& source : sources) {
+    const fs::path path(source);
+    std::error_code error;
+    if (fs::is_directory(path, error)) {
+      AddFolder(path, &out);
+    } else if (!fs::exists(path, error)) {
+      out.problems.push_back(source + ": no such file or folder");
+    } else if (HasOrgExtension(path)) {
+      AddSongFile(path, "", 0, &out);
+    } else {
+      AddPlaylist(path, &out);
+    }
+  }
+  return out;
+}
+
+}  // namespace app

@@ -1,0 +1,156 @@
+#include "app/jukebox_model.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "runtime/core/random.h"
+#include "runtime/platform/platform_clock.h"
+
+namespace app {
+
+JukeboxModel::JukeboxModel(JukeboxPlayer* player, ClockMs clock)
+    : player_(player), clock_(clock ? clock : &platform::ClockMs) {}
+
+int JukeboxModel::song_count() const { return std::max(player_->entry_count() - 1, 0); }
+
+int32_t JukeboxModel::GainForStep(int step) {
+  if (step >= kVolumeSilent) return 0;
+  if (step <= 0) return 32768;
+  return static_cast<int32_t>(std::lround(32768.0 * std::pow(10.0, -3.0 * step / 20.0)));
+}
+
+void JukeboxModel::ResetPlayOrder() {
+  const int count = std::clamp(player_->entry_count(), 0, kPlayOrderSize);
+  for (int i = 0; i < count; ++i) play_order_[i] = i;
+}
+
+int JukeboxModel::PositionOf(int song) const {
+  for (int i = 0; i < kPlayOrderSize; ++i)
+    if (play_order_[i] == song) return i;
+  return -1;
+}
+
+void JukeboxModel::StartTime() {
+  timer_running_ = true;
+  start_time_ = clock_();
+}
+
+void JukeboxModel::PlayFromStart(int song) {
+  SetPaused(false);
+  player_->PlayIndex(song);
+  StartTime();
+}
+
+void JukeboxModel::BeginFrame() {
+  const int f = player_->current_index();
+  if (f != previous_song_) start_time_ = clock_();
+  previous_song_ = f;
+  frame_song_ = f;
+  const uint32_t now = paused_ ? paused_at_ : clock_();
+  shown_seconds_ = timer_running_ ? (now - start_time_) / 1000 : 0;
+}
+
+uint32_t JukeboxModel::elapsed_ms() const {
+  if (!timer_running_) return 0;
+  return (paused_ ? paused_at_ : clock_()) - start_time_;
+}
+
+void JukeboxModel::Play() {
+  // With an empty playlist the song keys would reach positions that hold no song: they do
+  // nothing.
+  if (!HasSongs()) return;
+  const int f = player_->current_index();
+  SetPaused(false);
+  player_->PlayIndex(-1);
+  PlayFromStart(play_order_[f < 0 ? 0 : std::min(f, kPlayOrderSize - 1)]);
+}
+
+void JukeboxModel::ShuffleOn() {
+  if (!HasSongs()) return;
+  const int count = std::min(player_->entry_count(), kPlayOrderSize);
+  for (int i = 0; i < 100; ++i) {
+    const int a = runtime::RandomUpTo(count - 2);
+    const int b = runtime::RandomUpTo(count - 2);
+    std::swap(play_order_[a], play_order_[b]);
+  }
+  shuffle_ = true;
+}
+
+void JukeboxModel::ShuffleOff() {
+  if (!HasSongs()) return;
+  ResetPlayOrder();
+  shuffle_ = false;
+}
+
+void JukeboxModel::Previous() {
+  if (!HasSongs()) return;
+  const int count = std::min(player_->entry_count(), kPlayOrderSize);
+  int p = PositionOf(player_->current_index()) - 1;
+  if (p < 0) p = count - 2;
+  PlayFromStart(play_order_[p]);
+}
+
+void JukeboxModel::Next() {
+  if (!HasSongs()) return;
+  const int count = std::min(player_->entry_count(), kPlayOrderSize);
+  int p = PositionOf(player_->current_index()) + 1;
+  if (p >= count - 1) p = 0;
+  PlayFromStart(play_order_[p]);
+}
+
+void JukeboxModel::AutoAdvance() {
+  // The song the frame began with, as the elapsed time is the one that frame showed.
+  const int f = frame_song_;
+  const int count = std::min(player_->entry_count(), kPlayOrderSize);
+  // Compared as unsigned, as the elapsed time is: a negative limit never runs out.
+  if (!paused_ && f >= 0 && f < count && shown_seconds_ > static_cast<uint32_t>(time_limit(f)) &&
+      !endless_ && HasSongs()) {
+    const int p = f + 1 >= count - 1 ? 0 : f + 1;
+    player_->RequestSwitch(play_order_[p]);
+  }
+}
+
+void JukeboxModel::SetPaused(bool paused) {
+  if (paused == paused_) return;
+  // Only a song that plays can be held.
+  if (paused && (!timer_running_ || player_->current_index() < 0)) return;
+  const uint32_t now = clock_();
+  if (paused) {
+    paused_at_ = now;
+  } else {
+    start_time_ += now - paused_at_;  // the time stood still
+  }
+  paused_ = paused;
+  player_->SetPaused(paused);
+}
+
+void JukeboxModel::Stop() {
+  SetPaused(false);
+  player_->PlayIndex(-1);
+  timer_running_ = false;
+}
+
+void JukeboxModel::SetVolumeStep(int step) {
+  volume_step_ = std::clamp(step, 0, kVolumeSilent);
+  player_->SetOutputGain(GainForStep(volume_step_));
+}
+
+int JukeboxModel::AppendSong(const std::string& file, const std::string& title_cp932,
+                             int time_limit) {
+  // The entry past the end (index entry_count - 1) becomes the new song; with no playlist at
+  // all the new song is entry 0.
+  const int index = std::max(player_->entry_count() - 1, 0);
+  if (index >= kPlayOrderSize - 1 || !player_->AppendEntry(file, title_cp932, time_limit))
+    return -1;
+  // The play order keeps its shuffle; the new song goes at the end, before the empty entry.
+  play_order_[index] = index;
+  play_order_[index + 1] = index + 1;
+  return index;
+}
+
+void JukeboxModel::PlayEntry(int index) {
+  if (index < 0 || index > player_->entry_count() - 2) return;
+  PlayFromStart(index);
+}
+
+}  // namespace app

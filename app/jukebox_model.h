@@ -1,0 +1,124 @@
+// What the jukebox is doing, in one place: the playlist (through the music player), the current
+// song, the play order, shuffle, endless repeat, the elapsed time, pause and the output volume,
+// with named operations that keep the rules of each: play, next, previous, shuffle on and off,
+// endless, pause, volume, append songs, stop. Keys, the command line, dropped files and the
+// media-player bus all call these operations; the screen only draws what the model says.
+// Main thread, once per frame (BeginFrame, then operations, then AutoAdvance).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace app {
+
+inline constexpr int kPlayOrderSize = 128;
+
+// What the model needs of the music player.
+class JukeboxPlayer {
+ public:
+  virtual ~JukeboxPlayer() = default;
+  virtual int current_index() const = 0;
+  virtual int entry_count() const = 0;
+  virtual const char* title(int index) const = 0;  // CP932
+  virtual int time_limit(int index) const = 0;
+  virtual void PlayIndex(int index) = 0;
+  virtual void RequestSwitch(int index) = 0;
+  // Holds the song where it is (its timer and its sound), or lets it go on from there.
+  virtual void SetPaused(bool) {}
+  // The output gain applied after mixing, Q15 (32768 = 0 dB).
+  virtual void SetOutputGain(int32_t) {}
+  // Adds an entry at the end of the playlist: a song file (a path this system opens, UTF-8),
+  // its title (CP932) and time limit in seconds. False when the playlist is full.
+  virtual bool AppendEntry(const std::string&, const std::string&, int) { return false; }
+  // The path a song given by file was appended with ("" for a playlist's own entries).
+  virtual std::string entry_file(int) const { return {}; }
+};
+
+// The output volume: 0 dB (the level the songs were made for) down to -45 dB in 3 dB steps,
+// then silent.
+inline constexpr int kVolumeSteps = 16;  // 0 dB, -3 dB, ..., -45 dB
+inline constexpr int kVolumeSilent = kVolumeSteps;
+
+class JukeboxModel {
+ public:
+  using ClockMs = uint32_t (*)();
+  explicit JukeboxModel(JukeboxPlayer* player, ClockMs clock = nullptr);
+
+  // --- the frame
+  // Start of a frame: a song that changed since the last frame starts the time again; the
+  // elapsed seconds are taken for this frame (they stand still while paused).
+  void BeginFrame();
+  // End of a frame's actions: past the current song's time limit (and not endless, not paused)
+  // the next song in the play order is asked for.
+  void AutoAdvance();
+
+  // --- the operations
+  // Play order positions 0..entry_count - 1 hold their own numbers.
+  void ResetPlayOrder();
+  // Plays the song at the current position from its start (the song at position 0 before any).
+  void Play();
+  void Next();
+  void Previous();
+  // Shuffles the play order (again) / restores it.
+  void ShuffleOn();
+  void ShuffleOff();
+  void SetEndless(bool endless) { endless_ = endless; }
+  void ToggleEndless() { endless_ = !endless_; }
+  // Holds or resumes the song: its time, its time limit, a fade and its sound all stand still.
+  void SetPaused(bool paused);
+  void TogglePause() { SetPaused(!paused_); }
+  // Stops the song; the time shows 0:00 until the next play.
+  void Stop();
+  // `step`: 0 (0 dB) .. kVolumeSilent.
+  void SetVolumeStep(int step);
+  void VolumeUp() { SetVolumeStep(volume_step_ - 1); }
+  void VolumeDown() { SetVolumeStep(volume_step_ + 1); }
+  // Appends a song to the playlist and the play order; its entry index, or -1 when full.
+  int AppendSong(const std::string& file, const std::string& title_cp932, int time_limit);
+  // Plays playlist entry `index` now, as next and previous do (the time starts again).
+  void PlayEntry(int index);
+
+  // --- what there is to show
+  int current_index() const { return player_->current_index(); }
+  int entry_count() const { return player_->entry_count(); }
+  int song_count() const;
+  const char* title(int index) const { return player_->title(index); }
+  int time_limit(int index) const { return player_->time_limit(index); }
+  std::string entry_file(int index) const { return player_->entry_file(index); }
+  bool shuffle() const { return shuffle_; }
+  bool endless() const { return endless_; }
+  bool paused() const { return paused_; }
+  bool playing() const { return timer_running_ && player_->current_index() >= 0; }
+  int volume_step() const { return volume_step_; }
+  // The output gain for a volume step, Q15.
+  static int32_t GainForStep(int step);
+  int play_order(int position) const { return play_order_[position]; }
+  // Elapsed seconds as this frame shows them; milliseconds into the song (for the bus).
+  uint32_t shown_seconds() const { return shown_seconds_; }
+  uint32_t elapsed_ms() const;
+  // True when the song keys have a song to act on.
+  bool HasSongs() const { return player_->entry_count() >= 2; }
+
+  void SetClockForTesting(ClockMs clock) { clock_ = clock; }
+
+ private:
+  int PositionOf(int song) const;
+  void StartTime();
+  void PlayFromStart(int song);
+
+  JukeboxPlayer* player_;
+  ClockMs clock_;
+  int32_t play_order_[kPlayOrderSize] = {};
+  int previous_song_ = 0;
+  int frame_song_ = -1;  // the current song when the frame began
+  uint32_t start_time_ = 0;
+  uint32_t paused_at_ = 0;
+  bool timer_running_ = false;
+  bool shuffle_ = false;
+  bool endless_ = false;
+  bool paused_ = false;
+  int volume_step_ = 0;
+  uint32_t shown_seconds_ = 0;
+};
+
+}  // namespace app

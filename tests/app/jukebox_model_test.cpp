@@ -1,0 +1,134 @@
+// The jukebox's model beyond the screen's keys: pause, volume, songs appended, stop.
+#include "app/jukebox_model.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// A player that records what the model asks of it.
+class RecordingPlayer : public app::JukeboxPlayer {
+ public:
+  explicit RecordingPlayer(int songs) : count_(songs + 1) {}
+  int current_index() const override { return current_; }
+  int entry_count() const override { return count_; }
+  const char* title(int) const override { return "SONG"; }
+  int time_limit(int) const override { return 3; }
+  void PlayIndex(int index) override {
+    plays.push_back(index);
+    current_ = index;
+    paused = false;  // playing lets go of a hold, as the music player does
+  }
+  void RequestSwitch(int index) override { switches.push_back(index); }
+  void SetPaused(bool value) override { paused = value; }
+  void SetOutputGain(int32_t gain) override { gains.push_back(gain); }
+  bool AppendEntry(const std::string& file, const std::string&, int) override {
+    files.push_back(file);
+    count_ = std::max(count_, 1) + 1;
+    return true;
+  }
+
+  std::vector<int> plays;
+  std::vector<int> switches;
+  std::vector<int32_t> gains;
+  std::vector<std::string> files;
+  bool paused = false;
+  int current_ = -1;
+  int count_;
+};
+
+uint32_t g_now = 1000;
+uint32_t Now() { return g_now; }
+
+class JukeboxModelTest : public testing::Test {
+ protected:
+  JukeboxModelTest() : player_(3), model_(&player_, &Now) {
+    g_now = 1000;
+    model_.ResetPlayOrder();
+  }
+  void Frame() {
+    model_.BeginFrame();
+    model_.AutoAdvance();
+  }
+  RecordingPlayer player_;
+  app::JukeboxModel model_;
+};
+
+TEST_F(JukeboxModelTest, APauseHoldsTheTimeTheLimitAndTheSound) {
+  model_.SetPaused(true);  // nothing plays: nothing to hold
+  EXPECT_FALSE(model_.paused());
+  model_.Play();
+  Frame();
+  g_now += 2000;
+  model_.SetPaused(true);
+  EXPECT_TRUE(player_.paused);
+  g_now += 60000;  // a long pause: past the song's 3 s, but nothing advances
+  Frame();
+  EXPECT_EQ(model_.shown_seconds(), 2u);
+  EXPECT_TRUE(player_.switches.empty());
+  model_.TogglePause();
+  EXPECT_FALSE(player_.paused);
+  g_now += 1500;
+  Frame();
+  EXPECT_EQ(model_.shown_seconds(), 3u);  // it goes on from where it stood
+  g_now += 1000;
+  Frame();
+  EXPECT_EQ(player_.switches, (std::vector<int>{1}));
+}
+
+TEST_F(JukeboxModelTest, PlayingAnotherSongLetsGoOfAPause) {
+  model_.Play();
+  model_.SetPaused(true);
+  model_.Next();
+  EXPECT_FALSE(model_.paused());
+  EXPECT_FALSE(player_.paused);
+  EXPECT_EQ(player_.current_, 1);
+}
+
+TEST_F(JukeboxModelTest, TheVolumeStepsThreeDecibelsDownToSilence) {
+  EXPECT_EQ(app::JukeboxModel::GainForStep(0), 32768);  // 0 dB: the output as it always was
+  EXPECT_EQ(app::JukeboxModel::GainForStep(1), 23198);  // -3 dB
+  EXPECT_EQ(app::JukeboxModel::GainForStep(15), 184);   // -45 dB
+  EXPECT_EQ(app::JukeboxModel::GainForStep(app::kVolumeSilent), 0);
+  model_.VolumeUp();  // already at the top
+  EXPECT_EQ(model_.volume_step(), 0);
+  for (int i = 0; i < 20; ++i) model_.VolumeDown();
+  EXPECT_EQ(model_.volume_step(), app::kVolumeSilent);
+  EXPECT_EQ(player_.gains.back(), 0);
+  model_.VolumeUp();
+  EXPECT_EQ(player_.gains.back(), 184);
+}
+
+TEST_F(JukeboxModelTest, AppendedSongsJoinThePlayOrderAndCanBePlayed) {
+  model_.ShuffleOn();
+  const int index = model_.AppendSong("/music/new.org", "NEW", 40);
+  EXPECT_EQ(index, 3);
+  EXPECT_EQ(model_.play_order(3), 3);
+  EXPECT_EQ(model_.play_order(4), 4);  // the empty entry stays last
+  model_.PlayEntry(index);
+  EXPECT_EQ(player_.current_, 3);
+  model_.PlayEntry(9);  // no such entry
+  EXPECT_EQ(player_.current_, 3);
+}
+
+TEST(JukeboxModelEmptyTest, SongsAppendedToNoPlaylistStartAtEntryZero) {
+  RecordingPlayer player(0);
+  player.count_ = 0;  // no playlist at all
+  app::JukeboxModel model(&player, &Now);
+  EXPECT_EQ(model.AppendSong("/a.org", "A", 30), 0);
+  EXPECT_EQ(model.AppendSong("/b.org", "B", 30), 1);
+  EXPECT_EQ(model.entry_count(), 3);
+}
+
+TEST_F(JukeboxModelTest, StopEndsTheSongAndTheTime) {
+  model_.Play();
+  g_now += 5000;
+  model_.Stop();
+  EXPECT_EQ(player_.plays.back(), -1);
+  Frame();
+  EXPECT_EQ(model_.shown_seconds(), 0u);
+  EXPECT_FALSE(model_.playing());
+}
+
+}  // namespace
