@@ -143,7 +143,7 @@ int RunJukebox(JukeboxExtras* extras) {
     graphics::ClearDrawTarget();
     const WindowRequests requests = screen.Step();
     if (extras) extras->EachFrame(&screen.model(), requests);
-    if (AppEndFrame() == 1) break;
+    if (AppEndFrame() == 1 || (extras && extras->QuitRequested())) break;
     graphics::PresentFrame();
     if (g_observer && !g_observer(runtime::ReadClockMs())) break;
   }

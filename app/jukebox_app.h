@@ -25,6 +25,8 @@ class JukeboxExtras {
   virtual void EachFrame(JukeboxModel*, const WindowRequests&) {}
   // When the loop has ended, before the music stops and the runtime shuts down.
   virtual void BeforeExit(JukeboxModel*) {}
+  // True to end the program as Escape does (asked after each frame's EachFrame).
+  virtual bool QuitRequested() const { return false; }
 };
 
 // The entry point's work; returns 0 in every case.

@@ -156,6 +156,7 @@ void MusicPlayer::LoadSongAt(const char* path) { LoadOrgSong(path); }
 void MusicPlayer::LoadAppendedSong(const std::string& file) {
   const std::string data_path = platform::NativePathToDataPath(file);
   // A song of one's own rarely has the drum kit beside it: then the data folder's kit plays.
+  SetDrumFolderOverride("");  // looked for beside the song, not where the last song's came from
   bool drums_beside = false;
   for (int wave = 0; DrumFileName(wave) && !drums_beside; ++wave)
     drums_beside = platform::DataFileExists(DrumPathForSong(data_path, wave));

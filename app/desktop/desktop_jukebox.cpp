@@ -67,6 +67,8 @@ class DesktopExtras final : public JukeboxExtras {
     if (more_) more_->EachFrame(model, requests);
   }
 
+  bool QuitRequested() const override { return more_ && more_->QuitRequested(); }
+
   void BeforeExit(JukeboxModel* model) override {
     if (more_) more_->BeforeExit(model);
     settings_.volume_step = model->volume_step();
@@ -108,6 +110,9 @@ int RunDesktopJukebox(const DesktopOptions& options, JukeboxExtras* more) {
   platform::WindowSizing& sizing = platform::GetWindowSizing();
   sizing.start_factor = settings.scale;
   sizing.resizable = true;
+  // A deliberate departure from the game runtime: while another window has the focus, the game
+  // stood still (no fade, no next song); a music player goes on, and answers its media keys.
+  runtime::SetRunWhileInactive(true);
 
   DesktopExtras extras(collected.songs, settings, more);
   return RunJukebox(&extras);

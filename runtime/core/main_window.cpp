@@ -28,6 +28,7 @@ constexpr int kCharacterBufferSize = 1025;
 constexpr uint32_t kModeChangeWaitMs = 500;
 
 WindowState g_state;
+bool g_run_while_inactive = false;
 std::deque<WindowMessage> g_thread_messages;
 std::deque<WindowMessage> g_window_messages;
 uint8_t g_characters[kCharacterBufferSize];
@@ -233,7 +234,8 @@ int PumpMessages() {
   bool dispatched = true;  // the first visit counts as following a pass that dispatched
   while (true) {
     // Only a window can become active again: without one there is nothing to hold for.
-    const bool holding = g_state.window && g_state.active == 0 && g_state.close_requested == 0;
+    const bool holding = g_state.window && g_state.active == 0 && g_state.close_requested == 0 &&
+                         !g_run_while_inactive;
     if (!holding && (!dispatched || g_state.quit)) break;
     if (holding) platform::SleepMs(1);
     dispatched = false;
@@ -406,6 +408,13 @@ int SetDesktopFullscreen(int on) {
 
 int IsDesktopFullscreen() { return SdlWindow::IsDesktopFullscreen() ? 1 : 0; }
 
+void SetRunWhileInactive(bool run) { g_run_while_inactive = run; }
+
+int RaiseMainWindow() {
+  SdlWindow::Raise();
+  return 0;
+}
+
 std::vector<std::string> TakeDroppedFiles() { return SdlWindow::TakeDroppedFiles(); }
 
 void DestroyMainWindow() {
@@ -419,7 +428,8 @@ void DestroyMainWindow() {
 void UnregisterWindowClass() { SdlWindow::QuitVideo(); }
 
 int HoldWhileWindowInactive() {
-  while (g_state.window && g_state.active == 0 && g_state.close_requested == 0) {
+  while (g_state.window && g_state.active == 0 && g_state.close_requested == 0 &&
+         !g_run_while_inactive) {
     if (PumpMessages() != 0) return -1;
   }
   return 0;
@@ -444,6 +454,7 @@ void ResetWindowStateKeepingSettings() {
 
 void ResetMainWindow() {
   SdlWindow::QuitVideo();
+  g_run_while_inactive = false;
   platform::ResetWindowSizing();
   g_state = WindowState{};
   g_thread_messages.clear();

@@ -70,6 +70,13 @@ void FinishWindowSetUp();
 // to its place and size (0); the picture is scaled by the presenter. Returns 0.
 int SetDesktopFullscreen(int on);
 int IsDesktopFullscreen();
+// Brings the main window to the front (asked for by the desktop). Returns 0.
+int RaiseMainWindow();
+// Whether the frame loop goes on while the window is inactive. By default it holds, as the game
+// runtime always did (nothing moves until the window is active again); a desktop program that
+// must answer media keys and go on to the next song while another window has the focus turns
+// the hold off.
+void SetRunWhileInactive(bool run);
 // The files (UTF-8 paths) dropped on the window since the last call, oldest first.
 std::vector<std::string> TakeDroppedFiles();
 

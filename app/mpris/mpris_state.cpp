@@ -1,0 +1,78 @@
+#include "app/mpris/mpris_state.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "runtime/platform/text_encoding.h"
+
+namespace app::mpris {
+
+PlayerState StateOf(const JukeboxModel& model) {
+  PlayerState state;
+  state.playback_status = !model.playing() ? "Stopped" : model.paused() ? "Paused" : "Playing";
+  state.loop_status = model.endless() ? "Track" : "None";
+  state.shuffle = model.shuffle();
+  state.volume = VolumeOfStep(model.volume_step());
+  state.can_go = model.HasSongs();
+  const int index = model.current_index();
+  if (index >= 0) {
+    state.metadata.track_id = "/org/orvalinde/jukebox/track/" + std::to_string(index);
+    state.metadata.title = platform::Cp932ToUtf8(model.title(index));
+    state.metadata.length_us = int64_t{model.time_limit(index)} * 1000000;
+    const std::string file = model.entry_file(index);
+    if (!file.empty()) state.metadata.url = FileUriOfPath(file);
+  } else {
+    state.metadata.track_id = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
+  }
+  return state;
+}
+
+int VolumeStepFor(double volume) {
+  if (!(volume > 0)) return kVolumeSilent;  // 0, negative or not a number
+  if (volume >= 1) return 0;
+  const double decibels = 20 * std::log10(volume);
+  return std::clamp(static_cast<int>(std::lround(-decibels / 3)), 0, kVolumeSilent);
+}
+
+double VolumeOfStep(int step) {
+  if (step >= kVolumeSilent) return 0;
+  return std::pow(10.0, -3.0 * step / 20.0);
+}
+
+std::string PathOfFileUri(const std::string& uri) {
+  const std::string scheme = "file://";
+  if (uri.compare(0, scheme.size(), scheme) != 0) return {};
+  std::string rest = uri.substr(scheme.size());
+  if (rest.compare(0, 10, "localhost/") == 0) rest = rest.substr(9);
+  if (rest.empty() || rest[0] != '/') return {};  // another host's file
+  std::string path;
+  for (size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == '%' && i + 2 < rest.size() &&
+        std::isxdigit(static_cast<unsigned char>(rest[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(rest[i + 2]))) {
+      path += static_cast<char>(std::stoi(rest.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      path += rest[i];
+    }
+  }
+  return path.find('\0') == std::string::npos ? path : std::string();
+}
+
+std::string FileUriOfPath(const std::string& path) {
+  std::string uri = "file://";
+  for (unsigned char c : path) {
+    const bool plain = std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
+    if (plain) {
+      uri += static_cast<char>(c);
+    } else {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+      uri += escaped;
+    }
+  }
+  return uri;
+}
+
+}  // namespace app::mpris
