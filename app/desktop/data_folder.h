@@ -12,8 +12,6 @@ namespace app {
 // The folder ("" when none holds the data).
 std::string FindDataFolder();
 
-// True when `folder` holds the waveform bank (names matched without regard to letter case).
-bool HoldsJukeboxData(const std::string& folder);
 // True when `folder` has an Org folder (any letter case).
 bool IsGameFolder(const std::string& folder);
 

@@ -9,6 +9,7 @@
 #include "org/org_song.h"
 #include "org/playlist.h"
 #include "test_support/scratch_directory.h"
+#include "tools/assets/app_icon.h"
 #include "tools/assets/score_compiler.h"
 #include "tools/assets/screen_pictures.h"
 
@@ -24,6 +25,17 @@ TEST(DemoDataTest, TheGeneratorsMakeExactlyTheCommittedFiles) {
         test_support::ReadWholeFile(PROJECT_SOURCE_DIR "/data/" + file.relative_path);
     EXPECT_EQ(committed, std::string(file.bytes.begin(), file.bytes.end()))
         << file.relative_path << " differs: run make_assets tools/songs data";
+  }
+}
+
+TEST(DemoDataTest, TheGeneratorMakesExactlyTheCommittedIcons) {
+  const std::vector<assets::IconFile> icons = assets::MakeAppIcons();
+  EXPECT_EQ(icons.size(), 7u);
+  for (const assets::IconFile& icon : icons) {
+    const std::string committed =
+        test_support::ReadWholeFile(PROJECT_SOURCE_DIR "/packaging/icons/" + icon.relative_path);
+    EXPECT_EQ(committed, std::string(icon.bytes.begin(), icon.bytes.end()))
+        << icon.relative_path << " differs: run make_assets tools/songs data packaging/icons";
   }
 }
 

@@ -165,6 +165,11 @@ std::vector<uint32_t> MakeBackground() {
 }
 
 std::vector<uint8_t> EncodeRgbPng(const std::vector<uint32_t>& pixels, int width, int height) {
+  return EncodePng(pixels, width, height, false);
+}
+
+std::vector<uint8_t> EncodePng(const std::vector<uint32_t>& pixels, int width, int height,
+                               bool with_alpha) {
   std::vector<uint8_t> out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -179,17 +184,20 @@ std::vector<uint8_t> EncodeRgbPng(const std::vector<uint32_t>& pixels, int width
         o->insert(o->end(), data, data + length);
       },
       nullptr);
+  const int channels = with_alpha ? 4 : 3;
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
+               with_alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
+  std::vector<uint8_t> row(static_cast<size_t>(width) * channels);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const uint32_t c = pixels[static_cast<size_t>(y) * width + x];
-      row[3 * x] = static_cast<uint8_t>(c >> 16);
-      row[3 * x + 1] = static_cast<uint8_t>(c >> 8);
-      row[3 * x + 2] = static_cast<uint8_t>(c);
+      uint8_t* out_pixel = &row[static_cast<size_t>(channels) * x];
+      out_pixel[0] = static_cast<uint8_t>(c >> 16);
+      out_pixel[1] = static_cast<uint8_t>(c >> 8);
+      out_pixel[2] = static_cast<uint8_t>(c);
+      if (with_alpha) out_pixel[3] = static_cast<uint8_t>(c >> 24);
     }
     png_write_row(png, row.data());
   }

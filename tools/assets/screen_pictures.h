@@ -18,6 +18,9 @@ std::vector<uint32_t> MakeBackground();
 
 // Encoders for our pictures.
 std::vector<uint8_t> EncodeRgbPng(const std::vector<uint32_t>& pixels, int width, int height);
+// With `with_alpha` the pixels are 0xAARRGGBB and the PNG keeps their alpha.
+std::vector<uint8_t> EncodePng(const std::vector<uint32_t>& pixels, int width, int height,
+                               bool with_alpha);
 std::vector<uint8_t> EncodePaletteBmp(const std::vector<uint32_t>& pixels, int width, int height);
 
 inline constexpr const char* kMisakiGothic = "/usr/share/fonts/truetype/misaki/misaki_gothic.ttf";

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "runtime/platform/data_path.h"
+#include "runtime/platform/shipped_data.h"
 #include "tools/render/offline_render.h"
 
 namespace render {
@@ -21,7 +22,7 @@ void ChooseDrumFolder(const char* tool, const org::ParsedSong& song, const std::
   if (used.empty()) return;
   for (const std::string& path : used)
     if (platform::DataFileExists(path)) return;
-  const std::string shipped = JUKEBOX_DATA_DIR "/Org/Org";
+  const std::string shipped = platform::ShippedDataFolder() + "/Org/Org";
   if (!std::filesystem::is_directory(shipped)) return;
   std::fprintf(stderr, "%s: no drums beside the song; using the shipped drums in %s\n", tool,
                shipped.c_str());

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Installed like any program: `cmake --install` into a scratch prefix, the desktop's files
+# checked by their own validators, the installed jukebox started from another folder under Xvfb
+# (it finds its installed data, and writes nothing into the prefix or that folder), the installed
+# org2wav rendering with the installed bank; then `cpack -G DEB`: the package's contents and its
+# declared library dependencies, and (as root) `apt-get install ./package.deb`, `jukebox
+# --version` from the PATH, and its removal.
+# Usage: install_e2e.sh BUILD_DIR FIND_WINDOW
+# Exits 77 (skipped) when no X server can run here.
+set -u
+build=$(realpath "$1") find_window=$2
+source "$(dirname "$0")/../app/e2e/e2e_common.sh"
+prefix=$work/prefix
+elsewhere=$work/elsewhere
+mkdir -p "$elsewhere"
+
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1
+check "cmake --install succeeds" [ $? = 0 ]
+for file in bin/jukebox bin/org2wav bin/orgplay bin/songc \
+    share/orvalinde-jukebox/Org/Wave100.dat share/orvalinde-jukebox/Org/music.txt \
+    share/orvalinde-jukebox/system/font_01.png share/applications/orvalinde-jukebox.desktop \
+    share/metainfo/io.github.orvalinde.jukebox.metainfo.xml \
+    share/mime/packages/orvalinde-jukebox.xml share/man/man1/jukebox.1 \
+    share/icons/hicolor/16x16/apps/orvalinde-jukebox.png \
+    share/icons/hicolor/256x256/apps/orvalinde-jukebox.png; do
+  check "installs $file" [ -f "$prefix/$file" ]
+done
+check "the desktop entry is valid" desktop-file-validate \
+  "$prefix/share/applications/orvalinde-jukebox.desktop"
+check "the AppStream metainfo is valid" appstreamcli validate --no-net \
+  "$prefix/share/metainfo/io.github.orvalinde.jukebox.metainfo.xml"
+check "the MIME type is well-formed XML" xmllint --noout \
+  "$prefix/share/mime/packages/orvalinde-jukebox.xml"
+for page in jukebox org2wav orgplay songc; do
+  check "man -l reads the $page page" bash -c \
+    "man -l '$prefix/share/man/man1/$page.1' >/dev/null 2>'$work/man.err' && ! [ -s '$work/man.err' ]"
+done
+
+# The installed programs from another folder.
+find "$prefix" "$elsewhere" | sort >"$work/files_before.txt"
+(cd "$elsewhere" && "$prefix/bin/org2wav" -q --seconds 1 \
+   "$prefix/share/orvalinde-jukebox/Org/Twinkle.org" "$work/rendered.wav")
+check "the installed org2wav renders with the installed bank" [ -s "$work/rendered.wav" ]
+jukebox=$prefix/bin/jukebox
+work_saved=$work
+work=$elsewhere  # start_jukebox runs in $work: here, the folder without data
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" start_jukebox 1
+work=$work_saved
+shot first
+convert "$prefix/share/orvalinde-jukebox/system/jukebg.png" "$work/background.png"
+check "the first frame shows the installed background" same_in first background 320x40+0+0
+check "and the installed font's texts" differ_in first background 56x8+20+56
+press Escape
+wait_jukebox
+check "Escape ends the installed jukebox with exit code 0" [ $? = 0 ]
+rm -f "$elsewhere"/capture1.raw "$elsewhere"/stderr1.txt  # the test's own capture and log
+find "$prefix" "$elsewhere" | sort >"$work/files_after.txt"
+check "nothing was written into the prefix or the folder it ran in" \
+  diff "$work/files_before.txt" "$work/files_after.txt"
+
+# The Debian package.
+(cd "$work" && cpack -G DEB -B "$work/deb" --config "$build/CPackConfig.cmake" >"$work/cpack.log" 2>&1)
+check "cpack -G DEB makes a package" bash -c "ls '$work'/deb/*.deb >/dev/null 2>&1"
+deb=$(ls "$work"/deb/*.deb 2>/dev/null | head -1)
+if [ -n "$deb" ]; then
+  dpkg-deb -c "$deb" >"$work/contents.txt"
+  for file in ./usr/bin/jukebox ./usr/bin/org2wav ./usr/share/orvalinde-jukebox/Org/Wave100.dat \
+      ./usr/share/applications/orvalinde-jukebox.desktop ./usr/share/man/man1/jukebox.1; do
+    check "the package holds $file" grep -q " $file\$" "$work/contents.txt"
+  done
+  depends=$(dpkg-deb -f "$deb" Depends)
+  for library in libsdl2 libpng16 libsystemd0 libc6; do
+    check "the package depends on $library ($depends)" grep -q "$library" <<<"$depends"
+  done
+  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
+    apt-get install -y "$deb" >"$work/apt.log" 2>&1
+    check "apt-get install ./package.deb succeeds" [ $? = 0 ]
+    check "jukebox --version runs from the PATH" bash -c \
+      "cd / && PATH=/usr/bin:/bin jukebox --version | grep -q 'Orvalinde JUKEBOX'"
+    apt-get remove -y orvalinde-jukebox >"$work/apt-remove.log" 2>&1
+    check "and it is removed again" bash -c "! [ -e /usr/bin/jukebox ]"
+  else
+    echo "(not root: the package is not installed here)"
+  fi
+fi
+
+echo "$failures failed"
+[ "$failures" = 0 ]
