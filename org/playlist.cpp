@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <filesystem>
 
+#include "runtime/platform/data_path.h"
 #include "runtime/platform/text_encoding.h"
 
 namespace org {
@@ -53,6 +55,19 @@ class Scanner {
 };
 
 }  // namespace
+
+std::string FindPlaylistSong(const std::string& playlist_file, const std::string& entry_path) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(playlist_file).parent_path();
+  for (const fs::path& base : {folder, folder.parent_path()}) {
+    const std::string data_path =
+        platform::NativePathToDataPath(base.empty() ? "." : base.string()) + "\\" + entry_path;
+    const std::string mapped = platform::ResolveDataPath(data_path);
+    std::error_code error;
+    if (fs::is_regular_file(mapped, error)) return mapped;
+  }
+  return {};
+}
 
 std::string CutCp932(const std::string& text, size_t max_bytes) {
   if (text.size() <= max_bytes) return text;

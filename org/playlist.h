@@ -25,6 +25,11 @@ struct PlaylistEntry {
 // Parses playlist text. Entries matched in part are kept with their missing items empty or 0.
 std::vector<PlaylistEntry> ParsePlaylist(const uint8_t* text, size_t size);
 
+// Where a playlist file's entry is: its path (a data path, as "Org\song.org") is looked for
+// beside the playlist file, then in the folder above it (a game folder's Org/music.txt names
+// its songs from the game folder). The path this system opens, or "" when neither has it.
+std::string FindPlaylistSong(const std::string& playlist_file, const std::string& entry_path);
+
 // Cuts CP932 text to at most `max_bytes` bytes without splitting a two-byte character.
 std::string CutCp932(const std::string& text, size_t max_bytes);
 

@@ -1,53 +1,83 @@
-// org2wav: renders an Org song to a 16-bit stereo WAV file through the jukebox's own engine and
-// sound device, offline. Run with --help for the options. Everything it writes goes through the
-// safe output path (tools/output/safe_output.h); what it cannot do it refuses before any work.
+// org2wav: renders Org songs to sound files through the jukebox's own engine and sound device,
+// offline: one song to one file (WAV, FLAC, Ogg Vorbis, Ogg Opus or MP3, with tags, loop tags and
+// loudness), or a whole playlist into a folder in parallel. Run with --help for the options.
+// Everything it writes goes through the safe output path (tools/output/safe_output.h); what it
+// cannot do it refuses before any work.
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "org/playlist.h"
 #include "runtime/platform/data_path.h"
+#include "runtime/platform/text_encoding.h"
 #include "tools/cli/arguments.h"
 #include "tools/cli/progress_bar.h"
 #include "tools/default_bank.h"
+#include "tools/export/batch_export.h"
+#include "tools/export/export_job.h"
 #include "tools/output/safe_output.h"
-#include "tools/render/offline_render.h"
 #include "tools/render/song_info.h"
 #include "tools/render/song_inputs.h"
 #include "tools/render/wav_writer.h"
 
 namespace {
 
+using exporting::AudioFormat;
+
 constexpr const char* kUsage =
-    "usage: org2wav [options] SONG.org OUT.wav\n"
-    "       org2wav --info [--json] SONG.org\n"
-    "Renders an Org song to a 16-bit stereo WAV file (OUT.wav \"-\": standard output).\n"
+    "usage: org2wav [options] SONG.org OUT          one song (OUT \"-\": standard output)\n"
+    "       org2wav [options] --out-dir DIR [--playlist FILE | SONG.org ...]   a soundtrack\n"
+    "       org2wav --info [--json] SONG.org        the song's facts and the render's loudness\n"
+    "Renders Org songs to 16-bit stereo sound files; the format follows OUT's extension:\n"
+    ".wav, .flac, .ogg (Vorbis), .opus or .mp3.\n"
+    "  --format F         wav, flac, ogg, opus or mp3, whatever the extension\n"
+    "  --quality Q        0 to 1: the codec's quality (Vorbis, Opus, MP3) or FLAC's compression\n"
+    "                     effort (default 0.5)\n"
+    "  --title T, --artist A, --album A, --track N   tags (a playlist gives each song's title)\n"
+    "  --loop-tags        mark the loop a game engine repeats: LOOPSTART/LOOPLENGTH (samples)\n"
+    "                     in FLAC, Ogg and Opus comments, a smpl chunk in WAV files\n"
+    "  --normalize LUFS   bring the render to that loudness, its true peak at most -1 dBTP\n"
+    "  --replaygain       write ReplayGain's track gain and peak tags\n"
     "  --bank FILE        waveform bank (default: Org/Wave100.dat here, else the shipped one)\n"
     "  --drums DIR        folder holding the 28 drum files (default: the song's Org/ folder,\n"
     "                     else the shipped drums)\n"
     "  --loops N          play to the loop end, then the loop N-1 more times (default 2)\n"
     "  --seconds S        render S seconds instead\n"
     "  --fade S           fade out linearly over S seconds after the last loop (default 0)\n"
-    "  --rate HZ          sample rate, 8000..192000 (default 44100)\n"
+    "  --rate HZ          sample rate, 8000..192000 (default 44100; Opus: 48000)\n"
     "  --interp MODE      linear or nearest (default linear)\n"
     "  --mute LIST        tracks to silence, e.g. 0,3,8-10\n"
     "  --stems DIR        also write one WAV per track that has events\n"
-    "  --info             print the song's facts and exit (--json: as JSON)\n"
+    "  --out-dir DIR      render every song given (or the playlist's) into DIR\n"
+    "  --playlist FILE    the songs of a playlist (the music.txt format) for --out-dir\n"
+    "  --name-by W        file or title: what the files in --out-dir are named after\n"
+    "  -j N               songs rendered at once (default: every core)\n"
+    "  --info             print the song's facts and the render's loudness (--json: as JSON)\n"
     "  -q                 no progress bar\n"
     "  --help             this text\n"
-    "Refused before any work: an output that is one of the inputs, and a render longer than a\n"
-    "WAV file can hold (4 GiB of samples: 6 h 45 min at 44100 Hz).\n";
+    "Refused before any work: an output that is one of the inputs, a format this machine's\n"
+    "libsndfile cannot write, and a WAV render longer than a WAV file can hold (4 GiB of\n"
+    "samples: 6 h 45 min at 44100 Hz).\n";
 
 struct Options {
-  render::RenderOptions render;
-  std::string song;
+  exporting::ExportOptions song;
+  std::vector<std::string> songs;  // positional: SONG.org ... (and OUT last for one song)
   std::string out;
   std::string stems;
+  std::string format_name;
+  bool rate_given = false;
+  std::string out_dir;
+  std::string playlist;
+  bool name_by_title = false;
+  int jobs = 0;
   bool info = false;
   bool json = false;
   bool quiet = false;
@@ -59,49 +89,88 @@ int Usage(const std::string& problem) {
 }
 
 // Reads one option that takes a value; 0, or the exit status of a usage error.
-int ReadOption(const std::string& arg, tools::ArgumentReader* args, Options* o) {
-  std::string v;
-  if (!args->Value(arg, &v)) return Usage(args->problem());
+int ReadOption(const std::string& arg, const std::string& v, Options* o) {
   double number = 0;
   long long whole = 0;
+  render::RenderOptions& r = o->song.render;
   if (arg == "--bank") {
-    o->render.bank_path = v;
+    r.bank_path = v;
   } else if (arg == "--drums") {
-    o->render.drums_folder = platform::NativePathToDataPath(v);
+    r.drums_folder = platform::NativePathToDataPath(v);
   } else if (arg == "--loops") {
     if (!tools::ParseWholeNumber(v, 1, 1000, &whole))
       return Usage("--loops needs a whole number from 1 to 1000");
-    o->render.loops = static_cast<int>(whole);
+    r.loops = static_cast<int>(whole);
   } else if (arg == "--seconds") {
     if (!tools::ParseDecimal(v, 0, 36000, &number))
       return Usage("--seconds needs a number of seconds up to 36000");
-    o->render.seconds = number;
+    r.seconds = number;
   } else if (arg == "--fade") {
     if (!tools::ParseDecimal(v, 0, 600, &number))
       return Usage("--fade needs a number of seconds up to 600");
-    o->render.fade_seconds = number;
+    r.fade_seconds = number;
   } else if (arg == "--rate") {
     if (!tools::ParseWholeNumber(v, 8000, 192000, &whole))
       return Usage("--rate needs a whole number from 8000 to 192000");
-    o->render.rate = static_cast<int>(whole);
+    r.rate = static_cast<int>(whole);
+    o->rate_given = true;
   } else if (arg == "--interp") {
     if (v != "linear" && v != "nearest") return Usage("--interp is linear or nearest");
-    o->render.nearest = v == "nearest";
+    r.nearest = v == "nearest";
   } else if (arg == "--mute") {
-    if (!tools::ParseTrackList(v, &o->render.muted_tracks))
+    if (!tools::ParseTrackList(v, &r.muted_tracks))
       return Usage("--mute needs track numbers 0-15, such as 0,3,8-10");
   } else if (arg == "--stems") {
     o->stems = v;
+  } else if (arg == "--format") {
+    if (!exporting::FormatFromName(v)) return Usage("--format is wav, flac, ogg, opus or mp3");
+    o->format_name = v;
+  } else if (arg == "--quality") {
+    if (!tools::ParseDecimal(v, 0, 1, &o->song.quality))
+      return Usage("--quality needs a number from 0 to 1");
+  } else if (arg == "--title") {
+    o->song.tags.title = v;
+  } else if (arg == "--artist") {
+    o->song.tags.artist = v;
+  } else if (arg == "--album") {
+    o->song.tags.album = v;
+  } else if (arg == "--track") {
+    o->song.tags.track = v;
+  } else if (arg == "--normalize") {
+    const bool negative = !v.empty() && v[0] == '-';
+    if (!tools::ParseDecimal(negative ? v.substr(1) : v, 0, 70, &number))
+      return Usage("--normalize needs a loudness in LUFS, such as -16");
+    o->song.normalize_lufs = negative ? -number : number;
+  } else if (arg == "--out-dir") {
+    o->out_dir = v;
+  } else if (arg == "--playlist") {
+    o->playlist = v;
+  } else if (arg == "--name-by") {
+    if (v != "file" && v != "title") return Usage("--name-by is file or title");
+    o->name_by_title = v == "title";
+  } else if (arg == "-j") {
+    if (!tools::ParseWholeNumber(v, 1, 256, &whole))
+      return Usage("-j needs a number of songs at once from 1 to 256");
+    o->jobs = static_cast<int>(whole);
   }
   return 0;
 }
 
+bool TakesValue(const std::string& arg) {
+  for (const char* option :
+       {"--bank",  "--drums",     "--loops",   "--seconds",  "--fade",    "--rate",   "--interp",
+        "--mute",  "--stems",     "--format",  "--quality",  "--title",   "--artist", "--album",
+        "--track", "--normalize", "--out-dir", "--playlist", "--name-by", "-j"})
+    if (arg == option) return true;
+  return false;
+}
+
 int ParseArguments(int argc, char** argv, Options* o) {
-  std::vector<std::string> positional;
-  o->render.bank_path = tools::DefaultWaveBankPath();
+  o->song.render.bank_path = tools::DefaultWaveBankPath();
   tools::ArgumentReader args(argc, argv);
   while (!args.Done()) {
     const std::string arg = args.Next();
+    std::string value;
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       std::exit(0);
@@ -111,20 +180,44 @@ int ParseArguments(int argc, char** argv, Options* o) {
       o->info = true;
     } else if (arg == "--json") {
       o->json = true;
-    } else if (arg == "--bank" || arg == "--drums" || arg == "--loops" || arg == "--seconds" ||
-               arg == "--fade" || arg == "--rate" || arg == "--interp" || arg == "--mute" ||
-               arg == "--stems") {
-      if (int status = ReadOption(arg, &args, o)) return status;
+    } else if (arg == "--loop-tags") {
+      o->song.loop_tags = true;
+    } else if (arg == "--replaygain") {
+      o->song.replaygain = true;
+    } else if (TakesValue(arg)) {
+      if (!args.Value(arg, &value)) return Usage(args.problem());
+      if (int status = ReadOption(arg, value, o)) return status;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return Usage("unknown option " + arg);
     } else {
-      positional.push_back(arg);
+      o->songs.push_back(arg);
     }
   }
-  if (positional.size() != (o->info ? 1u : 2u)) return Usage("wrong number of files");
-  o->song = positional[0];
-  if (!o->info) o->out = positional[1];
+  if (o->info) {
+    if (o->songs.size() != 1) return Usage("--info takes one song");
+  } else if (!o->out_dir.empty()) {
+    if (o->songs.empty() == o->playlist.empty())
+      return Usage("--out-dir takes songs or --playlist FILE, one of them");
+    if (!o->stems.empty()) return Usage("--stems is for one song at a time");
+  } else {
+    if (o->songs.size() != 2) return Usage("wrong number of files: a song and an output");
+    o->out = o->songs.back();
+    o->songs.pop_back();
+  }
   return 0;
+}
+
+// The format: --format, else the extension of OUT, else WAV. The rate: Opus's own unless given.
+bool ChooseFormat(const std::string& out, Options* o) {
+  std::optional<AudioFormat> format;
+  if (!o->format_name.empty()) {
+    format = exporting::FormatFromName(o->format_name);
+  } else if (!out.empty()) {
+    format = exporting::FormatFromPath(out);
+  }
+  o->song.format = format.value_or(AudioFormat::kWav);
+  if (!o->rate_given) o->song.render.rate = exporting::DefaultRate(o->song.format);
+  return true;
 }
 
 std::string StemPath(const std::string& folder, int track) {
@@ -144,9 +237,9 @@ std::string Duration(double seconds) {
 }
 
 // The checks made before any work: 0, or the exit status after a one-line message.
-int CheckBeforeWork(const Options& o, const org::ParsedSong& song,
+int CheckBeforeWork(const Options& o, const std::string& song_path, const org::ParsedSong& song,
                     const std::vector<std::string>& outputs) {
-  const std::vector<std::string> inputs = {o.song, o.render.bank_path};
+  const std::vector<std::string> inputs = {song_path, o.song.render.bank_path};
   for (const std::string& out : outputs) {
     const std::string input = tools::InputOverwrittenBy(out, inputs);
     if (!input.empty()) {
@@ -155,15 +248,21 @@ int CheckBeforeWork(const Options& o, const org::ParsedSong& song,
       return 2;
     }
   }
-  const uint64_t frames = static_cast<uint64_t>(render::PlannedFrames(song, o.render));
+  const std::string problem = exporting::ProblemWithExport(song, o.song);
+  if (!problem.empty()) {
+    std::fprintf(stderr, "org2wav: %s\n", problem.c_str());
+    return problem.find("cannot write") != std::string::npos ? 1 : 2;
+  }
+  const uint64_t frames = static_cast<uint64_t>(render::PlannedFrames(song, o.song.render));
   const uint64_t limit = render::MaxWavFrames(2);
-  if (frames > limit) {
+  if (o.song.format == AudioFormat::kWav && frames > limit) {
     std::fprintf(stderr,
                  "org2wav: the render would last %s (%.1f GB); a WAV file holds at most 4 GiB of "
                  "samples, %s at %d Hz: use --seconds or fewer --loops\n",
-                 Duration(static_cast<double>(frames) / o.render.rate).c_str(),
+                 Duration(static_cast<double>(frames) / o.song.render.rate).c_str(),
                  static_cast<double>(frames) * 4 / 1e9,
-                 Duration(static_cast<double>(limit) / o.render.rate).c_str(), o.render.rate);
+                 Duration(static_cast<double>(limit) / o.song.render.rate).c_str(),
+                 o.song.render.rate);
     return 2;
   }
   return 0;
@@ -188,68 +287,76 @@ bool PrepareStemsFolder(const std::string& folder) {
   return true;
 }
 
-// Renders one file; false after printing a one-line message.
-bool RenderTo(const Options& o, const std::string& out_path, uint32_t extra_mute, uint64_t frames,
-              bool warn, tools::ProgressBar* bar, int render_index) {
-  render::WavWriter writer;
-  std::string error;
-  if (!writer.Open(out_path, o.render.rate, 2, frames, &error)) {
-    std::fprintf(stderr, "org2wav: cannot write %s\n", error.c_str());
+// Reads and parses a song; false after a one-line message.
+bool ReadSong(const std::string& path, org::ParsedSong* song) {
+  std::vector<uint8_t> bytes;
+  if (!platform::ReadDataFile(platform::NativePathToDataPath(path), 1 << 20, &bytes)) {
+    std::fprintf(stderr, "org2wav: %s: %s\n", path.c_str(),
+                 render::WhySongUnreadable(path).c_str());
     return false;
   }
-  render::RenderOptions options = o.render;
-  options.muted_tracks |= extra_mute;
-  bool written = true;
-  const render::RenderResult result = render::RenderSong(
-      platform::NativePathToDataPath(o.song), options,
-      [&](const int16_t* stereo, int count) {
-        written = writer.Write(stereo, static_cast<size_t>(count)) && written;
-      },
-      [&](double fraction) { bar->Update(render_index, fraction); });
-  if (!result.ok) {
-    writer.Abandon();
-    std::fprintf(stderr, "org2wav: %s: %s\n", o.song.c_str(), result.error.c_str());
-    return false;
-  }
-  if (warn)
-    for (const std::string& missing : result.missing_drums)
-      std::fprintf(stderr, "org2wav: warning: drum file not found: %s\n", missing.c_str());
-  if (!writer.Finish(&error)) {
-    std::fprintf(stderr, "org2wav: cannot write %s\n", error.c_str());
+  const org::ParseResult parse = org::ParseOrgSong(bytes.data(), bytes.size(), song);
+  if (parse != org::ParseResult::kOk) {
+    std::fprintf(stderr, "org2wav: %s: %s\n", path.c_str(),
+                 parse == org::ParseResult::kNotOrg ? "not an Org song" : "a damaged Org song");
     return false;
   }
   return true;
 }
 
-}  // namespace
+std::string LoudnessText(const exporting::Loudness& l) {
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "loudness   %.1f LUFS integrated, range %.1f LU\ntrue peak  %.1f dBTP\n",
+                l.integrated_lufs, l.range_lu, l.true_peak_dbtp);
+  return text;
+}
 
-int main(int argc, char** argv) {
-  Options o;
-  if (int status = ParseArguments(argc, argv, &o)) return status;
-  tools::InstallSignalCleanup();
-
-  std::vector<uint8_t> bytes;
-  auto song = std::make_unique<org::ParsedSong>();
-  if (!platform::ReadDataFile(platform::NativePathToDataPath(o.song), 1 << 20, &bytes)) {
-    std::fprintf(stderr, "org2wav: %s: %s\n", o.song.c_str(),
-                 render::WhySongUnreadable(o.song).c_str());
-    return 1;
-  }
-  const org::ParseResult parse = org::ParseOrgSong(bytes.data(), bytes.size(), song.get());
-  if (parse != org::ParseResult::kOk) {
-    std::fprintf(stderr, "org2wav: %s: %s\n", o.song.c_str(),
-                 parse == org::ParseResult::kNotOrg ? "not an Org song" : "a damaged Org song");
-    return 1;
-  }
-  if (o.info) {
-    std::fputs((o.json ? render::SongInfoJson(*song) : render::SongInfoText(*song)).c_str(),
-               stdout);
+int Info(const Options& o, const org::ParsedSong& song) {
+  const exporting::Loudness loudness = exporting::MeasureSong(o.songs[0], o.song.render);
+  if (!o.json) {
+    std::fputs((render::SongInfoText(song) + LoudnessText(loudness)).c_str(), stdout);
     return 0;
   }
+  std::string json = render::SongInfoJson(song);
+  const size_t end = json.rfind('}');
+  char more[160];
+  std::snprintf(more, sizeof more,
+                ", \"loudness_lufs\": %.2f, \"loudness_range_lu\": %.2f, \"true_peak_dbtp\": %.2f",
+                loudness.integrated_lufs, loudness.range_lu, loudness.true_peak_dbtp);
+  json.insert(end, more);
+  std::fputs(json.c_str(), stdout);
+  return 0;
+}
+
+// Renders one file; false after printing a one-line message.
+bool RenderOne(const Options& o, const org::ParsedSong& song, const exporting::ExportOptions& how,
+               const std::string& out_path, bool warn, tools::ProgressBar* bar, int part) {
+  const exporting::ExportResult result = exporting::ExportSong(
+      song, o.songs[0], out_path, how, [&](double fraction) { bar->Update(part, fraction); });
+  if (warn)
+    for (const std::string& missing : result.missing_drums)
+      std::fprintf(stderr, "org2wav: warning: drum file not found: %s\n", missing.c_str());
+  if (!result.ok) {
+    const bool about_output = result.error.rfind(out_path, 0) == 0;
+    std::fprintf(stderr, "org2wav: %s%s\n", about_output ? "cannot write " : "",
+                 about_output ? result.error.c_str() : (o.songs[0] + ": " + result.error).c_str());
+    return false;
+  }
+  if (warn && how.replaygain && how.format == AudioFormat::kWav)
+    std::fprintf(stderr, "org2wav: warning: WAV files have no ReplayGain tags; none written\n");
+  return true;
+}
+
+int RenderOneSong(Options& o) {
+  auto song = std::make_unique<org::ParsedSong>();
+  if (!ReadSong(o.songs[0], song.get())) return 1;
+  if (o.info) return Info(o, *song);
   if (song->wait == 0) {
-    std::fprintf(stderr, "org2wav: %s: the song's step length is 0 ms\n", o.song.c_str());
+    std::fprintf(stderr, "org2wav: %s: the song's step length is 0 ms\n", o.songs[0].c_str());
     return 1;
   }
+  ChooseFormat(o.out, &o);
   std::vector<int> stem_tracks;
   std::vector<std::string> outputs = {o.out};
   if (!o.stems.empty())
@@ -258,20 +365,85 @@ int main(int argc, char** argv) {
         stem_tracks.push_back(t);
         outputs.push_back(StemPath(o.stems, t));
       }
-  if (int status = CheckBeforeWork(o, *song, outputs)) return status;
+  if (int status = CheckBeforeWork(o, o.songs[0], *song, outputs)) return status;
   if (!o.stems.empty() && !PrepareStemsFolder(o.stems)) return 1;
-  render::WarnAboutWaveBank("org2wav", o.render.bank_path);
-  render::ChooseDrumFolder("org2wav", *song, platform::NativePathToDataPath(o.song),
-                           &o.render.drums_folder);
+  render::WarnAboutWaveBank("org2wav", o.song.render.bank_path);
+  render::ChooseDrumFolder("org2wav", *song, platform::NativePathToDataPath(o.songs[0]),
+                           &o.song.render.drums_folder);
 
-  const uint64_t frames = static_cast<uint64_t>(render::PlannedFrames(*song, o.render));
   tools::ProgressBar bar(stderr, !o.quiet && isatty(2), 1 + static_cast<int>(stem_tracks.size()));
-  if (!RenderTo(o, o.out, 0, frames, true, &bar, 0)) return 1;
+  if (!RenderOne(o, *song, o.song, o.out, true, &bar, 0)) return 1;
+  exporting::ExportOptions stem = o.song;
+  stem.format = AudioFormat::kWav;  // stems are for editing: always WAV, untagged, as rendered
+  stem.tags = {};
+  stem.loop_tags = false;
+  stem.normalize_lufs.reset();
+  stem.replaygain = false;
   for (size_t i = 0; i < stem_tracks.size(); ++i) {
-    const int t = stem_tracks[i];
-    if (!RenderTo(o, StemPath(o.stems, t), ~(1u << t) & 0xFFFF, frames, false, &bar,
-                  static_cast<int>(i) + 1))
+    stem.render.muted_tracks = o.song.render.muted_tracks | (~(1u << stem_tracks[i]) & 0xFFFF);
+    if (!RenderOne(o, *song, stem, StemPath(o.stems, stem_tracks[i]), false, &bar,
+                   static_cast<int>(i) + 1))
       return 1;
   }
   return 0;
+}
+
+// The songs of a batch: the playlist's (with their titles) or those given.
+bool CollectBatch(const Options& o, std::vector<exporting::BatchSong>* songs) {
+  if (o.playlist.empty()) {
+    for (const std::string& file : o.songs)
+      songs->push_back({file, std::filesystem::path(file).stem().string()});
+    return true;
+  }
+  std::ifstream in(o.playlist, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "org2wav: cannot read %s\n",
+                 tools::DescribeFileError(o.playlist, errno).c_str());
+    return false;
+  }
+  const std::vector<uint8_t> text((std::istreambuf_iterator<char>(in)), {});
+  bool all_found = true;
+  for (const org::PlaylistEntry& entry : org::ParsePlaylist(text.data(), text.size())) {
+    const std::string file = org::FindPlaylistSong(o.playlist, entry.path);
+    if (file.empty()) {
+      std::fprintf(stderr, "org2wav: %s: %s: no such song\n", o.playlist.c_str(),
+                   platform::Cp932ToUtf8(entry.path).c_str());
+      all_found = false;
+      continue;
+    }
+    songs->push_back({file, platform::Cp932ToUtf8(entry.title)});
+  }
+  if (songs->empty()) std::fprintf(stderr, "org2wav: %s: no songs\n", o.playlist.c_str());
+  return all_found && !songs->empty();
+}
+
+int RenderBatch(Options& o) {
+  ChooseFormat("", &o);
+  std::vector<exporting::BatchSong> songs;
+  const bool all_found = CollectBatch(o, &songs);
+  if (songs.empty()) return 1;
+  if (!exporting::CanWrite(o.song.format, o.song.render.rate) ||
+      !exporting::RateFits(o.song.format, o.song.render.rate)) {
+    std::fprintf(stderr, "org2wav: this machine's libsndfile cannot write %s files at %d Hz\n",
+                 exporting::FormatName(o.song.format), o.song.render.rate);
+    return 1;
+  }
+  exporting::BatchOptions batch;
+  batch.song = o.song;
+  batch.out_dir = o.out_dir;
+  batch.jobs = o.jobs > 0 ? o.jobs : exporting::ProcessorCount();
+  batch.name_by_title = o.name_by_title;
+  batch.show_progress = !o.quiet && isatty(2);
+  render::WarnAboutWaveBank("org2wav", o.song.render.bank_path);
+  const int status = exporting::RunBatch(songs, batch);
+  return all_found ? status : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (int status = ParseArguments(argc, argv, &o)) return status;
+  tools::InstallSignalCleanup();
+  return o.out_dir.empty() ? RenderOneSong(o) : RenderBatch(o);
 }

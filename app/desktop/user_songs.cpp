@@ -72,19 +72,9 @@ void AddPlaylist(const fs::path& playlist, CollectedSongs* out) {
   ReadFile(playlist, 1 << 20, &text);
   const std::vector<org::PlaylistEntry> entries = org::ParsePlaylist(text.data(), text.size());
   if (entries.empty()) out->problems.push_back(playlist.string() + ": no entries in this playlist");
-  const fs::path folder = playlist.parent_path();
   for (const org::PlaylistEntry& entry : entries) {
     const std::string relative = platform::Cp932ToUtf8(entry.path);
-    fs::path found;
-    for (const fs::path& base : {folder, folder.parent_path()}) {
-      const std::string data_path =
-          platform::NativePathToDataPath(base.empty() ? "." : base.string()) + "\\" + entry.path;
-      const std::string mapped = platform::ResolveDataPath(data_path);
-      if (fs::is_regular_file(mapped)) {
-        found = mapped;
-        break;
-      }
-    }
+    const std::string found = org::FindPlaylistSong(playlist.string(), entry.path);
     if (found.empty()) {
       out->problems.push_back(playlist.string() + ": " + relative + ": no such song");
       continue;

@@ -16,7 +16,7 @@ mkdir -p "$elsewhere"
 
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1
 check "cmake --install succeeds" [ $? = 0 ]
-for file in bin/jukebox bin/org2wav bin/orgplay bin/songc \
+for file in bin/jukebox bin/org2wav bin/org2mid bin/orgplay bin/songc \
     share/orvalinde-jukebox/Org/Wave100.dat share/orvalinde-jukebox/Org/music.txt \
     share/orvalinde-jukebox/system/font_01.png share/applications/orvalinde-jukebox.desktop \
     share/metainfo/io.github.orvalinde.jukebox.metainfo.xml \
@@ -31,7 +31,7 @@ check "the AppStream metainfo is valid" appstreamcli validate --no-net \
   "$prefix/share/metainfo/io.github.orvalinde.jukebox.metainfo.xml"
 check "the MIME type is well-formed XML" xmllint --noout \
   "$prefix/share/mime/packages/orvalinde-jukebox.xml"
-for page in jukebox org2wav orgplay songc; do
+for page in jukebox org2mid org2wav orgplay songc; do
   check "man -l reads the $page page" bash -c \
     "man -l '$prefix/share/man/man1/$page.1' >/dev/null 2>'$work/man.err' && ! [ -s '$work/man.err' ]"
 done

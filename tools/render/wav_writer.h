@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tools/output/safe_output.h"
 
@@ -17,8 +18,10 @@ uint64_t MaxWavFrames(int channels);
 
 class WavWriter {
  public:
-  // Starts writing `frames` frames to `path` ("-": standard output). False with `error`.
-  bool Open(const std::string& path, int rate, int channels, uint64_t frames, std::string* error);
+  // Starts writing `frames` frames to `path` ("-": standard output). `trailing_chunks` (whole
+  // RIFF chunks, such as a sampler loop or a LIST of text) follow the data. False with `error`.
+  bool Open(const std::string& path, int rate, int channels, uint64_t frames, std::string* error,
+            std::vector<uint8_t> trailing_chunks = {});
   bool Write(const int16_t* samples, size_t frames);
   // Completes the file; false with `error` when any write failed or the count differs.
   bool Finish(std::string* error);
@@ -30,9 +33,20 @@ class WavWriter {
   int channels_ = 2;
   uint64_t planned_frames_ = 0;
   uint64_t written_frames_ = 0;
+  std::vector<uint8_t> trailing_;
 };
 
-// The canonical 44-byte header of a 16-bit PCM WAV file.
-void WriteWavHeader(uint8_t header[44], int rate, int channels, uint32_t data_bytes);
+// A "smpl" chunk with one forward loop of `length` frames from frame `start`, as samplers and
+// game engines read it.
+std::vector<uint8_t> SamplerLoopChunk(int rate, uint64_t start, uint64_t length);
+// A "LIST" chunk of "INFO" texts: title (INAM), artist (IART), album (IPRD), track (IPRT);
+// empty texts are left out, and so is the chunk when all are.
+std::vector<uint8_t> InfoListChunk(const std::string& title, const std::string& artist,
+                                   const std::string& album, const std::string& track);
+
+// The canonical 44-byte header of a 16-bit PCM WAV file; `trailing_bytes` of further chunks
+// after the data are counted in the RIFF size.
+void WriteWavHeader(uint8_t header[44], int rate, int channels, uint32_t data_bytes,
+                    uint32_t trailing_bytes = 0);
 
 }  // namespace render

@@ -1,0 +1,93 @@
+#include "tools/export/encoded_writer.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace exporting {
+
+// The file being encoded, held in memory for libsndfile's virtual input and output.
+struct EncodedWriter::Memory {
+  std::vector<uint8_t> bytes;
+  sf_count_t position = 0;
+
+  static Memory* Of(void* user) { return static_cast<Memory*>(user); }
+  static sf_count_t Length(void* user) { return static_cast<sf_count_t>(Of(user)->bytes.size()); }
+  static sf_count_t Seek(sf_count_t offset, int whence, void* user) {
+    Memory* m = Of(user);
+    const sf_count_t base = whence == SEEK_SET   ? 0
+                            : whence == SEEK_CUR ? m->position
+                                                 : Length(user);
+    m->position = std::max<sf_count_t>(base + offset, 0);
+    return m->position;
+  }
+  static sf_count_t Read(void* to, sf_count_t count, void* user) {
+    Memory* m = Of(user);
+    const sf_count_t left = std::max<sf_count_t>(Length(user) - m->position, 0);
+    const sf_count_t n = std::min(count, left);
+    if (n > 0) std::memcpy(to, m->bytes.data() + m->position, static_cast<size_t>(n));
+    m->position += n;
+    return n;
+  }
+  static sf_count_t Write(const void* from, sf_count_t count, void* user) {
+    Memory* m = Of(user);
+    const size_t end = static_cast<size_t>(m->position + count);
+    if (end > m->bytes.size()) m->bytes.resize(end);
+    std::memcpy(m->bytes.data() + m->position, from, static_cast<size_t>(count));
+    m->position += count;
+    return count;
+  }
+  static sf_count_t Tell(void* user) { return Of(user)->position; }
+};
+
+EncodedWriter::EncodedWriter() : memory_(std::make_unique<Memory>()) {}
+
+EncodedWriter::~EncodedWriter() {
+  if (file_) sf_close(static_cast<SNDFILE*>(file_));
+}
+
+bool EncodedWriter::Open(AudioFormat format, int rate, double quality, std::string* error) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = 2;
+  info.format = SndfileFormat(format);
+  static SF_VIRTUAL_IO io{&Memory::Length, &Memory::Seek, &Memory::Read, &Memory::Write,
+                          &Memory::Tell};
+  SNDFILE* file = sf_open_virtual(&io, SFM_WRITE, &info, memory_.get());
+  if (!file) {
+    *error = std::string("cannot encode ") + FormatName(format) + ": " + sf_strerror(nullptr);
+    return false;
+  }
+  file_ = file;
+  double setting = std::clamp(quality, 0.0, 1.0);
+  if (format == AudioFormat::kFlac) {
+    sf_command(file, SFC_SET_COMPRESSION_LEVEL, &setting, sizeof setting);
+  } else {
+    sf_command(file, SFC_SET_VBR_ENCODING_QUALITY, &setting, sizeof setting);
+  }
+  return true;
+}
+
+bool EncodedWriter::Write(const int16_t* stereo, size_t frames) {
+  if (!file_) return false;
+  const sf_count_t count = static_cast<sf_count_t>(frames);
+  return sf_writef_short(static_cast<SNDFILE*>(file_), stereo, count) == count;
+}
+
+bool EncodedWriter::Finish(std::vector<uint8_t>* bytes, std::string* error) {
+  if (!file_) {
+    *error = "nothing was encoded";
+    return false;
+  }
+  const int result = sf_close(static_cast<SNDFILE*>(file_));
+  file_ = nullptr;
+  if (result != 0) {
+    *error = std::string("the encoder failed: ") + sf_error_number(result);
+    return false;
+  }
+  *bytes = std::move(memory_->bytes);
+  return true;
+}
+
+}  // namespace exporting
