@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 #include "runtime/platform/text_encoding.h"
@@ -20,7 +21,9 @@ void ShowOnPlatform(const std::string& text_cp932, const std::string& caption_cp
   // terminal's history (and reaches a user where no box can open).
   std::fprintf(stderr, "%s\n", FormatNoticeLine(text_cp932, caption_cp932).c_str());
   std::fflush(stderr);
-  // SDL shows the box without its video subsystem; it fails when there is no display at all.
+  // SDL shows the box without its video subsystem (it may start a process for it). Where no
+  // display is named at all, there is nothing to try.
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) return;
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
 }
 

@@ -1,5 +1,7 @@
 #include "runtime/platform/sound_mixer_simd.h"
 
+#include <cstddef>
+
 #if defined(__x86_64__) || defined(__i386__)
 #define RT_HAVE_AVX2_KERNEL 1
 #include <immintrin.h>

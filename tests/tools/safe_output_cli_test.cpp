@@ -119,14 +119,17 @@ TEST(SafeOutputCliTest, FilesGetTheModeTheUmaskGivesANewFile) {
 // Starts org2wav on a long render into `folder`, waits until its partial file exists, sends
 // `signal_number` and returns how the program ended.
 int SignalDuringARender(const std::string& folder, int signal_number) {
-  const std::string out = folder + "/long.wav";
-  const char* argv[] = {ORG2WAV_PATH, "-q",          "--seconds", "36000", "--rate",
-                        "8000",       kSong.c_str(), out.c_str(), nullptr};
+  // Started through the shell, which execs it: the process signalled is org2wav itself (under
+  // its emulator when the tests are cross-built).
+  const std::string command = std::string("exec ") + ORG2WAV_PATH +
+                              " -q --seconds 36000 --rate 8000 '" + kSong + "' '" + folder +
+                              "/long.wav'";
+  const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
-  if (posix_spawn(&pid, ORG2WAV_PATH, &actions, nullptr, const_cast<char* const*>(argv), environ) !=
+  if (posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char* const*>(argv), environ) !=
       0)
     return -1;
   posix_spawn_file_actions_destroy(&actions);

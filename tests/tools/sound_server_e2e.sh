@@ -5,13 +5,16 @@
 #   - a sustained sine has no gap of 32 or more exactly silent samples;
 #   - a click every 50 ms step comes out 50 ± 0.5 ms apart on average, standard deviation at
 #     most 1 ms.
-# Prints the figures of every run. Usage:
-#   sound_server_e2e.sh ORGPLAY SONGC ORG2WAV CAPTURE_CHECK SOURCE_DIR [RUNS] [SECONDS]
+# Prints the figures of every run. With TIMING "untimed" (the sanitizer builds, which run the
+# program several times slower and schedule its threads unevenly) only the playing is checked,
+# and the figures are printed; the plain build checks the timing.
+# Usage:
+#   sound_server_e2e.sh ORGPLAY SONGC ORG2WAV CAPTURE_CHECK SOURCE_DIR [TIMING] [RUNS] [SECONDS]
 # Exits 77 (skipped) when PulseAudio, its tools or stress-ng are not installed.
 set -u
 absolute() { (cd "$(dirname "$1")" && echo "$PWD/$(basename "$1")"); }
 orgplay=$(absolute "$1") songc=$(absolute "$2") org2wav=$(absolute "$3") check=$(absolute "$4")
-source=$5 runs=${6:-3} seconds=${7:-6}
+source=$5 timing=${6:-timed} runs=${7:-3} seconds=${8:-6}
 for tool in pulseaudio parec pactl stress-ng; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
@@ -78,11 +81,12 @@ for load in idle loaded; do
     check "$load run $run: orgplay plays the sine through the server" play Sine.org "$work/sine.raw"
     result=$("$check" gaps "$work/sine.raw")
     echo "  $load run $run sine: $result; $(cat "$work/sine.raw.out")"
-    check "$load run $run: no gap in the sine" "$check" gaps "$work/sine.raw"
+    [ "$timing" = timed ] && check "$load run $run: no gap in the sine" "$check" gaps "$work/sine.raw"
     check "$load run $run: orgplay plays the clicks" play Metronome.org "$work/clicks.raw"
     result=$("$check" onsets "$work/clicks.raw" 50)
     echo "  $load run $run clicks: $result; $(cat "$work/clicks.raw.out")"
-    check "$load run $run: clicks 50 ± 0.5 ms apart, sd at most 1 ms" onsets_ok "$result"
+    [ "$timing" = timed ] && check "$load run $run: clicks 50 ± 0.5 ms apart, sd at most 1 ms" \
+      onsets_ok "$result"
   done
 done
 
