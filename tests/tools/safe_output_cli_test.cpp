@@ -129,8 +129,7 @@ int SignalDuringARender(const std::string& folder, int signal_number) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
-  if (posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char* const*>(argv), environ) !=
-      0)
+  if (posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char* const*>(argv), environ) != 0)
     return -1;
   posix_spawn_file_actions_destroy(&actions);
   for (int i = 0; i < 500 && !HasPartialFile(folder); ++i)

@@ -85,21 +85,21 @@ std::vector<uint8_t> SamplerLoopChunk(int rate, uint64_t start, uint64_t length)
   std::vector<uint8_t> chunk;
   PutTag(&chunk, "smpl");
   Put32(&chunk, 36 + 24);
-  Put32(&chunk, 0);                                            // manufacturer
-  Put32(&chunk, 0);                                            // product
+  Put32(&chunk, 0);                                                                 // manufacturer
+  Put32(&chunk, 0);                                                                 // product
   Put32(&chunk, static_cast<uint32_t>(1000000000u / static_cast<uint32_t>(rate)));  // ns a sample
-  Put32(&chunk, 60);                                           // MIDI unity note
-  Put32(&chunk, 0);                                            // pitch fraction
-  Put32(&chunk, 0);                                            // SMPTE format
-  Put32(&chunk, 0);                                            // SMPTE offset
-  Put32(&chunk, 1);                                            // one loop
-  Put32(&chunk, 0);                                            // no sampler data
-  Put32(&chunk, 0);                                            // cue point id
-  Put32(&chunk, 0);                                            // forward
+  Put32(&chunk, 60);  // MIDI unity note
+  Put32(&chunk, 0);   // pitch fraction
+  Put32(&chunk, 0);   // SMPTE format
+  Put32(&chunk, 0);   // SMPTE offset
+  Put32(&chunk, 1);   // one loop
+  Put32(&chunk, 0);   // no sampler data
+  Put32(&chunk, 0);   // cue point id
+  Put32(&chunk, 0);   // forward
   Put32(&chunk, static_cast<uint32_t>(start));
-  Put32(&chunk, static_cast<uint32_t>(start + length - 1));   // the last sample, inclusive
-  Put32(&chunk, 0);                                            // fraction
-  Put32(&chunk, 0);                                            // repeat for ever
+  Put32(&chunk, static_cast<uint32_t>(start + length - 1));  // the last sample, inclusive
+  Put32(&chunk, 0);                                          // fraction
+  Put32(&chunk, 0);                                          // repeat for ever
   return chunk;
 }
 
