@@ -5,38 +5,9 @@
 
 #include <vector>
 
+#include "test_support/recording_jukebox_player.h"
+
 namespace {
-
-// A player that records what the model asks of it.
-class RecordingPlayer : public app::JukeboxPlayer {
- public:
-  explicit RecordingPlayer(int songs) : count_(songs + 1) {}
-  int current_index() const override { return current_; }
-  int entry_count() const override { return count_; }
-  const char* title(int) const override { return "SONG"; }
-  int time_limit(int) const override { return 3; }
-  void PlayIndex(int index) override {
-    plays.push_back(index);
-    current_ = index;
-    paused = false;  // playing lets go of a hold, as the music player does
-  }
-  void RequestSwitch(int index) override { switches.push_back(index); }
-  void SetPaused(bool value) override { paused = value; }
-  void SetOutputGain(int32_t gain) override { gains.push_back(gain); }
-  bool AppendEntry(const std::string& file, const std::string&, int) override {
-    files.push_back(file);
-    count_ = std::max(count_, 1) + 1;
-    return true;
-  }
-
-  std::vector<int> plays;
-  std::vector<int> switches;
-  std::vector<int32_t> gains;
-  std::vector<std::string> files;
-  bool paused = false;
-  int current_ = -1;
-  int count_;
-};
 
 uint32_t g_now = 1000;
 uint32_t Now() { return g_now; }
@@ -51,7 +22,7 @@ class JukeboxModelTest : public testing::Test {
     model_.BeginFrame();
     model_.AutoAdvance();
   }
-  RecordingPlayer player_;
+  test_support::RecordingJukeboxPlayer player_;
   app::JukeboxModel model_;
 };
 
@@ -113,7 +84,7 @@ TEST_F(JukeboxModelTest, AppendedSongsJoinThePlayOrderAndCanBePlayed) {
 }
 
 TEST(JukeboxModelEmptyTest, SongsAppendedToNoPlaylistStartAtEntryZero) {
-  RecordingPlayer player(0);
+  test_support::RecordingJukeboxPlayer player(0);
   player.count_ = 0;  // no playlist at all
   app::JukeboxModel model(&player, &Now);
   EXPECT_EQ(model.AppendSong("/a.org", "A", 30), 0);

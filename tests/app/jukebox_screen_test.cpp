@@ -5,30 +5,11 @@
 #include <vector>
 
 #include "runtime/core/random.h"
+#include "test_support/recording_jukebox_player.h"
 
 namespace {
 
 using app::JukeboxScreen;
-
-// A music player that only records what the screen asks of it.
-class FakePlayer : public app::JukeboxPlayer {
- public:
-  explicit FakePlayer(int songs) : count_(songs + 1) {}
-  int current_index() const override { return current_; }
-  int entry_count() const override { return count_; }
-  const char* title(int) const override { return "SONG"; }
-  int time_limit(int) const override { return 3; }
-  void PlayIndex(int index) override {
-    plays.push_back(index);
-    if (index != -1) current_ = index;
-  }
-  void RequestSwitch(int index) override { switches.push_back(index); }
-
-  std::vector<int> plays;
-  std::vector<int> switches;
-  int current_ = -1;
-  int count_;
-};
 
 uint32_t g_now = 1000;
 uint32_t Now() { return g_now; }
@@ -52,7 +33,7 @@ class JukeboxScreenTest : public testing::Test {
     keys_.UpdateFrom(none, 0);  // released again before the next frame
   }
 
-  FakePlayer player_;
+  test_support::RecordingJukeboxPlayer player_;
   app::BitmapFont font_;
   app::KeyTracker keys_;
   JukeboxScreen screen_;
