@@ -152,7 +152,10 @@ ExportResult ExportSong(const org::ParsedSong& song, const std::string& song_pat
     encoded = compressed.get();
     sink = std::move(compressed);
   }
-  LoudnessMeter meter(o.render.rate);
+  // Loudness is measured while writing only for the ReplayGain tags: its true-peak measurement
+  // costs many times the render itself.
+  std::optional<LoudnessMeter> meter;
+  if (o.replaygain && encoded) meter.emplace(o.render.rate);
   std::vector<int16_t> scaled;
   bool written = true;
   const render::RenderResult rendered = render::RenderSong(
@@ -164,7 +167,7 @@ ExportResult ExportSong(const org::ParsedSong& song, const std::string& song_pat
           ApplyGain(stereo, scaled.data(), scaled.size(), gain);
           block = scaled.data();
         }
-        meter.Add(block, static_cast<size_t>(count));
+        if (meter) meter->Add(block, static_cast<size_t>(count));
         written = sink->Write(block, static_cast<size_t>(count)) && written;
       },
       [&](double fraction) {
@@ -176,7 +179,6 @@ ExportResult ExportSong(const org::ParsedSong& song, const std::string& song_pat
     result.error = rendered.error;
     return result;
   }
-  result.loudness = meter.Result();
   if (encoded) {
     SoundTags tags = o.tags;
     if (loop.has_value()) {
@@ -184,9 +186,10 @@ ExportResult ExportSong(const org::ParsedSong& song, const std::string& song_pat
       tags.loop_start = region.start;
       tags.loop_length = region.length;
     }
-    if (o.replaygain) {
-      tags.replaygain_gain_db = ReplayGainDb(result.loudness);
-      tags.replaygain_peak = result.loudness.true_peak;
+    if (meter) {
+      const Loudness written = meter->Result();
+      tags.replaygain_gain_db = ReplayGainDb(written);
+      tags.replaygain_peak = written.true_peak;
     }
     encoded->SetTags(std::move(tags));
   }

@@ -45,7 +45,6 @@ struct ExportResult {
   bool ok = false;
   std::string error;  // one line: why it failed
   std::vector<std::string> missing_drums;
-  Loudness loudness;   // of what was written
   double gain_db = 0;  // applied for --normalize
 };
 

@@ -51,6 +51,27 @@ wait_jukebox() {
   return 124
 }
 running() { kill -0 "$jukebox_pid" 2>/dev/null; }
+
+# The sound a jukebox plays is captured to the file the sourcing script names in `capture`
+# (16-bit stereo at 44100 Hz); its size is the position in the stream, in bytes.
+second=$((44100 * 4))
+position() { stat -c %s "$capture"; }
+# check_level_drop DESCRIPTION DB TOLERANCE COMMAND...: runs COMMAND (a key, a bus call) and
+# checks that the captured level over a second from half a second after it lies DB ± TOLERANCE
+# below the level over the second before it (`capture_check` is our capture analyser).
+check_level_drop() {
+  local what=$1 db=$2 tolerance=$3 end before from after
+  shift 3
+  end=$(position)
+  before=$("$capture_check" level "$capture" $((end - second)) "$end")
+  "$@"
+  sleep 0.5
+  from=$(position)
+  sleep 1
+  after=$("$capture_check" level "$capture" "$from" $((from + second)))
+  check "$what ($before to $after dB)" \
+    awk "BEGIN { d = $before - $after; exit !(d > $db - $tolerance && d < $db + $tolerance) }"
+}
 # The visible windows of the jukebox's class.
 jukebox_windows() { xdotool search --onlyvisible --class RtLib 2>/dev/null; }
 
@@ -107,7 +128,14 @@ start_jukebox() {
     [ -n "$window" ] && break
     sleep 0.05
   done
-  [ -n "$window" ] || { echo "FAILED: no RtLib window"; exit 1; }
+  if [ -z "$window" ]; then
+    echo "FAILED: no RtLib window; the windows there are:"
+    for w in $(xdotool search --name '' 2>/dev/null); do
+      echo "  $w $(xdotool getwindowname "$w" 2>/dev/null) [$(xdotool getwindowclassname "$w" 2>/dev/null)]"
+    done
+    cat "$work/stderr$run.txt"
+    exit 1
+  fi
   sleep 0.6
   check "the window found at the start is still the jukebox's only window" \
     [ "$(jukebox_windows | tr '\n' ' ')" = "$window " ]
