@@ -10,6 +10,7 @@
 #include <x86intrin.h>
 #endif
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -92,6 +93,9 @@ PlatformServices ProbePlatformServices() {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
     services.display = SdlWindow::StartedVideoShowsAnything();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  } else {
+    // The refusal that follows names no reason of its own: say what the display answered.
+    std::fprintf(stderr, "the display cannot be used: %s\n", SDL_GetError());
   }
   // A sound device is not required (the runtime runs silent without one): a driver is.
   services.audio = SDL_GetNumAudioDrivers() > 0;
