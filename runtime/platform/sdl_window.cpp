@@ -1,5 +1,6 @@
 #include "runtime/platform/sdl_window.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -121,7 +122,10 @@ bool SdlWindow::InitVideo(const char* class_name) {
   if (g_video) return true;
   // SDL names the X11 window class after this variable when it creates a window.
   setenv("SDL_VIDEO_X11_WMCLASS", class_name, 0);
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    std::fprintf(stderr, "the display cannot be used: %s\n", SDL_GetError());
+    return false;
+  }
   if (!StartedVideoShowsAnything()) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     return false;
@@ -169,6 +173,7 @@ bool SdlWindow::Create(const std::string& title_utf8, int x, int y, int w, int h
   if (!software)
     g_window = SDL_CreateWindow(title_utf8.c_str(), x, y, w, h, flags | SDL_WINDOW_OPENGL);
   if (!g_window) g_window = SDL_CreateWindow(title_utf8.c_str(), x, y, w, h, flags);
+  if (!g_window) std::fprintf(stderr, "the window cannot be made: %s\n", SDL_GetError());
   return g_window != nullptr;
 }
 

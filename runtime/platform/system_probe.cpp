@@ -92,6 +92,9 @@ PlatformServices ProbePlatformServices() {
   PlatformServices services;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
     services.display = SdlWindow::StartedVideoShowsAnything();
+    if (!services.display)
+      std::fprintf(stderr, "the display cannot be used: video driver %s shows nothing\n",
+                   SDL_GetCurrentVideoDriver());
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
   } else {
     // The refusal that follows names no reason of its own: say what the display answered.
@@ -102,6 +105,8 @@ PlatformServices ProbePlatformServices() {
   if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_EVENTS) == 0) {
     services.input = true;
     SDL_QuitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_EVENTS);
+  } else {
+    std::fprintf(stderr, "input cannot be read: %s\n", SDL_GetError());
   }
   return services;
 }
