@@ -3,7 +3,6 @@
 // offline sound device, into a sink that keeps nothing. Reports the multiple of real time.
 #include <benchmark/benchmark.h>
 
-#include "runtime/platform/data_path.h"
 #include "tools/render/offline_render.h"
 
 namespace {
@@ -12,7 +11,7 @@ void BM_RenderDensestDemoSong(benchmark::State& state) {
   render::RenderOptions options;
   options.bank_path = JUKEBOX_DATA_DIR "/Org/Wave100.dat";
   options.loops = 1;
-  const std::string song = platform::NativePathToDataPath(JUKEBOX_DATA_DIR "/Org/Jacques.org");
+  const std::string song = JUKEBOX_DATA_DIR "/Org/Jacques.org";
   int64_t frames = 0;
   for (auto _ : state) {
     const render::RenderResult result = render::RenderSong(

@@ -1,22 +1,19 @@
-// Drum voices: the 28 drum sample files, one sound buffer per drum track (slot 0..7 for tracks
-// 8..15) loaded from a RIFF WAV file read at fixed offsets, restarted at a rate chosen by the
-// note's key. Also the engine's error log ORG_ERROR.TXT, where the drum loader reports what the
-// sound device refused.
-// Threads: loading and releasing on the main thread while the sequencer's timer is stopped;
-// playing, pan and volume on the timer thread.
+// The jukebox's drum voices: drum slot 0..7 (tracks 8..15) of its engine loaded from a drum file
+// by data path, with the game's reports — two message boxes when the file cannot be opened, a
+// line in ORG_ERROR.TXT when the sound device refuses the sample — and the operations the
+// sequencer applies to the slots. Threads: loading and releasing on the main thread while the
+// sequencer's timer is stopped; playing, pan and volume on the timer thread.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "org/drum_slot_set.h"
+#include "org/org_format.h"
 
 namespace org {
-
-inline constexpr int kDrumSampleCount = 28;
-inline constexpr int kDrumSlots = 8;
-
-// The table entry for drum `wave` ("Org\Bass01.wav" ...), or null outside 0..27.
-const char* DrumFileName(int wave);
 
 // Loads a drum file (a data path) into a slot. An empty path (a drum `wave` outside the table)
 // leaves the slot absent without a message. True on success.
@@ -26,6 +23,12 @@ bool LoadDrumVoice(const std::string& path, int slot);
 // or the device refuses the format.
 bool LoadDrumVoiceBytes(const uint8_t* file, size_t size, int slot);
 void ReleaseDrumVoice(int slot);
+
+// Reads a drum file by data path for the loader; when it cannot be opened, shows the two message
+// boxes (the failure, then the path) and returns false.
+bool ReadDrumFile(const std::string& path, std::vector<uint8_t>* bytes);
+// Writes the ORG_ERROR.TXT line for what the device refused of a drum that was read.
+void ReportDrumLoad(DrumLoadResult result, bool read);
 
 // Restarts the slot's sample at key * 800 + 100 samples per second, played once.
 void PlayDrum(int slot, uint8_t key);

@@ -1,21 +1,17 @@
-// Melody voices: the waveform bank (100 single-period 8-bit waveforms from Org\Wave100.dat) and,
-// per melody track, sixteen small looping buffers: for each of eight octaves a pair holding the
-// waveform at that octave's length. A note tunes the track's buffers to its pitch and loops the
-// buffer of its octave; ending a note lets that buffer finish its period. One-shot tracks play a
-// fixed number of periods once.
+// The jukebox's melody voices: the waveform bank read from a data path (Org\Wave100.dat) and
+// the eight melody voices of its engine, with the operations the sequencer applies to them.
 // Threads: voices are built and released on the main thread while the sequencer's timer is
 // stopped; notes, pan and volume come from the timer thread.
 #pragma once
 
 #include <cstdint>
 
+#include "org/melody_voice_set.h"
+#include "org/wave_bank.h"
+
 namespace org {
 
-inline constexpr int kWaveCount = 100;
-inline constexpr int kWaveLength = 256;
-inline constexpr int kOctaves = 8;
-
-// Fills the bank from a data path (up to 25600 bytes; a shorter file fills only the start).
+// Fills the bank from a data path (up to 25600 bytes; a shorter file replaces only the start).
 // False when the file cannot be opened.
 bool LoadWaveBank(const char* path);
 // Bank sample `index` of waveform `wave` (signed 8-bit).
@@ -35,9 +31,6 @@ void EndOneShotNote(int track);
 // Pan 0..12 (others ignored) and volume 0..254, on the buffer that sounds now.
 void SetMelodyPan(int track, uint8_t pan);
 void SetMelodyVolume(int track, int volume);
-
-// The rate a track's buffer of `octave` is tuned to for `semitone`.
-uint32_t MelodyRate(int octave, int semitone, uint16_t finetune);
 
 // Playing state, for tests and tools.
 uint8_t MelodyCurrentKey(int track);

@@ -1,7 +1,7 @@
-// The sequencer: plays the loaded song one step per timer tick. Each step walks every track's
-// event cursor, starts and ends melody notes, restarts drums, applies pan and volume (scaled by
-// the master volume) and advances the step, looping from loop_end back to loop_start for as long
-// as the timer runs. The timer is a TickSource with the song's wait as its period.
+// The jukebox's sequencer: its engine played one step per timer tick, on a periodic timer with
+// the song's wait as its period, with the game's timer bookkeeping (the timer id, the resolution
+// request made and released in pairs). The master volume scales every track's volume; the
+// player's fades work through it.
 // Threads: SongTick runs on the timer's thread; everything else on the main thread, and only
 // while the timer is stopped, except the master volume, which is an atomic.
 #pragma once
@@ -9,17 +9,14 @@
 #include <atomic>
 #include <cstdint>
 
-#include "org/org_song.h"
+#include "org/org_format.h"
 #include "org/song_timer.h"
+#include "org/step_sequencer.h"
 
 namespace org {
 
-struct SequencerState {
-  int32_t play_step = 0;
-  OrgNote* cursor[kTrackCount] = {};
-  int32_t steps_left[kMelodyTracks] = {};
-  int32_t track_volume[kMelodyTracks] = {};
-  int32_t drum_volume[kMelodyTracks] = {};
+// The sequencer's state with the timer's.
+struct JukeboxSequencerState : SequencerState {
   uint32_t timer_id = 0;
   uint32_t timer_period = 13;  // ms; the resolution request is taken from it
 };
@@ -39,8 +36,8 @@ bool StopSongTimer();
 void SetMasterVolume(int32_t volume);
 int32_t MasterVolume();
 
-// Read access for tests and tools (main thread, timer stopped, or from within a tick).
-const SequencerState& GetSequencerState();
+// A copy of the state, for tests and tools (main thread, timer stopped, or from within a tick).
+JukeboxSequencerState GetSequencerState();
 
 // The step the next tick plays and the number of loop-backs so far, safe to read from any
 // thread while the timer runs (for displays).

@@ -24,7 +24,7 @@ struct ThreadTickSource::Impl {
     return !wake.wait_until(lock, deadline, [this] { return stop; });
   }
 
-  void Run(uint32_t period_ms, TickFunction tick) {
+  void Run(uint32_t period_ms, TickFunction tick, void* context) {
     const auto period = std::chrono::milliseconds(period_ms);
     Clock::time_point next = Clock::now();
     while (true) {
@@ -34,7 +34,7 @@ struct ThreadTickSource::Impl {
         // The tick's sounds stand for its deadline, not for the moment the system woke us.
         const platform::ScheduledCallScope on_time(
             std::chrono::duration_cast<std::chrono::microseconds>(next.time_since_epoch()).count());
-        tick();
+        tick(context);
       }
       // After a stall longer than a period, go on from now instead of bursting to catch up.
       const Clock::time_point now = Clock::now();
@@ -50,14 +50,15 @@ ThreadTickSource::~ThreadTickSource() {
   delete impl_;
 }
 
-uint32_t ThreadTickSource::Start(uint32_t period_ms, TickFunction tick) {
+uint32_t ThreadTickSource::Start(uint32_t period_ms, TickFunction tick, void* context) {
   if (impl_->running_id || period_ms == 0 || !tick) return 0;
   {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     impl_->stop = false;
   }
   impl_->running_id = impl_->next_id++;
-  impl_->thread = std::thread([this, period_ms, tick] { impl_->Run(period_ms, tick); });
+  impl_->thread =
+      std::thread([this, period_ms, tick, context] { impl_->Run(period_ms, tick, context); });
   return impl_->running_id;
 }
 
@@ -73,11 +74,12 @@ bool ThreadTickSource::Kill(uint32_t id) {
   return true;
 }
 
-uint32_t ManualTickSource::Start(uint32_t period_ms, TickFunction tick) {
+uint32_t ManualTickSource::Start(uint32_t period_ms, TickFunction tick, void* context) {
   if (running_id_ || period_ms == 0 || !tick) return 0;
   running_id_ = next_id_++;
   period_ms_ = period_ms;
   tick_ = tick;
+  context_ = context;
   return running_id_;
 }
 
@@ -89,7 +91,7 @@ bool ManualTickSource::Kill(uint32_t id) {
 
 bool ManualTickSource::Fire() {
   if (!running_id_) return false;
-  tick_();
+  tick_(context_);
   return true;
 }
 

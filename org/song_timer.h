@@ -1,21 +1,23 @@
-// The periodic timer that drives the sequencer: a thread of its own that calls the tick at fixed
-// periods kept on absolute deadlines of the monotonic clock, so the tempo never drifts. The tick
-// source is replaceable: tests and the offline renderer install a manual one and step the ticks
-// themselves. Started and stopped on the main thread; the tick runs on the timer's thread.
+// The periodic timer that drives the jukebox's sequencer: a thread of its own that calls the tick
+// at fixed periods kept on absolute deadlines of the monotonic clock, so the tempo never drifts.
+// The tick carries its context (the engine it plays). The tick source is replaceable: tests
+// install a manual one and step the ticks themselves. Started and stopped on the main thread; the
+// tick runs on the timer's thread.
 #pragma once
 
 #include <cstdint>
 
 namespace org {
 
-using TickFunction = void (*)();
+// Called with the context given at the start.
+using TickFunction = void (*)(void* context);
 
 class TickSource {
  public:
   virtual ~TickSource() = default;
-  // Starts calling `tick` every `period_ms`, the first time one period after the start.
-  // Returns a timer id above 0, or 0 when the timer cannot be made.
-  virtual uint32_t Start(uint32_t period_ms, TickFunction tick) = 0;
+  // Starts calling `tick(context)` every `period_ms`, the first time one period after the
+  // start. Returns a timer id above 0, or 0 when the timer cannot be made.
+  virtual uint32_t Start(uint32_t period_ms, TickFunction tick, void* context = nullptr) = 0;
   // Kills timer `id`; returns only when no tick runs any more. False when `id` is not running.
   virtual bool Kill(uint32_t id) = 0;
 };
@@ -25,7 +27,7 @@ class ThreadTickSource final : public TickSource {
  public:
   ThreadTickSource();
   ~ThreadTickSource() override;
-  uint32_t Start(uint32_t period_ms, TickFunction tick) override;
+  uint32_t Start(uint32_t period_ms, TickFunction tick, void* context = nullptr) override;
   bool Kill(uint32_t id) override;
 
  private:
@@ -36,7 +38,7 @@ class ThreadTickSource final : public TickSource {
 // A source that never ticks by itself: the owner calls Fire() for each period.
 class ManualTickSource final : public TickSource {
  public:
-  uint32_t Start(uint32_t period_ms, TickFunction tick) override;
+  uint32_t Start(uint32_t period_ms, TickFunction tick, void* context = nullptr) override;
   bool Kill(uint32_t id) override;
   // Runs one tick when a timer is running; false otherwise.
   bool Fire();
@@ -48,6 +50,7 @@ class ManualTickSource final : public TickSource {
   uint32_t running_id_ = 0;
   uint32_t period_ms_ = 0;
   TickFunction tick_ = nullptr;
+  void* context_ = nullptr;
 };
 
 }  // namespace org

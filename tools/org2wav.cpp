@@ -51,6 +51,8 @@ constexpr const char* kUsage =
     "                     else the shipped drums)\n"
     "  --loops N          play to the loop end, then the loop N-1 more times (default 2)\n"
     "  --seconds S        render S seconds instead\n"
+    "  --start S          begin the file S seconds into the song (exactly where a render from\n"
+    "                     the start would be)\n"
     "  --fade S           fade out linearly over S seconds after the last loop (default 0)\n"
     "  --rate HZ          sample rate, 8000..192000 (default 44100; Opus: 48000)\n"
     "  --interp MODE      linear or nearest (default linear)\n"
@@ -96,7 +98,7 @@ int ReadOption(const std::string& arg, const std::string& v, Options* o) {
   if (arg == "--bank") {
     r.bank_path = v;
   } else if (arg == "--drums") {
-    r.drums_folder = platform::NativePathToDataPath(v);
+    r.drums_folder = v;
   } else if (arg == "--loops") {
     if (!tools::ParseWholeNumber(v, 1, 1000, &whole))
       return Usage("--loops needs a whole number from 1 to 1000");
@@ -105,6 +107,10 @@ int ReadOption(const std::string& arg, const std::string& v, Options* o) {
     if (!tools::ParseDecimal(v, 0, 36000, &number))
       return Usage("--seconds needs a number of seconds up to 36000");
     r.seconds = number;
+  } else if (arg == "--start") {
+    if (!tools::ParseDecimal(v, 0, 36000, &number))
+      return Usage("--start needs a number of seconds up to 36000");
+    r.start_seconds = number;
   } else if (arg == "--fade") {
     if (!tools::ParseDecimal(v, 0, 600, &number))
       return Usage("--fade needs a number of seconds up to 600");
@@ -158,9 +164,9 @@ int ReadOption(const std::string& arg, const std::string& v, Options* o) {
 
 bool TakesValue(const std::string& arg) {
   for (const char* option :
-       {"--bank",  "--drums",     "--loops",   "--seconds",  "--fade",    "--rate",   "--interp",
-        "--mute",  "--stems",     "--format",  "--quality",  "--title",   "--artist", "--album",
-        "--track", "--normalize", "--out-dir", "--playlist", "--name-by", "-j"})
+       {"--bank",  "--drums", "--loops",     "--seconds", "--fade",     "--rate",    "--interp",
+        "--start", "--mute",  "--stems",     "--format",  "--quality",  "--title",   "--artist",
+        "--album", "--track", "--normalize", "--out-dir", "--playlist", "--name-by", "-j"})
     if (arg == option) return true;
   return false;
 }
@@ -289,19 +295,10 @@ bool PrepareStemsFolder(const std::string& folder) {
 
 // Reads and parses a song; false after a one-line message.
 bool ReadSong(const std::string& path, org::ParsedSong* song) {
-  std::vector<uint8_t> bytes;
-  if (!platform::ReadDataFile(platform::NativePathToDataPath(path), 1 << 20, &bytes)) {
-    std::fprintf(stderr, "org2wav: %s: %s\n", path.c_str(),
-                 render::WhySongUnreadable(path).c_str());
-    return false;
-  }
-  const org::ParseResult parse = org::ParseOrgSong(bytes.data(), bytes.size(), song);
-  if (parse != org::ParseResult::kOk) {
-    std::fprintf(stderr, "org2wav: %s: %s\n", path.c_str(),
-                 parse == org::ParseResult::kNotOrg ? "not an Org song" : "a damaged Org song");
-    return false;
-  }
-  return true;
+  std::string why;
+  if (render::ReadSongFile(path, song, &why)) return true;
+  std::fprintf(stderr, "org2wav: %s: %s\n", path.c_str(), why.c_str());
+  return false;
 }
 
 std::string LoudnessText(const exporting::Loudness& l) {
@@ -368,8 +365,8 @@ int RenderOneSong(Options& o) {
   if (int status = CheckBeforeWork(o, o.songs[0], *song, outputs)) return status;
   if (!o.stems.empty() && !PrepareStemsFolder(o.stems)) return 1;
   render::WarnAboutWaveBank("org2wav", o.song.render.bank_path);
-  render::ChooseDrumFolder("org2wav", *song, platform::NativePathToDataPath(o.songs[0]),
-                           &o.song.render.drums_folder);
+  o.song.render.builtin_drums =
+      render::UseShippedDrums("org2wav", *song, o.songs[0], o.song.render.drums_folder);
 
   tools::ProgressBar bar(stderr, !o.quiet && isatty(2), 1 + static_cast<int>(stem_tracks.size()));
   if (!RenderOne(o, *song, o.song, o.out, true, &bar, 0)) return 1;
@@ -392,7 +389,8 @@ int RenderOneSong(Options& o) {
 bool CollectBatch(const Options& o, std::vector<exporting::BatchSong>* songs) {
   if (o.playlist.empty()) {
     for (const std::string& file : o.songs)
-      songs->push_back({file, std::filesystem::path(file).stem().string()});
+      songs->push_back(
+          {file, std::filesystem::path(file).stem().string(), static_cast<int>(songs->size()) + 1});
     return true;
   }
   std::ifstream in(o.playlist, std::ios::binary);
@@ -403,7 +401,9 @@ bool CollectBatch(const Options& o, std::vector<exporting::BatchSong>* songs) {
   }
   const std::vector<uint8_t> text((std::istreambuf_iterator<char>(in)), {});
   bool all_found = true;
+  int place = 0;
   for (const org::PlaylistEntry& entry : org::ParsePlaylist(text.data(), text.size())) {
+    ++place;  // songs are numbered by their place in the playlist, found or not
     const std::string file = org::FindPlaylistSong(o.playlist, entry.path);
     if (file.empty()) {
       std::fprintf(stderr, "org2wav: %s: %s: no such song\n", o.playlist.c_str(),
@@ -411,7 +411,7 @@ bool CollectBatch(const Options& o, std::vector<exporting::BatchSong>* songs) {
       all_found = false;
       continue;
     }
-    songs->push_back({file, platform::Cp932ToUtf8(entry.title)});
+    songs->push_back({file, platform::Cp932ToUtf8(entry.title), place});
   }
   if (songs->empty()) std::fprintf(stderr, "org2wav: %s: no songs\n", o.playlist.c_str());
   return all_found && !songs->empty();
@@ -419,9 +419,16 @@ bool CollectBatch(const Options& o, std::vector<exporting::BatchSong>* songs) {
 
 int RenderBatch(Options& o) {
   ChooseFormat("", &o);
+  // In a batch --track gives the first song's number; the others follow in order.
+  long long first_number = 1;
+  if (!o.song.tags.track.empty() &&
+      !tools::ParseWholeNumber(o.song.tags.track, 1, 9999, &first_number))
+    return Usage("--track with --out-dir needs the first song's number, a whole number");
+  o.song.tags.track.clear();
   std::vector<exporting::BatchSong> songs;
   const bool all_found = CollectBatch(o, &songs);
   if (songs.empty()) return 1;
+  for (exporting::BatchSong& song : songs) song.number += static_cast<int>(first_number) - 1;
   if (!exporting::CanWrite(o.song.format, o.song.render.rate) ||
       !exporting::RateFits(o.song.format, o.song.render.rate)) {
     std::fprintf(stderr, "org2wav: this machine's libsndfile cannot write %s files at %d Hz\n",

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -20,11 +21,12 @@
 #include "runtime/platform/data_path.h"
 #include "runtime/platform/notice.h"
 #include "runtime/platform/platform_clock.h"
+#include "runtime/platform/shipped_data.h"
 #include "runtime/platform/text_encoding.h"
 #include "runtime/sound/sound_device.h"
 #include "tools/cli/arguments.h"
 #include "tools/default_bank.h"
-#include "tools/render/offline_render.h"
+#include "tools/render/song_drums.h"
 #include "tools/render/song_inputs.h"
 
 namespace {
@@ -48,7 +50,7 @@ int Usage(const std::string& problem) {
 struct Options {
   std::string song;
   std::string bank = tools::DefaultWaveBankPath();
-  std::string drums_folder;  // data path; empty: beside the song
+  std::string drums_folder;  // empty: beside the song
   double seconds = -1;
   long long loops = 0;  // 0: until stopped
 };
@@ -68,7 +70,7 @@ int ParseArguments(int argc, char** argv, Options* o) {
       if (arg == "--loops" && !tools::ParseWholeNumber(v, 1, 1000, &o->loops))
         return Usage("--loops needs a whole number from 1 to 1000");
       if (arg == "--bank") o->bank = v;
-      if (arg == "--drums") o->drums_folder = platform::NativePathToDataPath(v);
+      if (arg == "--drums") o->drums_folder = v;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return Usage("unknown option " + arg);
     } else if (o->song.empty()) {
@@ -110,20 +112,20 @@ int main(int argc, char** argv) {
     return 1;
   }
   render::WarnAboutWaveBank("orgplay", bank);
-  render::ChooseDrumFolder("orgplay", *parsed, platform::NativePathToDataPath(song),
-                           &o.drums_folder);
-  // Each missing drum file once, as the system spells it (the loader's own notices would say it
-  // twice for every track that uses it).
-  const std::vector<std::string> drums =
-      render::UsedDrumFiles(*parsed, platform::NativePathToDataPath(song), o.drums_folder);
-  for (const std::string& drum : drums)
-    if (!platform::DataFileExists(drum))
-      std::fprintf(stderr, "orgplay: warning: drum file not found: %s\n",
-                   platform::ResolveDataPath(drum).c_str());
+  if (render::UseShippedDrums("orgplay", *parsed, song, o.drums_folder))
+    o.drums_folder = platform::ShippedDataFolder() + "/Org/Org";
+  const std::string drum_folder = render::DrumFolderFor(song, o.drums_folder);
+  // Each missing drum file once (the loader's own notices would say it twice for every track
+  // that uses it).
+  std::error_code error;
+  for (const std::string& drum : render::DrumFilesOf(*parsed, drum_folder, true))
+    if (!std::filesystem::is_regular_file(drum, error))
+      std::fprintf(stderr, "orgplay: warning: drum file not found: %s\n", drum.c_str());
   // A terminal program reports on its terminal, not in message boxes; the loader's own notices
   // about drum files (for every drum track, used or not) are said above.
-  const std::vector<std::string> every_drum =
-      render::AllDrumFiles(*parsed, platform::NativePathToDataPath(song), o.drums_folder);
+  std::vector<std::string> every_drum;
+  for (const std::string& drum : render::DrumFilesOf(*parsed, drum_folder, false))
+    every_drum.push_back(platform::NativePathToDataPath(drum));
   platform::SetNoticeSink([every_drum](const std::string& text, const std::string& caption) {
     const bool about_a_drum =
         text == SJIS("ファイルハンドル取得失敗") ||
@@ -154,7 +156,7 @@ int main(int argc, char** argv) {
   while (!runtime::GetMixingSoundDevice()->output().Streaming() && !g_stop &&
          platform::ClockMs() - opened < kStreamStartLimitMs)
     platform::SleepMs(5);
-  org::SetDrumFolderOverride(o.drums_folder);
+  org::SetDrumFolderOverride(platform::NativePathToDataPath(drum_folder));
   player->PlayIndex(0);
   const uint32_t start = platform::ClockMs();
   const bool show = isatty(1);

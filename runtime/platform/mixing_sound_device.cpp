@@ -110,16 +110,20 @@ bool IsAcceptableBufferDesc(const SoundBufferDesc& desc) {
 }
 
 std::unique_ptr<MixingSoundDevice> MixingSoundDevice::Create(std::unique_ptr<AudioOutput> output,
-                                                             const SoundDeviceFaults& faults) {
+                                                             const SoundDeviceFaults& faults,
+                                                             int max_voices) {
   if (!output || !output->Open()) return nullptr;
-  return std::unique_ptr<MixingSoundDevice>(new MixingSoundDevice(std::move(output), faults));
+  return std::unique_ptr<MixingSoundDevice>(
+      new MixingSoundDevice(std::move(output), faults, max_voices));
 }
 
 MixingSoundDevice::MixingSoundDevice(std::unique_ptr<AudioOutput> output,
-                                     const SoundDeviceFaults& faults)
+                                     const SoundDeviceFaults& faults, int max_voices)
     : output_(std::move(output)),
       faults_(faults),
-      mixer_(static_cast<int>(output_->Caps().max_secondary_rate)) {
+      // Offline devices never queue a call; a real-time one may hold one per voice and more.
+      mixer_(static_cast<int>(output_->Caps().max_secondary_rate), max_voices,
+             std::min(max_voices, SoundMixer::kQueueCapacity)) {
   mixer_.SetRealtime(false);  // until a stream runs
 }
 
@@ -184,7 +188,7 @@ SoundBuffer* MixingSoundDevice::CreateSoundBuffer(const SoundBufferDesc& desc) {
   std::vector<uint8_t> content(desc.length_bytes, f.bits_per_sample == 8 ? 0x80 : 0x00);
   VoiceSamples samples =
       ConvertPcm(content.data(), desc.length_bytes, f.channels, f.bits_per_sample);
-  const VoiceId voice = mixer_.AddVoice(std::move(samples), f.samples_per_sec);
+  const VoiceId voice = mixer_.AddVoice(std::move(samples), f.samples_per_sec, desc.group);
   if (voice.slot < 0) return nullptr;
   live_buffers_.fetch_add(1, std::memory_order_relaxed);
   return new MixedSoundBuffer(this, voice, f, std::move(content));

@@ -27,8 +27,10 @@ struct SoundDeviceFaults {
 class MixingSoundDevice final : public SoundDevice {
  public:
   // Takes hold of the output through `output`; null when the back end has no device.
+  // `max_voices` bounds the buffers that may exist at once (a song of its own needs 136).
   static std::unique_ptr<MixingSoundDevice> Create(std::unique_ptr<AudioOutput> output,
-                                                   const SoundDeviceFaults& faults = {});
+                                                   const SoundDeviceFaults& faults = {},
+                                                   int max_voices = SoundMixer::kMaxVoices);
   ~MixingSoundDevice() override;
   MixingSoundDevice(const MixingSoundDevice&) = delete;
   MixingSoundDevice& operator=(const MixingSoundDevice&) = delete;
@@ -47,6 +49,14 @@ class MixingSoundDevice final : public SoundDevice {
   SoundBuffer* CreateSoundBuffer(const SoundBufferDesc& desc) override;
   void SetOutputPaused(bool paused) override { mixer_.SetPaused(paused); }
   void SetOutputGain(int32_t gain_q15) override { mixer_.SetOutputGain(gain_q15); }
+  void SetGroupMuted(int group, bool muted) override { mixer_.SetGroupMuted(group, muted); }
+  void SetGroupMetering(bool on) override { mixer_.SetGroupMetering(on); }
+  void ResetGroupPeaks() override { mixer_.ResetGroupPeaks(); }
+  int32_t GroupPeak(int group) override { return mixer_.GroupPeak(group); }
+  void SetGroupTapFrames(int frames) override { mixer_.SetGroupTapFrames(frames); }
+  int CopyGroupTap(int group, int32_t* mono, int count) override {
+    return mixer_.CopyGroupTap(group, mono, count);
+  }
 
   SoundMixer& mixer() { return mixer_; }
   AudioOutput& output() { return *output_; }
@@ -54,7 +64,8 @@ class MixingSoundDevice final : public SoundDevice {
   int LiveBufferCount() const;
 
  private:
-  MixingSoundDevice(std::unique_ptr<AudioOutput> output, const SoundDeviceFaults& faults);
+  MixingSoundDevice(std::unique_ptr<AudioOutput> output, const SoundDeviceFaults& faults,
+                    int max_voices);
   AudioFormat DefaultFormat() const;
   bool StartOutput(const AudioFormat& format);
 

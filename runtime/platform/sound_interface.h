@@ -39,6 +39,9 @@ struct SoundBufferDesc {
   uint32_t flags = 0;
   uint32_t length_bytes = 0;
   WaveFormat format;
+  // Beyond the classic description: the group (the music engine's track, 0..15) whose voices
+  // the device can mute, meter and tap together; -1 for none. Devices without groups ignore it.
+  int group = -1;
 };
 
 // Play flags: looping repeats the whole buffer without a gap; 0 plays it once.
@@ -98,6 +101,17 @@ class SoundDevice {
   // the final 16-bit saturation). Devices that cannot do either ignore them.
   virtual void SetOutputPaused(bool) {}
   virtual void SetOutputGain(int32_t) {}
+
+  // Groups of buffers (SoundBufferDesc::group), for players and displays: a muted group's
+  // buffers go on playing unheard; metering keeps each group's peak since the last reset (in
+  // 16-bit units, 32768 full scale); taps keep the last frames of each group's own signal.
+  // Devices without groups ignore them (and report nothing).
+  virtual void SetGroupMuted(int /*group*/, bool /*muted*/) {}
+  virtual void SetGroupMetering(bool /*on*/) {}
+  virtual void ResetGroupPeaks() {}
+  virtual int32_t GroupPeak(int /*group*/) { return 0; }
+  virtual void SetGroupTapFrames(int /*frames*/) {}
+  virtual int CopyGroupTap(int /*group*/, int32_t* /*mono*/, int /*count*/) { return 0; }
 
  protected:
   virtual ~SoundDevice() = default;

@@ -12,6 +12,9 @@ namespace {
 
 constexpr int kChunkFrames = 1024;
 
+// Wide enough for a voice's travel over any number of frames (32.32 steps times a frame count).
+__extension__ typedef unsigned __int128 WideUnsigned;
+
 // The moment this thread's calls stand for, or 0 for "now".
 thread_local int64_t t_scheduled_call_us = 0;
 
@@ -35,6 +38,8 @@ struct SoundMixer::Voice {
   int32_t gain_left = 32768;  // Q15
   int32_t gain_right = 32768;
   int active_index = -1;
+  int group = -1;
+  uint32_t initial_rate = 0;
 };
 
 VoiceSamples ConvertPcm(const uint8_t* bytes, uint32_t length, int channels, int bits) {
@@ -66,16 +71,18 @@ int32_t GainQ15(int32_t hundredths_db) {
   return static_cast<int32_t>(std::lround(32768.0 * std::pow(10.0, hundredths_db / 2000.0)));
 }
 
-SoundMixer::SoundMixer(int output_rate)
-    : voices_(kMaxVoices),
-      active_(kMaxVoices),
+SoundMixer::SoundMixer(int output_rate, int max_voices, int queue_capacity)
+    : voices_(static_cast<size_t>(std::max(max_voices, 1))),
+      active_(voices_.size()),
       accumulator_(2 * kChunkFrames),
       output_rate_(output_rate > 0 ? output_rate : 44100),
       wide_kernel_(HasWideMixKernel()),
-      queue_(kQueueCapacity),
-      due_(kQueueCapacity) {
-  free_slots_.reserve(kMaxVoices);
-  for (int slot = kMaxVoices - 1; slot >= 0; --slot) free_slots_.push_back(slot);
+      queue_capacity_(std::max(queue_capacity, 1)),
+      queue_(static_cast<size_t>(queue_capacity_)),
+      due_(static_cast<size_t>(queue_capacity_)) {
+  free_slots_.reserve(voices_.size());
+  for (int slot = static_cast<int>(voices_.size()) - 1; slot >= 0; --slot)
+    free_slots_.push_back(slot);
 }
 
 SoundMixer::~SoundMixer() = default;
@@ -108,11 +115,11 @@ void SoundMixer::SetRealtime(bool realtime) {
   std::lock_guard<std::mutex> mix_lock(mix_mutex_);
   for (; queue_size_ > 0; --queue_size_) {
     ApplyCommand(queue_[queue_head_]);
-    queue_head_ = (queue_head_ + 1) % kQueueCapacity;
+    queue_head_ = (queue_head_ + 1) % queue_capacity_;
   }
 }
 
-VoiceId SoundMixer::AddVoice(VoiceSamples samples, uint32_t rate) {
+VoiceId SoundMixer::AddVoice(VoiceSamples samples, uint32_t rate, int group) {
   assert(samples.frames > 0);
   std::lock_guard<std::mutex> lock(mix_mutex_);
   if (free_slots_.empty()) return {};
@@ -125,6 +132,8 @@ VoiceId SoundMixer::AddVoice(VoiceSamples samples, uint32_t rate) {
   voice.in_use = true;
   voice.data = std::move(samples);
   voice.rate = rate;
+  voice.initial_rate = rate;
+  voice.group = group >= 0 && group < kMaxGroups ? group : -1;
   RecomputeStep(voice);
   return {slot, generation};
 }
@@ -197,11 +206,11 @@ void SoundMixer::Submit(VoiceId id, CommandType type, int32_t value) {
     ApplyCommand(command);
     return;
   }
-  if (queue_size_ == kQueueCapacity) {
+  if (queue_size_ == queue_capacity_) {
     // The output has stopped pulling (or fell far behind): the oldest call takes effect now to
     // make room. The caller never waits for the output, and the order of calls is kept.
     const Command oldest = queue_[queue_head_];
-    queue_head_ = (queue_head_ + 1) % kQueueCapacity;
+    queue_head_ = (queue_head_ + 1) % queue_capacity_;
     --queue_size_;
     std::lock_guard<std::mutex> mix_lock(mix_mutex_);
     ApplyCommand(oldest);
@@ -211,7 +220,7 @@ void SoundMixer::Submit(VoiceId id, CommandType type, int32_t value) {
   const int64_t moment = t_scheduled_call_us != 0 ? t_scheduled_call_us : ClockUs();
   command.stamp_us = std::max(moment, last_stamp_us_);
   last_stamp_us_ = command.stamp_us;
-  queue_[(queue_head_ + queue_size_) % kQueueCapacity] = command;
+  queue_[(queue_head_ + queue_size_) % queue_capacity_] = command;
   ++queue_size_;
 }
 
@@ -259,9 +268,11 @@ void SoundMixer::ApplyCommand(const Command& command) {
       RecomputeStep(voice);
       break;
     case CommandType::kVolume:
+      if (voice.volume == command.value) return;  // the gains stand as they are
       voice.volume = command.value;
       break;
     case CommandType::kPan:
+      if (voice.pan == command.value) return;
       voice.pan = command.value;
       break;
   }
@@ -276,7 +287,7 @@ int SoundMixer::TakeDueCommands(int frames, const BlockTiming* timing) {
   std::lock_guard<std::mutex> lock(queue_mutex_);
   int taken = 0;
   while (taken < queue_size_) {
-    Command& command = queue_[(queue_head_ + taken) % kQueueCapacity];
+    Command& command = queue_[(queue_head_ + taken) % queue_capacity_];
     int offset = 0;
     if (timing) {
       if (command.stamp_us >= timing->end_us) break;  // belongs to a later block
@@ -289,7 +300,7 @@ int SoundMixer::TakeDueCommands(int frames, const BlockTiming* timing) {
     due_[taken] = command;
     ++taken;
   }
-  queue_head_ = (queue_head_ + taken) % kQueueCapacity;
+  queue_head_ = (queue_head_ + taken) % queue_capacity_;
   queue_size_ -= taken;
   return taken;
 }
@@ -311,15 +322,28 @@ void SoundMixer::RenderFrames(int16_t* stereo, int frames, const BlockTiming* ti
       const int64_t span = timing->end_us - timing->start_us;
       BlockTiming part{timing->start_us + span * done / frames,
                        timing->start_us + span * (done + count) / frames};
-      RenderChunk(stereo + 2 * done, count, &part);
+      RenderChunk(stereo + 2 * done, nullptr, count, &part);
     } else {
-      RenderChunk(stereo + 2 * done, count, nullptr);
+      RenderChunk(stereo + 2 * done, nullptr, count, nullptr);
     }
     done += count;
   }
 }
 
-void SoundMixer::RenderChunk(int16_t* stereo, int frames, const BlockTiming* timing) {
+void SoundMixer::RenderUnsaturated(int32_t* stereo, int frames) {
+  if (paused_.load(std::memory_order_relaxed)) {
+    std::fill(stereo, stereo + 2 * static_cast<size_t>(frames), 0);
+    return;
+  }
+  for (int done = 0; done < frames;) {
+    const int count = std::min(kChunkFrames, frames - done);
+    RenderChunk(nullptr, stereo + 2 * done, count, nullptr);
+    done += count;
+  }
+}
+
+void SoundMixer::RenderChunk(int16_t* stereo, int32_t* wide, int frames,
+                             const BlockTiming* timing) {
   const int due = TakeDueCommands(frames, timing);
   std::lock_guard<std::mutex> lock(mix_mutex_);
   std::fill(accumulator_.begin(), accumulator_.begin() + 2 * frames, 0);
@@ -334,22 +358,175 @@ void SoundMixer::RenderChunk(int16_t* stereo, int frames, const BlockTiming* tim
   }
   MixSegment(cursor, frames - cursor);
   const int32_t gain = output_gain_q15_.load(std::memory_order_relaxed);
-  if (gain == 32768) {
-    for (int i = 0; i < 2 * frames; ++i) stereo[i] = Saturate(accumulator_[i]);
-  } else {
+  if (gain != 32768) {
     for (int i = 0; i < 2 * frames; ++i)
-      stereo[i] = Saturate(static_cast<int32_t>((int64_t{accumulator_[i]} * gain) >> 15));
+      accumulator_[i] = static_cast<int32_t>((int64_t{accumulator_[i]} * gain) >> 15);
+  }
+  if (wide) {
+    std::copy_n(accumulator_.data(), 2 * frames, wide);
+  } else {
+    for (int i = 0; i < 2 * frames; ++i) stereo[i] = Saturate(accumulator_[i]);
   }
 }
 
 void SoundMixer::MixSegment(int first_frame, int frame_count) {
   if (frame_count <= 0) return;
+  if (metering_ || tap_frames_ > 0) {
+    MixSegmentByGroup(first_frame, frame_count);
+    return;
+  }
   // Backwards, so that a voice that ends and leaves the list never causes one to be skipped.
-  for (int i = active_count_ - 1; i >= 0; --i)
-    MixVoice(voices_[active_[i]], accumulator_.data() + 2 * first_frame, frame_count);
+  for (int i = active_count_ - 1; i >= 0; --i) {
+    Voice& voice = voices_[active_[i]];
+    MixVoice(voice, accumulator_.data() + 2 * first_frame, frame_count, GroupMuted(voice.group));
+  }
 }
 
-void SoundMixer::MixVoice(Voice& voice, int32_t* accumulator, int frames) {
+// Each group is summed on its own, then added to the mix: integer sums, so the mix is the same
+// numbers as when every voice goes straight into it.
+void SoundMixer::MixSegmentByGroup(int first_frame, int frame_count) {
+  int32_t* mix = accumulator_.data() + 2 * first_frame;
+  bool group_active[kMaxGroups] = {};
+  for (int i = active_count_ - 1; i >= 0; --i) {
+    Voice& voice = voices_[active_[i]];
+    if (voice.group < 0) {
+      MixVoice(voice, mix, frame_count, false);
+    } else {
+      group_active[voice.group] = true;
+    }
+  }
+  int32_t* sum = group_accumulator_.data();
+  for (int group = 0; group < kMaxGroups; ++group) {
+    const bool muted = GroupMuted(group);
+    if (group_active[group] && !muted) std::fill(sum, sum + 2 * frame_count, 0);
+    for (int i = active_count_ - 1; group_active[group] && i >= 0; --i) {
+      Voice& voice = voices_[active_[i]];
+      if (voice.group == group) MixVoice(voice, sum, frame_count, muted);
+    }
+    if (!group_active[group] || muted) {
+      AppendTap(group, nullptr, frame_count);
+      continue;
+    }
+    int32_t peak = group_peaks_[group];
+    for (int i = 0; i < 2 * frame_count; ++i) {
+      mix[i] += sum[i];
+      peak = std::max(peak, sum[i] < 0 ? -sum[i] : sum[i]);
+    }
+    group_peaks_[group] = peak;
+    AppendTap(group, sum, frame_count);
+  }
+  if (tap_frames_ > 0) tap_written_ += frame_count;
+}
+
+void SoundMixer::AppendTap(int group, const int32_t* sum, int frames) {
+  if (tap_frames_ == 0) return;
+  int32_t* ring = taps_.data() + static_cast<size_t>(group) * static_cast<size_t>(tap_frames_);
+  int at = static_cast<int>(tap_written_ % tap_frames_);
+  for (int i = 0; i < frames; ++i) {
+    ring[at] = sum ? (sum[2 * i] + sum[2 * i + 1]) / 2 : 0;
+    if (++at == tap_frames_) at = 0;
+  }
+}
+
+bool SoundMixer::GroupMuted(int group) const {
+  return group >= 0 && (muted_groups_.load(std::memory_order_relaxed) >> group) & 1u;
+}
+
+void SoundMixer::SetGroupMuted(int group, bool muted) {
+  if (group < 0 || group >= kMaxGroups) return;
+  const uint32_t bit = 1u << group;
+  if (muted) {
+    muted_groups_.fetch_or(bit, std::memory_order_relaxed);
+  } else {
+    muted_groups_.fetch_and(~bit, std::memory_order_relaxed);
+  }
+}
+
+bool SoundMixer::group_muted(int group) const { return GroupMuted(group); }
+
+void SoundMixer::SetGroupMetering(bool on) {
+  std::lock_guard<std::mutex> lock(mix_mutex_);
+  metering_ = on;
+  if (on && group_accumulator_.empty()) group_accumulator_.resize(2 * kChunkFrames);
+}
+
+void SoundMixer::ResetGroupPeaks() {
+  std::lock_guard<std::mutex> lock(mix_mutex_);
+  std::fill(std::begin(group_peaks_), std::end(group_peaks_), 0);
+}
+
+int32_t SoundMixer::GroupPeak(int group) {
+  if (group < 0 || group >= kMaxGroups) return 0;
+  std::lock_guard<std::mutex> lock(mix_mutex_);
+  return group_peaks_[group];
+}
+
+void SoundMixer::SetGroupTapFrames(int frames) {
+  std::vector<int32_t> rings(static_cast<size_t>(std::max(frames, 0)) * kMaxGroups);
+  std::lock_guard<std::mutex> lock(mix_mutex_);
+  std::swap(taps_, rings);
+  tap_frames_ = std::max(frames, 0);
+  tap_written_ = 0;
+  if (tap_frames_ > 0 && group_accumulator_.empty()) group_accumulator_.resize(2 * kChunkFrames);
+  // The old rings are freed here, under the lock: this call is the control thread's alone.
+}
+
+int SoundMixer::CopyGroupTap(int group, int32_t* mono, int count) {
+  std::lock_guard<std::mutex> lock(mix_mutex_);
+  if (group < 0 || group >= kMaxGroups || tap_frames_ == 0 || count <= 0) return 0;
+  const int available = static_cast<int>(std::min<int64_t>(tap_written_, tap_frames_));
+  const int n = std::min(count, available);
+  const int32_t* ring =
+      taps_.data() + static_cast<size_t>(group) * static_cast<size_t>(tap_frames_);
+  int64_t from = tap_written_ - n;
+  for (int i = 0; i < n; ++i, ++from) mono[i] = ring[from % tap_frames_];
+  return n;
+}
+
+void SoundMixer::AdvanceFrames(int64_t frames) {
+  if (frames <= 0) return;
+  std::lock_guard<std::mutex> lock(mix_mutex_);
+  for (int i = active_count_ - 1; i >= 0; --i) {
+    Voice& voice = voices_[active_[i]];
+    const uint64_t end = uint64_t{voice.data.frames} << 32;
+    const WideUnsigned travel =
+        static_cast<WideUnsigned>(voice.step) * static_cast<WideUnsigned>(frames);
+    if (voice.looping) {
+      // Mixing wraps at the end each time it is reached: the same as one remainder.
+      voice.position = static_cast<uint64_t>((voice.position + travel) % end);
+    } else if (voice.position + travel >= end) {
+      voice.playing = false;  // played once to its end, as the mix would have
+      voice.position = 0;
+      Deactivate(voice);
+    } else {
+      voice.position += static_cast<uint64_t>(travel);
+    }
+  }
+  if (tap_frames_ > 0) {
+    std::fill(taps_.begin(), taps_.end(), 0);
+    tap_written_ = 0;
+  }
+}
+
+void SoundMixer::ResetAllVoices() {
+  std::lock_guard<std::mutex> lock(mix_mutex_);
+  for (size_t slot = 0; slot < voices_.size(); ++slot) {
+    Voice& voice = voices_[slot];
+    if (!voice.in_use) continue;
+    Deactivate(voice);
+    voice.playing = false;
+    voice.looping = false;
+    voice.position = 0;
+    voice.rate = voice.initial_rate;
+    RecomputeStep(voice);
+    voice.volume = 0;
+    voice.pan = 0;
+    voice.gain_left = 32768;
+    voice.gain_right = 32768;
+  }
+}
+
+void SoundMixer::MixVoice(Voice& voice, int32_t* accumulator, int frames, bool silent) {
   const uint64_t end = uint64_t{voice.data.frames} << 32;
   const bool linear = interpolation_ == Interpolation::kLinear;
   while (frames > 0 && voice.playing) {
@@ -361,7 +538,7 @@ void SoundMixer::MixVoice(Voice& voice, int32_t* accumulator, int frames) {
     const uint64_t frames_to_end = (run_end - voice.position + voice.step - 1) / voice.step;
     const int run =
         static_cast<int>(std::min<uint64_t>(frames_to_end, static_cast<uint64_t>(frames)));
-    if (voice.gain_left == 0 && voice.gain_right == 0) {
+    if (silent || (voice.gain_left == 0 && voice.gain_right == 0)) {
       voice.position += voice.step * static_cast<uint64_t>(run);  // inaudible: only advance
     } else if (voice.data.channels == 1 && interpolate && wide_kernel_) {
       voice.position = MixMonoLinearWide(voice.data.samples.data(), voice.position, voice.step,

@@ -5,6 +5,10 @@
 // real-time mode they wait in a queue and take effect at the output frame that matches their
 // stamp, in offline mode they take effect at once (before the next pulled frame).
 //
+// Voices may belong to a group (the music engine's track): a group can be muted (its voices keep
+// moving, unheard), metered (the peak of its own sum) and tapped (its own signal kept for
+// oscilloscopes). Offline, the mixer can also move every voice ahead without mixing (a seek).
+//
 // Threads: voice management and commands come from any control thread; RenderFrames runs on the
 // output's thread. Two locks: the queue lock (held to push or pop a few small commands) and the
 // mix lock (held while one block is mixed, and by control calls that swap a voice's samples).
@@ -61,8 +65,11 @@ class SoundMixer final : public AudioRenderSource {
  public:
   static constexpr int kMaxVoices = 4096;
   static constexpr int kQueueCapacity = 4096;
+  static constexpr int kMaxGroups = 16;
 
-  explicit SoundMixer(int output_rate);
+  // `max_voices` and `queue_capacity` size the fixed tables (a song of its own needs few).
+  explicit SoundMixer(int output_rate, int max_voices = kMaxVoices,
+                      int queue_capacity = kQueueCapacity);
   ~SoundMixer() override;
   SoundMixer(const SoundMixer&) = delete;
   SoundMixer& operator=(const SoundMixer&) = delete;
@@ -89,9 +96,9 @@ class SoundMixer final : public AudioRenderSource {
   // for the output: when the queue is full, its oldest call is applied at once.
   void SetRealtime(bool realtime);
 
-  // Adds a stopped voice at position 0, full volume, centred, playing at `rate`. Returns an id
-  // whose slot is -1 when every slot is taken.
-  VoiceId AddVoice(VoiceSamples samples, uint32_t rate);
+  // Adds a stopped voice at position 0, full volume, centred, playing at `rate`, in `group`
+  // (0..kMaxGroups - 1, or -1 for none). Returns an id whose slot is -1 when every slot is taken.
+  VoiceId AddVoice(VoiceSamples samples, uint32_t rate, int group = -1);
   // Replaces a voice's samples (keeping its state; the position is kept inside the new length).
   void ReplaceSamples(VoiceId id, VoiceSamples samples);
   // Stops and removes a voice; its samples are freed on the calling thread.
@@ -107,6 +114,35 @@ class SoundMixer final : public AudioRenderSource {
 
   // The voice's state as the output has it now.
   bool GetState(VoiceId id, bool* playing, bool* looping, uint32_t* frame);
+
+  // Groups. A muted group's voices go on moving exactly as if heard, so unmuting is seamless;
+  // takes effect from the next mixed frame. Any thread.
+  void SetGroupMuted(int group, bool muted);
+  bool group_muted(int group) const;
+  // Metering: the peak of each group's own sum, over the frames mixed since the last reset.
+  // Off by default; while on, each group is summed on its own before it joins the mix (the
+  // output is the same). Control thread, not while a block is being mixed elsewhere.
+  void SetGroupMetering(bool on);
+  void ResetGroupPeaks();
+  // Peak of |left| and |right| of the group's sum since the last reset (mixer units, 32768 is
+  // full scale; a loud group may exceed it).
+  int32_t GroupPeak(int group);
+  // Taps: the last `frames` frames of each group's own signal, mono ((left + right) / 2), kept
+  // while on (0 turns them off and frees them). Allocates: control thread only.
+  void SetGroupTapFrames(int frames);
+  int group_tap_frames() const { return tap_frames_; }
+  // Copies the newest min(count, tap frames) values of a group's tap, oldest first; returns how
+  // many were copied (fewer than asked only when less has been mixed since the taps began).
+  int CopyGroupTap(int group, int32_t* mono, int count);
+
+  // Offline only: every playing voice moves `frames` output frames ahead as if mixed (loops
+  // wrap, one-shot voices end), in time proportional to the voices, not to the frames.
+  void AdvanceFrames(int64_t frames);
+  // Every voice back to how it was made: stopped at position 0, its own rate, full volume,
+  // centred. Offline only.
+  void ResetAllVoices();
+  // Offline: the next `frames` frames before the 16-bit saturation (after the output gain).
+  void RenderUnsaturated(int32_t* stereo, int frames);
 
   // Number of voices playing now.
   int ActiveVoiceCount();
@@ -131,13 +167,19 @@ class SoundMixer final : public AudioRenderSource {
   void Deactivate(Voice& voice);              // mix lock held
   void RecomputeStep(Voice& voice);           // mix lock held
   int TakeDueCommands(int frames, const BlockTiming* timing);
-  void RenderChunk(int16_t* stereo, int frames, const BlockTiming* timing);
-  void MixSegment(int first_frame, int frame_count);  // mix lock held
-  void MixVoice(Voice& voice, int32_t* accumulator, int frames);
+  // Mixes one chunk into the accumulator; then saturates it into `stereo` or copies it whole
+  // into `wide` (one of them is given).
+  void RenderChunk(int16_t* stereo, int32_t* wide, int frames, const BlockTiming* timing);
+  void MixSegment(int first_frame, int frame_count);         // mix lock held
+  void MixSegmentByGroup(int first_frame, int frame_count);  // mix lock held
+  void MixVoice(Voice& voice, int32_t* accumulator, int frames, bool silent);
+  bool GroupMuted(int group) const;
+  void AppendTap(int group, const int32_t* accumulator, int frames);
   template <int kChannels, bool kLinear>
   void MixRun(Voice& voice, int32_t* accumulator, int frames);
 
   std::atomic<int32_t> output_gain_q15_{32768};
+  std::atomic<uint32_t> muted_groups_{0};  // bit g: group g is muted
   std::atomic<bool> paused_{false};
   std::mutex mix_mutex_;  // voices, active list, output rate, accumulator
   std::vector<Voice> voices_;
@@ -148,6 +190,13 @@ class SoundMixer final : public AudioRenderSource {
   int output_rate_;
   bool wide_kernel_;
   Interpolation interpolation_ = Interpolation::kLinear;
+  bool metering_ = false;
+  std::vector<int32_t> group_accumulator_;
+  int32_t group_peaks_[kMaxGroups] = {};
+  int tap_frames_ = 0;
+  std::vector<int32_t> taps_;  // kMaxGroups rings of tap_frames_ values
+  int64_t tap_written_ = 0;    // frames appended to every ring since the taps began
+  int queue_capacity_;
 
   std::mutex queue_mutex_;  // the pending command ring and the realtime flag
   std::vector<Command> queue_;

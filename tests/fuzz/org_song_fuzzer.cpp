@@ -28,9 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   fuzz::WriteScratchFile("Org/fuzz.org", data, size);
   render::RenderOptions options;
-  options.bank_path = "Org\\Wave100.dat";
+  options.bank_path = fuzz::ScratchFolder() + "/Org/Wave100.dat";
   options.seconds = 0.25;
   options.rate = 22050;
-  render::RenderSong("Org\\fuzz.org", options, [](const int16_t*, int) {});
+  render::RenderSong(fuzz::ScratchFolder() + "/Org/fuzz.org", options, [](const int16_t*, int) {});
   return 0;
 }

@@ -33,28 +33,27 @@ ParsedSong SongWithNotes(int version) {
   return song;
 }
 
-TEST_F(OrgSongTest, ALoadedSongHasItsHeaderAndThreadedEvents) {
+TEST_F(OrgSongTest, ALoadedSongHasItsHeaderAndEventsInFileOrder) {
   ASSERT_TRUE(LoadOrgSong(WriteSong("song.org", SongWithNotes(2)).c_str()));
-  const org::OrgSong& song = GetOrgSong();
+  const ParsedSong& song = GetOrgSong();
   EXPECT_EQ(song.wait, 90);
   EXPECT_EQ(song.loop_start, 8);
   EXPECT_EQ(song.loop_end, 120);
-  const org::OrgTrack& track = song.tracks[0];
+  const ParsedSong::Track& track = song.tracks[0];
   EXPECT_EQ(track.wave, 5);
   EXPECT_EQ(track.one_shot, 1);
   EXPECT_EQ(track.finetune, 1010);
-  ASSERT_EQ(track.first, &track.notes[0]);
-  EXPECT_EQ(track.notes[0].prev, nullptr);
-  EXPECT_EQ(track.notes[0].next, &track.notes[1]);
-  EXPECT_EQ(track.notes[1].prev, &track.notes[0]);
-  EXPECT_EQ(track.notes[2].next, nullptr);
-  EXPECT_EQ(track.notes[1].key, 255);
-  EXPECT_EQ(track.notes[1].volume, 100);
-  EXPECT_EQ(track.notes[2].pan, 3);
-  EXPECT_EQ(song.tracks[1].first, nullptr);
-  EXPECT_EQ(song.tracks[9].first->key, 48);
+  ASSERT_EQ(track.events.size(), 3u);
+  EXPECT_EQ(track.events[0].position, 0);
+  EXPECT_EQ(track.events[1].position, 8);
+  EXPECT_EQ(track.events[1].key, 255);
+  EXPECT_EQ(track.events[1].volume, 100);
+  EXPECT_EQ(track.events[2].pan, 3);
+  EXPECT_TRUE(song.tracks[1].events.empty());
+  EXPECT_EQ(song.tracks[9].events[0].key, 48);
   // The sequencer was rewound: every cursor at its first event.
-  EXPECT_EQ(org::GetSequencerState().cursor[0], &track.notes[0]);
+  EXPECT_EQ(org::GetSequencerState().cursor[0], 0);
+  EXPECT_EQ(org::GetSequencerState().cursor[9], 0);
   EXPECT_EQ(org::GetSequencerState().play_step, 0);
 }
 
@@ -96,7 +95,6 @@ std::string Damaged(const std::function<void(std::vector<uint8_t>&)>& damage) {
 
 TEST_P(OrgSongRefusalTest, TheLoadedSongStaysIntactAndPlayable) {
   ASSERT_TRUE(LoadOrgSong(WriteSong("good.org", SongWithNotes(2)).c_str()));
-  const org::OrgNote* first = GetOrgSong().tracks[0].first;
   dir.WriteFile("bad.org", GetParam().bytes);
   notices.clear();
   EXPECT_FALSE(LoadOrgSong(GetParam().name[0] == 'm' ? "missing.org" : "bad.org"));
@@ -104,8 +102,8 @@ TEST_P(OrgSongRefusalTest, TheLoadedSongStaysIntactAndPlayable) {
   EXPECT_EQ(notices[0].first, platform::Utf8ToCp932(GetParam().notice));
   EXPECT_EQ(notices[0].second, "Error (Load)");
   EXPECT_EQ(GetOrgSong().wait, 90);
-  EXPECT_EQ(GetOrgSong().tracks[0].first, first);
-  EXPECT_EQ(GetOrgSong().tracks[0].notes[2].key, 40);
+  ASSERT_EQ(GetOrgSong().tracks[0].events.size(), 3u);
+  EXPECT_EQ(GetOrgSong().tracks[0].events[2].key, 40);
 }
 
 std::string Truncated(size_t keep) {

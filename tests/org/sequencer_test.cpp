@@ -178,7 +178,7 @@ TEST_F(SequencerTest, StartingWhileTheTimerRunsStopsTheOldTimerFirst) {
 // A tick function for the thread source tests: counts, and takes a while.
 std::atomic<int> g_ticks{0};
 std::atomic<bool> g_in_tick{false};
-void SlowTick() {
+void SlowTick(void*) {
   g_in_tick = true;
   std::this_thread::sleep_for(std::chrono::milliseconds(15));
   ++g_ticks;

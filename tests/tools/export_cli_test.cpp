@@ -104,10 +104,9 @@ TEST(ExportCliTest, AWavIsExactlyTheRenderAsBefore) {
   options.bank_path = kData + "/Org/Wave100.dat";
   options.seconds = 3;
   std::string expected(44, '\0');
-  render::RenderSong(
-      platform::NativePathToDataPath(kSong), options, [&](const int16_t* stereo, int frames) {
-        expected.append(reinterpret_cast<const char*>(stereo), static_cast<size_t>(frames) * 4);
-      });
+  render::RenderSong(kSong, options, [&](const int16_t* stereo, int frames) {
+    expected.append(reinterpret_cast<const char*>(stereo), static_cast<size_t>(frames) * 4);
+  });
   render::WriteWavHeader(reinterpret_cast<uint8_t*>(expected.data()), 44100, 2,
                          static_cast<uint32_t>(expected.size() - 44));
   EXPECT_EQ(test_support::ReadWholeFile(dir.Join("out.wav")), expected);

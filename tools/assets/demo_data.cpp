@@ -5,8 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "org/drum_kit.h"
 #include "runtime/platform/text_encoding.h"
-#include "tools/assets/drum_kit.h"
 #include "tools/assets/score_compiler.h"
 #include "tools/assets/screen_pictures.h"
 #include "tools/assets/wave_bank_recipe.h"
@@ -17,7 +17,8 @@ bool MakeDemoData(const std::string& scores_folder, std::vector<GeneratedFile>* 
                   std::string* error) {
   files->clear();
   files->push_back({"Org/Wave100.dat", MakeWaveBank()});
-  for (DrumSample& drum : MakeDrumKit()) files->push_back({"Org/Org/" + drum.name, drum.wav});
+  for (org::DrumSample& drum : org::MakeDrumKit())
+    files->push_back({"Org/Org/" + drum.name, drum.wav});
 
   std::vector<std::filesystem::path> scores;
   for (const auto& entry : std::filesystem::directory_iterator(scores_folder))

@@ -1,16 +1,17 @@
 #include "tools/export/batch_export.h"
 
-#include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <thread>
 
-#include "runtime/platform/data_path.h"
 #include "tools/cli/progress_bar.h"
 #include "tools/output/safe_output.h"
 #include "tools/render/song_inputs.h"
@@ -20,8 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint8_t kProgressSteps = 200;  // a child reports its progress as n / 200, one byte
-
 std::string SafeFileName(const std::string& name) {
   std::string out;
   for (unsigned char c : name)
@@ -30,51 +29,56 @@ std::string SafeFileName(const std::string& name) {
   return out;
 }
 
-// The work of one child: render song `index`, reporting progress on `report`; the exit status.
-int RenderInChild(const BatchSong& song, const std::string& out_path, ExportOptions options,
-                  int report) {
-  const char* tool = "org2wav";
-  std::vector<uint8_t> bytes;
+// Messages of one song, written together so that songs rendered at once do not mix their lines.
+class SongMessages {
+ public:
+  explicit SongMessages(std::mutex* output) : output_(output) {}
+  ~SongMessages() {
+    if (text_.empty()) return;
+    std::lock_guard<std::mutex> lock(*output_);
+    std::fputs(text_.c_str(), stderr);
+  }
+  void Line(const std::string& line) { text_ += line + "\n"; }
+
+ private:
+  std::mutex* output_;
+  std::string text_;
+};
+
+// Renders one song of the batch on the calling thread; false when it was not written.
+bool RenderBatchSong(const BatchSong& song, const std::string& out_path, ExportOptions options,
+                     std::atomic<double>* fraction, std::mutex* output) {
+  const std::string tool = "org2wav";
+  SongMessages messages(output);
   auto parsed = std::make_unique<org::ParsedSong>();
-  if (!platform::ReadDataFile(platform::NativePathToDataPath(song.file), 1 << 20, &bytes) ||
-      org::ParseOrgSong(bytes.data(), bytes.size(), parsed.get()) != org::ParseResult::kOk) {
-    std::fprintf(stderr, "%s: %s: %s\n", tool, song.file.c_str(),
-                 render::WhySongUnreadable(song.file).c_str());
-    return 1;
+  std::string why;
+  if (!render::ReadSongFile(song.file, parsed.get(), &why)) {
+    messages.Line(tool + ": " + song.file + ": " + why);
+    return false;
   }
   if (parsed->wait == 0) {
-    std::fprintf(stderr, "%s: %s: the song's step length is 0 ms\n", tool, song.file.c_str());
-    return 1;
+    messages.Line(tool + ": " + song.file + ": the song's step length is 0 ms");
+    return false;
   }
   if (options.tags.title.empty()) options.tags.title = song.title;
+  if (options.tags.track.empty() && song.number > 0)
+    options.tags.track = std::to_string(song.number);
   const std::string problem = ProblemWithExport(*parsed, options);
   if (!problem.empty()) {
-    std::fprintf(stderr, "%s: %s: %s\n", tool, song.file.c_str(), problem.c_str());
-    return 1;
+    messages.Line(tool + ": " + song.file + ": " + problem);
+    return false;
   }
-  render::ChooseDrumFolder(tool, *parsed, platform::NativePathToDataPath(song.file),
-                           &options.render.drums_folder);
-  uint8_t last = 0;
-  const ExportResult result =
-      ExportSong(*parsed, song.file, out_path, options, [&](double fraction) {
-        const uint8_t step = static_cast<uint8_t>(std::clamp(fraction, 0.0, 1.0) * kProgressSteps);
-        if (step != last && write(report, &step, 1) == 1) last = step;
-      });
+  options.render.builtin_drums =
+      options.render.builtin_drums ||
+      render::UseShippedDrums(tool.c_str(), *parsed, song.file, options.render.drums_folder);
+  const ExportResult result = ExportSong(*parsed, song.file, out_path, options, [&](double done) {
+    fraction->store(std::clamp(done, 0.0, 1.0), std::memory_order_relaxed);
+  });
   for (const std::string& missing : result.missing_drums)
-    std::fprintf(stderr, "%s: warning: %s: drum file not found: %s\n", tool, song.file.c_str(),
-                 missing.c_str());
-  if (!result.ok) {
-    std::fprintf(stderr, "%s: %s: %s\n", tool, song.file.c_str(), result.error.c_str());
-    return 1;
-  }
-  return 0;
+    messages.Line(tool + ": warning: " + song.file + ": drum file not found: " + missing);
+  if (!result.ok) messages.Line(tool + ": " + song.file + ": " + result.error);
+  return result.ok;
 }
-
-struct Running {
-  size_t index = 0;
-  int pipe = -1;
-  double fraction = 0;
-};
 
 }  // namespace
 
@@ -103,59 +107,43 @@ int RunBatch(const std::vector<BatchSong>& songs, const BatchOptions& o) {
     return 1;
   }
   const std::vector<std::string> names = OutputNames(songs, o.song.format, o.name_by_title);
-  tools::ProgressBar bar(stderr, o.show_progress, static_cast<int>(songs.size()));
-  std::map<pid_t, Running> running;
-  std::vector<std::string> failed;
-  size_t next = 0;
-  size_t finished = 0;
-  while (finished < songs.size()) {
-    while (next < songs.size() && running.size() < static_cast<size_t>(std::max(o.jobs, 1))) {
-      int fds[2];
-      if (pipe(fds) != 0) return 1;
-      std::fflush(nullptr);
-      const pid_t child = fork();
-      if (child == 0) {
-        close(fds[0]);
-        _exit(RenderInChild(songs[next], o.out_dir + "/" + names[next], o.song, fds[1]));
-      }
-      close(fds[1]);
-      if (child < 0) {
-        close(fds[0]);
-        return 1;
-      }
-      running[child] = Running{next, fds[0], 0};
-      ++next;
-    }
-    // Progress from every child, then whoever has ended.
-    std::vector<pollfd> polls;
-    for (const auto& [pid, job] : running) polls.push_back({job.pipe, POLLIN, 0});
-    poll(polls.data(), polls.size(), 100);
-    for (auto& [pid, job] : running) {
-      uint8_t steps[64];
-      for (pollfd& p : polls)
-        if (p.fd == job.pipe && (p.revents & POLLIN)) {
-          const ssize_t n = read(job.pipe, steps, sizeof steps);
-          if (n > 0) job.fraction = steps[n - 1] / static_cast<double>(kProgressSteps);
-        }
-    }
-    int status = 0;
-    pid_t ended;
-    while ((ended = waitpid(-1, &status, WNOHANG)) > 0) {
-      const auto found = running.find(ended);
-      if (found == running.end()) continue;
-      close(found->second.pipe);
-      if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        failed.push_back(songs[found->second.index].file);
-      running.erase(found);
+  // Each song is rendered by its own engine on one of the workers; the main thread draws one
+  // progress bar for the whole run.
+  std::vector<std::atomic<double>> fractions(songs.size());
+  std::vector<char> written(songs.size(), 0);
+  std::atomic<size_t> next{0};
+  std::atomic<size_t> finished{0};
+  std::mutex output;
+  auto work = [&] {
+    for (size_t index = next++; index < songs.size(); index = next++) {
+      written[index] = RenderBatchSong(songs[index], o.out_dir + "/" + names[index], o.song,
+                                       &fractions[index], &output);
+      fractions[index].store(1.0, std::memory_order_relaxed);
       ++finished;
     }
-    double done = static_cast<double>(finished);
-    for (const auto& [pid, job] : running) done += job.fraction;
-    bar.Update(0, done);
+  };
+  const size_t workers = std::min<size_t>(songs.size(), static_cast<size_t>(std::max(o.jobs, 1)));
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < workers; ++i) threads.emplace_back(work);
+  tools::ProgressBar bar(stderr, o.show_progress, static_cast<int>(songs.size()));
+  while (finished.load() < songs.size()) {
+    double done = 0;
+    for (const std::atomic<double>& fraction : fractions) done += fraction.load();
+    {
+      std::lock_guard<std::mutex> lock(output);
+      bar.Update(0, done);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  for (const std::string& song : failed)
-    std::fprintf(stderr, "org2wav: %s: not rendered\n", song.c_str());
-  return failed.empty() ? 0 : 1;
+  for (std::thread& thread : threads) thread.join();
+  bar.Update(0, static_cast<double>(songs.size()));
+  int failed = 0;
+  for (size_t i = 0; i < songs.size(); ++i)
+    if (!written[i]) {
+      std::fprintf(stderr, "org2wav: %s: not rendered\n", songs[i].file.c_str());
+      ++failed;
+    }
+  return failed == 0 ? 0 : 1;
 }
 
 }  // namespace exporting

@@ -1,9 +1,8 @@
 // A whole soundtrack in one command: every song (from a playlist or given one by one) rendered
-// into an output folder, named after its file (or its title), in parallel on several cores.
-// The renderer's engine is global, so each song is rendered in a child process of its own, at
-// most `jobs` at a time; the children report their progress through pipes to one progress bar
-// for the whole run. Each file goes in place atomically; a song that fails is named and the
-// others are still rendered. Main thread of org2wav.
+// into an output folder, named after its file (or its title), in parallel on several cores:
+// `jobs` threads in this process, each song on an engine of its own, one progress bar for the
+// whole run. Each file goes in place atomically; a song that fails is named and the others are
+// still rendered. Called on org2wav's main thread.
 #pragma once
 
 #include <string>
@@ -16,6 +15,7 @@ namespace exporting {
 struct BatchSong {
   std::string file;   // a path this system opens
   std::string title;  // UTF-8: the playlist's title, or the file's name
+  int number = 0;     // its place in the playlist or on the command line (1, 2, ...); 0: none
 };
 
 struct BatchOptions {

@@ -3,18 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "runtime/platform/data_path.h"
 #include "tools/export/encoded_writer.h"
 #include "tools/output/safe_output.h"
 #include "tools/render/wav_writer.h"
 
 namespace exporting {
 namespace {
-
-// The frame at which tick `tick` falls, as the renderer places it.
-int64_t TickFrame(const org::ParsedSong& song, int rate, int64_t tick) {
-  return std::llround(static_cast<double>(tick) * song.wait * (rate / 1000.0));
-}
 
 // Scales a block by `gain` (linear), rounding; the gain was chosen so that nothing clips, and
 // anything that would is held at full scale.
@@ -94,8 +88,8 @@ std::optional<LoopRegion> LoopRegionOf(const org::ParsedSong& song, int rate) {
   const int64_t length_steps = int64_t{song.loop_end} - song.loop_start;
   if (song.loop_end <= 0 || length_steps <= 0 || song.wait == 0) return std::nullopt;
   // Step n sounds at tick n + 1; the second pass plays steps loop_end .. loop_end + length - 1.
-  const int64_t start = TickFrame(song, rate, int64_t{song.loop_end} + 1);
-  const int64_t end = TickFrame(song, rate, int64_t{song.loop_end} + length_steps + 1);
+  const int64_t start = render::TickFrame(song, rate, int64_t{song.loop_end} + 1);
+  const int64_t end = render::TickFrame(song, rate, int64_t{song.loop_end} + length_steps + 1);
   return LoopRegion{start, end - start};
 }
 
@@ -108,8 +102,9 @@ std::string ProblemWithExport(const org::ParsedSong& song, const ExportOptions& 
            " files";
   if (options.loop_tags) {
     if (!LoopRegionOf(song, options.render.rate)) return "--loop-tags: the song has no loop";
-    if (options.render.seconds >= 0 || options.render.fade_seconds > 0)
-      return "--loop-tags marks the loop of a whole render: not with --seconds or --fade";
+    if (options.render.seconds >= 0 || options.render.fade_seconds > 0 ||
+        options.render.start_seconds > 0)
+      return "--loop-tags marks the loop of a whole render: not with --seconds, --fade or --start";
     if (options.render.loops < 2)
       return "--loop-tags marks the loop's second pass: it needs --loops 2 or more";
   }
@@ -118,9 +113,9 @@ std::string ProblemWithExport(const org::ParsedSong& song, const ExportOptions& 
 
 Loudness MeasureSong(const std::string& song_path, const render::RenderOptions& options) {
   LoudnessMeter meter(options.rate);
-  render::RenderSong(
-      platform::NativePathToDataPath(song_path), options,
-      [&](const int16_t* stereo, int frames) { meter.Add(stereo, static_cast<size_t>(frames)); });
+  render::RenderSong(song_path, options, [&](const int16_t* stereo, int frames) {
+    meter.Add(stereo, static_cast<size_t>(frames));
+  });
   return meter.Result();
 }
 
@@ -159,7 +154,7 @@ ExportResult ExportSong(const org::ParsedSong& song, const std::string& song_pat
   std::vector<int16_t> scaled;
   bool written = true;
   const render::RenderResult rendered = render::RenderSong(
-      platform::NativePathToDataPath(song_path), o.render,
+      song_path, o.render,
       [&](const int16_t* stereo, int count) {
         const int16_t* block = stereo;
         if (gain != 1.0) {

@@ -4,7 +4,7 @@
 // ReplayGain), and put in place through the safe output path. The loop tags mark the second
 // pass of the song's loop, so that whatever rings across the loop point is inside the region:
 // the intro followed by the region repeated is sample for sample a longer render. Main thread
-// (the renderer's engine is global: a process renders one song at a time).
+// or a worker of a batch: each export has an engine of its own.
 #pragma once
 
 #include <functional>
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "org/org_song.h"
+#include "org/org_format.h"
 #include "tools/export/audio_format.h"
 #include "tools/export/loudness.h"
 #include "tools/export/sound_tags.h"

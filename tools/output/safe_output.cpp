@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,30 +16,34 @@ namespace tools {
 namespace {
 
 // The temporary files being written, for the signal handler: fixed storage, so that the
-// handler touches nothing but these arrays and unlink.
-constexpr int kCleanupSlots = 64;
+// handler touches nothing but these arrays and unlink. A slot is claimed atomically (outputs
+// are opened on several threads at once) and holds its path only once it is marked ready.
+constexpr int kCleanupSlots = 1024;
+enum SlotState : int { kFree, kClaimed, kReady };
 char g_cleanup_paths[kCleanupSlots][PATH_MAX];
-volatile sig_atomic_t g_cleanup_used[kCleanupSlots];
+std::atomic<int> g_cleanup_state[kCleanupSlots];
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the slots");
 
+// The slot that now holds `path`, or -1 when every slot is taken.
 int RegisterForCleanup(const std::string& path) {
   if (path.size() >= PATH_MAX) return -1;
   for (int slot = 0; slot < kCleanupSlots; ++slot) {
-    if (g_cleanup_used[slot]) continue;
+    int expected = kFree;
+    if (!g_cleanup_state[slot].compare_exchange_strong(expected, kClaimed)) continue;
     std::memcpy(g_cleanup_paths[slot], path.c_str(), path.size() + 1);
-    g_cleanup_used[slot] = 1;
+    g_cleanup_state[slot].store(kReady);
     return slot;
   }
   return -1;
 }
 
-void UnregisterForCleanup(const std::string& path) {
-  for (int slot = 0; slot < kCleanupSlots; ++slot)
-    if (g_cleanup_used[slot] && path == g_cleanup_paths[slot]) g_cleanup_used[slot] = 0;
+void UnregisterForCleanup(int slot) {
+  if (slot >= 0 && slot < kCleanupSlots) g_cleanup_state[slot].store(kFree);
 }
 
 void OnFatalSignal(int signal_number) {
   for (int slot = 0; slot < kCleanupSlots; ++slot)
-    if (g_cleanup_used[slot]) unlink(g_cleanup_paths[slot]);
+    if (g_cleanup_state[slot].load() == kReady) unlink(g_cleanup_paths[slot]);
   // Ends the program the way the signal would have (the shell sees the same status).
   signal(signal_number, SIG_DFL);
   raise(signal_number);
@@ -78,10 +84,42 @@ std::string FollowLinks(const std::string& path) {
   return {};
 }
 
-mode_t ModeForNewFiles() {
+// The process's umask, read without changing it (outputs are opened on several threads, and
+// setting the mask even for a moment would give another thread's new file the wrong mode).
+mode_t ReadUmask() {
+  if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status))
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(status);
+    if (found) return static_cast<mode_t>(mask);
+  }
+  // No /proc: set and restore it once, at the first output (before any thread writes one).
   const mode_t mask = umask(0);
   umask(mask);
-  return 0666 & ~mask;
+  return mask;
+}
+
+mode_t ModeForNewFiles() {
+  static const mode_t mode = 0666 & ~ReadUmask();
+  return mode;
+}
+
+// The temporary file's name beside the output: the output's name with a suffix, shortened so
+// that it fits wherever the output's name fits (at most NAME_MAX bytes, cut before a UTF-8
+// continuation byte so the name stays readable).
+std::string TemporaryName(const std::string& target) {
+  static constexpr char kSuffix[] = ".partial-XXXXXX";
+  std::string base = BaseName(target);
+  const size_t room = NAME_MAX - (sizeof kSuffix - 1);
+  if (base.size() > room) {
+    size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+    base.resize(cut);
+  }
+  return Folder(target) + "/" + base + kSuffix;
 }
 
 }  // namespace
@@ -105,9 +143,9 @@ std::string DescribeFileError(const std::string& path, int error) {
 }
 
 void InstallSignalCleanup() {
-  static bool installed = false;
-  if (installed) return;
-  installed = true;
+  static std::atomic<bool> installed{false};
+  if (installed.exchange(true)) return;
+  ModeForNewFiles();  // read while there is one thread
   for (int signal_number : kFatalSignals) {
     struct sigaction current {};
     // A signal the caller ignores (nohup's SIGHUP) or handles (a sanitizer's) is left alone.
@@ -151,7 +189,8 @@ bool SafeOutput::Open(const std::string& path, std::string* error) {
     own_fd_ = true;
     return true;
   }
-  temporary_ = Folder(target_) + "/" + BaseName(target_) + ".partial-XXXXXX";
+  const mode_t mode = ModeForNewFiles();
+  temporary_ = TemporaryName(target_);
   fd_ = mkostemp(temporary_.data(), O_CLOEXEC);
   if (fd_ < 0) {
     *error = DescribeFileError(path, errno);
@@ -159,9 +198,15 @@ bool SafeOutput::Open(const std::string& path, std::string* error) {
     return false;
   }
   own_fd_ = true;
-  RegisterForCleanup(temporary_);
+  cleanup_slot_ = RegisterForCleanup(temporary_);
+  if (cleanup_slot_ < 0) {
+    // A file a signal could leave behind is not begun.
+    *error = path + ": too many outputs are being written at once";
+    Abandon();
+    return false;
+  }
   // mkstemp makes the file private; a finished output gets what a new file gets.
-  fchmod(fd_, ModeForNewFiles());
+  fchmod(fd_, mode);
   return true;
 }
 
@@ -202,7 +247,8 @@ bool SafeOutput::Commit(std::string* error) {
     Abandon();
     return false;
   }
-  if (seekable()) UnregisterForCleanup(temporary_);
+  UnregisterForCleanup(cleanup_slot_);
+  cleanup_slot_ = -1;
   temporary_.clear();
   return true;
 }
@@ -212,7 +258,8 @@ void SafeOutput::Abandon() {
   fd_ = -1;
   if (!temporary_.empty()) {
     unlink(temporary_.c_str());
-    UnregisterForCleanup(temporary_);
+    UnregisterForCleanup(cleanup_slot_);
+    cleanup_slot_ = -1;
     temporary_.clear();
   }
 }

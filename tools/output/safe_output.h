@@ -9,7 +9,8 @@
 //     "-", standard output;
 //   - a fatal signal (SIGINT, SIGTERM, SIGHUP and every other signal whose default is to end the
 //     program) removes the temporary files being written before the program ends.
-// Errors say why, with the system's reason after the path.
+// Errors say why, with the system's reason after the path. Outputs may be opened and written on
+// several threads at once (one SafeOutput per thread).
 #pragma once
 
 #include <cstddef>
@@ -58,6 +59,7 @@ class SafeOutput {
   std::string target_;     // where the finished file lands (links followed)
   std::string temporary_;  // "" when writing directly
   int error_ = 0;          // the first write error's errno
+  int cleanup_slot_ = -1;  // where the signal handler finds the temporary file
 };
 
 // Removes the registered temporary files when a fatal signal ends the program, then lets the

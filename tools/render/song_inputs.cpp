@@ -5,28 +5,26 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <vector>
 
-#include "runtime/platform/data_path.h"
-#include "runtime/platform/shipped_data.h"
-#include "tools/render/offline_render.h"
+#include "tools/render/song_drums.h"
 
 namespace render {
 namespace {
 constexpr uintmax_t kWaveBankBytes = 25600;
 }  // namespace
 
-void ChooseDrumFolder(const char* tool, const org::ParsedSong& song, const std::string& song_path,
-                      std::string* drums_folder) {
-  if (!drums_folder->empty()) return;
-  const std::vector<std::string> used = UsedDrumFiles(song, song_path, "");
-  if (used.empty()) return;
+bool UseShippedDrums(const char* tool, const org::ParsedSong& song, const std::string& song_path,
+                     const std::string& drums_folder) {
+  if (!drums_folder.empty()) return false;
+  const std::vector<std::string> used = DrumFilesOf(song, DrumFolderFor(song_path, ""), true);
+  if (used.empty()) return false;
+  std::error_code error;
   for (const std::string& path : used)
-    if (platform::DataFileExists(path)) return;
-  const std::string shipped = platform::ShippedDataFolder() + "/Org/Org";
-  if (!std::filesystem::is_directory(shipped)) return;
-  std::fprintf(stderr, "%s: no drums beside the song; using the shipped drums in %s\n", tool,
-               shipped.c_str());
-  *drums_folder = platform::NativePathToDataPath(shipped);
+    if (std::filesystem::is_regular_file(path, error)) return false;
+  std::fprintf(stderr, "%s: no drums beside the song; using the shipped drums\n", tool);
+  return true;
 }
 
 void WarnAboutWaveBank(const char* tool, const std::string& bank_path) {
@@ -37,6 +35,26 @@ void WarnAboutWaveBank(const char* tool, const std::string& bank_path) {
                  "%s: warning: the waveform bank %s is %ju bytes, not %ju: it is read as far as "
                  "it goes\n",
                  tool, bank_path.c_str(), size, kWaveBankBytes);
+}
+
+bool ReadSongFile(const std::string& path, org::ParsedSong* song, std::string* why) {
+  std::error_code error;
+  std::ifstream in(path, std::ios::binary);
+  if (!std::filesystem::is_regular_file(path, error) || !in) {
+    *why = WhySongUnreadable(path);
+    return false;
+  }
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  if (in.bad()) {
+    *why = WhySongUnreadable(path);
+    return false;
+  }
+  const org::ParseResult parse = org::ParseOrgSong(bytes.data(), bytes.size(), song);
+  if (parse != org::ParseResult::kOk) {
+    *why = parse == org::ParseResult::kNotOrg ? "not an Org song" : "a damaged Org song";
+    return false;
+  }
+  return true;
 }
 
 std::string WhySongUnreadable(const std::string& path) {

@@ -5,19 +5,24 @@
 
 #include <string>
 
-#include "org/org_song.h"
+#include "org/org_format.h"
 
 namespace render {
 
-// When `drums_folder` is empty and none of the drum files `song` plays is beside it (at data
-// path `song_path`), sets `drums_folder` to the shipped drums, saying so once on standard error.
-void ChooseDrumFolder(const char* tool, const org::ParsedSong& song, const std::string& song_path,
-                      std::string* drums_folder);
+// True when `drums_folder` is empty and none of the drum files `song` plays lies beside it (in
+// the Org folder next to `song_path`): the shipped drums then stand in, as is said once on
+// standard error.
+bool UseShippedDrums(const char* tool, const org::ParsedSong& song, const std::string& song_path,
+                     const std::string& drums_folder);
 
 // Warns (once, on standard error) when the bank file is not the 25,600 bytes of 100 waveforms.
 void WarnAboutWaveBank(const char* tool, const std::string& bank_path);
 
 // Why a song file could not be read: "is a folder" or "cannot read the file (reason)".
 std::string WhySongUnreadable(const std::string& path);
+
+// Reads and parses the song at `path` (as the user wrote it). False with `why` (one line:
+// unreadable, not an Org song, or damaged).
+bool ReadSongFile(const std::string& path, org::ParsedSong* song, std::string* why);
 
 }  // namespace render

@@ -1,9 +1,13 @@
-#include "tools/assets/drum_kit.h"
+#include "org/drum_kit.h"
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
+#include <numbers>
 
-namespace assets {
+#include "org/org_format.h"
+
+namespace org {
 namespace {
 
 constexpr double kRate = 22050.0;
@@ -33,7 +37,7 @@ Signal Sweep(double seconds, double start_hz, double end_hz, double sweep, doubl
   for (size_t i = 0; i < out.size(); ++i) {
     const double t = i / kRate;
     const double hz = end_hz + (start_hz - end_hz) * std::exp(-t / sweep);
-    phase += 2 * M_PI * hz / kRate;
+    phase += 2 * std::numbers::pi * hz / kRate;
     out[i] = std::sin(phase) * Decay(t, decay);
   }
   return out;
@@ -63,7 +67,8 @@ Signal Metal(double seconds, double base_hz, double decay, uint32_t seed) {
   for (size_t i = 0; i < out.size(); ++i) {
     const double t = i / kRate;
     double v = 0;
-    for (double ratio : kRatios) v += std::sin(2 * M_PI * base_hz * ratio * t) > 0 ? 1 : -1;
+    for (double ratio : kRatios)
+      v += std::sin(2 * std::numbers::pi * base_hz * ratio * t) > 0 ? 1 : -1;
     out[i] = (v / 6 * 0.6 + noise.Next() * 0.4) * Decay(t, decay);
   }
   return out;
@@ -138,7 +143,7 @@ Signal Bell() {
   for (size_t i = 0; i < out.size(); ++i) {
     const double t = i / kRate;
     for (const auto& p : kPartials)
-      out[i] += std::sin(2 * M_PI * 880 * p[0] * t) * p[1] * Decay(t, p[2]);
+      out[i] += std::sin(2 * std::numbers::pi * 880 * p[0] * t) * p[1] * Decay(t, p[2]);
   }
   return out;
 }
@@ -153,16 +158,17 @@ Signal Meow() {
   for (size_t i = 0; i < out.size(); ++i) {
     const double t = i / kRate;
     const double x = t / 0.7;
-    const double hz = 550 + 350 * std::sin(M_PI * std::min(1.0, x * 1.3));
+    const double hz = 550 + 350 * std::sin(std::numbers::pi * std::min(1.0, x * 1.3));
     phase += hz / kRate;
     const double source = std::fmod(phase, 1.0) * 2 - 1;
     // Two-pole resonator whose centre glides from 2600 Hz down to 900 Hz.
     const double centre = 2600 - 1700 * x;
-    const double f = 2 * std::sin(M_PI * centre / kRate);
+    const double f = 2 * std::sin(std::numbers::pi * centre / kRate);
     low += f * band;
     const double high = source - low - 0.35 * band;
     band += f * high;
-    const double envelope = std::sin(M_PI * std::min(1.0, x)) * (x < 0.1 ? x / 0.1 : 1.0);
+    const double envelope =
+        std::sin(std::numbers::pi * std::min(1.0, x)) * (x < 0.1 ? x / 0.1 : 1.0);
     out[i] = (band * 0.7 + source * 0.15) * envelope;
   }
   return out;
@@ -210,42 +216,90 @@ std::vector<uint8_t> EncodeDrumWav(const std::vector<uint8_t>& samples, uint32_t
   return out;
 }
 
+namespace {
+
+// The recipe of drum `wave`, as 8-bit samples at 22050 Hz, in the drum table's order.
+std::vector<uint8_t> DrumSamples(int wave) {
+  switch (wave) {
+    case 0:
+      return ToBytes(Kick(160, 48, 0.03, 0.09, 0.4));
+    case 1:
+      return ToBytes(Kick(220, 60, 0.015, 0.06, 0.9));
+    case 2:
+      return ToBytes(Snare(185, 0.04, 0.07, 0.3, 101));
+    case 3:
+      return ToBytes(Snare(220, 0.03, 0.1, 0.6, 102));
+    case 4:
+      return ToBytes(Tom(140, 0.12));
+    case 5:
+      return ToBytes(Add(Metal(0.08, 420, 0.015, 5), NoiseBurst(0.08, 0.012, 0.9, 6)));
+    case 6:
+      return ToBytes(Add(Metal(0.45, 420, 0.12, 7), NoiseBurst(0.45, 0.1, 0.9, 8)));
+    case 7:
+      return ToBytes(Add(NoiseBurst(1.4, 0.45, 0.7, 9), Metal(1.4, 340, 0.35, 10), 0.5));
+    case 8:
+      return ToBytes(
+          Add(Sweep(0.08, 1900, 1700, 0.01, 0.012), Sweep(0.08, 2600, 2500, 0.01, 0.008), 0.5));
+    case 9:
+      return ToBytes(Clap(201));
+    case 10:
+      return ToBytes(Kick(110, 45, 0.05, 0.3, 0.2));
+    case 11:
+      return ToBytes(Tom(190, 0.1));
+    case 12:
+      return ToBytes(Kick(300, 70, 0.008, 0.035, 1.2));
+    case 13:
+      return ToBytes(Kick(180, 52, 0.02, 0.12, 0.5), 0.98);
+    case 14:
+      return ToBytes(Snare(250, 0.02, 0.045, 0.7, 103));
+    case 15:
+      return ToBytes(Add(Snare(200, 0.03, 0.06, 0.5, 104), Clap(205), 0.8));
+    case 16:
+      return ToBytes(NoiseBurst(0.06, 0.01, 0.95, 12));
+    case 17:
+      return ToBytes(NoiseBurst(0.35, 0.09, 0.95, 13));
+    case 18:
+      return ToBytes(Metal(0.07, 520, 0.012, 14));
+    case 19:
+      return ToBytes(Metal(0.4, 520, 0.11, 15));
+    case 20:
+      return ToBytes(Add(NoiseBurst(1.8, 0.6, 0.8, 16), Metal(1.8, 290, 0.5, 17), 0.7));
+    case 21:
+      return ToBytes(Reversed(Add(NoiseBurst(1.2, 0.35, 0.7, 18), Metal(1.2, 340, 0.3, 19), 0.5)));
+    case 22:
+      return ToBytes(Add(Metal(1.0, 610, 0.3, 20), Sweep(1.0, 2900, 2900, 1, 0.4), 0.3));
+    case 23:
+      return ToBytes(Tom(95, 0.15));
+    case 24:
+      return ToBytes(Tom(260, 0.08));
+    case 25:
+      return ToBytes(OrchestraHit());
+    case 26:
+      return ToBytes(Bell(), 0.9, 0.0005);
+    case 27:
+      return ToBytes(Meow(), 0.9, 0.01);
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
 std::vector<DrumSample> MakeDrumKit() {
-  const std::vector<std::pair<const char*, std::vector<uint8_t>>> kit = {
-      {"Bass01.wav", ToBytes(Kick(160, 48, 0.03, 0.09, 0.4))},
-      {"Bass02.wav", ToBytes(Kick(220, 60, 0.015, 0.06, 0.9))},
-      {"Snare01.wav", ToBytes(Snare(185, 0.04, 0.07, 0.3, 101))},
-      {"Snare02.wav", ToBytes(Snare(220, 0.03, 0.1, 0.6, 102))},
-      {"Tom01.wav", ToBytes(Tom(140, 0.12))},
-      {"HiClose.wav", ToBytes(Add(Metal(0.08, 420, 0.015, 5), NoiseBurst(0.08, 0.012, 0.9, 6)))},
-      {"HiOpen.wav", ToBytes(Add(Metal(0.45, 420, 0.12, 7), NoiseBurst(0.45, 0.1, 0.9, 8)))},
-      {"Crash.wav", ToBytes(Add(NoiseBurst(1.4, 0.45, 0.7, 9), Metal(1.4, 340, 0.35, 10), 0.5))},
-      {"Per01.wav", ToBytes(Add(Sweep(0.08, 1900, 1700, 0.01, 0.012),
-                                Sweep(0.08, 2600, 2500, 0.01, 0.008), 0.5))},
-      {"Per02.wav", ToBytes(Clap(201))},
-      {"Bass03.wav", ToBytes(Kick(110, 45, 0.05, 0.3, 0.2))},
-      {"Tom02.wav", ToBytes(Tom(190, 0.1))},
-      {"Bass04.wav", ToBytes(Kick(300, 70, 0.008, 0.035, 1.2))},
-      {"Bass05.wav", ToBytes(Kick(180, 52, 0.02, 0.12, 0.5), 0.98)},
-      {"Snare03.wav", ToBytes(Snare(250, 0.02, 0.045, 0.7, 103))},
-      {"Snare04.wav", ToBytes(Add(Snare(200, 0.03, 0.06, 0.5, 104), Clap(205), 0.8))},
-      {"HiClose02.wav", ToBytes(NoiseBurst(0.06, 0.01, 0.95, 12))},
-      {"HiOpen02.wav", ToBytes(NoiseBurst(0.35, 0.09, 0.95, 13))},
-      {"HiClose03.wav", ToBytes(Metal(0.07, 520, 0.012, 14))},
-      {"HiOpen03.wav", ToBytes(Metal(0.4, 520, 0.11, 15))},
-      {"Crash02.wav", ToBytes(Add(NoiseBurst(1.8, 0.6, 0.8, 16), Metal(1.8, 290, 0.5, 17), 0.7))},
-      {"RevSym01.wav",
-       ToBytes(Reversed(Add(NoiseBurst(1.2, 0.35, 0.7, 18), Metal(1.2, 340, 0.3, 19), 0.5)))},
-      {"Ride01.wav", ToBytes(Add(Metal(1.0, 610, 0.3, 20), Sweep(1.0, 2900, 2900, 1, 0.4), 0.3))},
-      {"Tom03.wav", ToBytes(Tom(95, 0.15))},
-      {"Tom04.wav", ToBytes(Tom(260, 0.08))},
-      {"OrcDrm01.wav", ToBytes(OrchestraHit())},
-      {"Bell.wav", ToBytes(Bell(), 0.9, 0.0005)},
-      {"Cat.wav", ToBytes(Meow(), 0.9, 0.01)},
-  };
   std::vector<DrumSample> out;
-  for (const auto& [name, samples] : kit) out.push_back({name, EncodeDrumWav(samples, 22050)});
+  for (int wave = 0; wave < kDrumSampleCount; ++wave)
+    out.push_back({std::string(DrumName(wave)) + ".wav", BuiltInDrumWav(wave)});
   return out;
 }
 
-}  // namespace assets
+const std::vector<uint8_t>& BuiltInDrumWav(int wave) {
+  static const std::vector<uint8_t> kNone;
+  if (wave < 0 || wave >= kDrumSampleCount) return kNone;
+  // Made on first use only: a song uses a few of the 28, and each takes a few milliseconds.
+  static std::once_flag made[kDrumSampleCount];
+  static std::vector<uint8_t> kit[kDrumSampleCount];
+  std::call_once(made[wave], [wave] { kit[wave] = EncodeDrumWav(DrumSamples(wave), 22050); });
+  return kit[wave];
+}
+
+}  // namespace org

@@ -1,0 +1,100 @@
+#include "org/drum_slot_set.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "org/melody_voice_set.h"
+#include "runtime/core/byte_reader.h"
+
+namespace org {
+namespace {
+
+constexpr size_t kFormatOffset = 20;
+constexpr size_t kLengthOffset = 54;
+constexpr size_t kDataOffset = 58;
+
+bool ValidSlot(int slot) { return slot >= 0 && slot < kDrumSlots; }
+
+platform::WaveFormat ReadFormat(runtime::ByteReader& reader) {
+  platform::WaveFormat format;
+  format.format_tag = reader.U16();
+  format.channels = reader.U16();
+  format.samples_per_sec = reader.U32();
+  format.avg_bytes_per_sec = reader.U32();
+  format.block_align = reader.U16();
+  format.bits_per_sample = reader.U16();
+  format.extra_size = reader.U16();
+  return format;
+}
+
+}  // namespace
+
+DrumLoadResult DrumSlotSet::Load(const uint8_t* file, size_t size, int slot) {
+  if (!device_ || !ValidSlot(slot)) return DrumLoadResult::kCreateFailed;
+  Release(slot);
+  if (!file || size < kDataOffset || std::memcmp(file, "RIFF", 4) != 0)
+    return DrumLoadResult::kNotWav;
+  runtime::ByteReader reader(file, size);
+  reader.Seek(kFormatOffset);
+  platform::SoundBufferDesc desc;
+  desc.flags = kEngineBufferFlags;
+  desc.format = ReadFormat(reader);
+  desc.group = kMelodyTracks + slot;
+  reader.Seek(kLengthOffset);
+  const uint32_t declared = reader.U32();
+  // A file that ends before its declared data gives a buffer of what it holds: the missing tail
+  // would only have been silence, and nothing is read past the file.
+  desc.length_bytes = static_cast<uint32_t>(std::min<uint64_t>(declared, size - kDataOffset));
+  platform::SoundBuffer* buffer = device_->CreateSoundBuffer(desc);
+  if (!buffer) return DrumLoadResult::kCreateFailed;
+  slots_[slot] = buffer;
+  void* region1 = nullptr;
+  void* region2 = nullptr;
+  uint32_t bytes1 = 0;
+  uint32_t bytes2 = 0;
+  if (!buffer->Lock(0, desc.length_bytes, &region1, &bytes1, &region2, &bytes2))
+    return DrumLoadResult::kLockFailed;
+  const uint8_t* data = file + kDataOffset;
+  std::memcpy(region1, data, bytes1);
+  if (region2) std::memcpy(region2, data + bytes1, bytes2);
+  buffer->Unlock(region1, bytes1, region2, bytes2);
+  buffer->SetCurrentPosition(0);
+  return DrumLoadResult::kLoaded;
+}
+
+void DrumSlotSet::Release(int slot) {
+  if (!ValidSlot(slot) || !slots_[slot]) return;
+  slots_[slot]->Release();
+  slots_[slot] = nullptr;
+}
+
+void DrumSlotSet::ReleaseAll() {
+  for (int slot = 0; slot < kDrumSlots; ++slot) Release(slot);
+}
+
+void DrumSlotSet::Play(int slot, uint8_t key) {
+  if (!device_ || !ValidSlot(slot) || !slots_[slot]) return;
+  platform::SoundBuffer* buffer = slots_[slot];
+  buffer->Stop();
+  buffer->SetCurrentPosition(0);
+  buffer->SetFrequency(key * 800u + 100u);
+  buffer->Play(0);
+}
+
+bool DrumSlotSet::IsSounding(int slot) const {
+  bool playing = false;
+  return has_voice(slot) && slots_[slot]->GetStatus(&playing, nullptr) && playing;
+}
+
+void DrumSlotSet::SetPan(int slot, uint8_t pan) {
+  int32_t device_pan = 0;
+  if (!device_ || !ValidSlot(slot) || !slots_[slot]) return;
+  if (OrgPanToDevice(pan, &device_pan)) slots_[slot]->SetPan(device_pan);
+}
+
+void DrumSlotSet::SetVolume(int slot, int volume) {
+  if (!device_ || !ValidSlot(slot) || !slots_[slot]) return;
+  slots_[slot]->SetVolume(OrgVolumeToDevice(volume));
+}
+
+}  // namespace org

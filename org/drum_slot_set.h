@@ -1,0 +1,56 @@
+// The eight drum slots of one song (tracks 8..15): each one sound buffer holding a drum sample
+// read from the bytes of a RIFF WAV file at fixed offsets, restarted at a rate chosen by the
+// note's key. The slots never open files: the bytes come from whoever loads the song.
+// Threads: loaded and released while no tick runs; played, panned and set in volume by the tick.
+// Owned by an Engine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "org/org_format.h"
+#include "runtime/platform/sound_interface.h"
+
+namespace org {
+
+// Why a slot holds no drum after a load.
+enum class DrumLoadResult {
+  kLoaded,
+  kNotWav,        // fewer than 58 bytes, or not "RIFF" at the start
+  kCreateFailed,  // the device refused the sample's format or length
+  kLockFailed,    // the buffer was made but could not be filled (it stays, silent)
+};
+
+class DrumSlotSet {
+ public:
+  DrumSlotSet() = default;
+  ~DrumSlotSet() { ReleaseAll(); }
+  DrumSlotSet(const DrumSlotSet&) = delete;
+  DrumSlotSet& operator=(const DrumSlotSet&) = delete;
+
+  // The device the buffers are made on (null: every operation does nothing). Change it only
+  // with every slot released.
+  void SetDevice(platform::SoundDevice* device) { device_ = device; }
+
+  // Loads the bytes of a drum file into a slot: the format at byte 20, the data length at byte
+  // 54 and the samples from byte 58 (a file that ends early gives what it holds).
+  DrumLoadResult Load(const uint8_t* file, size_t size, int slot);
+  void Release(int slot);
+  void ReleaseAll();
+
+  // Restarts the slot's sample at key * 800 + 100 samples per second, played once.
+  void Play(int slot, uint8_t key);
+  // Pan 0..12 (others ignored) and volume 0..254.
+  void SetPan(int slot, uint8_t pan);
+  void SetVolume(int slot, int volume);
+
+  bool has_voice(int slot) const { return slot >= 0 && slot < kDrumSlots && slots_[slot]; }
+  // True while the slot's sample plays (as the output has it).
+  bool IsSounding(int slot) const;
+
+ private:
+  platform::SoundDevice* device_ = nullptr;
+  platform::SoundBuffer* slots_[kDrumSlots] = {};
+};
+
+}  // namespace org

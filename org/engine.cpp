@@ -1,0 +1,162 @@
+#include "org/engine.h"
+
+#include "org/drum_kit.h"
+#include "runtime/platform/mixing_sound_device.h"
+#include "runtime/platform/offline_audio_output.h"
+
+namespace org {
+namespace {
+
+// A song's own device holds its 128 melody buffers and 8 drum slots, with room to spare.
+constexpr int kOwnDeviceVoices = 160;
+
+}  // namespace
+
+DrumProvider BuiltInDrums() {
+  return [](int, int drum, std::vector<uint8_t>* bytes) {
+    const std::vector<uint8_t>& wav = BuiltInDrumWav(drum);
+    if (wav.empty()) return false;
+    *bytes = wav;
+    return true;
+  };
+}
+
+Engine::Engine(platform::SoundDevice* device) { SetDevice(device); }
+
+std::unique_ptr<Engine> Engine::Offline(int rate, bool nearest) {
+  platform::OfflineOutputOptions options;
+  options.caps.max_secondary_rate = static_cast<uint32_t>(rate);
+  std::unique_ptr<platform::MixingSoundDevice> device = platform::MixingSoundDevice::Create(
+      std::make_unique<platform::OfflineAudioOutput>(options), {}, kOwnDeviceVoices);
+  if (!device) return nullptr;
+  device->CreatePrimaryBuffer();  // the mixer's output rate becomes `rate`
+  device->mixer().SetInterpolation(nearest ? platform::Interpolation::kNearest
+                                           : platform::Interpolation::kLinear);
+  auto engine = std::make_unique<Engine>(device.get());
+  engine->own_device_ = std::move(device);
+  return engine;
+}
+
+Engine::~Engine() { ReleaseVoices(); }
+
+void Engine::SetDevice(platform::SoundDevice* device) {
+  device_ = device;
+  melody_.SetDevice(device);
+  drums_.SetDevice(device);
+  if (!device) return;
+  const uint32_t muted = muted_tracks_.load(std::memory_order_relaxed);
+  for (int t = 0; t < kTrackCount; ++t) device->SetGroupMuted(t, (muted >> t) & 1u);
+}
+
+LoadReport Engine::Load(const uint8_t* data, size_t size, const DrumProvider& drums) {
+  LoadReport report;
+  ParsedSong parsed;
+  const ParseResult parse = ParseOrgSong(data, size, &parsed);
+  if (parse != ParseResult::kOk) {
+    report.status = parse == ParseResult::kNotOrg ? LoadStatus::kNotOrg : LoadStatus::kDamaged;
+    return report;
+  }
+  song_ = std::move(parsed);
+  for (int t = 0; t < kMelodyTracks; ++t)
+    melody_.Make(t, song_.tracks[t].wave, song_.tracks[t].one_shot);
+  std::vector<uint8_t> bytes;
+  for (int slot = 0; slot < kDrumSlots; ++slot) {
+    LoadReport::Drum& drum = report.drums[slot];
+    const int wave = song_.tracks[kMelodyTracks + slot].wave;
+    drum.drum = DrumFileName(wave) ? wave : -1;
+    if (!device_) continue;  // no device: nothing is made, nothing asked for
+    drums_.Release(slot);
+    if (drum.drum < 0) continue;  // a drum number outside the table: no drum on this track
+    bytes.clear();
+    drum.provided = drums && drums(slot, wave, &bytes);
+    if (drum.provided) drum.result = drums_.Load(bytes.data(), bytes.size(), slot);
+  }
+  SeekStep(0);
+  at_load_ = {sequencer_.state(), melody_.playing_state(), sequencer_.activity()};
+  return report;
+}
+
+void Engine::SetEmptySong(const ParsedSong& song) {
+  song_ = song;
+  for (ParsedSong::Track& track : song_.tracks) track.events.clear();
+}
+
+void Engine::Tick() {
+  if (sequencer_.Tick(song_, master_volume_, melody_, drums_))
+    loop_count_.fetch_add(1, std::memory_order_relaxed);
+  PublishStep();
+}
+
+void Engine::EndNotes() {
+  for (int track = 0; track < kMelodyTracks; ++track) melody_.EndNote(track);
+}
+
+void Engine::ReleaseVoices() {
+  melody_.ReleaseAll();
+  drums_.ReleaseAll();
+}
+
+void Engine::Rewind() {
+  if (own_device_) own_device_->mixer().ResetAllVoices();
+  sequencer_.mutable_state() = at_load_.sequencer;
+  sequencer_.RestoreActivity(at_load_.activity);
+  melody_.RestorePlayingState(at_load_.melody);
+  SeekStep(0);
+  loop_count_.store(0, std::memory_order_relaxed);
+}
+
+void Engine::SetTrackMuted(int track, bool muted) {
+  if (track < 0 || track >= kTrackCount) return;
+  const uint32_t bit = 1u << track;
+  if (muted) {
+    muted_tracks_.fetch_or(bit, std::memory_order_relaxed);
+  } else {
+    muted_tracks_.fetch_and(~bit, std::memory_order_relaxed);
+  }
+  if (device_) device_->SetGroupMuted(track, muted);
+}
+
+bool Engine::track_muted(int track) const {
+  return track >= 0 && track < kTrackCount &&
+         (muted_tracks_.load(std::memory_order_relaxed) >> track) & 1u;
+}
+
+void Engine::SeekStep(int32_t step) {
+  sequencer_.Seek(song_, step);
+  PublishStep();
+}
+
+TrackState Engine::track_state(int track) const {
+  TrackState state;
+  if (track < 0 || track >= kTrackCount) return state;
+  const SequencerState& s = sequencer_.state();
+  const TrackActivity& activity = sequencer_.activity();
+  if (activity.pan[track] != kNoValue) state.pan = activity.pan[track];
+  if (track < kMelodyTracks) {
+    state.key = melody_.current_key(track);
+    state.volume = s.track_volume[track];
+  } else {
+    const int slot = track - kMelodyTracks;
+    if (drums_.IsSounding(slot)) state.key = activity.drum_key[slot];
+    state.volume = s.drum_volume[slot];
+  }
+  return state;
+}
+
+void Engine::ResetSequencer() {
+  SequencerState& state = sequencer_.mutable_state();
+  state = SequencerState{};
+  for (int t = 0; t < kTrackCount; ++t)
+    state.cursor[t] = static_cast<int32_t>(song_.tracks[t].events.size());
+  sequencer_.ClearActivity();
+  master_volume_.store(127, std::memory_order_relaxed);
+  loop_count_.store(0, std::memory_order_relaxed);
+  published_step_.store(0, std::memory_order_relaxed);
+  at_load_ = {sequencer_.state(), melody_.playing_state(), sequencer_.activity()};
+}
+
+void Engine::PublishStep() {
+  published_step_.store(sequencer_.state().play_step, std::memory_order_relaxed);
+}
+
+}  // namespace org

@@ -1,0 +1,213 @@
+#include "org/melody_voice_set.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace org {
+namespace {
+
+struct OctaveRow {
+  uint32_t period_length;  // samples per period in the buffer
+  uint32_t octave_factor;
+  uint32_t one_shot_periods;
+};
+constexpr OctaveRow kOctaveTable[kOctaves] = {
+    {256, 1, 4},  {256, 2, 8},  {128, 4, 12}, {128, 8, 16},
+    {64, 16, 20}, {32, 32, 24}, {16, 64, 28}, {8, 128, 32},
+};
+constexpr uint32_t kSemitoneHz[12] = {262, 277, 294, 311, 330, 349, 370, 392, 415, 440, 466, 494};
+constexpr int kMaxKey = kOctaves * 12 - 1;
+constexpr int kPanTable[13] = {0, 43, 86, 129, 172, 215, 256, 297, 340, 383, 426, 469, 512};
+
+platform::SoundBufferDesc VoiceBufferDesc(uint32_t length, int track) {
+  platform::SoundBufferDesc desc;
+  desc.flags = kEngineBufferFlags;
+  desc.length_bytes = length;
+  desc.format = {platform::kWaveFormatPcm, 1, 22050, 22050, 1, 8, 0};
+  desc.group = track;
+  return desc;
+}
+
+// One period of the waveform at the octave's length, repeated when one-shot; unsigned samples.
+std::vector<uint8_t> VoiceSamples(const WaveBank* bank, uint8_t wave, uint32_t period_length,
+                                  uint32_t length) {
+  std::vector<uint8_t> samples(length, 0x80);
+  if (!bank) return samples;  // no bank: silence
+  const uint32_t stride = kWaveLength / period_length;
+  uint32_t p = 0;
+  for (uint32_t i = 0; i < length; ++i) {
+    samples[i] = static_cast<uint8_t>(bank->Sample(wave, static_cast<int>(p)) ^ 0x80);
+    p += stride;
+    if (p > 255) p -= 256;
+  }
+  return samples;
+}
+
+bool Fill(platform::SoundBuffer* buffer, const std::vector<uint8_t>& samples) {
+  void* region1 = nullptr;
+  void* region2 = nullptr;
+  uint32_t bytes1 = 0;
+  uint32_t bytes2 = 0;
+  if (!buffer->Lock(0, static_cast<uint32_t>(samples.size()), &region1, &bytes1, &region2, &bytes2))
+    return false;
+  std::copy_n(samples.data(), bytes1, static_cast<uint8_t*>(region1));
+  if (region2) std::copy_n(samples.data() + bytes1, bytes2, static_cast<uint8_t*>(region2));
+  buffer->Unlock(region1, bytes1, region2, bytes2);
+  return true;
+}
+
+void Play(platform::SoundBuffer* buffer, bool looping) {
+  if (buffer) buffer->Play(looping ? platform::kPlayLooping : 0);
+}
+
+bool ValidTrack(int track) { return track >= 0 && track < kMelodyTracks; }
+
+}  // namespace
+
+bool OrgPanToDevice(int pan, int32_t* device_pan) {
+  if (pan < 0 || pan > 12) return false;
+  *device_pan = (kPanTable[pan] - 256) * 10;
+  return true;
+}
+
+uint32_t MelodyRate(int octave, int semitone, uint16_t finetune) {
+  const OctaveRow& row = kOctaveTable[octave];
+  const uint32_t base = row.period_length * row.octave_factor * kSemitoneHz[semitone] / 8;
+  // finetune below 1000 lowers the rate; a result the device refuses leaves the old rate.
+  return static_cast<uint32_t>(static_cast<int64_t>(base) + finetune - 1000);
+}
+
+void MelodyVoiceSet::TuneTrack(int track, int semitone, uint16_t finetune) {
+  for (int octave = 0; octave < kOctaves; ++octave)
+    for (int alternate = 0; alternate < 2; ++alternate)
+      if (platform::SoundBuffer* buffer = Buffer(track, octave, alternate))
+        buffer->SetFrequency(MelodyRate(octave, semitone, finetune));
+}
+
+bool MelodyVoiceSet::Make(int track, uint8_t wave, uint8_t one_shot) {
+  if (!device_ || !ValidTrack(track) || wave >= kWaveCount) return false;
+  Release(track);
+  for (int octave = 0; octave < kOctaves; ++octave) {
+    const OctaveRow& row = kOctaveTable[octave];
+    const uint32_t length = one_shot ? row.period_length * row.one_shot_periods : row.period_length;
+    const std::vector<uint8_t> samples = VoiceSamples(bank_.get(), wave, row.period_length, length);
+    for (int alternate = 0; alternate < 2; ++alternate) {
+      platform::SoundBuffer* buffer = device_->CreateSoundBuffer(VoiceBufferDesc(length, track));
+      if (!buffer) return false;
+      buffers_[track][octave][alternate] = buffer;
+      if (!Fill(buffer, samples)) return false;
+      buffer->SetCurrentPosition(0);
+    }
+  }
+  return true;
+}
+
+void MelodyVoiceSet::Release(int track) {
+  if (!ValidTrack(track)) return;
+  for (auto& pair : buffers_[track])
+    for (platform::SoundBuffer*& buffer : pair)
+      if (buffer) {
+        buffer->Release();
+        buffer = nullptr;
+      }
+}
+
+void MelodyVoiceSet::ReleaseAll() {
+  for (int track = 0; track < kMelodyTracks; ++track) Release(track);
+}
+
+void MelodyVoiceSet::StartNote(int track, uint8_t key, uint16_t finetune) {
+  if (!device_ || !ValidTrack(track) || key > kMaxKey) return;
+  const int octave = key / 12;
+  const int semitone = key % 12;
+  int& alternate = alternate_[track];
+  uint8_t& current = current_key_[track];
+  if (!Buffer(track, octave, alternate)) return;
+  if (current == kNoValue) {
+    TuneTrack(track, semitone, finetune);
+    Play(Buffer(track, octave, alternate), true);
+    current = key;
+  } else if (current == key) {
+    // The same note again: the sounding buffer finishes its period, its twin takes over.
+    Play(Buffer(track, octave, alternate), false);
+    alternate ^= 1;
+    Play(Buffer(track, octave, alternate), true);
+  } else {
+    Play(Buffer(track, current / 12, alternate), false);
+    alternate ^= 1;
+    TuneTrack(track, semitone, finetune);
+    Play(Buffer(track, octave, alternate), true);
+    current = key;
+  }
+}
+
+void MelodyVoiceSet::EndNote(int track) {
+  if (!device_ || !ValidTrack(track)) return;
+  uint8_t& current = current_key_[track];
+  if (current == kNoValue) return;
+  Play(Buffer(track, current / 12, alternate_[track]), false);
+  current = kNoValue;
+}
+
+void MelodyVoiceSet::StartOneShotNote(int track, uint8_t key, uint16_t finetune) {
+  if (!device_ || !ValidTrack(track) || key > kMaxKey) return;
+  const int octave = key / 12;
+  const int semitone = key % 12;
+  int& alternate = alternate_[track];
+  uint8_t& current = current_key_[track];
+  if (!Buffer(track, octave, alternate)) return;
+  if (current == kNoValue) {
+    TuneTrack(track, semitone, finetune);
+    Play(Buffer(track, octave, alternate), false);
+    current = key;
+  } else if (current == key) {
+    alternate ^= 1;
+    Play(Buffer(track, octave, alternate), false);
+  } else {
+    alternate ^= 1;
+    TuneTrack(track, semitone, finetune);
+    Play(Buffer(track, octave, alternate), false);
+    current = key;
+  }
+}
+
+void MelodyVoiceSet::EndOneShotNote(int track) {
+  if (!device_ || !ValidTrack(track)) return;
+  current_key_[track] = kNoValue;
+}
+
+void MelodyVoiceSet::SetPan(int track, uint8_t pan) {
+  int32_t device_pan = 0;
+  if (!device_ || !ValidTrack(track) || !OrgPanToDevice(pan, &device_pan)) return;
+  const uint8_t current = current_key_[track];
+  if (current == kNoValue) return;
+  if (platform::SoundBuffer* buffer = Buffer(track, current / 12, alternate_[track]))
+    buffer->SetPan(device_pan);
+}
+
+void MelodyVoiceSet::SetVolume(int track, int volume) {
+  if (!device_ || !ValidTrack(track)) return;
+  const uint8_t current = current_key_[track];
+  if (current == kNoValue) return;
+  if (platform::SoundBuffer* buffer = Buffer(track, current / 12, alternate_[track]))
+    buffer->SetVolume(OrgVolumeToDevice(volume));
+}
+
+MelodyVoiceSet::PlayingState MelodyVoiceSet::playing_state() const {
+  PlayingState state;
+  std::copy(std::begin(current_key_), std::end(current_key_), state.current_key);
+  std::copy(std::begin(alternate_), std::end(alternate_), state.alternate);
+  return state;
+}
+
+void MelodyVoiceSet::RestorePlayingState(const PlayingState& state) {
+  std::copy(std::begin(state.current_key), std::end(state.current_key), current_key_);
+  std::copy(std::begin(state.alternate), std::end(state.alternate), alternate_);
+}
+
+void MelodyVoiceSet::ClearPlayingState() {
+  std::fill(std::begin(current_key_), std::end(current_key_), kNoValue);
+  std::fill(std::begin(alternate_), std::end(alternate_), 0);
+}
+
+}  // namespace org

@@ -1,0 +1,119 @@
+#include "org/org_format.h"
+
+#include <cstring>
+
+#include "runtime/core/byte_reader.h"
+
+namespace org {
+namespace {
+
+constexpr const char* kDrumFiles[kDrumSampleCount] = {
+    "Org\\Bass01.wav",    "Org\\Bass02.wav",   "Org\\Snare01.wav",   "Org\\Snare02.wav",
+    "Org\\Tom01.wav",     "Org\\HiClose.wav",  "Org\\HiOpen.wav",    "Org\\Crash.wav",
+    "Org\\Per01.wav",     "Org\\Per02.wav",    "Org\\Bass03.wav",    "Org\\Tom02.wav",
+    "Org\\Bass04.wav",    "Org\\Bass05.wav",   "Org\\Snare03.wav",   "Org\\Snare04.wav",
+    "Org\\HiClose02.wav", "Org\\HiOpen02.wav", "Org\\HiClose03.wav", "Org\\HiOpen03.wav",
+    "Org\\Crash02.wav",   "Org\\RevSym01.wav", "Org\\Ride01.wav",    "Org\\Tom03.wav",
+    "Org\\Tom04.wav",     "Org\\OrcDrm01.wav", "Org\\Bell.wav",      "Org\\Cat.wav",
+};
+
+constexpr const char* kDrumNames[kDrumSampleCount] = {
+    "Bass01",   "Bass02",  "Snare01",   "Snare02",  "Tom01",     "HiClose",  "HiOpen",
+    "Crash",    "Per01",   "Per02",     "Bass03",   "Tom02",     "Bass04",   "Bass05",
+    "Snare03",  "Snare04", "HiClose02", "HiOpen02", "HiClose03", "HiOpen03", "Crash02",
+    "RevSym01", "Ride01",  "Tom03",     "Tom04",    "OrcDrm01",  "Bell",     "Cat",
+};
+
+int VersionOfMagic(const uint8_t* magic) {
+  if (std::memcmp(magic, "Org-01", 6) == 0) return 1;
+  if (std::memcmp(magic, "Org-02", 6) == 0) return 2;
+  if (std::memcmp(magic, "Org-03", 6) == 0) return 3;
+  return 0;
+}
+
+}  // namespace
+
+bool HasOrgMagic(const uint8_t* data, size_t size) {
+  return data && size >= 6 && VersionOfMagic(data) != 0;
+}
+
+ParseResult ParseOrgSong(const uint8_t* data, size_t size, ParsedSong* song) {
+  runtime::ByteReader reader(data, size);
+  uint8_t magic[6];
+  reader.Read(magic, 6);
+  const int version = reader.ok() ? VersionOfMagic(magic) : 0;
+  if (version == 0) return ParseResult::kNotOrg;
+  *song = ParsedSong{};
+  song->version = version;
+  song->wait = reader.U16();
+  song->meter[0] = reader.U8();
+  song->meter[1] = reader.U8();
+  song->loop_start = reader.S32();
+  song->loop_end = reader.S32();
+  uint16_t counts[kTrackCount];
+  for (int t = 0; t < kTrackCount; ++t) {
+    ParsedSong::Track& track = song->tracks[t];
+    track.finetune = reader.U16();
+    track.wave = reader.U8();
+    const uint8_t one_shot = reader.U8();
+    track.one_shot = version == 1 ? 0 : one_shot;  // the first version has no one-shot voices
+    counts[t] = reader.U16();
+    if (counts[t] > kNoteCapacity) return ParseResult::kDamaged;
+  }
+  for (int t = 0; t < kTrackCount; ++t) {
+    std::vector<OrgEvent>& events = song->tracks[t].events;
+    const size_t n = counts[t];
+    if (n * 8 > reader.remaining()) return ParseResult::kDamaged;  // before allocating for it
+    events.resize(n);
+    for (OrgEvent& e : events) e.position = reader.S32();
+    for (OrgEvent& e : events) e.key = reader.U8();
+    for (OrgEvent& e : events) e.length = reader.U8();
+    for (OrgEvent& e : events) e.volume = reader.U8();
+    for (OrgEvent& e : events) e.pan = reader.U8();
+  }
+  return reader.ok() ? ParseResult::kOk : ParseResult::kDamaged;
+}
+
+std::vector<uint8_t> SerializeOrgSong(const ParsedSong& song) {
+  std::vector<uint8_t> out;
+  auto u8 = [&](uint32_t v) { out.push_back(static_cast<uint8_t>(v)); };
+  auto u16 = [&](uint32_t v) {
+    u8(v);
+    u8(v >> 8);
+  };
+  auto u32 = [&](uint32_t v) {
+    u16(v);
+    u16(v >> 16);
+  };
+  const char* magic = song.version == 1 ? "Org-01" : song.version == 3 ? "Org-03" : "Org-02";
+  for (int i = 0; i < 6; ++i) u8(static_cast<uint8_t>(magic[i]));
+  u16(song.wait);
+  u8(song.meter[0]);
+  u8(song.meter[1]);
+  u32(static_cast<uint32_t>(song.loop_start));
+  u32(static_cast<uint32_t>(song.loop_end));
+  for (const ParsedSong::Track& track : song.tracks) {
+    u16(track.finetune);
+    u8(track.wave);
+    u8(track.one_shot);
+    u16(static_cast<uint32_t>(track.events.size()));
+  }
+  for (const ParsedSong::Track& track : song.tracks) {
+    for (const OrgEvent& e : track.events) u32(static_cast<uint32_t>(e.position));
+    for (const OrgEvent& e : track.events) u8(e.key);
+    for (const OrgEvent& e : track.events) u8(e.length);
+    for (const OrgEvent& e : track.events) u8(e.volume);
+    for (const OrgEvent& e : track.events) u8(e.pan);
+  }
+  return out;
+}
+
+const char* DrumFileName(int wave) {
+  return wave >= 0 && wave < kDrumSampleCount ? kDrumFiles[wave] : nullptr;
+}
+
+const char* DrumName(int wave) {
+  return wave >= 0 && wave < kDrumSampleCount ? kDrumNames[wave] : nullptr;
+}
+
+}  // namespace org

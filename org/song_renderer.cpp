@@ -1,0 +1,207 @@
+#include "org/song_renderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "runtime/platform/mixing_sound_device.h"
+
+namespace org {
+namespace {
+
+constexpr int kBlockFrames = 4096;
+constexpr int64_t kNoEnd = std::numeric_limits<int64_t>::max();
+
+int16_t Saturate(int32_t value) {
+  return static_cast<int16_t>(std::clamp<int32_t>(value, -32768, 32767));
+}
+
+}  // namespace
+
+std::unique_ptr<SongRenderer> SongRenderer::Open(const uint8_t* data, size_t size,
+                                                 const RenderSettings& settings, RenderError* error,
+                                                 std::string* reason, LoadReport* report) {
+  auto fail = [&](RenderError code, const char* why) {
+    if (error) *error = code;
+    if (reason) *reason = why;
+    return nullptr;
+  };
+  if (settings.rate < 8000 || settings.rate > 192000)
+    return fail(RenderError::kBadRate, "the sample rate is outside 8000..192000 Hz");
+  std::unique_ptr<Engine> engine = Engine::Offline(settings.rate, settings.nearest);
+  engine->SetWaveBank(settings.bank ? settings.bank : WaveBank::BuiltIn());
+  const LoadReport loaded =
+      engine->Load(data, size, settings.drums ? settings.drums : BuiltInDrums());
+  if (report) *report = loaded;
+  if (loaded.status == LoadStatus::kNotOrg) return fail(RenderError::kNotOrg, "not an Org song");
+  if (loaded.status == LoadStatus::kDamaged)
+    return fail(RenderError::kDamaged,
+                "a damaged Org song (it ends early or a count is too large)");
+  if (engine->song().wait == 0)
+    return fail(RenderError::kZeroWait, "the song's step length is 0 ms");
+  if (error) *error = RenderError::kNone;
+  return std::unique_ptr<SongRenderer>(new SongRenderer(std::move(engine), settings.rate));
+}
+
+SongRenderer::SongRenderer(std::unique_ptr<Engine> engine, int rate)
+    : engine_(std::move(engine)), rate_(rate), wide_(new int32_t[2 * kBlockFrames]) {
+  engine_->device()->SetGroupMetering(metering_);
+}
+
+int64_t SongRenderer::StepsForPasses(const ParsedSong& song, int passes) {
+  const int64_t loop_length = int64_t{song.loop_end} - song.loop_start;
+  if (song.loop_end <= 0) return 1;
+  if (loop_length <= 0) return song.loop_end;
+  return song.loop_end + int64_t{std::max(passes, 1) - 1} * loop_length;
+}
+
+int64_t FrameOfTick(uint16_t wait, int rate, int64_t tick) {
+  // In this order and in doubles, so that every render keeps its bytes.
+  const double frames_per_ms = rate / 1000.0;
+  return std::llround(static_cast<double>(tick) * static_cast<double>(wait) * frames_per_ms);
+}
+
+int64_t SongRenderer::TickFrame(int64_t tick) const {
+  return FrameOfTick(song().wait, rate_, tick);
+}
+
+void SongRenderer::SetRepeatCount(int count) {
+  repeat_count_ = count < 0 ? -1 : count;
+  end_frame_ = -1;
+}
+
+void SongRenderer::SetEndFrame(int64_t frame) { end_frame_ = frame < 0 ? -1 : frame; }
+
+void SongRenderer::SetFadeFrames(int64_t frames) { fade_frames_ = std::max<int64_t>(frames, 0); }
+
+int64_t SongRenderer::BodyEnd() const {
+  if (end_frame_ >= 0) return end_frame_;
+  if (repeat_count_ < 0) return -1;
+  return TickFrame(StepsForPasses(song(), repeat_count_ + 1) + 1);
+}
+
+int64_t SongRenderer::Length() const {
+  const int64_t body = BodyEnd();
+  return body < 0 ? -1 : body + fade_frames_;
+}
+
+size_t SongRenderer::RenderWide(size_t frames) {
+  const int64_t length = Length();
+  const int64_t total = length < 0 ? kNoEnd : length;
+  platform::SoundMixer& mixer = engine_->own_device()->mixer();
+  size_t produced = 0;
+  while (produced < frames && done_ < total) {
+    const int64_t tick_frame = TickFrame(next_tick_);
+    const int64_t until =
+        std::min({tick_frame, total, done_ + static_cast<int64_t>(frames - produced)});
+    const int count = static_cast<int>(until - done_);
+    if (count > 0) {
+      mixer.RenderUnsaturated(wide_.get() + 2 * produced, count);
+      produced += static_cast<size_t>(count);
+      done_ = until;
+    }
+    if (done_ == tick_frame && done_ < total) {
+      engine_->Tick();
+      ++next_tick_;
+    }
+  }
+  return produced;
+}
+
+double SongRenderer::FadeGain(int64_t frame) const {
+  const int64_t into_fade = frame - BodyEnd();
+  return 1.0 - static_cast<double>(into_fade) / static_cast<double>(fade_frames_);
+}
+
+size_t SongRenderer::RenderS16(int16_t* stereo, size_t frames) {
+  engine_->device()->ResetGroupPeaks();
+  const int64_t body_end = BodyEnd();
+  size_t done = 0;
+  while (done < frames) {
+    const int64_t first = done_;
+    const size_t count = RenderWide(std::min<size_t>(frames - done, kBlockFrames));
+    if (count == 0) break;
+    int16_t* out = stereo + 2 * done;
+    for (size_t i = 0; i < 2 * count; ++i) out[i] = Saturate(wide_[i]);
+    for (size_t i = 0; body_end >= 0 && fade_frames_ > 0 && i < count; ++i) {
+      const int64_t frame = first + static_cast<int64_t>(i);
+      if (frame < body_end) continue;
+      // The fade scales the 16-bit frames, as the exported files were always made.
+      const double gain = FadeGain(frame);
+      out[2 * i] = static_cast<int16_t>(std::lround(out[2 * i] * gain));
+      out[2 * i + 1] = static_cast<int16_t>(std::lround(out[2 * i + 1] * gain));
+    }
+    done += count;
+  }
+  return done;
+}
+
+size_t SongRenderer::RenderF32(float* stereo, size_t frames) {
+  engine_->device()->ResetGroupPeaks();
+  const int64_t body_end = BodyEnd();
+  size_t done = 0;
+  while (done < frames) {
+    const int64_t first = done_;
+    const size_t count = RenderWide(std::min<size_t>(frames - done, kBlockFrames));
+    if (count == 0) break;
+    float* out = stereo + 2 * done;
+    for (size_t i = 0; i < count; ++i) {
+      const int64_t frame = first + static_cast<int64_t>(i);
+      const bool fading = body_end >= 0 && fade_frames_ > 0 && frame >= body_end;
+      const double gain = fading ? FadeGain(frame) : 1.0;
+      for (int c = 0; c < 2; ++c) {
+        const int32_t value = wide_[2 * i + static_cast<size_t>(c)];
+        // Faded values are rounded as the 16-bit ones are, so the two agree where both hold.
+        const double faded = fading ? static_cast<double>(std::lround(value * gain)) : value;
+        out[2 * i + static_cast<size_t>(c)] = static_cast<float>(faded / 32768.0);
+      }
+    }
+    done += count;
+  }
+  return done;
+}
+
+void SongRenderer::Seek(uint64_t frame) {
+  const int64_t length = Length();
+  const int64_t total = length < 0 ? kNoEnd : length;
+  const int64_t target =
+      static_cast<int64_t>(std::min<uint64_t>(frame, static_cast<uint64_t>(total)));
+  if (target < done_) {
+    engine_->Rewind();
+    done_ = 0;
+    next_tick_ = 1;
+  }
+  platform::SoundMixer& mixer = engine_->own_device()->mixer();
+  while (done_ < target) {
+    const int64_t tick_frame = TickFrame(next_tick_);
+    const int64_t until = std::min(tick_frame, target);
+    mixer.AdvanceFrames(until - done_);
+    done_ = until;
+    if (done_ == tick_frame && done_ < total) {
+      engine_->Tick();
+      ++next_tick_;
+    }
+  }
+}
+
+void SongRenderer::SetMetering(bool on) {
+  metering_ = on;
+  engine_->device()->SetGroupMetering(on);
+}
+
+float SongRenderer::TrackPeak(int track) {
+  if (!metering_) return 0.0f;
+  return static_cast<float>(engine_->device()->GroupPeak(track)) / 32768.0f;
+}
+
+void SongRenderer::SetScopeFrames(int frames) { engine_->device()->SetGroupTapFrames(frames); }
+
+int SongRenderer::CopyScope(int track, float* mono, int count) {
+  if (count <= 0) return 0;
+  std::unique_ptr<int32_t[]> values(new int32_t[static_cast<size_t>(count)]);
+  const int copied = engine_->device()->CopyGroupTap(track, values.get(), count);
+  for (int i = 0; i < copied; ++i) mono[i] = static_cast<float>(values[i]) / 32768.0f;
+  return copied;
+}
+
+}  // namespace org

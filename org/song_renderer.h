@@ -1,0 +1,93 @@
+// One song rendered offline, frame by frame: an Engine on a device of its own, its ticks placed
+// exactly (tick k, k = 1, 2, ..., at frame round(k × wait ms × rate / 1000): the first step sounds
+// one step after the start, as the jukebox's timer plays it), ended after a number of passes of
+// the loop (or a number of frames), with a linear fade after the end. Renders 16-bit or float
+// frames, seeks exactly (a replay of the steps before the frame that moves the voices without
+// mixing them), and mutes tracks live. The engine behind liborgsynth and the export tools.
+// One thread at a time; different renderers are independent.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "org/engine.h"
+
+namespace org {
+
+struct RenderSettings {
+  int rate = 44100;      // frames per second, 8000..192000
+  bool nearest = false;  // nearest-sample resampling instead of linear interpolation
+  std::shared_ptr<const WaveBank> bank;  // null: the built-in bank
+  DrumProvider drums;                    // empty: the built-in kit
+};
+
+enum class RenderError { kNone, kNotOrg, kDamaged, kZeroWait, kBadRate };
+
+// The frame on which tick `tick` (1, 2, ...) falls for steps of `wait` ms at `rate` frames per
+// second: round(tick × wait × rate / 1000), computed as every render always computed it.
+int64_t FrameOfTick(uint16_t wait, int rate, int64_t tick);
+
+class SongRenderer {
+ public:
+  // Opens a song from file bytes; null with `error` (and a one-line reason) when it is not one.
+  static std::unique_ptr<SongRenderer> Open(const uint8_t* data, size_t size,
+                                            const RenderSettings& settings, RenderError* error,
+                                            std::string* reason, LoadReport* report = nullptr);
+
+  const ParsedSong& song() const { return engine_->song(); }
+  Engine& engine() { return *engine_; }
+  const Engine& engine() const { return *engine_; }
+  int rate() const { return rate_; }
+
+  // Where the render ends. Repeat count -1: never (the default); n >= 0: the intro and the loop
+  // n + 1 times (the render org2wav --loops n+1 makes). Or an end at a frame (-1: none). A fade
+  // of `fade_frames` follows the end. Changing the end keeps the position.
+  void SetRepeatCount(int count);
+  int repeat_count() const { return repeat_count_; }
+  void SetEndFrame(int64_t frame);
+  void SetFadeFrames(int64_t frames);
+  // Frames from the start to the end of the fade; -1 when endless.
+  int64_t Length() const;
+  // The frame the body (before the fade) ends at; -1 when endless.
+  int64_t BodyEnd() const;
+
+  // Renders up to `frames` frames; fewer only at the end (0 after it). 16-bit saturated, or the
+  // same mix before saturation scaled by 1 / 32768.
+  size_t RenderS16(int16_t* stereo, size_t frames);
+  size_t RenderF32(float* stereo, size_t frames);
+  // Moves to `frame` exactly (past the end: to the end). False when the song never ticks.
+  void Seek(uint64_t frame);
+  uint64_t Position() const { return static_cast<uint64_t>(done_); }
+
+  // Track levels: the peak of each track's own output over the last render call (0..1 and
+  // above when loud) — kept when metering is on (the default).
+  void SetMetering(bool on);
+  float TrackPeak(int track);
+  // Track scopes: keeps the last `frames` frames of each track's own signal (0: off).
+  void SetScopeFrames(int frames);
+  int CopyScope(int track, float* mono, int count);
+
+  // The frame on which tick `tick` falls.
+  int64_t TickFrame(int64_t tick) const;
+  // Steps the render covers for `passes` passes of the loop (1: to the loop end once).
+  static int64_t StepsForPasses(const ParsedSong& song, int passes);
+
+ private:
+  SongRenderer(std::unique_ptr<Engine> engine, int rate);
+  // Mixes `frames` frames into `wide` (unsaturated), ticking where ticks fall. Returns frames.
+  size_t RenderWide(size_t frames);
+  double FadeGain(int64_t frame) const;
+
+  std::unique_ptr<Engine> engine_;
+  int rate_;
+  int repeat_count_ = -1;
+  int64_t end_frame_ = -1;
+  int64_t fade_frames_ = 0;
+  int64_t done_ = 0;       // frames rendered (the position)
+  int64_t next_tick_ = 1;  // the tick to come
+  bool metering_ = true;
+  std::unique_ptr<int32_t[]> wide_;  // one block of unsaturated frames
+};
+
+}  // namespace org

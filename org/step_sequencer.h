@@ -1,0 +1,58 @@
+// The sequencer of one song: plays it one step per tick. Each step walks every track's event
+// cursor, starts and ends melody notes, restarts drums, applies pan and volume (scaled by the
+// master volume) and advances the step, looping from loop_end back to loop_start forever. The
+// per-track counters (note steps left, track and drum volumes) outlive a song, as the voices'
+// playing state does. Owned by an Engine; the tick runs on whichever thread drives the engine.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "org/drum_slot_set.h"
+#include "org/melody_voice_set.h"
+#include "org/org_format.h"
+
+namespace org {
+
+struct SequencerState {
+  int32_t play_step = 0;
+  // Index of each track's next event not yet played; the track's event count when none is left.
+  int32_t cursor[kTrackCount] = {};
+  int32_t steps_left[kMelodyTracks] = {};
+  int32_t track_volume[kMelodyTracks] = {};
+  int32_t drum_volume[kDrumSlots] = {};
+};
+
+// What the last steps did to each track, for players and displays.
+struct TrackActivity {
+  uint8_t drum_key[kDrumSlots];  // the last drum key played (255: none yet)
+  uint8_t pan[kTrackCount];      // the last pan an event set (255: none yet)
+};
+
+class StepSequencer {
+ public:
+  StepSequencer() { ClearActivity(); }
+
+  // Points every cursor at its track's first event at or after `step`; play_step = step.
+  void Seek(const ParsedSong& song, int32_t step);
+  // Plays one step of `song` on the voices, scaled by `master_volume` (0..127). Returns true
+  // when it looped back.
+  bool Tick(const ParsedSong& song, const std::atomic<int32_t>& master_volume,
+            MelodyVoiceSet& melody, DrumSlotSet& drums);
+
+  const SequencerState& state() const { return state_; }
+  SequencerState& mutable_state() { return state_; }
+  const TrackActivity& activity() const { return activity_; }
+  void RestoreActivity(const TrackActivity& activity) { activity_ = activity; }
+  void ClearActivity();
+
+ private:
+  void PlayMelodyTrack(int i, const ParsedSong::Track& track, int32_t master,
+                       MelodyVoiceSet& melody);
+  void PlayDrumTrack(int j, const ParsedSong::Track& track, int32_t master, DrumSlotSet& drums);
+
+  SequencerState state_;
+  TrackActivity activity_;
+};
+
+}  // namespace org

@@ -1,0 +1,81 @@
+#include "tools/render/song_drums.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace render {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Larger files are not drums.
+constexpr uintmax_t kMaxDrumFileBytes = 64u << 20;
+
+std::string DrumFileNameOf(int drum) {
+  const char* name = org::DrumName(drum);
+  return name ? std::string(name) + ".wav" : std::string();
+}
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error) || fs::file_size(path, error) > kMaxDrumFileBytes)
+    return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes->assign(std::istreambuf_iterator<char>(in), {});
+  return !in.bad();
+}
+
+}  // namespace
+
+std::string DrumFolderFor(const std::string& song_path, const std::string& drums_folder) {
+  if (!drums_folder.empty()) return drums_folder;
+  const fs::path folder = fs::path(song_path).parent_path();
+  return (folder.empty() ? fs::path("Org") : folder / "Org").string();
+}
+
+std::string FindDrumFile(const std::string& folder, int drum) {
+  const std::string name = DrumFileNameOf(drum);
+  if (name.empty()) return {};
+  std::error_code error;
+  const fs::path exact = fs::path(folder) / name;
+  if (fs::is_regular_file(exact, error)) return exact.string();
+  // A game folder made on a system that ignores case may spell the names otherwise.
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+    if (strcasecmp(it->path().filename().c_str(), name.c_str()) == 0 &&
+        fs::is_regular_file(it->path(), error))
+      return it->path().string();
+  return {};
+}
+
+std::vector<std::string> DrumFilesOf(const org::ParsedSong& song, const std::string& folder,
+                                     bool used_only) {
+  std::vector<std::string> files;
+  for (int slot = 0; slot < org::kDrumSlots; ++slot) {
+    const org::ParsedSong::Track& track = song.tracks[org::kMelodyTracks + slot];
+    if (used_only && track.events.empty()) continue;
+    const std::string name = DrumFileNameOf(track.wave);
+    if (name.empty()) continue;
+    std::string path = FindDrumFile(folder, track.wave);
+    if (path.empty()) path = (fs::path(folder) / name).string();
+    if (std::find(files.begin(), files.end(), path) == files.end()) files.push_back(path);
+  }
+  return files;
+}
+
+org::DrumProvider FolderDrums(const std::string& folder, std::vector<std::string>* missing) {
+  return [folder, missing](int, int drum, std::vector<uint8_t>* bytes) {
+    const std::string path = FindDrumFile(folder, drum);
+    if (!path.empty() && ReadFile(path, bytes)) return true;
+    const std::string expected = (fs::path(folder) / DrumFileNameOf(drum)).string();
+    if (missing && std::find(missing->begin(), missing->end(), expected) == missing->end())
+      missing->push_back(expected);
+    return false;
+  };
+}
+
+}  // namespace render
