@@ -73,6 +73,8 @@ LoadReport Engine::Load(const uint8_t* data, size_t size, const DrumProvider& dr
   }
   SeekStep(0);
   at_load_ = {sequencer_.state(), melody_.playing_state(), sequencer_.activity()};
+  last_played_.store(-1, std::memory_order_relaxed);
+  loop_count_.store(0, std::memory_order_relaxed);
   return report;
 }
 
@@ -82,6 +84,7 @@ void Engine::SetEmptySong(const ParsedSong& song) {
 }
 
 void Engine::Tick() {
+  last_played_.store(sequencer_.state().play_step, std::memory_order_relaxed);
   if (sequencer_.Tick(song_, master_volume_, melody_, drums_))
     loop_count_.fetch_add(1, std::memory_order_relaxed);
   PublishStep();
@@ -103,6 +106,7 @@ void Engine::Rewind() {
   melody_.RestorePlayingState(at_load_.melody);
   SeekStep(0);
   loop_count_.store(0, std::memory_order_relaxed);
+  last_played_.store(-1, std::memory_order_relaxed);
 }
 
 void Engine::SetTrackMuted(int track, bool muted) {

@@ -107,6 +107,8 @@ class Engine {
   // Published for displays on other threads: the step the next tick plays, loop-backs so far.
   int32_t published_step() const { return published_step_.load(std::memory_order_relaxed); }
   int32_t loop_count() const { return loop_count_.load(std::memory_order_relaxed); }
+  // The step the last tick played (-1 before the first tick after a load or rewind).
+  int32_t last_played_step() const { return last_played_.load(std::memory_order_relaxed); }
 
   // State for the thread that drives the engine (or while no tick runs).
   const SequencerState& sequencer_state() const { return sequencer_.state(); }
@@ -139,6 +141,7 @@ class Engine {
   std::atomic<int32_t> master_volume_{127};
   std::atomic<int32_t> published_step_{0};
   std::atomic<int32_t> loop_count_{0};
+  std::atomic<int32_t> last_played_{-1};
   std::atomic<uint32_t> muted_tracks_{0};
 };
 

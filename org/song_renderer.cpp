@@ -5,16 +5,13 @@
 #include <limits>
 
 #include "runtime/platform/mixing_sound_device.h"
+#include "runtime/platform/sound_mixer_simd.h"
 
 namespace org {
 namespace {
 
 constexpr int kBlockFrames = 4096;
 constexpr int64_t kNoEnd = std::numeric_limits<int64_t>::max();
-
-int16_t Saturate(int32_t value) {
-  return static_cast<int16_t>(std::clamp<int32_t>(value, -32768, 32767));
-}
 
 }  // namespace
 
@@ -122,8 +119,10 @@ size_t SongRenderer::RenderS16(int16_t* stereo, size_t frames) {
     const size_t count = RenderWide(std::min<size_t>(frames - done, kBlockFrames));
     if (count == 0) break;
     int16_t* out = stereo + 2 * done;
-    for (size_t i = 0; i < 2 * count; ++i) out[i] = Saturate(wide_[i]);
-    for (size_t i = 0; body_end >= 0 && fade_frames_ > 0 && i < count; ++i) {
+    platform::SaturateToInt16(wide_.get(), out, static_cast<int>(2 * count));
+    const bool fading =
+        body_end >= 0 && fade_frames_ > 0 && first + static_cast<int64_t>(count) > body_end;
+    for (size_t i = 0; fading && i < count; ++i) {
       const int64_t frame = first + static_cast<int64_t>(i);
       if (frame < body_end) continue;
       // The fade scales the 16-bit frames, as the exported files were always made.
@@ -145,16 +144,17 @@ size_t SongRenderer::RenderF32(float* stereo, size_t frames) {
     const size_t count = RenderWide(std::min<size_t>(frames - done, kBlockFrames));
     if (count == 0) break;
     float* out = stereo + 2 * done;
-    for (size_t i = 0; i < count; ++i) {
+    // 1/32768 is a power of two: the scaling is exact for every value a mix can hold.
+    for (size_t i = 0; i < 2 * count; ++i) out[i] = static_cast<float>(wide_[i]) * (1.0f / 32768);
+    const bool fading =
+        body_end >= 0 && fade_frames_ > 0 && first + static_cast<int64_t>(count) > body_end;
+    for (size_t i = 0; fading && i < count; ++i) {
       const int64_t frame = first + static_cast<int64_t>(i);
-      const bool fading = body_end >= 0 && fade_frames_ > 0 && frame >= body_end;
-      const double gain = fading ? FadeGain(frame) : 1.0;
-      for (int c = 0; c < 2; ++c) {
-        const int32_t value = wide_[2 * i + static_cast<size_t>(c)];
-        // Faded values are rounded as the 16-bit ones are, so the two agree where both hold.
-        const double faded = fading ? static_cast<double>(std::lround(value * gain)) : value;
-        out[2 * i + static_cast<size_t>(c)] = static_cast<float>(faded / 32768.0);
-      }
+      if (frame < body_end) continue;
+      // Faded values are rounded as the 16-bit ones are, so the two agree where both hold.
+      const double gain = FadeGain(frame);
+      for (size_t c = 2 * i; c < 2 * i + 2; ++c)
+        out[c] = static_cast<float>(std::lround(wide_[c] * gain)) * (1.0f / 32768);
     }
     done += count;
   }
@@ -194,13 +194,17 @@ float SongRenderer::TrackPeak(int track) {
   return static_cast<float>(engine_->device()->GroupPeak(track)) / 32768.0f;
 }
 
-void SongRenderer::SetScopeFrames(int frames) { engine_->device()->SetGroupTapFrames(frames); }
+void SongRenderer::SetScopeFrames(int frames) {
+  frames = std::max(frames, 0);
+  engine_->device()->SetGroupTapFrames(frames);
+  scope_scratch_.assign(static_cast<size_t>(frames), 0);
+}
 
 int SongRenderer::CopyScope(int track, float* mono, int count) {
+  count = std::min(count, static_cast<int>(scope_scratch_.size()));
   if (count <= 0) return 0;
-  std::unique_ptr<int32_t[]> values(new int32_t[static_cast<size_t>(count)]);
-  const int copied = engine_->device()->CopyGroupTap(track, values.get(), count);
-  for (int i = 0; i < copied; ++i) mono[i] = static_cast<float>(values[i]) / 32768.0f;
+  const int copied = engine_->device()->CopyGroupTap(track, scope_scratch_.data(), count);
+  for (int i = 0; i < copied; ++i) mono[i] = static_cast<float>(scope_scratch_[i]) / 32768.0f;
   return copied;
 }
 

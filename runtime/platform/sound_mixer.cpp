@@ -18,10 +18,6 @@ __extension__ typedef unsigned __int128 WideUnsigned;
 // The moment this thread's calls stand for, or 0 for "now".
 thread_local int64_t t_scheduled_call_us = 0;
 
-int16_t Saturate(int32_t value) {
-  return static_cast<int16_t>(std::clamp<int32_t>(value, -32768, 32767));
-}
-
 }  // namespace
 
 struct SoundMixer::Voice {
@@ -365,7 +361,7 @@ void SoundMixer::RenderChunk(int16_t* stereo, int32_t* wide, int frames,
   if (wide) {
     std::copy_n(accumulator_.data(), 2 * frames, wide);
   } else {
-    for (int i = 0; i < 2 * frames; ++i) stereo[i] = Saturate(accumulator_[i]);
+    SaturateToInt16(accumulator_.data(), stereo, 2 * frames);
   }
 }
 
@@ -407,12 +403,8 @@ void SoundMixer::MixSegmentByGroup(int first_frame, int frame_count) {
       AppendTap(group, nullptr, frame_count);
       continue;
     }
-    int32_t peak = group_peaks_[group];
-    for (int i = 0; i < 2 * frame_count; ++i) {
-      mix[i] += sum[i];
-      peak = std::max(peak, sum[i] < 0 ? -sum[i] : sum[i]);
-    }
-    group_peaks_[group] = peak;
+    group_peaks_[group] =
+        std::max(group_peaks_[group], AddAndPeak(sum, mix, 2 * frame_count, wide_kernel_));
     AppendTap(group, sum, frame_count);
   }
   if (tap_frames_ > 0) tap_written_ += frame_count;

@@ -5,6 +5,8 @@
 #if defined(__x86_64__) || defined(__i386__)
 #define RT_HAVE_AVX2_KERNEL 1
 #include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 namespace platform {
@@ -27,7 +29,67 @@ uint64_t MixMonoLinearPlain(const int16_t* data, uint64_t position, uint64_t ste
   return position;
 }
 
+int32_t AddAndPeakPlain(const int32_t* sum, int32_t* mix, int count) {
+  int32_t highest = 0;
+  int32_t lowest = 0;
+  for (int i = 0; i < count; ++i) {
+    const int32_t value = sum[i];
+    mix[i] += value;
+    highest = value > highest ? value : highest;
+    lowest = value < lowest ? value : lowest;
+  }
+  return highest > -lowest ? highest : -lowest;
+}
+
 }  // namespace
+
+#ifdef RT_HAVE_AVX2_KERNEL
+__attribute__((target("avx2"))) int32_t AddAndPeakWide(const int32_t* sum, int32_t* mix,
+                                                       int count) {
+  __m256i highest = _mm256_setzero_si256();
+  __m256i lowest = _mm256_setzero_si256();
+  const int wide = count & ~7;
+  for (int i = 0; i < wide; i += 8) {
+    const __m256i value = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sum + i));
+    __m256i* out = reinterpret_cast<__m256i*>(mix + i);
+    _mm256_storeu_si256(out, _mm256_add_epi32(_mm256_loadu_si256(out), value));
+    highest = _mm256_max_epi32(highest, value);
+    lowest = _mm256_min_epi32(lowest, value);
+  }
+  alignas(32) int32_t high[8];
+  alignas(32) int32_t low[8];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(high), highest);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(low), lowest);
+  int32_t peak = AddAndPeakPlain(sum + wide, mix + wide, count - wide);
+  for (int lane = 0; lane < 8; ++lane) {
+    peak = high[lane] > peak ? high[lane] : peak;
+    peak = -low[lane] > peak ? -low[lane] : peak;
+  }
+  return peak;
+}
+#endif
+
+int32_t AddAndPeak(const int32_t* sum, int32_t* mix, int count, bool wide) {
+#ifdef RT_HAVE_AVX2_KERNEL
+  if (wide) return AddAndPeakWide(sum, mix, count);
+#endif
+  (void)wide;
+  return AddAndPeakPlain(sum, mix, count);
+}
+
+void SaturateToInt16(const int32_t* in, int16_t* out, int count) {
+  int i = 0;
+#if defined(__SSE2__)
+  // packssdw saturates each 32-bit value to 16 bits, exactly as the plain clamp does.
+  for (; i + 8 <= count; i += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(a, b));
+  }
+#endif
+  for (; i < count; ++i)
+    out[i] = static_cast<int16_t>(in[i] < -32768 ? -32768 : in[i] > 32767 ? 32767 : in[i]);
+}
 
 #ifdef RT_HAVE_AVX2_KERNEL
 bool HasWideMixKernel() {

@@ -16,4 +16,11 @@ bool HasWideMixKernel();
 uint64_t MixMonoLinearWide(const int16_t* data, uint64_t position, uint64_t step, int32_t gain_left,
                            int32_t gain_right, int32_t* accumulator, int frames);
 
+// Adds `count` values of a group's sum into the mix and returns the largest magnitude among them
+// (the vector form where the processor has it, `wide`, else a plain loop: the same numbers).
+int32_t AddAndPeak(const int32_t* sum, int32_t* mix, int count, bool wide);
+
+// Saturates `count` 32-bit values to 16 bits.
+void SaturateToInt16(const int32_t* in, int16_t* out, int count);
+
 }  // namespace platform

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/platform/data_path.h"
+#include "test_support/golden_renders.h"
 #include "test_support/scratch_directory.h"
 
 namespace {
@@ -109,40 +110,6 @@ TEST(OfflineRenderTest, TicksFallOnExactSamplePositions) {
   EXPECT_LE(first_sound, 15878u);  // the sine starts at 0; its first non-zero sample follows
 }
 
-uint64_t Fnv1a(const std::vector<int16_t>& samples) {
-  uint64_t hash = 1469598103934665603ull;
-  for (int16_t s : samples) {
-    for (int byte = 0; byte < 2; ++byte) {
-      hash ^= static_cast<uint8_t>(static_cast<uint16_t>(s) >> (8 * byte));
-      hash *= 1099511628211ull;
-    }
-  }
-  return hash;
-}
-
-// The renders of every demo song under several settings, as the engine made them before it
-// became one object per song (tests/tools/golden_renders.txt): each must keep its bytes.
-struct GoldenRender {
-  std::string song;
-  std::string settings;
-  int64_t frames = 0;
-  uint64_t hash = 0;
-};
-
-std::vector<GoldenRender> GoldenRenders() {
-  std::ifstream in(PROJECT_SOURCE_DIR "/tests/tools/golden_renders.txt");
-  std::vector<GoldenRender> renders;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    GoldenRender render;
-    fields >> render.song >> render.settings >> render.frames >> std::hex >> render.hash;
-    renders.push_back(render);
-  }
-  return renders;
-}
-
 render::RenderOptions OptionsFor(const std::string& settings) {
   render::RenderOptions o;
   o.bank_path = PROJECT_SOURCE_DIR "/data/Org/Wave100.dat";
@@ -171,7 +138,7 @@ class GoldenRenderTest : public testing::TestWithParam<std::string> {};
 
 TEST_P(GoldenRenderTest, EveryRenderOfTheSongKeepsItsBytes) {
   int checked = 0;
-  for (const GoldenRender& golden : GoldenRenders()) {
+  for (const test_support::GoldenRender& golden : test_support::GoldenRenders()) {
     if (golden.song != GetParam()) continue;
     std::vector<int16_t> stereo;
     const render::RenderResult result = render::RenderSong(
@@ -180,14 +147,14 @@ TEST_P(GoldenRenderTest, EveryRenderOfTheSongKeepsItsBytes) {
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_TRUE(result.missing_drums.empty());
     EXPECT_EQ(static_cast<int64_t>(stereo.size() / 2), golden.frames) << golden.settings;
-    EXPECT_EQ(Fnv1a(stereo), golden.hash) << golden.song << " " << golden.settings;
+    EXPECT_EQ(test_support::Fnv1a(stereo.data(), stereo.size()), golden.hash)
+        << golden.song << " " << golden.settings;
     ++checked;
   }
   EXPECT_EQ(checked, 7);
 }
 
 INSTANTIATE_TEST_SUITE_P(DemoSongs, GoldenRenderTest,
-                         testing::Values("Joy", "Korobeiniki", "Greensleeves", "Sakura", "Jacques",
-                                         "Twinkle"));
+                         testing::ValuesIn(test_support::DemoSongNames()));
 
 }  // namespace

@@ -1,0 +1,109 @@
+// liborgsynth through its C API on the densest demo song (Jacques): rendering 16-bit and float
+// frames, with track levels on too, beside org2wav's own render path in the same run; a seek
+// to the last second of a ten-minute render; and the memory one open song holds.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "include/orgsynth.h"
+#include "tools/render/offline_render.h"
+
+namespace {
+
+const std::string kSong = JUKEBOX_DATA_DIR "/Org/Jacques.org";
+
+std::vector<uint8_t> SongBytes() {
+  std::ifstream in(kSong, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// One pass of the song (to the loop end), rendered in 4096-frame blocks.
+template <typename Sample, size_t (*Render)(orgsynth_song*, Sample*, size_t)>
+void RenderOnePass(benchmark::State& state, bool levels) {
+  const std::vector<uint8_t> bytes = SongBytes();
+  std::vector<Sample> block(2 * 4096);
+  int64_t frames = 0;
+  for (auto _ : state) {
+    orgsynth_song* song = orgsynth_open_memory(bytes.data(), bytes.size(), nullptr, nullptr);
+    orgsynth_set_repeat_count(song, 0);
+    orgsynth_set_levels(song, levels ? 1 : 0);
+    for (size_t n; (n = Render(song, block.data(), 4096)) > 0;) {
+      benchmark::DoNotOptimize(block.data());
+      frames += static_cast<int64_t>(n);
+    }
+    orgsynth_close(song);
+  }
+  state.counters["x_realtime"] =
+      benchmark::Counter(static_cast<double>(frames) / 44100, benchmark::Counter::kIsRate);
+}
+
+void BM_CApiS16(benchmark::State& state) {
+  RenderOnePass<int16_t, orgsynth_render_s16>(state, false);
+}
+void BM_CApiS16WithLevels(benchmark::State& state) {
+  RenderOnePass<int16_t, orgsynth_render_s16>(state, true);
+}
+void BM_CApiF32(benchmark::State& state) {
+  RenderOnePass<float, orgsynth_render_f32>(state, false);
+}
+
+// org2wav's path (the song read from its file, levels off), for comparison in the same run.
+void BM_Org2wavPath(benchmark::State& state) {
+  render::RenderOptions options;
+  options.loops = 1;
+  int64_t frames = 0;
+  for (auto _ : state) {
+    const render::RenderResult result = render::RenderSong(
+        kSong, options, [](const int16_t* stereo, int) { benchmark::DoNotOptimize(stereo); });
+    if (!result.ok) state.SkipWithError(result.error.c_str());
+    frames += result.frames;
+  }
+  state.counters["x_realtime"] =
+      benchmark::Counter(static_cast<double>(frames) / 44100, benchmark::Counter::kIsRate);
+}
+
+// The song repeated to at least ten minutes; each round seeks from the start to the last
+// second (a replay of every step before it, with no sample mixed) and renders nothing.
+void BM_SeekToTheLastSecondOfTenMinutes(benchmark::State& state) {
+  const std::vector<uint8_t> bytes = SongBytes();
+  orgsynth_song* song = orgsynth_open_memory(bytes.data(), bytes.size(), nullptr, nullptr);
+  orgsynth_info info{};
+  info.size = sizeof info;
+  orgsynth_get_info(song, &info);
+  const int passes = static_cast<int>(600 * 44100 / info.loop_frames) + 1;
+  orgsynth_set_repeat_count(song, passes);
+  const uint64_t target = static_cast<uint64_t>(orgsynth_length(song)) - 44100;
+  for (auto _ : state) {
+    orgsynth_seek(song, 0);
+    orgsynth_seek(song, target);
+  }
+  state.counters["render_minutes"] = static_cast<double>(orgsynth_length(song)) / 44100 / 60;
+  orgsynth_close(song);
+}
+
+// The heap one open song holds (after its first render), in kilobytes.
+void BM_MemoryPerOpenSong(benchmark::State& state) {
+  const std::vector<uint8_t> bytes = SongBytes();
+  std::vector<int16_t> block(2 * 4096);
+  double kilobytes = 0;
+  for (auto _ : state) {
+    const size_t before = mallinfo2().uordblks;
+    orgsynth_song* song = orgsynth_open_memory(bytes.data(), bytes.size(), nullptr, nullptr);
+    orgsynth_render_s16(song, block.data(), 4096);
+    kilobytes = static_cast<double>(mallinfo2().uordblks - before) / 1024;
+    orgsynth_close(song);
+  }
+  state.counters["kB_per_song"] = kilobytes;
+}
+
+BENCHMARK(BM_Org2wavPath)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CApiS16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CApiS16WithLevels)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CApiF32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeekToTheLastSecondOfTenMinutes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemoryPerOpenSong)->Iterations(3);
+
+}  // namespace

@@ -1,0 +1,298 @@
+// liborgsynth's C API (include/orgsynth.h) over the C++ renderer (org::SongRenderer): handles,
+// error values instead of exceptions, the options' defaults and the C structs filled from the
+// engine's state. Nothing here keeps state outside a song.
+#include "include/orgsynth.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "org/drum_kit.h"
+#include "org/song_renderer.h"
+
+struct orgsynth_song {
+  std::unique_ptr<org::SongRenderer> renderer;
+  bool levels = false;
+};
+
+namespace {
+
+constexpr uint32_t kDefaultRate = 44100;
+
+void SetError(orgsynth_error* error, int code, const char* message) {
+  if (!error) return;
+  error->code = code;
+  std::snprintf(error->message, sizeof error->message, "%s", message);
+}
+
+int CodeOf(org::RenderError error) {
+  switch (error) {
+    case org::RenderError::kNone:
+      return ORGSYNTH_OK;
+    case org::RenderError::kNotOrg:
+      return ORGSYNTH_ERROR_NOT_ORG;
+    case org::RenderError::kDamaged:
+      return ORGSYNTH_ERROR_DAMAGED;
+    case org::RenderError::kZeroWait:
+      return ORGSYNTH_ERROR_ZERO_STEP;
+    case org::RenderError::kBadRate:
+      return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  }
+  return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+}
+
+// The caller's options, with every field it left zero (or did not know of) at its default.
+orgsynth_options CompleteOptions(const orgsynth_options* given) {
+  orgsynth_options options{};
+  options.size = sizeof options;
+  if (given && given->size > 0) std::memcpy(&options, given, std::min(given->size, sizeof options));
+  if (options.sample_rate == 0) options.sample_rate = kDefaultRate;
+  return options;
+}
+
+// The caller's drum function, falling silent where it has no drum.
+org::DrumProvider CallerDrums(orgsynth_drum_function get_drum, void* user) {
+  return [get_drum, user](int, int drum, std::vector<uint8_t>* bytes) {
+    const void* data = nullptr;
+    size_t size = 0;
+    if (!get_drum(user, drum, &data, &size) || !data) return false;
+    const uint8_t* from = static_cast<const uint8_t*>(data);
+    bytes->assign(from, from + size);
+    return true;
+  };
+}
+
+orgsynth_song* Open(const void* data, size_t size, const orgsynth_options* given,
+                    orgsynth_error* error) {
+  if (!data && size > 0) {
+    SetError(error, ORGSYNTH_ERROR_INVALID_ARGUMENT, "no song bytes were given");
+    return nullptr;
+  }
+  const orgsynth_options options = CompleteOptions(given);
+  if (options.interpolation != ORGSYNTH_INTERPOLATION_LINEAR &&
+      options.interpolation != ORGSYNTH_INTERPOLATION_NEAREST) {
+    SetError(error, ORGSYNTH_ERROR_INVALID_ARGUMENT, "unknown interpolation");
+    return nullptr;
+  }
+  if (options.wave_bank && options.wave_bank_size == 0) {
+    SetError(error, ORGSYNTH_ERROR_INVALID_ARGUMENT, "the waveform bank has no bytes");
+    return nullptr;
+  }
+  org::RenderSettings settings;
+  settings.rate = static_cast<int>(std::min<uint32_t>(options.sample_rate, 1u << 30));
+  settings.nearest = options.interpolation == ORGSYNTH_INTERPOLATION_NEAREST;
+  if (options.wave_bank)
+    settings.bank = org::WaveBank::Overlay(nullptr, static_cast<const uint8_t*>(options.wave_bank),
+                                           options.wave_bank_size);
+  if (options.get_drum) settings.drums = CallerDrums(options.get_drum, options.drum_user);
+  org::RenderError failure = org::RenderError::kNone;
+  std::string reason;
+  std::unique_ptr<org::SongRenderer> renderer =
+      org::SongRenderer::Open(static_cast<const uint8_t*>(data), size, settings, &failure, &reason);
+  if (!renderer) {
+    SetError(error, CodeOf(failure), reason.c_str());
+    return nullptr;
+  }
+  auto* song = new orgsynth_song;
+  song->renderer = std::move(renderer);
+  SetError(error, ORGSYNTH_OK, "");
+  return song;
+}
+
+bool ValidTrack(int track) { return track >= 0 && track < ORGSYNTH_TRACKS; }
+
+}  // namespace
+
+extern "C" {
+
+const char* orgsynth_version(void) { return ORGSYNTH_VERSION_STRING; }
+
+const char* orgsynth_error_string(int code) {
+  switch (code) {
+    case ORGSYNTH_OK:
+      return "no error";
+    case ORGSYNTH_ERROR_INVALID_ARGUMENT:
+      return "an argument is missing or out of range";
+    case ORGSYNTH_ERROR_NOT_ORG:
+      return "not an Org song";
+    case ORGSYNTH_ERROR_DAMAGED:
+      return "a damaged Org song";
+    case ORGSYNTH_ERROR_ZERO_STEP:
+      return "the song's step length is 0 ms";
+    case ORGSYNTH_ERROR_OUT_OF_MEMORY:
+      return "out of memory";
+    default:
+      return "unknown error";
+  }
+}
+
+int orgsynth_probe(const void* data, size_t size) {
+  return org::HasOrgMagic(static_cast<const uint8_t*>(data), size) ? 1 : 0;
+}
+
+orgsynth_song* orgsynth_open_memory(const void* data, size_t size, const orgsynth_options* options,
+                                    orgsynth_error* error) {
+  try {
+    return Open(data, size, options, error);
+  } catch (const std::bad_alloc&) {
+    SetError(error, ORGSYNTH_ERROR_OUT_OF_MEMORY, "out of memory");
+  } catch (...) {
+    SetError(error, ORGSYNTH_ERROR_OUT_OF_MEMORY, "the song could not be opened");
+  }
+  return nullptr;
+}
+
+void orgsynth_close(orgsynth_song* song) { delete song; }
+
+size_t orgsynth_render_s16(orgsynth_song* song, int16_t* stereo, size_t frames) {
+  if (!song || !stereo) return 0;
+  return song->renderer->RenderS16(stereo, frames);
+}
+
+size_t orgsynth_render_f32(orgsynth_song* song, float* stereo, size_t frames) {
+  if (!song || !stereo) return 0;
+  return song->renderer->RenderF32(stereo, frames);
+}
+
+void orgsynth_set_repeat_count(orgsynth_song* song, int count) {
+  if (song) song->renderer->SetRepeatCount(count);
+}
+
+int orgsynth_get_repeat_count(const orgsynth_song* song) {
+  return song ? song->renderer->repeat_count() : -1;
+}
+
+void orgsynth_set_fade(orgsynth_song* song, uint32_t ms) {
+  if (!song) return;
+  const int64_t rate = song->renderer->rate();
+  song->renderer->SetFadeFrames((int64_t{ms} * rate + 500) / 1000);
+}
+
+int orgsynth_seek(orgsynth_song* song, uint64_t frame) {
+  if (!song) return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  song->renderer->Seek(frame);
+  return ORGSYNTH_OK;
+}
+
+uint64_t orgsynth_position(const orgsynth_song* song) {
+  return song ? song->renderer->Position() : 0;
+}
+
+int64_t orgsynth_length(const orgsynth_song* song) { return song ? song->renderer->Length() : -1; }
+
+void orgsynth_set_track_mute(orgsynth_song* song, int track, int muted) {
+  if (song && ValidTrack(track)) song->renderer->engine().SetTrackMuted(track, muted != 0);
+}
+
+int orgsynth_get_track_mute(const orgsynth_song* song, int track) {
+  return song && song->renderer->engine().track_muted(track) ? 1 : 0;
+}
+
+int orgsynth_get_info(const orgsynth_song* song, orgsynth_info* info) {
+  if (!song || !info || info->size < offsetof(orgsynth_info, tracks))
+    return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  const org::SongRenderer& renderer = *song->renderer;
+  const org::ParsedSong& s = renderer.song();
+  orgsynth_info out{};
+  out.size = info->size;
+  out.version = s.version;
+  out.sample_rate = static_cast<uint32_t>(renderer.rate());
+  out.step_ms = s.wait;
+  out.beats_per_bar = s.meter[0];
+  out.steps_per_beat = s.meter[1];
+  out.loop_start_step = s.loop_start;
+  out.loop_end_step = s.loop_end;
+  // Step s first sounds on tick s + 1; a loop that never returns (loop end at or below 0, or no
+  // longer than its start) has these frames as its own.
+  const int64_t start = renderer.TickFrame(std::max<int64_t>(int64_t{s.loop_start}, 0) + 1);
+  const int64_t end = renderer.TickFrame(std::max<int64_t>(int64_t{s.loop_end}, 0) + 1);
+  out.loop_start_frame = static_cast<uint64_t>(start);
+  out.loop_end_frame = static_cast<uint64_t>(std::max(end, start));
+  out.intro_frames = out.loop_start_frame;
+  out.loop_frames = out.loop_end_frame - out.loop_start_frame;
+  for (int t = 0; t < ORGSYNTH_TRACKS; ++t) {
+    const org::ParsedSong::Track& track = s.tracks[t];
+    out.tracks[t].instrument = track.wave;
+    out.tracks[t].finetune = static_cast<int>(track.finetune) - 1000;
+    out.tracks[t].one_shot = track.one_shot ? 1 : 0;
+    out.tracks[t].note_count = static_cast<uint32_t>(track.events.size());
+  }
+  std::memcpy(info, &out, std::min(info->size, sizeof out));
+  return ORGSYNTH_OK;
+}
+
+const char* orgsynth_drum_name(int drum) { return org::DrumName(drum); }
+
+int orgsynth_builtin_drum(int drum, const void** data, size_t* size) {
+  if (!data || !size || drum < 0 || drum >= ORGSYNTH_DRUMS) return 0;
+  try {
+    const std::vector<uint8_t>& wav = org::BuiltInDrumWav(drum);
+    *data = wav.data();
+    *size = wav.size();
+    return wav.empty() ? 0 : 1;
+  } catch (...) {
+    return 0;
+  }
+}
+
+size_t orgsynth_get_events(const orgsynth_song* song, int track, size_t first,
+                           orgsynth_event* events, size_t capacity) {
+  if (!song || !events || !ValidTrack(track)) return 0;
+  const std::vector<org::OrgEvent>& all = song->renderer->song().tracks[track].events;
+  if (first >= all.size()) return 0;
+  const size_t count = std::min(capacity, all.size() - first);
+  for (size_t i = 0; i < count; ++i) {
+    const org::OrgEvent& e = all[first + i];
+    events[i] = {e.position, e.key, e.length, e.volume, e.pan};
+  }
+  return count;
+}
+
+int orgsynth_get_playing(const orgsynth_song* song, orgsynth_playing* playing) {
+  if (!song || !playing || playing->size < sizeof(orgsynth_playing))
+    return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  const org::Engine& engine = song->renderer->engine();
+  playing->step = engine.last_played_step();
+  playing->loop_count = engine.loop_count();
+  return ORGSYNTH_OK;
+}
+
+int orgsynth_get_track_state(const orgsynth_song* song, int track, orgsynth_track_state* state) {
+  if (!song || !state || !ValidTrack(track) || state->size < sizeof(orgsynth_track_state))
+    return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  org::SongRenderer& renderer = *song->renderer;
+  const org::TrackState now = renderer.engine().track_state(track);
+  state->key = now.key;
+  state->volume = now.volume;
+  state->pan = now.pan;
+  state->muted = renderer.engine().track_muted(track) ? 1 : 0;
+  state->peak = song->levels ? renderer.TrackPeak(track) : 0.0f;
+  return ORGSYNTH_OK;
+}
+
+void orgsynth_set_levels(orgsynth_song* song, int on) {
+  if (!song) return;
+  song->levels = on != 0;
+  song->renderer->SetMetering(on != 0);
+}
+
+int orgsynth_set_scope_frames(orgsynth_song* song, size_t frames) {
+  if (!song || frames > (1u << 24)) return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  try {
+    song->renderer->SetScopeFrames(static_cast<int>(frames));
+  } catch (const std::bad_alloc&) {
+    return ORGSYNTH_ERROR_OUT_OF_MEMORY;
+  }
+  return ORGSYNTH_OK;
+}
+
+size_t orgsynth_get_scope(orgsynth_song* song, int track, float* mono, size_t count) {
+  if (!song || !mono || !ValidTrack(track)) return 0;
+  const int asked = static_cast<int>(std::min<size_t>(count, 1u << 24));
+  return static_cast<size_t>(song->renderer->CopyScope(track, mono, asked));
+}
+
+}  // extern "C"

@@ -1,0 +1,465 @@
+// liborgsynth through its C API, as a program embedding it uses it: the renders of every demo
+// song against the golden values, exact seeking at several rates and places, live mute, the
+// fade, the length, f32 against s16, the song's facts, levels and scopes, the options, and bad
+// input (never a crash, always NULL with a message).
+#include "include/orgsynth.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "org/org_format.h"
+#include "test_support/golden_renders.h"
+
+namespace {
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<uint8_t> DemoSong(const std::string& name) {
+  return ReadFile(PROJECT_SOURCE_DIR "/data/Org/" + name + ".org");
+}
+
+struct SongCloser {
+  void operator()(orgsynth_song* song) const { orgsynth_close(song); }
+};
+using Song = std::unique_ptr<orgsynth_song, SongCloser>;
+
+Song Open(const std::vector<uint8_t>& bytes, uint32_t rate = 44100, int interpolation = 0) {
+  orgsynth_options options{};
+  options.size = sizeof options;
+  options.sample_rate = rate;
+  options.interpolation = interpolation;
+  orgsynth_error error{};
+  Song song(orgsynth_open_memory(bytes.data(), bytes.size(), &options, &error));
+  EXPECT_TRUE(song) << error.message;
+  return song;
+}
+
+// Renders to the end in uneven blocks (the block size must not matter).
+std::vector<int16_t> RenderToEnd(orgsynth_song* song) {
+  std::vector<int16_t> out;
+  std::vector<int16_t> block(2 * 5000);
+  size_t size = 1;
+  for (size_t frames; (frames = orgsynth_render_s16(song, block.data(), size)) > 0;) {
+    out.insert(out.end(), block.begin(), block.begin() + static_cast<long>(2 * frames));
+    size = size * 3 % 4999 + 1;
+  }
+  return out;
+}
+
+std::vector<int16_t> RenderFrames(orgsynth_song* song, size_t frames) {
+  std::vector<int16_t> out(2 * frames);
+  out.resize(2 * orgsynth_render_s16(song, out.data(), frames));
+  return out;
+}
+
+orgsynth_info InfoOf(const orgsynth_song* song) {
+  orgsynth_info info{};
+  info.size = sizeof info;
+  EXPECT_EQ(orgsynth_get_info(song, &info), ORGSYNTH_OK);
+  return info;
+}
+
+// Every demo song through the library with its own bank and drums is what org2wav rendered
+// with the data folder's: the default render, the fade, the mutes, and nearest interpolation.
+class OrgsynthDemoSongTest : public testing::TestWithParam<std::string> {};
+
+TEST_P(OrgsynthDemoSongTest, RendersTheGoldenBytesWithTheBuiltInBankAndDrums) {
+  for (const test_support::GoldenRender& golden : test_support::GoldenRenders()) {
+    if (golden.song != GetParam()) continue;
+    const std::string& s = golden.settings;
+    if (s != "default" && s != "fade" && s != "mute" && s != "nearest" && s != "rate48000")
+      continue;
+    Song song = Open(DemoSong(golden.song),
+                     s == "rate48000" ? 48000
+                     : s == "nearest" ? 22050
+                                      : 44100,
+                     s == "nearest" ? ORGSYNTH_INTERPOLATION_NEAREST : 0);
+    orgsynth_set_repeat_count(song.get(), s == "fade" ? 0 : 1);
+    if (s == "fade") orgsynth_set_fade(song.get(), 3000);
+    if (s == "mute") {
+      orgsynth_set_track_mute(song.get(), 0, 1);
+      orgsynth_set_track_mute(song.get(), 9, 1);
+    }
+    EXPECT_EQ(orgsynth_length(song.get()), golden.frames) << s;
+    const std::vector<int16_t> pcm = RenderToEnd(song.get());
+    EXPECT_EQ(static_cast<int64_t>(pcm.size() / 2), golden.frames) << s;
+    EXPECT_EQ(test_support::Fnv1a(pcm.data(), pcm.size()), golden.hash) << s;
+    EXPECT_EQ(orgsynth_position(song.get()), static_cast<uint64_t>(golden.frames));
+  }
+}
+
+// Seek-then-render equals render-from-start-and-drop, sample for sample: inside the intro, on the
+// loop's boundaries, in a later pass, in the fade, with a track muted; forwards and backwards.
+TEST_P(OrgsynthDemoSongTest, SeekingLandsOnExactlyTheSamplesOfARenderFromTheStart) {
+  for (uint32_t rate : {44100u, 48000u}) {
+    for (bool muted : {false, true}) {
+      auto prepare = [&](orgsynth_song* song) {
+        orgsynth_set_repeat_count(song, 1);
+        orgsynth_set_fade(song, 2500);
+        if (muted) orgsynth_set_track_mute(song, 1, 1);
+      };
+      Song whole = Open(DemoSong(GetParam()), rate);
+      prepare(whole.get());
+      const std::vector<int16_t> reference = RenderToEnd(whole.get());
+      const orgsynth_info info = InfoOf(whole.get());
+      const uint64_t length = static_cast<uint64_t>(orgsynth_length(whole.get()));
+      ASSERT_EQ(reference.size() / 2, length);
+      const uint64_t fade = (2500ull * rate + 500) / 1000;
+      const std::vector<uint64_t> places = {
+          info.intro_frames / 2 + 3,                        // the intro
+          info.loop_start_frame,                            // the loop's first step
+          info.loop_end_frame,                              // the loop point
+          info.loop_end_frame + info.loop_frames / 2 + 11,  // the second pass
+          length - fade / 2,                                // the fade
+          length - 1,
+      };
+      Song seeking = Open(DemoSong(GetParam()), rate);
+      prepare(seeking.get());
+      // Forwards through the places, then back to each one again (a rewind and a replay).
+      for (int round = 0; round < 2; ++round) {
+        for (size_t i = 0; i < places.size(); ++i) {
+          const uint64_t place = round == 0 ? places[i] : places[places.size() - 1 - i];
+          ASSERT_EQ(orgsynth_seek(seeking.get(), place), ORGSYNTH_OK);
+          EXPECT_EQ(orgsynth_position(seeking.get()), place);
+          const size_t window = static_cast<size_t>(std::min<uint64_t>(length - place, rate));
+          const std::vector<int16_t> got = RenderFrames(seeking.get(), window);
+          ASSERT_EQ(got.size(), 2 * window);
+          EXPECT_TRUE(std::equal(got.begin(), got.end(), reference.begin() + 2 * place))
+              << GetParam() << " at " << rate << " Hz, frame " << place << (muted ? ", muted" : "");
+        }
+      }
+      // A seek past the end lands on the end.
+      EXPECT_EQ(orgsynth_seek(seeking.get(), length + 1000), ORGSYNTH_OK);
+      EXPECT_EQ(orgsynth_position(seeking.get()), length);
+      int16_t none[2];
+      EXPECT_EQ(orgsynth_render_s16(seeking.get(), none, 1), 0u);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(DemoSongs, OrgsynthDemoSongTest,
+                         testing::ValuesIn(test_support::DemoSongNames()));
+
+TEST(OrgsynthTest, UnmutingMidNoteIsSeamlessAndMutingSilencesOnlyThatTrack) {
+  const std::vector<uint8_t> bytes = DemoSong("Joy");
+  Song plain = Open(bytes);
+  const std::vector<int16_t> heard = RenderFrames(plain.get(), 5 * 44100);
+  Song silent = Open(bytes);
+  orgsynth_set_track_mute(silent.get(), 0, 1);
+  const std::vector<int16_t> without = RenderFrames(silent.get(), 5 * 44100);
+  EXPECT_NE(heard, without);
+
+  Song toggled = Open(bytes);
+  orgsynth_set_track_mute(toggled.get(), 0, 1);
+  EXPECT_EQ(orgsynth_get_track_mute(toggled.get(), 0), 1);
+  const size_t switch_at = 2 * 44100 + 1234;  // not on a step: the note is ringing
+  std::vector<int16_t> got = RenderFrames(toggled.get(), switch_at);
+  orgsynth_set_track_mute(toggled.get(), 0, 0);
+  const std::vector<int16_t> rest = RenderFrames(toggled.get(), 5 * 44100 - switch_at);
+  got.insert(got.end(), rest.begin(), rest.end());
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + 2 * switch_at, without.begin()));
+  EXPECT_TRUE(std::equal(got.begin() + 2 * switch_at, got.end(), heard.begin() + 2 * switch_at));
+  orgsynth_set_track_mute(toggled.get(), 99, 1);  // ignored
+  EXPECT_EQ(orgsynth_get_track_mute(toggled.get(), 99), 0);
+}
+
+TEST(OrgsynthTest, FloatIsTheSameMixBeforeSaturationAndLoudPassagesGoPastFullScale) {
+  // A song whose eight melody tracks play the same loud note: the sum passes 16 bits.
+  org::ParsedSong loud;
+  loud.version = 2;
+  loud.wait = 50;
+  loud.loop_end = 64;
+  for (int t = 0; t < 8; ++t) {
+    loud.tracks[t].wave = 4;  // a pulse
+    loud.tracks[t].events = {{0, 45, 60, 254, 6}};
+  }
+  const std::vector<uint8_t> bytes = org::SerializeOrgSong(loud);
+  std::vector<float> unfaded;  // the mix itself, from the first round
+  for (bool with_fade : {false, true}) {
+    Song a = Open(bytes);
+    Song b = Open(bytes);
+    for (orgsynth_song* s : {a.get(), b.get()}) {
+      orgsynth_set_repeat_count(s, 0);
+      if (with_fade) orgsynth_set_fade(s, 500);
+    }
+    const std::vector<int16_t> ints = RenderToEnd(a.get());
+    std::vector<float> floats(ints.size());
+    ASSERT_EQ(orgsynth_render_f32(b.get(), floats.data(), ints.size() / 2), ints.size() / 2);
+    if (!with_fade) unfaded = floats;
+    int saturated = 0;
+    for (size_t i = 0; i < ints.size(); ++i) {
+      const float scaled = floats[i] * 32768.0f;
+      const bool mix_fits = i < unfaded.size() && std::fabs(unfaded[i] * 32768.0f) < 32767.0f;
+      if (mix_fits) {
+        ASSERT_EQ(scaled, static_cast<float>(ints[i])) << i;
+        continue;
+      }
+      ++saturated;
+      // Saturated, then faded as the 16-bit render always was: never louder than the float.
+      if (!with_fade) {
+        EXPECT_EQ(std::abs(ints[i]), ints[i] < 0 ? 32768 : 32767);
+      }
+      EXPECT_LE(std::abs(ints[i]), std::fabs(scaled) + 0.5f);
+    }
+    EXPECT_GT(saturated, 100) << "the test song is meant to be loud";
+  }
+}
+
+TEST(OrgsynthTest, TheLengthFollowsTheRepeatCountAndTheFadeAndEndlessHasNone) {
+  Song song = Open(DemoSong("Sakura"));
+  const orgsynth_info info = InfoOf(song.get());
+  EXPECT_EQ(orgsynth_get_repeat_count(song.get()), -1);
+  EXPECT_EQ(orgsynth_length(song.get()), -1);
+  orgsynth_set_repeat_count(song.get(), 0);
+  // The intro, one pass, and the lead-in of one step before step 0 sounds.
+  EXPECT_EQ(orgsynth_length(song.get()), static_cast<int64_t>(info.loop_end_frame));
+  orgsynth_set_repeat_count(song.get(), 2);
+  EXPECT_NEAR(static_cast<double>(orgsynth_length(song.get())),
+              static_cast<double>(info.loop_end_frame + 2 * info.loop_frames), 2.0);
+  orgsynth_set_fade(song.get(), 1000);
+  EXPECT_NEAR(static_cast<double>(orgsynth_length(song.get())),
+              static_cast<double>(info.loop_end_frame + 2 * info.loop_frames + 44100), 2.0);
+  orgsynth_set_repeat_count(song.get(), -5);
+  EXPECT_EQ(orgsynth_length(song.get()), -1);
+  // Endless: it plays on past any number of passes.
+  ASSERT_EQ(orgsynth_seek(song.get(), info.loop_end_frame + 5 * info.loop_frames), ORGSYNTH_OK);
+  std::vector<int16_t> block(2 * 1000);
+  EXPECT_EQ(orgsynth_render_s16(song.get(), block.data(), 1000), 1000u);
+  orgsynth_playing playing{};
+  playing.size = sizeof playing;
+  ASSERT_EQ(orgsynth_get_playing(song.get(), &playing), ORGSYNTH_OK);
+  EXPECT_EQ(playing.loop_count, 6);  // the sixth pass sounds
+  EXPECT_GE(playing.step, info.loop_start_step);
+}
+
+TEST(OrgsynthTest, TheInfoDescribesTheSongAndItsFrames) {
+  const std::vector<uint8_t> bytes = DemoSong("Korobeiniki");
+  org::ParsedSong parsed;
+  ASSERT_EQ(org::ParseOrgSong(bytes.data(), bytes.size(), &parsed), org::ParseResult::kOk);
+  Song song = Open(bytes, 48000);
+  const orgsynth_info info = InfoOf(song.get());
+  EXPECT_EQ(info.version, parsed.version);
+  EXPECT_EQ(info.sample_rate, 48000u);
+  EXPECT_EQ(info.step_ms, parsed.wait);
+  EXPECT_EQ(info.beats_per_bar, parsed.meter[0]);
+  EXPECT_EQ(info.steps_per_beat, parsed.meter[1]);
+  EXPECT_EQ(info.loop_start_step, parsed.loop_start);
+  EXPECT_EQ(info.loop_end_step, parsed.loop_end);
+  EXPECT_EQ(info.loop_start_frame,
+            std::llround((parsed.loop_start + 1) * double(parsed.wait) * 48.0));
+  EXPECT_EQ(info.loop_end_frame, std::llround((parsed.loop_end + 1) * double(parsed.wait) * 48.0));
+  EXPECT_EQ(info.intro_frames, info.loop_start_frame);
+  EXPECT_EQ(info.loop_frames, info.loop_end_frame - info.loop_start_frame);
+  for (int t = 0; t < ORGSYNTH_TRACKS; ++t) {
+    EXPECT_EQ(info.tracks[t].instrument, parsed.tracks[t].wave);
+    EXPECT_EQ(info.tracks[t].note_count, parsed.tracks[t].events.size());
+    EXPECT_EQ(info.tracks[t].finetune, parsed.tracks[t].finetune - 1000);
+  }
+  // Events for a piano roll, from any first event.
+  const org::ParsedSong::Track& track = parsed.tracks[0];
+  ASSERT_GT(track.events.size(), 3u);
+  orgsynth_event events[2];
+  ASSERT_EQ(orgsynth_get_events(song.get(), 0, 2, events, 2), 2u);
+  EXPECT_EQ(events[0].step, track.events[2].position);
+  EXPECT_EQ(events[1].key, track.events[3].key);
+  EXPECT_EQ(orgsynth_get_events(song.get(), 0, track.events.size(), events, 2), 0u);
+  EXPECT_EQ(orgsynth_get_events(song.get(), 16, 0, events, 2), 0u);
+  // An info struct from an older, shorter header is filled only as far as it goes.
+  orgsynth_info short_info{};
+  short_info.size = offsetof(orgsynth_info, tracks);
+  EXPECT_EQ(orgsynth_get_info(song.get(), &short_info), ORGSYNTH_OK);
+  EXPECT_EQ(short_info.step_ms, parsed.wait);
+  EXPECT_EQ(short_info.tracks[0].note_count, 0u);
+  short_info.size = 8;
+  EXPECT_EQ(orgsynth_get_info(song.get(), &short_info), ORGSYNTH_ERROR_INVALID_ARGUMENT);
+}
+
+// One melody track holding A4 on the sine from step 0.
+std::vector<uint8_t> OneSine(uint8_t key = 45) {
+  org::ParsedSong song;
+  song.version = 2;
+  song.wait = 100;
+  song.loop_end = 100;
+  song.tracks[2].events = {{0, key, 90, 200, 6}};
+  return org::SerializeOrgSong(song);
+}
+
+TEST(OrgsynthTest, TrackLevelsAndScopesShowEachTracksOwnSignal) {
+  Song song = Open(OneSine());
+  orgsynth_set_levels(song.get(), 1);
+  ASSERT_EQ(orgsynth_set_scope_frames(song.get(), 2048), ORGSYNTH_OK);
+  std::vector<int16_t> block = RenderFrames(song.get(), 44100);  // the note sounds from 4410
+  orgsynth_track_state state{};
+  state.size = sizeof state;
+  ASSERT_EQ(orgsynth_get_track_state(song.get(), 2, &state), ORGSYNTH_OK);
+  EXPECT_EQ(state.key, 45);
+  EXPECT_EQ(state.volume, 200);
+  EXPECT_EQ(state.pan, 6);
+  EXPECT_GT(state.peak, 0.1f);
+  ASSERT_EQ(orgsynth_get_track_state(song.get(), 3, &state), ORGSYNTH_OK);
+  EXPECT_EQ(state.key, ORGSYNTH_NO_KEY);
+  EXPECT_EQ(state.peak, 0.0f);
+  // The scope holds the sine: A4 (440 Hz) crosses zero upwards about every 100 frames.
+  std::vector<float> scope(2048);
+  ASSERT_EQ(orgsynth_get_scope(song.get(), 2, scope.data(), scope.size()), 2048u);
+  int rising = 0;
+  for (size_t i = 1; i < scope.size(); ++i) rising += scope[i - 1] < 0 && scope[i] >= 0;
+  EXPECT_NEAR(rising, 2048 * 440 / 44100, 1);
+  ASSERT_EQ(orgsynth_get_scope(song.get(), 3, scope.data(), scope.size()), 2048u);
+  EXPECT_EQ(*std::max_element(scope.begin(), scope.end()), 0.0f);
+  // Muted: no level, and the output is silent.
+  orgsynth_set_track_mute(song.get(), 2, 1);
+  block = RenderFrames(song.get(), 4410);
+  ASSERT_EQ(orgsynth_get_track_state(song.get(), 2, &state), ORGSYNTH_OK);
+  EXPECT_EQ(state.muted, 1);
+  EXPECT_EQ(state.peak, 0.0f);
+  EXPECT_EQ(*std::max_element(block.begin(), block.end()), 0);
+  // Levels off: no peaks, the same sound.
+  orgsynth_set_levels(song.get(), 0);
+  orgsynth_set_track_mute(song.get(), 2, 0);
+  RenderFrames(song.get(), 4410);
+  ASSERT_EQ(orgsynth_get_track_state(song.get(), 2, &state), ORGSYNTH_OK);
+  EXPECT_EQ(state.peak, 0.0f);
+  EXPECT_EQ(orgsynth_set_scope_frames(song.get(), 0), ORGSYNTH_OK);
+  EXPECT_EQ(orgsynth_get_scope(song.get(), 2, scope.data(), scope.size()), 0u);
+}
+
+struct DrumCalls {
+  std::vector<int> asked;
+  bool give = true;
+};
+
+int GiveDrum(void* user, int drum, const void** data, size_t* size) {
+  auto* calls = static_cast<DrumCalls*>(user);
+  calls->asked.push_back(drum);
+  return calls->give && orgsynth_builtin_drum(drum, data, size);
+}
+
+TEST(OrgsynthTest, TheCallerMayGiveItsOwnBankAndDrums) {
+  const std::vector<uint8_t> bytes = DemoSong("Jacques");
+  Song ours = Open(bytes);
+  const std::vector<int16_t> reference = RenderFrames(ours.get(), 10 * 44100);
+
+  // The same bytes given by the caller make the same sound.
+  const std::vector<uint8_t> bank = ReadFile(PROJECT_SOURCE_DIR "/data/Org/Wave100.dat");
+  DrumCalls calls;
+  orgsynth_options options{};
+  options.size = sizeof options;
+  options.wave_bank = bank.data();
+  options.wave_bank_size = bank.size();
+  options.get_drum = &GiveDrum;
+  options.drum_user = &calls;
+  Song given(orgsynth_open_memory(bytes.data(), bytes.size(), &options, nullptr));
+  ASSERT_TRUE(given);
+  EXPECT_EQ(calls.asked.size(), 8u);  // once per drum track
+  EXPECT_EQ(RenderFrames(given.get(), 10 * 44100), reference);
+
+  // A silent bank and no drums: silence.
+  const std::vector<uint8_t> silent_bank(ORGSYNTH_WAVE_BANK_BYTES, 0);
+  options.wave_bank = silent_bank.data();
+  calls.give = false;
+  Song silent(orgsynth_open_memory(bytes.data(), bytes.size(), &options, nullptr));
+  ASSERT_TRUE(silent);
+  const std::vector<int16_t> quiet = RenderFrames(silent.get(), 10 * 44100);
+  EXPECT_EQ(*std::max_element(quiet.begin(), quiet.end()), 0);
+
+  // Our drums are the shipped files, byte for byte.
+  for (int drum = 0; drum < ORGSYNTH_DRUMS; ++drum) {
+    const void* data = nullptr;
+    size_t size = 0;
+    ASSERT_TRUE(orgsynth_builtin_drum(drum, &data, &size));
+    const std::vector<uint8_t> file = ReadFile(std::string(PROJECT_SOURCE_DIR "/data/Org/Org/") +
+                                               orgsynth_drum_name(drum) + ".wav");
+    EXPECT_EQ(std::vector<uint8_t>(static_cast<const uint8_t*>(data),
+                                   static_cast<const uint8_t*>(data) + size),
+              file)
+        << orgsynth_drum_name(drum);
+  }
+  const void* data = nullptr;
+  size_t size = 0;
+  EXPECT_FALSE(orgsynth_builtin_drum(28, &data, &size));
+  EXPECT_EQ(orgsynth_drum_name(28), nullptr);
+}
+
+TEST(OrgsynthTest, BadInputIsAnErrorWithAMessageNeverACrash) {
+  auto expect_refused = [](const std::vector<uint8_t>& bytes, const orgsynth_options* options,
+                           int code, const char* words) {
+    orgsynth_error error{};
+    EXPECT_EQ(orgsynth_open_memory(bytes.data(), bytes.size(), options, &error), nullptr);
+    EXPECT_EQ(error.code, code);
+    EXPECT_NE(std::string(error.message).find(words), std::string::npos) << error.message;
+    // Without an error struct: still NULL, still no crash.
+    EXPECT_EQ(orgsynth_open_memory(bytes.data(), bytes.size(), options, nullptr), nullptr);
+  };
+  const std::vector<uint8_t> song = DemoSong("Twinkle");
+  expect_refused({'R', 'I', 'F', 'F', 0, 0, 0, 0}, nullptr, ORGSYNTH_ERROR_NOT_ORG,
+                 "not an Org song");
+  expect_refused({}, nullptr, ORGSYNTH_ERROR_NOT_ORG, "not an Org song");
+  expect_refused(std::vector<uint8_t>(song.begin(), song.begin() + 200), nullptr,
+                 ORGSYNTH_ERROR_DAMAGED, "damaged");
+  std::vector<uint8_t> no_steps = song;
+  no_steps[6] = no_steps[7] = 0;
+  expect_refused(no_steps, nullptr, ORGSYNTH_ERROR_ZERO_STEP, "0 ms");
+  orgsynth_options options{};
+  options.size = sizeof options;
+  options.sample_rate = 7999;
+  expect_refused(song, &options, ORGSYNTH_ERROR_INVALID_ARGUMENT, "sample rate");
+  options.sample_rate = 192001;
+  expect_refused(song, &options, ORGSYNTH_ERROR_INVALID_ARGUMENT, "sample rate");
+  options.sample_rate = 0;
+  options.interpolation = 7;
+  expect_refused(song, &options, ORGSYNTH_ERROR_INVALID_ARGUMENT, "interpolation");
+  options.interpolation = 0;
+  options.wave_bank = song.data();
+  expect_refused(song, &options, ORGSYNTH_ERROR_INVALID_ARGUMENT, "waveform bank");
+  orgsynth_error error{};
+  EXPECT_EQ(orgsynth_open_memory(nullptr, 10, nullptr, &error), nullptr);
+  EXPECT_EQ(error.code, ORGSYNTH_ERROR_INVALID_ARGUMENT);
+  EXPECT_STREQ(orgsynth_error_string(ORGSYNTH_ERROR_NOT_ORG), "not an Org song");
+  EXPECT_STREQ(orgsynth_error_string(12345), "unknown error");
+
+  // Every call takes a NULL song calmly.
+  int16_t s16[2];
+  float f32[2];
+  orgsynth_info info{};
+  info.size = sizeof info;
+  EXPECT_EQ(orgsynth_render_s16(nullptr, s16, 1), 0u);
+  EXPECT_EQ(orgsynth_render_f32(nullptr, f32, 1), 0u);
+  EXPECT_EQ(orgsynth_seek(nullptr, 5), ORGSYNTH_ERROR_INVALID_ARGUMENT);
+  EXPECT_EQ(orgsynth_position(nullptr), 0u);
+  EXPECT_EQ(orgsynth_length(nullptr), -1);
+  EXPECT_EQ(orgsynth_get_info(nullptr, &info), ORGSYNTH_ERROR_INVALID_ARGUMENT);
+  orgsynth_set_repeat_count(nullptr, 1);
+  orgsynth_set_fade(nullptr, 1);
+  orgsynth_set_track_mute(nullptr, 1, 1);
+  orgsynth_close(nullptr);
+
+  // An options struct from an older header (shorter) is read only as far as it goes.
+  orgsynth_options old{};
+  old.size = offsetof(orgsynth_options, interpolation);
+  old.sample_rate = 22050;
+  Song small(orgsynth_open_memory(song.data(), song.size(), &old, nullptr));
+  ASSERT_TRUE(small);
+  EXPECT_EQ(InfoOf(small.get()).sample_rate, 22050u);
+}
+
+TEST(OrgsynthTest, TheVersionAndTheProbe) {
+  EXPECT_STREQ(orgsynth_version(), ORGSYNTH_VERSION_STRING);
+  const std::vector<uint8_t> song = DemoSong("Joy");
+  EXPECT_TRUE(orgsynth_probe(song.data(), 6));
+  EXPECT_FALSE(orgsynth_probe(song.data(), 5));
+  EXPECT_FALSE(orgsynth_probe("Org-04", 6));
+  EXPECT_FALSE(orgsynth_probe(nullptr, 6));
+}
+
+}  // namespace
