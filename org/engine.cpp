@@ -90,6 +90,15 @@ void Engine::Tick() {
   PublishStep();
 }
 
+int64_t Engine::SkipIdleSteps(int64_t limit) {
+  const int64_t steps = sequencer_.IdleStepsAhead(song_, melody_, limit);
+  if (steps <= 0) return 0;
+  sequencer_.SkipIdleSteps(steps);
+  last_played_.store(sequencer_.state().play_step - 1, std::memory_order_relaxed);
+  PublishStep();
+  return steps;
+}
+
 void Engine::EndNotes() {
   for (int track = 0; track < kMelodyTracks; ++track) melody_.EndNote(track);
 }

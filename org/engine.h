@@ -87,6 +87,10 @@ class Engine {
 
   // Plays one step. On the thread that drives the engine.
   void Tick();
+  // Moves over up to `limit` coming steps that would change nothing (see
+  // StepSequencer::IdleStepsAhead), as if they had been played; right after a Tick. Returns how
+  // many. For seeking: the voices' own movement over those steps is the caller's.
+  int64_t SkipIdleSteps(int64_t limit);
   // Ends every melody note (each sounding buffer finishes its period). Only while no tick runs.
   void EndNotes();
   // Releases every voice and drum slot.

@@ -180,8 +180,21 @@ void SongRenderer::Seek(uint64_t frame) {
     if (done_ == tick_frame && done_ < total) {
       engine_->Tick();
       ++next_tick_;
+      // Steps that change nothing are passed over at once: a long silence (or a damaged song's
+      // endless gap) costs no more than one step. Only those whose ticks fall before the target.
+      const int64_t skipped = engine_->SkipIdleSteps(TicksBefore(std::min(target, total)));
+      next_tick_ += skipped;
     }
   }
+}
+
+int64_t SongRenderer::TicksBefore(int64_t frame) const {
+  // The ticks to come whose frames lie before `frame`; from an estimate, then exactly.
+  const double per_tick = static_cast<double>(song().wait) * rate_ / 1000.0;
+  int64_t last = static_cast<int64_t>(static_cast<double>(frame) / per_tick);
+  while (last >= next_tick_ && TickFrame(last) >= frame) --last;
+  while (TickFrame(last + 1) < frame) ++last;
+  return std::max<int64_t>(0, last - next_tick_ + 1);
 }
 
 void SongRenderer::SetMetering(bool on) {

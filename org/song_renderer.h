@@ -82,6 +82,8 @@ class SongRenderer {
   // Mixes `frames` frames into `wide` (unsaturated), ticking where ticks fall. Returns frames.
   size_t RenderWide(size_t frames);
   double FadeGain(int64_t frame) const;
+  // How many ticks from the next one on fall on frames before `frame`.
+  int64_t TicksBefore(int64_t frame) const;
 
   std::unique_ptr<Engine> engine_;
   int rate_;

@@ -72,6 +72,22 @@ void StepSequencer::PlayDrumTrack(int j, const ParsedSong::Track& track, int32_t
   if (cursor < count) drums.SetVolume(j, state_.drum_volume[j] * master / 127);
 }
 
+int64_t StepSequencer::IdleStepsAhead(const ParsedSong& song, const MelodyVoiceSet& melody,
+                                      int64_t limit) const {
+  for (int i = 0; i < kMelodyTracks; ++i)
+    if (state_.steps_left[i] != 0 || melody.current_key(i) != kNoValue) return 0;
+  // The step that loops back is played as it comes.
+  int64_t next_busy = int64_t{song.loop_end} - 1;
+  for (int t = 0; t < kTrackCount; ++t) {
+    const std::vector<OrgEvent>& events = song.tracks[t].events;
+    const int32_t cursor = state_.cursor[t];
+    // An event behind the step holds its track until the loop point: it never plays before.
+    if (cursor < static_cast<int32_t>(events.size()) && events[cursor].position >= state_.play_step)
+      next_busy = std::min<int64_t>(next_busy, events[cursor].position);
+  }
+  return std::clamp<int64_t>(next_busy - state_.play_step, 0, limit);
+}
+
 bool StepSequencer::Tick(const ParsedSong& song, const std::atomic<int32_t>& master_volume,
                          MelodyVoiceSet& melody, DrumSlotSet& drums) {
   // The master volume is read once per track: a fade on another thread reaches the next track.

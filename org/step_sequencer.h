@@ -40,6 +40,14 @@ class StepSequencer {
   bool Tick(const ParsedSong& song, const std::atomic<int32_t>& master_volume,
             MelodyVoiceSet& melody, DrumSlotSet& drums);
 
+  // How many of the coming steps would change nothing: no event falls on them, every melody
+  // note has ended (its end already played: the voice is silent), and the loop point is not
+  // among them. A step that repeats the volumes the last step set changes nothing either. Call
+  // right after a Tick; at most `limit`.
+  int64_t IdleStepsAhead(const ParsedSong& song, const MelodyVoiceSet& melody, int64_t limit) const;
+  // Moves over `steps` idle steps (as counted above) without playing them.
+  void SkipIdleSteps(int64_t steps) { state_.play_step += static_cast<int32_t>(steps); }
+
   const SequencerState& state() const { return state_; }
   SequencerState& mutable_state() { return state_; }
   const TrackActivity& activity() const { return activity_; }

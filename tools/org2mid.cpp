@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 
-#include "runtime/platform/data_path.h"
 #include "tools/cli/arguments.h"
 #include "tools/export/midi_export.h"
 #include "tools/output/safe_output.h"
@@ -17,7 +16,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: org2mid SONG.org OUT.mid [--loops N]\n"
     "Writes the song's notes as a Standard MIDI File: the intro and N passes of the loop\n"
-    "(default 1), the loop marked with \"loopStart\"/\"loopEnd\" markers and controller 111.\n";
+    "(default 2, as org2wav renders), the loop marked with \"loopStart\"/\"loopEnd\" markers\n"
+    "and controller 111.\n";
 
 int Usage(const std::string& problem) {
   std::fprintf(stderr, "org2mid: %s\n%s", problem.c_str(), kUsage);
@@ -28,7 +28,7 @@ int Usage(const std::string& problem) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> files;
-  long long loops = 1;
+  long long loops = 2;  // the intro and two passes, as org2wav renders
   tools::ArgumentReader args(argc, argv);
   while (!args.Done()) {
     const std::string arg = args.Next();
@@ -53,15 +53,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   tools::InstallSignalCleanup();
-  std::vector<uint8_t> bytes;
   auto song = std::make_unique<org::ParsedSong>();
-  if (!platform::ReadDataFile(platform::NativePathToDataPath(files[0]), 1 << 20, &bytes)) {
-    std::fprintf(stderr, "org2mid: %s: %s\n", files[0].c_str(),
-                 render::WhySongUnreadable(files[0]).c_str());
-    return 1;
-  }
-  if (org::ParseOrgSong(bytes.data(), bytes.size(), song.get()) != org::ParseResult::kOk) {
-    std::fprintf(stderr, "org2mid: %s: not a usable Org song\n", files[0].c_str());
+  std::string why;
+  if (!render::ReadSongFile(files[0], song.get(), &why)) {
+    std::fprintf(stderr, "org2mid: %s: %s\n", files[0].c_str(), why.c_str());
     return 1;
   }
   const std::vector<uint8_t> midi = exporting::SongToMidi(*song, static_cast<int>(loops));

@@ -13,14 +13,20 @@
 #include "org/drum_kit.h"
 #include "org/song_renderer.h"
 
+// The handle holds the renderer by an untyped pointer, so that the library's description of its
+// interface (its debug information, read by the ABI check) stops at the handle.
 struct orgsynth_song {
-  std::unique_ptr<org::SongRenderer> renderer;
+  void* renderer = nullptr;  // org::SongRenderer, owned
   bool levels = false;
 };
 
 namespace {
 
 constexpr uint32_t kDefaultRate = 44100;
+
+org::SongRenderer& Renderer(const orgsynth_song* song) {
+  return *static_cast<org::SongRenderer*>(song->renderer);
+}
 
 void SetError(orgsynth_error* error, int code, const char* message) {
   if (!error) return;
@@ -97,7 +103,7 @@ orgsynth_song* Open(const void* data, size_t size, const orgsynth_options* given
     return nullptr;
   }
   auto* song = new orgsynth_song;
-  song->renderer = std::move(renderer);
+  song->renderer = renderer.release();
   SetError(error, ORGSYNTH_OK, "");
   return song;
 }
@@ -145,56 +151,60 @@ orgsynth_song* orgsynth_open_memory(const void* data, size_t size, const orgsynt
   return nullptr;
 }
 
-void orgsynth_close(orgsynth_song* song) { delete song; }
+void orgsynth_close(orgsynth_song* song) {
+  if (!song) return;
+  delete &Renderer(song);
+  delete song;
+}
 
 size_t orgsynth_render_s16(orgsynth_song* song, int16_t* stereo, size_t frames) {
   if (!song || !stereo) return 0;
-  return song->renderer->RenderS16(stereo, frames);
+  return Renderer(song).RenderS16(stereo, frames);
 }
 
 size_t orgsynth_render_f32(orgsynth_song* song, float* stereo, size_t frames) {
   if (!song || !stereo) return 0;
-  return song->renderer->RenderF32(stereo, frames);
+  return Renderer(song).RenderF32(stereo, frames);
 }
 
 void orgsynth_set_repeat_count(orgsynth_song* song, int count) {
-  if (song) song->renderer->SetRepeatCount(count);
+  if (song) Renderer(song).SetRepeatCount(count);
 }
 
 int orgsynth_get_repeat_count(const orgsynth_song* song) {
-  return song ? song->renderer->repeat_count() : -1;
+  return song ? Renderer(song).repeat_count() : -1;
 }
 
 void orgsynth_set_fade(orgsynth_song* song, uint32_t ms) {
   if (!song) return;
-  const int64_t rate = song->renderer->rate();
-  song->renderer->SetFadeFrames((int64_t{ms} * rate + 500) / 1000);
+  const int64_t rate = Renderer(song).rate();
+  Renderer(song).SetFadeFrames((int64_t{ms} * rate + 500) / 1000);
 }
 
 int orgsynth_seek(orgsynth_song* song, uint64_t frame) {
   if (!song) return ORGSYNTH_ERROR_INVALID_ARGUMENT;
-  song->renderer->Seek(frame);
+  Renderer(song).Seek(frame);
   return ORGSYNTH_OK;
 }
 
 uint64_t orgsynth_position(const orgsynth_song* song) {
-  return song ? song->renderer->Position() : 0;
+  return song ? Renderer(song).Position() : 0;
 }
 
-int64_t orgsynth_length(const orgsynth_song* song) { return song ? song->renderer->Length() : -1; }
+int64_t orgsynth_length(const orgsynth_song* song) { return song ? Renderer(song).Length() : -1; }
 
 void orgsynth_set_track_mute(orgsynth_song* song, int track, int muted) {
-  if (song && ValidTrack(track)) song->renderer->engine().SetTrackMuted(track, muted != 0);
+  if (song && ValidTrack(track)) Renderer(song).engine().SetTrackMuted(track, muted != 0);
 }
 
 int orgsynth_get_track_mute(const orgsynth_song* song, int track) {
-  return song && song->renderer->engine().track_muted(track) ? 1 : 0;
+  return song && Renderer(song).engine().track_muted(track) ? 1 : 0;
 }
 
 int orgsynth_get_info(const orgsynth_song* song, orgsynth_info* info) {
   if (!song || !info || info->size < offsetof(orgsynth_info, tracks))
     return ORGSYNTH_ERROR_INVALID_ARGUMENT;
-  const org::SongRenderer& renderer = *song->renderer;
+  const org::SongRenderer& renderer = Renderer(song);
   const org::ParsedSong& s = renderer.song();
   orgsynth_info out{};
   out.size = info->size;
@@ -241,7 +251,7 @@ int orgsynth_builtin_drum(int drum, const void** data, size_t* size) {
 size_t orgsynth_get_events(const orgsynth_song* song, int track, size_t first,
                            orgsynth_event* events, size_t capacity) {
   if (!song || !events || !ValidTrack(track)) return 0;
-  const std::vector<org::OrgEvent>& all = song->renderer->song().tracks[track].events;
+  const std::vector<org::OrgEvent>& all = Renderer(song).song().tracks[track].events;
   if (first >= all.size()) return 0;
   const size_t count = std::min(capacity, all.size() - first);
   for (size_t i = 0; i < count; ++i) {
@@ -254,7 +264,7 @@ size_t orgsynth_get_events(const orgsynth_song* song, int track, size_t first,
 int orgsynth_get_playing(const orgsynth_song* song, orgsynth_playing* playing) {
   if (!song || !playing || playing->size < sizeof(orgsynth_playing))
     return ORGSYNTH_ERROR_INVALID_ARGUMENT;
-  const org::Engine& engine = song->renderer->engine();
+  const org::Engine& engine = Renderer(song).engine();
   playing->step = engine.last_played_step();
   playing->loop_count = engine.loop_count();
   return ORGSYNTH_OK;
@@ -263,7 +273,7 @@ int orgsynth_get_playing(const orgsynth_song* song, orgsynth_playing* playing) {
 int orgsynth_get_track_state(const orgsynth_song* song, int track, orgsynth_track_state* state) {
   if (!song || !state || !ValidTrack(track) || state->size < sizeof(orgsynth_track_state))
     return ORGSYNTH_ERROR_INVALID_ARGUMENT;
-  org::SongRenderer& renderer = *song->renderer;
+  org::SongRenderer& renderer = Renderer(song);
   const org::TrackState now = renderer.engine().track_state(track);
   state->key = now.key;
   state->volume = now.volume;
@@ -276,13 +286,13 @@ int orgsynth_get_track_state(const orgsynth_song* song, int track, orgsynth_trac
 void orgsynth_set_levels(orgsynth_song* song, int on) {
   if (!song) return;
   song->levels = on != 0;
-  song->renderer->SetMetering(on != 0);
+  Renderer(song).SetMetering(on != 0);
 }
 
 int orgsynth_set_scope_frames(orgsynth_song* song, size_t frames) {
   if (!song || frames > (1u << 24)) return ORGSYNTH_ERROR_INVALID_ARGUMENT;
   try {
-    song->renderer->SetScopeFrames(static_cast<int>(frames));
+    Renderer(song).SetScopeFrames(static_cast<int>(frames));
   } catch (const std::bad_alloc&) {
     return ORGSYNTH_ERROR_OUT_OF_MEMORY;
   }
@@ -292,7 +302,7 @@ int orgsynth_set_scope_frames(orgsynth_song* song, size_t frames) {
 size_t orgsynth_get_scope(orgsynth_song* song, int track, float* mono, size_t count) {
   if (!song || !mono || !ValidTrack(track)) return 0;
   const int asked = static_cast<int>(std::min<size_t>(count, 1u << 24));
-  return static_cast<size_t>(song->renderer->CopyScope(track, mono, asked));
+  return static_cast<size_t>(Renderer(song).CopyScope(track, mono, asked));
 }
 
 }  // extern "C"

@@ -18,9 +18,10 @@ cmake --build "$arm" -j "$(nproc)"
 #   returns in the emulated program, so the runtime's start-up (timer and sound threads), the
 #   concurrency tests, the timer's own test, the exits while a song plays, and the tools' tests
 #   that run orgplay (its sound thread) would only wait for their time limit;
-# - the tools' tests that render long songs many times over (loudness, loop tags, a playlist in
-#   parallel), which take minutes when every instruction is emulated; the renders themselves are
-#   compared below.
+# - the tests that render long songs many times over (loudness, loop tags, a playlist in
+#   parallel, the golden renders of every demo song, the library's seeks through every song),
+#   which take minutes when every instruction is emulated; the renders themselves are compared
+#   below.
 # The X end-to-end tests need an X server of the build machine's own kind and are not built for
 # another one.
 threads='RuntimeStartupTest\.|DisplayStartupTest\.|ConcurrencyTest\.|ThreadTickSourceTest\.'
@@ -29,6 +30,7 @@ threads+='|ExitPathsTest\.AFatalErrorWhileASongPlays|DamagedInputCliTest\.(Missi
 threads+='|ToolArgumentsCliTest\.(EachMissingDrumFile|WithoutDrumsBesideTheSong|OrgplayEndsAfter)'
 threads+='|SafeOutputCliTest\.ALinkIsFollowed'
 slow='Org2wavCliTest\.InfoDescribesTheSong|ExportCliTest\.(TheLoopTags|Loudness|AWholePlaylist)'
+slow+='|GoldenRenderTest\.|OrgsynthDemoSongTest\.'
 ctest --test-dir "$arm" --output-on-failure -j "$(nproc)" -E "EndToEnd|$threads|$slow"
 
 "$here/tests/arm64/compare_renders.sh" "$x86" "$arm"

@@ -95,10 +95,21 @@ MidiFile ReadMidi(const std::string& bytes) {
 TEST(MidiExportTest, TheFileHoldsTheSongsTempoLoopTracksAndNotes) {
   ScratchDirectory dir;
   const std::string song_path = PROJECT_SOURCE_DIR "/data/Org/Twinkle.org";
-  const ProgramRun run =
-      test_support::RunProgram(ORG2MID_PATH, song_path + " " + dir.Join("twinkle.mid"));
+  const ProgramRun run = test_support::RunProgram(
+      ORG2MID_PATH, "--loops 1 " + song_path + " " + dir.Join("twinkle.mid"));
   ASSERT_EQ(run.status, 0) << run.output;
   const MidiFile midi = ReadMidi(test_support::ReadWholeFile(dir.Join("twinkle.mid")));
+  // By default the intro and two passes, as org2wav renders: twice the one pass's loop notes.
+  ASSERT_EQ(test_support::RunProgram(ORG2MID_PATH, song_path + " " + dir.Join("two.mid")).status,
+            0);
+  const MidiFile two = ReadMidi(test_support::ReadWholeFile(dir.Join("two.mid")));
+  auto note_ons = [](const std::vector<MidiEvent>& events) {
+    return std::count_if(events.begin(), events.end(), [](const MidiEvent& e) {
+      return (e.status & 0xF0) == 0x90 && e.data[1] > 0;
+    });
+  };
+  ASSERT_EQ(two.tracks.size(), midi.tracks.size());
+  EXPECT_GT(note_ons(two.tracks[1]), note_ons(midi.tracks[1]));
   const std::string song_bytes = test_support::ReadWholeFile(song_path);
   org::ParsedSong song;
   ASSERT_EQ(org::ParseOrgSong(reinterpret_cast<const uint8_t*>(song_bytes.data()),

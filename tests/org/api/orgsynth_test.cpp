@@ -150,6 +150,35 @@ TEST_P(OrgsynthDemoSongTest, SeekingLandsOnExactlyTheSamplesOfARenderFromTheStar
 INSTANTIATE_TEST_SUITE_P(DemoSongs, OrgsynthDemoSongTest,
                          testing::ValuesIn(test_support::DemoSongNames()));
 
+// A song of a few notes at the start and one at the end of a 33-minute loop: seeks pass over the
+// long silence at once, and still land exactly (compared with a render that seeks a little earlier
+// and plays up to the same frame), also across the late note and its drum.
+TEST(OrgsynthTest, SeekingOverALongSilenceLandsExactly) {
+  org::ParsedSong gap;
+  gap.version = 2;
+  gap.wait = 1;
+  gap.loop_start = 0;
+  gap.loop_end = 2000000;
+  gap.tracks[0].events = {{0, 40, 5, 200, 3}, {1999990, 52, 4, 180, 9}};
+  gap.tracks[3].one_shot = 1;
+  gap.tracks[3].events = {{7, 60, 1, 254, 6}};
+  gap.tracks[8].events = {{2, 40, 0, 200, 6}, {1999992, 30, 0, 254, 2}};
+  const std::vector<uint8_t> bytes = org::SerializeOrgSong(gap);
+  for (uint64_t target : {44100ull * 1000, 44100ull * 1999 + 44100ull * 99 / 100,
+                          44100ull * 2000 + 17, 44100ull * 2500}) {
+    Song early = Open(bytes);
+    ASSERT_EQ(orgsynth_seek(early.get(), target - 44100), ORGSYNTH_OK);
+    const std::vector<int16_t> lead = RenderFrames(early.get(), 2 * 44100);
+    Song direct = Open(bytes);
+    ASSERT_EQ(orgsynth_seek(direct.get(), target), ORGSYNTH_OK);
+    const std::vector<int16_t> got = RenderFrames(direct.get(), 44100);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), lead.begin() + 2 * 44100)) << target;
+    if (target > 44100ull * 1999 && target < 44100ull * 2000) {
+      EXPECT_NE(*std::max_element(lead.begin(), lead.end()), 0) << "the late note sounds";
+    }
+  }
+}
+
 TEST(OrgsynthTest, UnmutingMidNoteIsSeamlessAndMutingSilencesOnlyThatTrack) {
   const std::vector<uint8_t> bytes = DemoSong("Joy");
   Song plain = Open(bytes);
