@@ -29,7 +29,8 @@ std::unique_ptr<Engine> Engine::Offline(int rate, bool nearest) {
   std::unique_ptr<platform::MixingSoundDevice> device = platform::MixingSoundDevice::Create(
       std::make_unique<platform::OfflineAudioOutput>(options), {}, kOwnDeviceVoices);
   if (!device) return nullptr;
-  device->CreatePrimaryBuffer();  // the mixer's output rate becomes `rate`
+  device->mixer().SetSingleThreaded(true);  // the engine is one thread's at a time
+  device->CreatePrimaryBuffer();            // the mixer's output rate becomes `rate`
   device->mixer().SetInterpolation(nearest ? platform::Interpolation::kNearest
                                            : platform::Interpolation::kLinear);
   auto engine = std::make_unique<Engine>(device.get());

@@ -84,7 +84,7 @@ SoundMixer::SoundMixer(int output_rate, int max_voices, int queue_capacity)
 SoundMixer::~SoundMixer() = default;
 
 void SoundMixer::SetOutputRate(int rate) {
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   if (rate <= 0) return;
   output_rate_ = rate;
   for (Voice& voice : voices_)
@@ -94,21 +94,21 @@ void SoundMixer::SetOutputRate(int rate) {
 int SoundMixer::output_rate() const { return output_rate_; }
 
 void SoundMixer::SetInterpolation(Interpolation mode) {
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   interpolation_ = mode;
 }
 
 void SoundMixer::SetWideKernelEnabled(bool enabled) {
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   wide_kernel_ = enabled && HasWideMixKernel();
 }
 
 void SoundMixer::SetRealtime(bool realtime) {
-  std::lock_guard<std::mutex> lock(queue_mutex_);
+  const Guard lock(queue_mutex_, single_threaded_);
   realtime_ = realtime;
   if (realtime) return;
   // Calls still waiting for a stream that no longer runs take effect now, in their order.
-  std::lock_guard<std::mutex> mix_lock(mix_mutex_);
+  const Guard mix_lock(mix_mutex_, single_threaded_);
   for (; queue_size_ > 0; --queue_size_) {
     ApplyCommand(queue_[queue_head_]);
     queue_head_ = (queue_head_ + 1) % queue_capacity_;
@@ -117,7 +117,7 @@ void SoundMixer::SetRealtime(bool realtime) {
 
 VoiceId SoundMixer::AddVoice(VoiceSamples samples, uint32_t rate, int group) {
   assert(samples.frames > 0);
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   if (free_slots_.empty()) return {};
   const int slot = free_slots_.back();
   free_slots_.pop_back();
@@ -136,7 +136,7 @@ VoiceId SoundMixer::AddVoice(VoiceSamples samples, uint32_t rate, int group) {
 
 void SoundMixer::ReplaceSamples(VoiceId id, VoiceSamples samples) {
   {
-    std::lock_guard<std::mutex> lock(mix_mutex_);
+    const Guard lock(mix_mutex_, single_threaded_);
     Voice& voice = voices_[id.slot];
     if (!voice.in_use || voice.generation != id.generation || samples.frames == 0) return;
     std::swap(voice.data, samples);
@@ -148,7 +148,7 @@ void SoundMixer::ReplaceSamples(VoiceId id, VoiceSamples samples) {
 
 void SoundMixer::RemoveVoice(VoiceId id) {
   VoiceSamples released;
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   Voice& voice = voices_[id.slot];
   if (!voice.in_use || voice.generation != id.generation) return;
   Deactivate(voice);
@@ -174,7 +174,7 @@ void SoundMixer::SetPan(VoiceId id, int32_t hundredths_db) {
 }
 
 bool SoundMixer::GetState(VoiceId id, bool* playing, bool* looping, uint32_t* frame) {
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   const Voice& voice = voices_[id.slot];
   if (!voice.in_use || voice.generation != id.generation) return false;
   if (playing) *playing = voice.playing;
@@ -184,7 +184,7 @@ bool SoundMixer::GetState(VoiceId id, bool* playing, bool* looping, uint32_t* fr
 }
 
 int SoundMixer::ActiveVoiceCount() {
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   return active_count_;
 }
 
@@ -194,11 +194,11 @@ void SoundMixer::Submit(VoiceId id, CommandType type, int32_t value) {
   command.generation = id.generation;
   command.type = type;
   command.value = value;
-  std::lock_guard<std::mutex> queue_lock(queue_mutex_);
+  const Guard queue_lock(queue_mutex_, single_threaded_);
   if (!realtime_) {
     // Offline, or no stream running: nothing pulls, so the call takes effect before the next
     // frame.
-    std::lock_guard<std::mutex> mix_lock(mix_mutex_);
+    const Guard mix_lock(mix_mutex_, single_threaded_);
     ApplyCommand(command);
     return;
   }
@@ -208,7 +208,7 @@ void SoundMixer::Submit(VoiceId id, CommandType type, int32_t value) {
     const Command oldest = queue_[queue_head_];
     queue_head_ = (queue_head_ + 1) % queue_capacity_;
     --queue_size_;
-    std::lock_guard<std::mutex> mix_lock(mix_mutex_);
+    const Guard mix_lock(mix_mutex_, single_threaded_);
     ApplyCommand(oldest);
   }
   // The stamp is taken under the queue lock and never goes below the newest one queued, so the
@@ -221,8 +221,14 @@ void SoundMixer::Submit(VoiceId id, CommandType type, int32_t value) {
 }
 
 void SoundMixer::RecomputeStep(Voice& voice) {
-  voice.step = (uint64_t{voice.rate} << 32) / static_cast<uint64_t>(output_rate_);
-  if (voice.step == 0) voice.step = 1;
+  // The buffers of a note are tuned to the same rate one after another: one division serves.
+  if (voice.rate != last_rate_ || output_rate_ != last_output_rate_) {
+    last_rate_ = voice.rate;
+    last_output_rate_ = output_rate_;
+    last_step_ = (uint64_t{voice.rate} << 32) / static_cast<uint64_t>(output_rate_);
+    if (last_step_ == 0) last_step_ = 1;
+  }
+  voice.step = last_step_;
 }
 
 void SoundMixer::Activate(Voice& voice, int slot) {
@@ -280,7 +286,7 @@ void SoundMixer::ApplyCommand(const Command& command) {
 }
 
 int SoundMixer::TakeDueCommands(int frames, const BlockTiming* timing) {
-  std::lock_guard<std::mutex> lock(queue_mutex_);
+  const Guard lock(queue_mutex_, single_threaded_);
   int taken = 0;
   while (taken < queue_size_) {
     Command& command = queue_[(queue_head_ + taken) % queue_capacity_];
@@ -341,7 +347,7 @@ void SoundMixer::RenderUnsaturated(int32_t* stereo, int frames) {
 void SoundMixer::RenderChunk(int16_t* stereo, int32_t* wide, int frames,
                              const BlockTiming* timing) {
   const int due = TakeDueCommands(frames, timing);
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   std::fill(accumulator_.begin(), accumulator_.begin() + 2 * frames, 0);
   int cursor = 0;
   for (int i = 0; i < due; ++i) {
@@ -437,25 +443,25 @@ void SoundMixer::SetGroupMuted(int group, bool muted) {
 bool SoundMixer::group_muted(int group) const { return GroupMuted(group); }
 
 void SoundMixer::SetGroupMetering(bool on) {
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   metering_ = on;
   if (on && group_accumulator_.empty()) group_accumulator_.resize(2 * kChunkFrames);
 }
 
 void SoundMixer::ResetGroupPeaks() {
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   std::fill(std::begin(group_peaks_), std::end(group_peaks_), 0);
 }
 
 int32_t SoundMixer::GroupPeak(int group) {
   if (group < 0 || group >= kMaxGroups) return 0;
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   return group_peaks_[group];
 }
 
 void SoundMixer::SetGroupTapFrames(int frames) {
   std::vector<int32_t> rings(static_cast<size_t>(std::max(frames, 0)) * kMaxGroups);
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   std::swap(taps_, rings);
   tap_frames_ = std::max(frames, 0);
   tap_written_ = 0;
@@ -464,7 +470,7 @@ void SoundMixer::SetGroupTapFrames(int frames) {
 }
 
 int SoundMixer::CopyGroupTap(int group, int32_t* mono, int count) {
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   if (group < 0 || group >= kMaxGroups || tap_frames_ == 0 || count <= 0) return 0;
   const int available = static_cast<int>(std::min<int64_t>(tap_written_, tap_frames_));
   const int n = std::min(count, available);
@@ -477,7 +483,7 @@ int SoundMixer::CopyGroupTap(int group, int32_t* mono, int count) {
 
 void SoundMixer::AdvanceFrames(int64_t frames) {
   if (frames <= 0) return;
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   for (int i = active_count_ - 1; i >= 0; --i) {
     Voice& voice = voices_[active_[i]];
     const uint64_t end = uint64_t{voice.data.frames} << 32;
@@ -501,7 +507,7 @@ void SoundMixer::AdvanceFrames(int64_t frames) {
 }
 
 void SoundMixer::ResetAllVoices() {
-  std::lock_guard<std::mutex> lock(mix_mutex_);
+  const Guard lock(mix_mutex_, single_threaded_);
   for (size_t slot = 0; slot < voices_.size(); ++slot) {
     Voice& voice = voices_[slot];
     if (!voice.in_use) continue;

@@ -91,6 +91,10 @@ class SoundMixer final : public AudioRenderSource {
   void SetPaused(bool paused);
   bool paused() const { return paused_.load(std::memory_order_relaxed); }
 
+  // Single-threaded: every call comes from one thread at a time (an offline song's own mixer),
+  // so no lock is taken. Set before the mixer is shared, never changed afterwards.
+  void SetSingleThreaded(bool single) { single_threaded_ = single; }
+
   // Real-time: commands wait for the frame matching their stamp. Offline (or while no stream
   // runs): applied at once; switching to it applies what still waits. A control call never waits
   // for the output: when the queue is full, its oldest call is applied at once.
@@ -178,6 +182,26 @@ class SoundMixer final : public AudioRenderSource {
   template <int kChannels, bool kLinear>
   void MixRun(Voice& voice, int32_t* accumulator, int frames);
 
+  // Takes the lock unless the mixer is single-threaded.
+  class Guard {
+   public:
+    Guard(std::mutex& mutex, bool single_threaded) : mutex_(single_threaded ? nullptr : &mutex) {
+      if (mutex_) mutex_->lock();
+    }
+    ~Guard() {
+      if (mutex_) mutex_->unlock();
+    }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+   private:
+    std::mutex* mutex_;
+  };
+
+  bool single_threaded_ = false;
+  uint32_t last_rate_ = 0;  // the last rate RecomputeStep divided, and its step
+  int last_output_rate_ = 0;
+  uint64_t last_step_ = 0;
   std::atomic<int32_t> output_gain_q15_{32768};
   std::atomic<uint32_t> muted_groups_{0};  // bit g: group g is muted
   std::atomic<bool> paused_{false};

@@ -4,7 +4,8 @@
 # (it finds its installed data, and writes nothing into the prefix or that folder), the installed
 # org2wav rendering with the installed bank; then `cpack -G DEB`: the package's contents and its
 # declared library dependencies, and (as root) `apt-get install ./package.deb`, `jukebox
-# --version` from the PATH, and its removal.
+# --version` from the PATH, and its removal; the same for liborgsynth's two packages, with a C
+# program built against the installed library through pkg-config.
 # Usage: install_e2e.sh BUILD_DIR FIND_WINDOW
 # Exits 77 (skipped) when no X server can run here.
 set -u
@@ -60,8 +61,11 @@ check "nothing was written into the prefix or the folder it ran in" \
 
 # The Debian package.
 (cd "$work" && cpack -G DEB -B "$work/deb" --config "$build/CPackConfig.cmake" >"$work/cpack.log" 2>&1)
-check "cpack -G DEB makes a package" bash -c "ls '$work'/deb/*.deb >/dev/null 2>&1"
-deb=$(ls "$work"/deb/*.deb 2>/dev/null | head -1)
+check "cpack -G DEB makes a package" bash -c "ls '$work'/deb/orvalinde-jukebox_*.deb >/dev/null 2>&1"
+deb=$(ls "$work"/deb/orvalinde-jukebox_*.deb 2>/dev/null | head -1)
+lib_deb=$(ls "$work"/deb/liborgsynth1_*.deb 2>/dev/null | head -1)
+dev_deb=$(ls "$work"/deb/liborgsynth-dev_*.deb 2>/dev/null | head -1)
+check "and the library's two packages" [ -n "$lib_deb" -a -n "$dev_deb" ]
 if [ -n "$deb" ]; then
   dpkg-deb -c "$deb" >"$work/contents.txt"
   for file in ./usr/bin/jukebox ./usr/bin/org2wav ./usr/share/orvalinde-jukebox/Org/Wave100.dat \
@@ -79,6 +83,19 @@ if [ -n "$deb" ]; then
       "cd / && PATH=/usr/bin:/bin jukebox --version | grep -q 'Orvalinde JUKEBOX'"
     apt-get remove -y orvalinde-jukebox >"$work/apt-remove.log" 2>&1
     check "and it is removed again" bash -c "! [ -e /usr/bin/jukebox ]"
+    if [ -n "$lib_deb" ] && [ -n "$dev_deb" ]; then
+      apt-get install -y "$lib_deb" "$dev_deb" >"$work/apt-lib.log" 2>&1
+      check "apt-get installs liborgsynth1 and liborgsynth-dev" [ $? = 0 ]
+      cc -std=c99 -Wall -Wextra -pedantic -Werror "$(dirname "$0")/../../examples/render_wav.c" \
+        $(pkg-config --cflags --libs orgsynth) -o "$work/render_wav" >"$work/cc.log" 2>&1
+      check "a C program builds against it with pkg-config" [ $? = 0 ]
+      (cd / && "$work/render_wav" /usr/share/orvalinde-jukebox/Org/Sakura.org "$work/sakura.wav" \
+        >/dev/null 2>&1 || "$work/render_wav" "$prefix/share/orvalinde-jukebox/Org/Sakura.org" \
+        "$work/sakura.wav" >/dev/null)
+      check "and renders with the installed library" [ -s "$work/sakura.wav" ]
+      apt-get remove -y liborgsynth-dev liborgsynth1 >"$work/apt-lib-remove.log" 2>&1
+      check "and they are removed again" bash -c "! [ -e /usr/include/orgsynth.h ]"
+    fi
   else
     echo "(not root: the package is not installed here)"
   fi
