@@ -15,7 +15,7 @@ class MusicPlayer;
 namespace app {
 
 // What a program built around the jukebox adds (a desktop player, a media-player bus), called
-// at fixed points of the frame loop. The jukebox of the Parts runs with none.
+// at fixed points of the frame loop. The game's own jukebox runs with none.
 class JukeboxExtras {
  public:
   virtual ~JukeboxExtras() = default;

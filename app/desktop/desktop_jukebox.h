@@ -1,4 +1,4 @@
-// The jukebox as a desktop music player: the Parts' jukebox with, around it, the command line's
+// The jukebox as a desktop music player: the game's jukebox with, around it, the command line's
 // songs (instead of the data folder's playlist), the data folder found wherever the program was
 // started, a resizable window (any size, full screen with F11 or Alt+Return, the picture at the
 // largest whole factor), pause and volume, files dropped on the window, and the scale, full

@@ -8,6 +8,8 @@ namespace test_support {
 
 class ScratchDirectory {
  public:
+  // A new directory; or, in a death test's child (see ScratchSharedWithDeathTest), the first
+  // one made is the parent's, kept when the child ends.
   ScratchDirectory();
   ~ScratchDirectory();
   ScratchDirectory(const ScratchDirectory&) = delete;
@@ -21,6 +23,17 @@ class ScratchDirectory {
 
  private:
   std::string path_;
+  bool owned_ = true;
+};
+
+// Death tests run "threadsafe": the child is this program started again, running the test from
+// its beginning up to the statement that must end it. For the statement to leave its traces
+// where the parent looks, the child's first ScratchDirectory is the parent's `directory` while
+// this scope lives (around EXPECT_EXIT).
+class ScratchSharedWithDeathTest {
+ public:
+  explicit ScratchSharedWithDeathTest(const ScratchDirectory& directory);
+  ~ScratchSharedWithDeathTest();
 };
 
 // The whole content of a file ("" when it cannot be read).

@@ -97,6 +97,83 @@ TEST(ExportCliTest, TheFormatFollowsTheExtensionAndEveryFileDecodes) {
   EXPECT_EQ(test_support::ReadWholeFile(dir.Join("named.wav")).substr(0, 4), "fLaC");
 }
 
+// How well a lossy file decodes back to the render it was made from: the lag the codec added,
+// the correlation at that lag, the loudest decoded sample in the render's leading digital silence
+// (up to 30 ms before its first sound: a codec's frame may start its attack that early), and the
+// decoded samples at full scale where the render has none.
+struct Fidelity {
+  int lag = 0;
+  double correlation = 0;
+  int loudest_in_silence = 0;
+  int new_clips = 0;
+};
+
+Fidelity Compare(const std::vector<int16_t>& wav, const std::vector<int16_t>& decoded, int rate) {
+  Fidelity best;
+  best.correlation = -2;
+  const size_t frames = std::min(wav.size(), decoded.size()) / 2;
+  // Codecs add a delay (an encoder's priming samples) that their decoders may not remove.
+  for (int lag = 0; lag <= 3000; ++lag) {
+    double xy = 0, xx = 0, yy = 0;
+    for (size_t i = 0; i + lag < frames; i += 7) {  // every 7th frame is enough to find it
+      const double x = wav[2 * i];
+      const double y = decoded[2 * (i + lag)];
+      xy += x * y;
+      xx += x * x;
+      yy += y * y;
+    }
+    const double r = xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0;
+    if (r > best.correlation) {
+      best.correlation = r;
+      best.lag = lag;
+    }
+  }
+  double xy = 0, xx = 0, yy = 0;
+  for (size_t i = 0; 2 * (i + best.lag) + 1 < decoded.size() && 2 * i + 1 < wav.size(); ++i)
+    for (int c = 0; c < 2; ++c) {
+      const double x = wav[2 * i + c];
+      const double y = decoded[2 * (i + best.lag) + c];
+      xy += x * y;
+      xx += x * x;
+      yy += y * y;
+      if (std::abs(y) >= 32767 && std::abs(x) < 32767) ++best.new_clips;
+    }
+  size_t first_sound = 0;
+  while (first_sound < wav.size() && wav[first_sound] == 0) ++first_sound;
+  const size_t quiet_frames = first_sound / 2 > static_cast<size_t>(rate) * 3 / 100
+                                  ? first_sound / 2 - static_cast<size_t>(rate) * 3 / 100
+                                  : 0;
+  for (size_t i = 0; i < 2 * quiet_frames && 2 * best.lag + i < decoded.size(); ++i)
+    best.loudest_in_silence =
+        std::max(best.loudest_in_silence, std::abs(static_cast<int>(decoded[2 * best.lag + i])));
+  best.correlation = xy / std::sqrt(xx * yy);
+  return best;
+}
+
+// Every lossy format decodes back to what was rendered: the same sound (correlation at least
+// 0.99), silence still silent, no clipping the render does not have.
+TEST(ExportCliTest, EveryLossyFormatDecodesToTheRender) {
+  ScratchDirectory dir;
+  const std::string song = kData + "/Org/Sakura.org";
+  for (const char* extension : {"ogg", "opus", "mp3"}) {
+    for (const char* quality : {"0.2", "0.9"}) {
+      const std::string rate = std::string(extension) == "opus" ? "48000" : "44100";
+      const std::string common = "--seconds 8 --rate " + rate + " ";
+      const std::string lossy = dir.Join(std::string("song.") + extension);
+      ASSERT_EQ(Org2wav(common + song + " " + dir.Join("song.wav")).status, 0);
+      ASSERT_EQ(Org2wav(common + "--quality " + quality + " " + song + " " + lossy).status, 0);
+      const Decoded wav = Decode(dir.Join("song.wav"));
+      const Decoded decoded = Decode(lossy);
+      ASSERT_EQ(decoded.channels, 2) << extension;
+      ASSERT_EQ(decoded.rate, std::stoi(rate)) << extension;
+      const Fidelity f = Compare(wav.samples, decoded.samples, wav.rate);
+      EXPECT_GE(f.correlation, 0.99) << extension << " at " << quality << ", lag " << f.lag;
+      EXPECT_LT(f.loudest_in_silence, 64) << extension << " at " << quality;
+      EXPECT_EQ(f.new_clips, 0) << extension << " at " << quality;
+    }
+  }
+}
+
 TEST(ExportCliTest, AWavIsExactlyTheRenderAsBefore) {
   ScratchDirectory dir;
   ASSERT_EQ(Org2wav("--seconds 3 " + kSong + " " + dir.Join("out.wav")).status, 0);

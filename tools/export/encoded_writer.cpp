@@ -60,6 +60,9 @@ bool EncodedWriter::Open(AudioFormat format, int rate, double quality, std::stri
     return false;
   }
   file_ = file;
+  format_ = format;
+  // Floats are taken as they are, full scale at 1.0 (see Write).
+  sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
   double setting = std::clamp(quality, 0.0, 1.0);
   if (format == AudioFormat::kFlac) {
     sf_command(file, SFC_SET_COMPRESSION_LEVEL, &setting, sizeof setting);
@@ -72,7 +75,14 @@ bool EncodedWriter::Open(AudioFormat format, int rate, double quality, std::stri
 bool EncodedWriter::Write(const int16_t* stereo, size_t frames) {
   if (!file_) return false;
   const sf_count_t count = static_cast<sf_count_t>(frames);
-  return sf_writef_short(static_cast<SNDFILE*>(file_), stereo, count) == count;
+  if (format_ != AudioFormat::kMp3)
+    return sf_writef_short(static_cast<SNDFILE*>(file_), stereo, count) == count;
+  // libsndfile 1.2.0 hands 16-bit stereo frames to its MP3 encoder wrongly (the file decodes to
+  // noise and full-scale clicks); the same frames as floats encode as they should. Dividing by
+  // 32768 is exact, so the encoder sees exactly the rendered samples.
+  floats_.resize(2 * frames);
+  for (size_t i = 0; i < 2 * frames; ++i) floats_[i] = stereo[i] / 32768.0f;
+  return sf_writef_float(static_cast<SNDFILE*>(file_), floats_.data(), count) == count;
 }
 
 bool EncodedWriter::Finish(std::vector<uint8_t>* bytes, std::string* error) {

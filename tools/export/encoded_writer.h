@@ -32,6 +32,8 @@ class EncodedWriter {
  private:
   std::unique_ptr<Memory> memory_;
   void* file_ = nullptr;  // SNDFILE*
+  AudioFormat format_ = AudioFormat::kWav;
+  std::vector<float> floats_;  // a block as floats, for the MP3 encoder
 };
 
 }  // namespace exporting

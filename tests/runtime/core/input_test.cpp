@@ -166,7 +166,10 @@ TEST_F(InputTest, APadReadBeforeStartingStartsTheInputWhateverThePadNumber) {
 TEST_F(InputTest, KeyboardFailuresEndTheProgram) {
   c_.keyboard_acquire_failures = 2;
   runtime::SetInputDevicesForTesting(std::make_unique<test_support::FakeInputDevices>(&c_));
-  EXPECT_EXIT(runtime::InitInput(), testing::ExitedWithCode(255), "");
+  {
+    const test_support::ScratchSharedWithDeathTest shared(dir_);
+    EXPECT_EXIT(runtime::InitInput(), testing::ExitedWithCode(255), "");
+  }
   EXPECT_NE(Log().find(SJIS("キーボードデバイスの取得に失敗しました\n")), std::string::npos);
   EXPECT_NE(Log().find(SJIS("ソフトをエラー終了します")), std::string::npos);
 }

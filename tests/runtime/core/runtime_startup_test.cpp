@@ -183,7 +183,10 @@ TEST_F(RuntimeStartupTest, ASecondCopyEndsWithExitCodeZeroBeforeAnyWindow) {
 
 TEST_F(RuntimeStartupTest, AFatalErrorShutsDownAndExitsWithMinusOne) {
   ASSERT_EQ(runtime::RuntimeStartup(), 0);
-  EXPECT_EXIT(runtime::FatalErrorExitFormat("broken %d", 7), testing::ExitedWithCode(255), "");
+  {
+    const test_support::ScratchSharedWithDeathTest shared(dir_);
+    EXPECT_EXIT(runtime::FatalErrorExitFormat("broken %d", 7), testing::ExitedWithCode(255), "");
+  }
   const std::vector<std::string> lines = LogLines();
   ExpectInOrder(lines, {"^broken 7$", "^DirectSound の終了処理は正常に終了しました$",
                         "^ＣＯＭを終了\\.\\.\\. 完了$"});
@@ -225,7 +228,10 @@ TEST_F(RuntimeStartupTest, ALockThatCannotBeMadeLetsThisCopyRunAndSaysSo) {
 TEST_F(RuntimeStartupTest, ANameInUseIsASecondCopyThatEndsWithExitCodeZero) {
   platform::SetInstanceLockBindForTesting(&BindFindsTheNameInUse);
   const test_support::OnScopeExit restore([] { platform::SetInstanceLockBindForTesting(nullptr); });
-  EXPECT_EXIT(runtime::RuntimeStartup(), testing::ExitedWithCode(0), "");
+  {
+    const test_support::ScratchSharedWithDeathTest shared(dir_);
+    EXPECT_EXIT(runtime::RuntimeStartup(), testing::ExitedWithCode(0), "");
+  }
   EXPECT_NE(LogLines().back().find("２重起動されています、ソフトを終了します"), std::string::npos);
 }
 
