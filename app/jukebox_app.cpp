@@ -55,9 +55,11 @@ class PlayerView final : public JukeboxPlayer {
   void RequestSwitch(int index) override { p_->RequestSwitch(index); }
   void SetPaused(bool paused) override { p_->SetPaused(paused); }
   void SetOutputGain(int32_t gain_q15) override { p_->SetOutputGain(gain_q15); }
-  bool AppendEntry(const std::string& file, const std::string& title, int limit) override {
-    return p_->AppendEntry(file, title, limit);
+  bool AppendEntry(const std::string& file, const std::string& title, int limit,
+                   const std::string& title_utf8) override {
+    return p_->AppendEntry(file, title, limit, title_utf8);
   }
+  std::string title_utf8(int index) const override { return p_->entry_title_utf8(index); }
   std::string entry_file(int index) const override { return p_->entry_file(index); }
 
  private:

@@ -136,11 +136,12 @@ void JukeboxModel::SetVolumeStep(int step) {
 }
 
 int JukeboxModel::AppendSong(const std::string& file, const std::string& title_cp932,
-                             int time_limit) {
+                             int time_limit, const std::string& title_utf8) {
   // The entry past the end (index entry_count - 1) becomes the new song; with no playlist at
   // all the new song is entry 0.
   const int index = std::max(player_->entry_count() - 1, 0);
-  if (index >= kPlayOrderSize - 1 || !player_->AppendEntry(file, title_cp932, time_limit))
+  if (index >= kPlayOrderSize - 1 ||
+      !player_->AppendEntry(file, title_cp932, time_limit, title_utf8))
     return -1;
   // The play order keeps its shuffle; the new song goes at the end, before the empty entry.
   play_order_[index] = index;

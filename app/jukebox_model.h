@@ -28,8 +28,14 @@ class JukeboxPlayer {
   // The output gain applied after mixing, Q15 (32768 = 0 dB).
   virtual void SetOutputGain(int32_t) {}
   // Adds an entry at the end of the playlist: a song file (a path this system opens, UTF-8),
-  // its title (CP932) and time limit in seconds. False when the playlist is full.
-  virtual bool AppendEntry(const std::string&, const std::string&, int) { return false; }
+  // its title (CP932, as the screen's font draws it; and UTF-8, as the user wrote it) and time
+  // limit in seconds. False when the playlist is full.
+  virtual bool AppendEntry(const std::string& /*file*/, const std::string& /*title_cp932*/,
+                           int /*time_limit*/, const std::string& /*title_utf8*/) {
+    return false;
+  }
+  // The title of an entry appended with one, in UTF-8 ("" for the playlist's own entries).
+  virtual std::string title_utf8(int) const { return {}; }
   // The path a song given by file was appended with ("" for a playlist's own entries).
   virtual std::string entry_file(int) const { return {}; }
 };
@@ -74,7 +80,8 @@ class JukeboxModel {
   void VolumeUp() { SetVolumeStep(volume_step_ - 1); }
   void VolumeDown() { SetVolumeStep(volume_step_ + 1); }
   // Appends a song to the playlist and the play order; its entry index, or -1 when full.
-  int AppendSong(const std::string& file, const std::string& title_cp932, int time_limit);
+  int AppendSong(const std::string& file, const std::string& title_cp932, int time_limit,
+                 const std::string& title_utf8 = {});
   // Plays playlist entry `index` now, as next and previous do (the time starts again).
   void PlayEntry(int index);
 
@@ -85,6 +92,9 @@ class JukeboxModel {
   const char* title(int index) const { return player_->title(index); }
   int time_limit(int index) const { return player_->time_limit(index); }
   std::string entry_file(int index) const { return player_->entry_file(index); }
+  // The title in UTF-8 as the user wrote it, where the entry has one ("" otherwise: the CP932
+  // title is the song's own).
+  std::string title_utf8(int index) const { return player_->title_utf8(index); }
   bool shuffle() const { return shuffle_; }
   bool endless() const { return endless_; }
   bool paused() const { return paused_; }

@@ -6,11 +6,13 @@
 #include "app/desktop/command_line.h"
 #include "app/desktop/desktop_jukebox.h"
 #include "app/mpris/mpris_service.h"
+#include "runtime/platform/quit_signals.h"
 
 int main(int argc, char** argv) {
   app::DesktopOptions options;
   const int status = app::ParseDesktopCommandLine(argc, argv, &options);
   if (status >= 0) return status;
+  platform::InstallQuitSignals("jukebox");
   app::MprisService bus;
   std::string why;
   if (!bus.Connect(&why)) {

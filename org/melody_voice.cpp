@@ -1,5 +1,7 @@
 #include "org/melody_voice.h"
 
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "org/jukebox_engine.h"
@@ -16,6 +18,18 @@ bool LoadWaveBank(const char* path) {
   std::vector<uint8_t> bytes;
   if (!platform::ReadDataFile(path, kWaveBankBytes, &bytes)) return false;
   // A short file replaces only what it covers; an empty one changes nothing.
+  JukeboxEngine().SetWaveBank(
+      WaveBank::Overlay(JukeboxEngine().wave_bank(), bytes.data(), bytes.size()));
+  return true;
+}
+
+bool LoadWaveBankFile(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::error_code error;
+  if (!in || std::filesystem::is_directory(file, error)) return false;
+  std::vector<uint8_t> bytes(kWaveBankBytes);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
   JukeboxEngine().SetWaveBank(
       WaveBank::Overlay(JukeboxEngine().wave_bank(), bytes.data(), bytes.size()));
   return true;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "org/melody_voice_set.h"
 #include "org/wave_bank.h"
@@ -14,6 +15,8 @@ namespace org {
 // Fills the bank from a data path (up to 25600 bytes; a shorter file replaces only the start).
 // False when the file cannot be opened.
 bool LoadWaveBank(const char* path);
+// The same from a file a user named (a path of this system, used as it is).
+bool LoadWaveBankFile(const std::string& file);
 // Bank sample `index` of waveform `wave` (signed 8-bit).
 int8_t WaveBankSample(int wave, int index);
 

@@ -1,9 +1,14 @@
 #include "org/music_player.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
+#include "org/drum_folder.h"
 #include "org/drum_voice.h"
 #include "org/engine_device.h"
 #include "org/melody_voice.h"
@@ -61,19 +66,30 @@ void MusicPlayer::InitFrom(platform::SoundDevice* device, const char* bank_path,
   std::vector<uint8_t> text;
   if (platform::ReadDataFile(playlist_path, kMaxPlaylistBytes, &text))
     StoreEntries(ParsePlaylist(text.data(), text.size()));
+  // Where the game's loader looks for the first entry's drums: the kit a song of the user's own
+  // falls back on (kept here, as songs given on a command line replace the entries).
+  const std::string first_entry = entry_count >= 2 && paths[0][0] ? paths[0] : "Org\\x.org";
+  const std::string kit = DrumPathForSong(first_entry, 0);
+  std::error_code error;
+  playlist_kit_ =
+      std::filesystem::absolute(platform::ResolveDataPath(kit.substr(0, kit.rfind('\\'))), error)
+          .lexically_normal()
+          .string();
   ready = 1;
   current_index = -1;
 }
 
-void MusicPlayer::InitWithSong(platform::SoundDevice* device, const char* bank_path,
-                               const char* song_path) {
-  if (!InitEngine(device, bank_path)) return;
+void MusicPlayer::InitWithSong(platform::SoundDevice* device, const std::string& bank_file,
+                               const std::string& song_file) {
+  SetEngineSoundDevice(device);
+  device_ = device;
+  if (!device || !LoadWaveBankFile(bank_file)) return;
+  InitSong();
   PlaylistEntry entry;
-  entry.path = song_path;
-  entry.title = song_path;
+  entry.title = CutCp932(song_file, kTitleField - 1);
   StoreEntries({entry});
-  // The song path may be longer than a playlist field; a tool's own entry keeps it whole.
-  tool_song_path_ = song_path;
+  // The song's path is the user's own, whatever its length or characters.
+  tool_song_path_ = song_file;
   ready = 1;
   current_index = -1;
 }
@@ -102,10 +118,9 @@ void MusicPlayer::PlayIndex(int index) {
   if (index != -1) SetMusicVolume(127);
   current_index = index;
   if (index == -1) return;
-  if (!tool_song_path_.empty()) {
-    LoadSongAt(tool_song_path_.c_str());
-  } else if (!entry_file(index).empty()) {
-    LoadAppendedSong(entry_file(index));
+  if (!tool_song_path_.empty() || !entry_file(index).empty()) {
+    // A song of the user's own plays only when it loads: never the song before it again.
+    if (!LoadAppendedSong(tool_song_path_.empty() ? entry_file(index) : tool_song_path_)) return;
   } else {
     SetDrumFolderOverride("");
     LoadSongAt(paths[index]);
@@ -153,15 +168,37 @@ void MusicPlayer::SetMusicVolume(int volume) {
 
 void MusicPlayer::LoadSongAt(const char* path) { LoadOrgSong(path); }
 
-void MusicPlayer::LoadAppendedSong(const std::string& file) {
-  const std::string data_path = platform::NativePathToDataPath(file);
-  // A song of one's own rarely has the drum kit beside it: then the data folder's kit plays.
-  SetDrumFolderOverride("");  // looked for beside the song, not where the last song's came from
-  bool drums_beside = false;
-  for (int wave = 0; DrumFileName(wave) && !drums_beside; ++wave)
-    drums_beside = platform::DataFileExists(DrumPathForSong(data_path, wave));
-  SetDrumFolderOverride(drums_beside ? "" : "Org\\Org");
-  LoadSongAt(data_path.c_str());
+bool MusicPlayer::LoadAppendedSong(const std::string& file) {
+  std::string why;
+  if (LoadUserSong(file, user_drums_ ? user_drums_ : DrumsForSongFile(file), &why)) return true;
+  SayOnce(file + ": " + why + ": not played");
+  return false;
+}
+
+DrumProvider MusicPlayer::DrumsForSongFile(const std::string& file) {
+  // The kit beside the song (a game folder of its own), else the kit the playlist's songs use
+  // (where the game's loader looks for the first entry's drums), else ours.
+  ParsedSong song;
+  std::vector<uint8_t> bytes;
+  std::ifstream in(file, std::ios::binary);
+  bytes.assign(std::istreambuf_iterator<char>(in), {});
+  ParseOrgSong(bytes.data(), bytes.size(), &song);
+  for (const std::string& folder : {DrumFolderFor(file, ""), playlist_kit_}) {
+    if (!HasAnyDrumOf(song, folder)) continue;
+    return [this, folder](int slot, int drum, std::vector<uint8_t>* out) {
+      std::vector<std::string> missing;
+      if (FolderDrums(folder, &missing)(slot, drum, out)) return true;
+      for (const std::string& path : missing) SayOnce("drum file not found: " + path);
+      return false;
+    };
+  }
+  return BuiltInDrums();
+}
+
+void MusicPlayer::SayOnce(const std::string& line) {
+  if (std::find(said_.begin(), said_.end(), line) != said_.end()) return;
+  said_.push_back(line);
+  std::fprintf(stderr, "jukebox: %s\n", line.c_str());
 }
 
 void MusicPlayer::SetPaused(bool paused) {
@@ -182,16 +219,19 @@ void MusicPlayer::SetOutputGain(int32_t gain_q15) {
 }
 
 bool MusicPlayer::AppendEntry(const std::string& file, const std::string& title_cp932,
-                              int time_limit) {
+                              int time_limit, const std::string& title_utf8) {
   if (!ready) return false;
   const int index = std::max(entry_count - 1, 0);
   if (index >= kMaxPlaylistEntries) return false;
-  if (entry_files_.size() < static_cast<size_t>(kMaxPlaylistEntries))
+  if (entry_files_.size() < static_cast<size_t>(kMaxPlaylistEntries)) {
     entry_files_.resize(kMaxPlaylistEntries);
+    entry_titles_.resize(kMaxPlaylistEntries);
+  }
   entry_files_[index] = file;
+  entry_titles_[index] = title_utf8;
   time_limits[index] = time_limit;
-  CopyField(paths[index], kPathField,
-            CutCp932(platform::NativePathToDataPath(file), kPathField - 1));
+  // The record's path field is the game's; a song given by file is played from entry_files_.
+  CopyField(paths[index], kPathField, "");
   CopyField(titles[index], kTitleField, CutCp932(title_cp932, kTitleField - 1));
   entry_count = index + 2;  // the entries plus one, as the playlist counts them
   return true;
@@ -200,6 +240,13 @@ bool MusicPlayer::AppendEntry(const std::string& file, const std::string& title_
 void MusicPlayer::ClearPlaylist() {
   entry_count = 0;
   entry_files_.clear();
+  entry_titles_.clear();
+}
+
+const std::string& MusicPlayer::entry_title_utf8(int index) const {
+  static const std::string kNone;
+  if (index < 0 || static_cast<size_t>(index) >= entry_titles_.size()) return kNone;
+  return entry_titles_[index];
 }
 
 const std::string& MusicPlayer::entry_file(int index) const {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "org/engine.h"
 #include "org/playlist.h"
 #include "runtime/platform/sound_interface.h"
 
@@ -25,8 +26,13 @@ class MusicPlayer {
   void Init(platform::SoundDevice* device);
   // The same with other files (tools and tests): the bank and the playlist as data paths.
   void InitFrom(platform::SoundDevice* device, const char* bank_path, const char* playlist_path);
-  // The engine set up as Init does, with a playlist of the one song `song_path` (tools).
-  void InitWithSong(platform::SoundDevice* device, const char* bank_path, const char* song_path);
+  // The engine set up as Init does, with a playlist of the one song `song_file` (tools): the bank
+  // and the song as files of this system (paths used as they are).
+  void InitWithSong(platform::SoundDevice* device, const std::string& bank_file,
+                    const std::string& song_file);
+  // Where the drums of songs given by file come from, instead of the choice described at
+  // AppendEntry (tools that make their own choice and say it themselves).
+  void SetUserSongDrums(DrumProvider drums) { user_drums_ = std::move(drums); }
 
   // Plays entry `index` (0..entry_count - 2) from its start, or stops with -1. The entry that is
   // already playing is not restarted. Other indices are ignored.
@@ -49,14 +55,20 @@ class MusicPlayer {
   bool paused() const { return paused_; }
   // The output's gain, Q15 (32768 = 0 dB).
   void SetOutputGain(int32_t gain_q15);
-  // Appends an entry for a song file (a path this system opens, UTF-8, of any length): its
-  // title (CP932, cut to the field) and time limit. False when the playlist is full. Works
-  // whether or not a playlist was read; with none, the song becomes entry 0.
-  bool AppendEntry(const std::string& file, const std::string& title_cp932, int time_limit);
+  // Appends an entry for a song file (a path this system opens, UTF-8, of any length, never
+  // converted): its title (CP932, cut to the field) and time limit. False when the playlist is
+  // full. Works whether or not a playlist was read; with none, the song becomes entry 0.
+  // Such a song never raises a message box: its drums are the kit beside it (its Org folder),
+  // else the kit the playlist's songs use, else the shipped kit; each missing drum file, and a
+  // song that cannot be loaded when its turn comes, is one line on standard error, once.
+  bool AppendEntry(const std::string& file, const std::string& title_cp932, int time_limit,
+                   const std::string& title_utf8 = {});
   // Empties the playlist (the songs given on a command line replace it).
   void ClearPlaylist();
   // The file an appended entry plays ("" for the playlist's own entries).
   const std::string& entry_file(int index) const;
+  // An appended entry's title as the user wrote it, UTF-8 ("" for the playlist's own entries).
+  const std::string& entry_title_utf8(int index) const;
 
   // The record, read directly by the jukebox.
   uint8_t ready = 0;
@@ -73,11 +85,17 @@ class MusicPlayer {
   bool InitEngine(platform::SoundDevice* device, const char* bank_path);
   void StoreEntries(const std::vector<PlaylistEntry>& entries);
   void LoadSongAt(const char* path);
-  void LoadAppendedSong(const std::string& file);
+  bool LoadAppendedSong(const std::string& file);
+  DrumProvider DrumsForSongFile(const std::string& file);
+  void SayOnce(const std::string& line);
   void StartPlayback();
 
-  std::string tool_song_path_;            // InitWithSong's song, whatever its length
-  std::vector<std::string> entry_files_;  // appended songs' files, by entry
+  std::string tool_song_path_;             // InitWithSong's song, whatever its length
+  DrumProvider user_drums_;                // set by a tool; else chosen per song
+  std::vector<std::string> said_;          // lines already said on standard error
+  std::string playlist_kit_;               // where the playlist's songs find their drums
+  std::vector<std::string> entry_files_;   // appended songs' files, by entry
+  std::vector<std::string> entry_titles_;  // and their UTF-8 titles
   bool paused_ = false;
   platform::SoundDevice* device_ = nullptr;
 };

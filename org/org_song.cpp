@@ -1,5 +1,8 @@
 #include "org/org_song.h"
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "org/drum_voice.h"
@@ -61,6 +64,25 @@ std::string DrumPathForSong(const std::string& song_path, int wave) {
     }
   }
   return song_path.substr(0, folder_end) + file;
+}
+
+bool LoadUserSong(const std::string& file, const DrumProvider& drums, std::string* why) {
+  std::error_code error;
+  std::ifstream in(file, std::ios::binary);
+  if (!std::filesystem::is_regular_file(file, error) || !in) {
+    *why = std::filesystem::is_directory(file, error) ? "is a folder" : "cannot be read";
+    return false;
+  }
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  if (bytes.size() > kMaxSongBytes) bytes.resize(kMaxSongBytes);
+  if (!g_event_stores) {
+    *why = "the player is not ready";
+    return false;
+  }
+  const LoadReport report = JukeboxEngine().Load(bytes.data(), bytes.size(), drums);
+  if (report.status == LoadStatus::kOk) return true;
+  *why = report.status == LoadStatus::kNotOrg ? "not an Org song" : "a damaged Org song";
+  return false;
 }
 
 bool LoadOrgSong(const char* path) {

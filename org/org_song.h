@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "org/engine.h"
 #include "org/org_format.h"
 
 namespace org {
@@ -25,6 +26,11 @@ void FreeSongNotes();
 // and rewinds the sequencer. False, with a notice, when the file cannot be opened or is not a
 // usable Org file; the record is then unchanged.
 bool LoadOrgSong(const char* path);
+
+// Loads a song file a user gave (a path of this system, UTF-8, used as it is, never converted)
+// with its drums from `drums`, as LoadOrgSong does but showing nothing: false with `why` (one
+// line) when the file cannot be read or is not a song; the loaded song is then unchanged.
+bool LoadUserSong(const std::string& file, const DrumProvider& drums, std::string* why);
 
 // The drum file path the loader uses for a song path and a drum `wave`: the song's folder (up to
 // its last backslash) followed by the table entry. Empty when `wave` is outside the table.

@@ -14,19 +14,17 @@
 #include <memory>
 #include <string>
 
-#include "org/drum_voice.h"
+#include "org/drum_folder.h"
 #include "org/music_player.h"
 #include "org/sequencer.h"
 #include "runtime/core/app_log.h"
 #include "runtime/platform/data_path.h"
 #include "runtime/platform/notice.h"
 #include "runtime/platform/platform_clock.h"
-#include "runtime/platform/shipped_data.h"
 #include "runtime/platform/text_encoding.h"
 #include "runtime/sound/sound_device.h"
 #include "tools/cli/arguments.h"
 #include "tools/default_bank.h"
-#include "tools/render/song_drums.h"
 #include "tools/render/song_inputs.h"
 
 namespace {
@@ -95,15 +93,10 @@ int main(int argc, char** argv) {
   const std::string& bank = o.bank;
 
   // Refuse what the player could not play before any sound starts.
-  std::vector<uint8_t> bytes;
   auto parsed = std::make_unique<org::ParsedSong>();
-  if (!platform::ReadDataFile(platform::NativePathToDataPath(song), 1 << 20, &bytes)) {
-    std::fprintf(stderr, "orgplay: %s: %s\n", song.c_str(),
-                 render::WhySongUnreadable(song).c_str());
-    return 1;
-  }
-  if (org::ParseOrgSong(bytes.data(), bytes.size(), parsed.get()) != org::ParseResult::kOk) {
-    std::fprintf(stderr, "orgplay: %s: not a usable Org song\n", song.c_str());
+  std::string why;
+  if (!render::ReadSongFile(song, parsed.get(), &why)) {
+    std::fprintf(stderr, "orgplay: %s: %s\n", song.c_str(), why.c_str());
     return 1;
   }
   // The timer refuses a 0 ms period: the song would never move.
@@ -112,27 +105,17 @@ int main(int argc, char** argv) {
     return 1;
   }
   render::WarnAboutWaveBank("orgplay", bank);
-  if (render::UseShippedDrums("orgplay", *parsed, song, o.drums_folder))
-    o.drums_folder = platform::ShippedDataFolder() + "/Org/Org";
-  const std::string drum_folder = render::DrumFolderFor(song, o.drums_folder);
-  // Each missing drum file once (the loader's own notices would say it twice for every track
-  // that uses it).
+  const bool shipped = render::UseShippedDrums("orgplay", *parsed, song, o.drums_folder);
+  const std::string drum_folder = org::DrumFolderFor(song, o.drums_folder);
+  // Each missing drum file once (the player itself says nothing about the tool's own songs).
   std::error_code error;
-  for (const std::string& drum : render::DrumFilesOf(*parsed, drum_folder, true))
-    if (!std::filesystem::is_regular_file(drum, error))
+  for (const std::string& drum : org::DrumFilesOf(*parsed, drum_folder, true))
+    if (!shipped && !std::filesystem::is_regular_file(drum, error))
       std::fprintf(stderr, "orgplay: warning: drum file not found: %s\n", drum.c_str());
-  // A terminal program reports on its terminal, not in message boxes; the loader's own notices
-  // about drum files (for every drum track, used or not) are said above.
-  std::vector<std::string> every_drum;
-  for (const std::string& drum : render::DrumFilesOf(*parsed, drum_folder, false))
-    every_drum.push_back(platform::NativePathToDataPath(drum));
-  platform::SetNoticeSink([every_drum](const std::string& text, const std::string& caption) {
-    const bool about_a_drum =
-        text == SJIS("ファイルハンドル取得失敗") ||
-        std::find(every_drum.begin(), every_drum.end(), text) != every_drum.end();
-    if (!about_a_drum)
-      std::fprintf(stderr, "\norgplay: warning: %s\n",
-                   platform::FormatNoticeLine(text, caption).c_str());
+  // A terminal program reports on its terminal, not in message boxes.
+  platform::SetNoticeSink([](const std::string& text, const std::string& caption) {
+    std::fprintf(stderr, "\norgplay: warning: %s\n",
+                 platform::FormatNoticeLine(text, caption).c_str());
   });
   runtime::SetAppLogEnabled(0);
   if (runtime::OpenSoundDevice() != 0) {
@@ -143,8 +126,8 @@ int main(int argc, char** argv) {
   signal(SIGTERM, OnInterrupt);
 
   auto player = std::make_unique<org::MusicPlayer>();
-  player->InitWithSong(runtime::GetSoundDevice(), bank.c_str(),
-                       platform::NativePathToDataPath(song).c_str());
+  player->InitWithSong(runtime::GetSoundDevice(), bank, song);
+  player->SetUserSongDrums(shipped ? org::BuiltInDrums() : org::FolderDrums(drum_folder, nullptr));
   if (!player->ready) {
     std::fprintf(stderr, "orgplay: cannot read the waveform bank %s\n", bank.c_str());
     runtime::CloseSoundDevice();
@@ -156,7 +139,6 @@ int main(int argc, char** argv) {
   while (!runtime::GetMixingSoundDevice()->output().Streaming() && !g_stop &&
          platform::ClockMs() - opened < kStreamStartLimitMs)
     platform::SleepMs(5);
-  org::SetDrumFolderOverride(platform::NativePathToDataPath(drum_folder));
   player->PlayIndex(0);
   const uint32_t start = platform::ClockMs();
   const bool show = isatty(1);

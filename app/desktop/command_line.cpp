@@ -17,6 +17,8 @@ const char* DesktopUsage() {
          "  --scale N       the window N times 320 x 240 (1 to 16; default: as last time, else 1)\n"
          "  --fullscreen    start covering the screen\n"
          "  --window        start in a window, whatever last time was\n"
+         "  --data DIR      play the game folder DIR (its playlist, bank, drums, font and\n"
+         "                  background; what it lacks is said), instead of looking for one\n"
          "  --help          this text\n"
          "  --version       the version\n"
          "\n"
@@ -54,6 +56,12 @@ int ParseDesktopCommandLine(int argc, char** argv, DesktopOptions* options) {
         return 2;
       }
       options->scale = scale;
+    } else if (arg == "--data") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        std::fprintf(stderr, "jukebox: --data needs a folder\n%s", DesktopUsage());
+        return 2;
+      }
+      options->data_folder = argv[++i];
     } else if (arg == "--fullscreen") {
       options->fullscreen = 1;
     } else if (arg == "--window") {

@@ -11,6 +11,7 @@ struct DesktopOptions {
   int scale = 0;                     // 0: as the settings say
   int fullscreen = -1;               // -1: as the settings say; 0 or 1 when an option said so
   std::vector<std::string> sources;  // SONG.org, FOLDER or PLAYLIST.txt, in order
+  std::string data_folder;           // --data: the game folder to use; "" to look for it
 };
 
 // Reads argv. Returns -1 to go on, or the exit status after printing: the usage on standard

@@ -6,23 +6,11 @@
 #include "runtime/platform/shipped_data.h"
 
 namespace app {
-namespace {
-
-namespace fs = std::filesystem;
-
-}  // namespace
-
-bool IsGameFolder(const std::string& folder) {
-  if (folder.empty()) return false;
-  const std::string org =
-      platform::ResolveDataPath(platform::NativePathToDataPath(folder) + "\\Org");
-  std::error_code error;
-  return fs::is_directory(org, error);
-}
+bool IsGameFolder(const std::string& folder) { return platform::HoldsJukeboxData(folder); }
 
 std::string FindDataFolder() {
   const std::string here = platform::CurrentDirectory();
-  if (platform::HoldsJukeboxData(here) || IsGameFolder(here)) return here;
+  if (IsGameFolder(here)) return here;
   return platform::ShippedDataFolder();
 }
 

@@ -2,14 +2,19 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 #include "app/desktop/data_folder.h"
 #include "app/desktop/settings.h"
 #include "app/desktop/user_songs.h"
 #include "org/music_player.h"
 #include "runtime/core/main_window.h"
+#include "runtime/platform/instance_lock.h"
 #include "runtime/platform/notice.h"
+#include "runtime/platform/quit_signals.h"
 #include "runtime/platform/window_layout.h"
 
 namespace app {
@@ -18,24 +23,24 @@ namespace {
 constexpr int kPictureWidth = 320;
 constexpr int kPictureHeight = 240;
 
-void PrintProblems(const CollectedSongs& collected) {
-  for (const std::string& problem : collected.problems)
-    std::fprintf(stderr, "jukebox: %s: left out\n", problem.c_str());
-}
-
-// Appends songs to the model's playlist; the index of the first one appended, or -1.
-int AppendSongs(const std::vector<UserSong>& songs, JukeboxModel* model) {
-  int first = -1;
-  for (const UserSong& song : songs) {
-    const int index = model->AppendSong(song.file, song.title, song.time_limit);
-    if (index < 0) {
-      std::fprintf(stderr, "jukebox: the playlist is full: %s and what follows are left out\n",
-                   song.file.c_str());
-      break;
-    }
-    if (first < 0) first = index;
+// Hands the songs to a jukebox that already runs; true when it took them.
+bool HandToRunningJukebox(const std::vector<std::string>& sources) {
+  std::vector<std::string> absolute;
+  std::error_code error;
+  for (const std::string& source : sources)
+    absolute.push_back(std::filesystem::absolute(source, error).lexically_normal().string());
+  switch (platform::HandToRunningCopy(runtime::kWindowClassName, absolute)) {
+    case platform::HandOver::kTaken:
+      return true;
+    case platform::HandOver::kNoAnswer:
+      std::fprintf(stderr,
+                   "jukebox: another jukebox runs but did not take the songs (a message box may "
+                   "be waiting for its OK); they are not played\n");
+      return false;
+    case platform::HandOver::kNoCopy:
+      return false;
   }
-  return first;
+  return false;
 }
 
 class DesktopExtras final : public JukeboxExtras {
@@ -44,11 +49,14 @@ class DesktopExtras final : public JukeboxExtras {
       : songs_(std::move(songs)), settings_(settings), more_(more) {}
 
   void AfterInit(JukeboxModel* model, org::MusicPlayer* player) override {
-    if (!songs_.empty()) {
-      // The songs given play instead of the data folder's playlist.
+    if (!songs_.empty() && !player->ready) {
+      std::fprintf(stderr, "jukebox: no waveform bank: the songs given cannot be played\n");
+    } else if (!songs_.empty()) {
+      // The songs given play instead of the data folder's playlist, from the first one on.
       player->ClearPlaylist();
-      AppendSongs(songs_, model);
+      AddSongs(songs_, model);
       model->ResetPlayOrder();
+      model->PlayEntry(0);
     }
     model->SetVolumeStep(settings_.volume_step);
     if (settings_.fullscreen) runtime::SetDesktopFullscreen(1);
@@ -58,16 +66,18 @@ class DesktopExtras final : public JukeboxExtras {
   void EachFrame(JukeboxModel* model, const WindowRequests& requests) override {
     if (requests.toggle_fullscreen) runtime::SetDesktopFullscreen(!runtime::IsDesktopFullscreen());
     const std::vector<std::string> dropped = runtime::TakeDroppedFiles();
-    if (!dropped.empty()) {
-      const CollectedSongs collected = CollectSongs(dropped);
-      PrintProblems(collected);
-      const int first = AppendSongs(collected.songs, model);
-      if (first >= 0) model->PlayEntry(first);
+    if (!dropped.empty()) AddSourcesAndPlay(dropped, model);
+    // Songs a later start of the program was given come here, and the window comes forward.
+    for (const std::vector<std::string>& handed : platform::TakeHandedOver()) {
+      AddSourcesAndPlay(handed, model);
+      runtime::RaiseMainWindow();
     }
     if (more_) more_->EachFrame(model, requests);
   }
 
-  bool QuitRequested() const override { return more_ && more_->QuitRequested(); }
+  bool QuitRequested() const override {
+    return platform::QuitSignalReceived() != 0 || (more_ && more_->QuitRequested());
+  }
 
   void BeforeExit(JukeboxModel* model) override {
     if (more_) more_->BeforeExit(model);
@@ -100,9 +110,15 @@ int RunDesktopJukebox(const DesktopOptions& options, JukeboxExtras* more) {
     platform::ShowNotice("None of the songs given can be played.", "jukebox");
     return 1;
   }
-  const std::string data = FindDataFolder();
-  if (!data.empty() && chdir(data.c_str()) != 0)
-    std::fprintf(stderr, "jukebox: cannot go to the data folder %s\n", data.c_str());
+  // A jukebox that runs already plays them (a second start, an .org file opened from the
+  // desktop): this start ends there. Without songs a second start ends at start-up, as ever.
+  if (!collected.songs.empty() && HandToRunningJukebox(options.sources)) return 0;
+  const std::string data = options.data_folder.empty() ? FindDataFolder() : options.data_folder;
+  if (!data.empty() && chdir(data.c_str()) != 0) {
+    std::fprintf(stderr, "jukebox: cannot go to the data folder %s: %s\n", data.c_str(),
+                 std::strerror(errno));
+    if (!options.data_folder.empty()) return 1;
+  }
 
   Settings settings = LoadSettings(SettingsPath());
   if (options.scale > 0) settings.scale = options.scale;

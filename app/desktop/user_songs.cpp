@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "app/bitmap_font.h"
+#include "app/jukebox_model.h"
 #include "org/org_song.h"
 #include "org/playlist.h"
 #include "runtime/platform/data_path.h"
@@ -51,6 +53,7 @@ void AddSongFile(const fs::path& path, const std::string& title_cp932, int time_
   UserSong song;
   song.file = fs::absolute(path).lexically_normal().string();
   song.title = title_cp932.empty() ? FontSafeTitle(path.stem().string()) : title_cp932;
+  song.title_utf8 = title_cp932.empty() ? path.stem().string() : platform::Cp932ToUtf8(title_cp932);
   song.time_limit = time_limit > 0 ? time_limit : own_limit;
   out->songs.push_back(song);
 }
@@ -110,6 +113,33 @@ int TimeLimitForSong(const std::vector<uint8_t>& bytes) {
   const double intro = std::max(song->loop_start, 0) * step_seconds;
   const double loop = std::max(song->loop_end - song->loop_start, 0) * step_seconds;
   return std::max(kShortestLimit, static_cast<int>(std::ceil(intro + 2 * loop)));
+}
+
+int AddSongs(const std::vector<UserSong>& songs, JukeboxModel* model) {
+  int first = -1;
+  for (const UserSong& song : songs) {
+    const int index = model->AppendSong(song.file, song.title, song.time_limit, song.title_utf8);
+    if (index < 0) {
+      std::fprintf(stderr, "jukebox: the playlist is full: %s and what follows are left out\n",
+                   song.file.c_str());
+      break;
+    }
+    if (first < 0) first = index;
+  }
+  return first;
+}
+
+void PrintProblems(const CollectedSongs& collected) {
+  for (const std::string& problem : collected.problems)
+    std::fprintf(stderr, "jukebox: %s: left out\n", problem.c_str());
+}
+
+int AddSourcesAndPlay(const std::vector<std::string>& sources, JukeboxModel* model) {
+  const CollectedSongs collected = CollectSongs(sources);
+  PrintProblems(collected);
+  const int first = AddSongs(collected.songs, model);
+  if (first >= 0) model->PlayEntry(first);
+  return first;
 }
 
 CollectedSongs CollectSongs(const std::vector<std::string>& sources) {

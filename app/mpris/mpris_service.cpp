@@ -94,17 +94,15 @@ struct MprisService::Impl {
     const std::string path = mpris::PathOfFileUri(uri ? uri : "");
     if (path.empty())
       return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "only file:// URIs can be opened");
-    const CollectedSongs collected = CollectSongs({path});
-    for (const std::string& problem : collected.problems)
-      std::fprintf(stderr, "jukebox: %s: left out\n", problem.c_str());
     JukeboxModel* model = Of(userdata)->model;
-    int first = -1;
-    for (const UserSong& song : collected.songs) {
-      const int index = model ? model->AppendSong(song.file, song.title, song.time_limit) : -1;
-      if (first < 0) first = index;
-    }
-    if (first < 0)
+    if (!model) return sd_bus_error_set(error, SD_BUS_ERROR_FAILED, "the jukebox is not ready");
+    const CollectedSongs collected = CollectSongs({path});
+    PrintProblems(collected);
+    if (collected.songs.empty())
       return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "not a song that can be played");
+    const int first = AddSongs(collected.songs, model);
+    if (first < 0)
+      return sd_bus_error_set(error, SD_BUS_ERROR_LIMITS_EXCEEDED, "the playlist is full");
     model->PlayEntry(first);
     return sd_bus_reply_method_return(m, "");
   }

@@ -18,7 +18,9 @@ PlayerState StateOf(const JukeboxModel& model) {
   const int index = model.current_index();
   if (index >= 0) {
     state.metadata.track_id = "/org/orvalinde/jukebox/track/" + std::to_string(index);
-    state.metadata.title = platform::Cp932ToUtf8(model.title(index));
+    // A song given by file keeps every character of its name here, whatever the font draws.
+    const std::string own = model.title_utf8(index);
+    state.metadata.title = own.empty() ? platform::Cp932ToUtf8(model.title(index)) : own;
     state.metadata.length_us = int64_t{model.time_limit(index)} * 1000000;
     const std::string file = model.entry_file(index);
     if (!file.empty()) state.metadata.url = FileUriOfPath(file);

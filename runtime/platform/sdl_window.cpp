@@ -1,5 +1,8 @@
 #include "runtime/platform/sdl_window.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -118,6 +121,21 @@ bool SdlWindow::StartedVideoShowsAnything() {
   return asked && std::strstr(asked, driver) != nullptr;
 }
 
+#ifdef RT_HAVE_X11
+// The X server went away (it ended, or its connection broke). Xlib's own answer is exit(),
+// which runs the program's exit handlers while its timer and sound threads still run (a double
+// free then ended it with SIGABRT). This ends the process at once instead: the system stops the
+// sound and frees everything, and the exit status says what happened.
+int OnDisplayLost(Display*) {
+  static const char kLine[] = ": the display went away (the X server closed the connection)\n";
+  const char* program = program_invocation_short_name;
+  ssize_t written = write(STDERR_FILENO, program, std::strlen(program));
+  written = write(STDERR_FILENO, kLine, sizeof kLine - 1);
+  (void)written;
+  _exit(kExitDisplayLost);
+}
+#endif
+
 bool SdlWindow::InitVideo(const char* class_name) {
   if (g_video) return true;
   // SDL names the X11 window class after this variable when it creates a window.
@@ -130,6 +148,9 @@ bool SdlWindow::InitVideo(const char* class_name) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     return false;
   }
+#ifdef RT_HAVE_X11
+  XSetIOErrorHandler(&OnDisplayLost);
+#endif
   g_video = true;
   return true;
 }
@@ -269,7 +290,10 @@ ScreenRect SdlWindow::Borders() {
 }
 
 void SdlWindow::Raise() {
-  if (g_window) SDL_RaiseWindow(g_window);
+  if (!g_window) return;
+  // A minimised window is shown again first: raising it alone leaves it in the taskbar.
+  if (SDL_GetWindowFlags(g_window) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(g_window);
+  SDL_RaiseWindow(g_window);
 }
 
 void SdlWindow::ShowCursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }

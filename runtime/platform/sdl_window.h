@@ -13,6 +13,10 @@
 
 namespace platform {
 
+// The exit status when the display went away under a running window (EX_UNAVAILABLE): the
+// process ends there, saying so on standard error.
+inline constexpr int kExitDisplayLost = 69;
+
 struct DesktopMode {
   int width = 0;
   int height = 0;

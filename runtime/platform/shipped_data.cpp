@@ -1,5 +1,7 @@
 #include "runtime/platform/shipped_data.h"
 
+#include <strings.h>
+
 #include <filesystem>
 
 #include "runtime/platform/data_path.h"
@@ -16,11 +18,26 @@ std::string ExecutableFolder() {
   return error ? std::string() : self.parent_path().string();
 }
 
-bool HoldsJukeboxData(const std::string& folder) {
-  if (folder.empty()) return false;
-  const std::string bank = ResolveDataPath(NativePathToDataPath(folder) + "\\Org\\Wave100.dat");
+namespace {
+
+// The entry of `folder` named `name` without regard to ASCII case, or "" when there is none.
+fs::path EntryIgnoringCase(const fs::path& folder, const std::string& name) {
   std::error_code error;
-  return fs::is_regular_file(bank, error);
+  if (fs::exists(folder / name, error)) return folder / name;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+    if (strcasecmp(it->path().filename().c_str(), name.c_str()) == 0) return it->path();
+  return {};
+}
+
+}  // namespace
+
+bool HoldsJukeboxData(const std::string& folder) {
+  // The folder's own name is the user's, whatever its characters: it is never converted.
+  if (folder.empty()) return false;
+  const fs::path org = EntryIgnoringCase(folder, "Org");
+  const fs::path bank = org.empty() ? fs::path() : EntryIgnoringCase(org, "Wave100.dat");
+  std::error_code error;
+  return !bank.empty() && fs::is_regular_file(bank, error);
 }
 
 std::string ShippedDataFolder() {

@@ -27,8 +27,8 @@ cmake --build "$arm" -j "$(nproc)"
 threads='RuntimeStartupTest\.|DisplayStartupTest\.|ConcurrencyTest\.|ThreadTickSourceTest\.'
 threads+='|InputTest\.KeyboardFailuresEndTheProgram|MainWindowTest\.FocusLostHoldsThePump'
 threads+='|ExitPathsTest\.AFatalErrorWhileASongPlays|DamagedInputCliTest\.(MissingFiles|ASongWithoutDrums)'
-threads+='|ToolArgumentsCliTest\.(EachMissingDrumFile|WithoutDrumsBesideTheSong|OrgplayEndsAfter)'
-threads+='|SafeOutputCliTest\.ALinkIsFollowed'
+threads+='|ToolArgumentsCliTest\.(EachMissingDrumFile|WithoutDrumsBesideTheSong|OrgplayEndsAfter|PathsOutside)'
+threads+='|SafeOutputCliTest\.ALinkIsFollowed|InstanceLockTest\.ALaterCopy'
 slow='Org2wavCliTest\.InfoDescribesTheSong|ExportCliTest\.(TheLoopTags|Loudness|AWholePlaylist)'
 slow+='|GoldenRenderTest\.|OrgsynthDemoSongTest\.'
 ctest --test-dir "$arm" --output-on-failure -j "$(nproc)" -E "EndToEnd|$threads|$slow"

@@ -129,6 +129,60 @@ TEST_F(MusicPlayerTest, AMissingSongShowsItsNoticeAndTheOldSongResumes) {
   EXPECT_EQ(LoadedWait(), 50);
 }
 
+// A song of the user's own: from its own path (any characters), never a message box. Its drums
+// come from a kit beside it, else from the playlist's kit (here in Org\ beside top-level songs),
+// else from ours; a drum missing from the kit used is said once on standard error.
+TEST_F(MusicPlayerTest, ASongOfOnesOwnPlaysWithTheBestKitAndRaisesNoMessageBox) {
+  org::ParsedSong drums = EmptySong();
+  drums.tracks[8].wave = 0;  // Bass01: in the playlist's kit
+  drums.tracks[8].events = {{0, 40, 1, 200, 6}};
+  drums.tracks[9].wave = 2;  // Snare01: in no kit
+  drums.tracks[9].events = {{1, 40, 1, 200, 6}};
+  WriteSong("Mes chansons é/Le mien.org", drums);
+  WriteSong("top.org", EmptySong());
+  WriteDrum("Org/Bass01.wav", std::vector<uint8_t>(40, 0x90));  // the kit of top-level songs
+  dir.WriteFile("Org/music.txt", "0\t60\ttop.org\tTOP\n");
+  player_.Init(&device);
+  player_.ClearPlaylist();  // songs given by path replace the playlist
+  ASSERT_TRUE(player_.AppendEntry(dir.Join("Mes chansons é/Le mien.org"), "MINE", 30, "Le mien"));
+  EXPECT_EQ(player_.entry_title_utf8(0), "Le mien");
+  testing::internal::CaptureStderr();
+  device.ClearCalls();
+  player_.PlayIndex(0);
+  player_.StopPlayback();
+  player_.PlayIndex(-1);
+  player_.PlayIndex(0);  // again: what was said is not said twice
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(notices.empty()) << notices[0].first;
+  EXPECT_EQ(LoadedWait(), 100);
+  EXPECT_TRUE(ticks.running());
+  // Bass01 from the playlist's kit: a buffer of its 40 samples; Snare01 from nowhere.
+  int forty = 0;
+  for (const auto& call : device.Calls("create"))
+    forty += device.buffers[static_cast<size_t>(call.buffer)].desc.length_bytes == 40;
+  EXPECT_EQ(forty, 2 * 7);  // every track naming drum 0 (the empty ones too), at both loads
+  EXPECT_EQ(said.find("Snare01.wav"), said.rfind("Snare01.wav")) << said;
+  EXPECT_NE(said.find("drum file not found: " + dir.Join("Org/Snare01.wav")), std::string::npos)
+      << said;
+}
+
+TEST_F(MusicPlayerTest, ASongOfOnesOwnThatCannotBeLoadedIsSaidOnceAndNothingPlays) {
+  player_.Init(&device);
+  player_.PlayIndex(0);
+  ticks.Fire();
+  ASSERT_TRUE(player_.AppendEntry(dir.Join("gone.org"), "GONE", 30));
+  const int gone = player_.entry_count - 2;
+  testing::internal::CaptureStderr();
+  player_.PlayIndex(gone);
+  player_.PlayIndex(-1);
+  player_.PlayIndex(gone);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(notices.empty());
+  EXPECT_FALSE(ticks.running());  // not the song before it again, and no silent "playing"
+  EXPECT_NE(said.find("gone.org: cannot be read: not played"), std::string::npos) << said;
+  EXPECT_EQ(said.find("gone.org"), said.rfind("gone.org")) << said;
+}
+
 TEST_F(MusicPlayerTest, SetMusicVolumeTakesOnly0To127) {
   player_.Init(&device);
   player_.SetMusicVolume(64);

@@ -27,7 +27,7 @@ class RecordingJukeboxPlayer : public app::JukeboxPlayer {
   void RequestSwitch(int index) override { switches.push_back(index); }
   void SetPaused(bool value) override { paused = value; }
   void SetOutputGain(int32_t gain) override { gains.push_back(gain); }
-  bool AppendEntry(const std::string& file, const std::string&, int) override {
+  bool AppendEntry(const std::string& file, const std::string&, int, const std::string&) override {
     files.push_back(file);
     count_ = std::max(count_, 1) + 1;
     return true;

@@ -164,3 +164,38 @@ TEST(ProgressBarTest, RedrawsAtMostTenTimesASecondAndAlwaysShowsTheEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+// A name outside the Japanese Windows character set, in each place a user names a file: the
+// song, a folder above it, its drums' folder, the bank, the output. Every tool reads and writes
+// such paths as they are.
+TEST(ToolArgumentsCliTest, PathsOutsideJapaneseWindowsTextAreUsedAsTheyAre) {
+  test_support::ScratchDirectory dir;
+  const std::string folder = dir.Join("Mes chansons é");
+  std::filesystem::create_directories(folder + "/Org");
+  std::filesystem::create_directories(dir.Join("café"));
+  std::filesystem::copy_file(kSong, folder + "/Joie à toi.org");
+  std::filesystem::copy_file(PROJECT_SOURCE_DIR "/data/Org/Wave100.dat",
+                             dir.Join("café/Wave100.dat"));
+  for (const auto& drum : std::filesystem::directory_iterator(PROJECT_SOURCE_DIR "/data/Org/Org"))
+    std::filesystem::copy_file(drum.path(), folder + "/Org/" + drum.path().filename().string());
+  const std::string song = "'" + folder + "/Joie à toi.org'";
+  const std::string bank = " --bank '" + dir.Join("café/Wave100.dat") + "' ";
+
+  ProgramRun run = Org2wav("-q --seconds 2" + bank + song + " '" + dir.Join("sortie é.wav") + "'");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.output, "") << "no drum is missing: they lie beside the song";
+  EXPECT_GT(std::filesystem::file_size(dir.Join("sortie é.wav")), 44u * 1000);
+  run = Org2wav("--info" + bank + song);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("loudness"), std::string::npos) << run.output;
+  run = test_support::RunProgram(ORG2MID_PATH, song + " '" + dir.Join("notes é.mid") + "'");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(std::filesystem::exists(dir.Join("notes é.mid")));
+  run = Orgplay("--seconds 0.3" + bank + song);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
+}
+
+}  // namespace

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "org/drum_folder.h"
 #include "org/song_renderer.h"
-#include "tools/render/song_drums.h"
 
 namespace render {
 namespace {
@@ -31,7 +31,7 @@ bool ReadWholeFile(const std::string& path, size_t limit, std::vector<uint8_t>* 
 std::vector<std::string> MissingDrums(const org::ParsedSong& song, const std::string& folder) {
   std::vector<std::string> missing;
   std::error_code error;
-  for (const std::string& path : DrumFilesOf(song, folder, true))
+  for (const std::string& path : org::DrumFilesOf(song, folder, true))
     if (!std::filesystem::is_regular_file(path, error)) missing.push_back(path);
   return missing;
 }
@@ -78,8 +78,8 @@ RenderResult RenderSong(const std::string& song_path, const RenderOptions& optio
     }
     settings.bank = org::WaveBank::Overlay(nullptr, bank.data(), bank.size());
   }
-  const std::string drum_folder = DrumFolderFor(song_path, options.drums_folder);
-  if (!options.builtin_drums) settings.drums = FolderDrums(drum_folder, nullptr);
+  const std::string drum_folder = org::DrumFolderFor(song_path, options.drums_folder);
+  if (!options.builtin_drums) settings.drums = org::FolderDrums(drum_folder, nullptr);
 
   org::RenderError error = org::RenderError::kNone;
   std::unique_ptr<org::SongRenderer> song =

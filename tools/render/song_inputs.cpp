@@ -8,7 +8,7 @@
 #include <iterator>
 #include <vector>
 
-#include "tools/render/song_drums.h"
+#include "org/drum_folder.h"
 
 namespace render {
 namespace {
@@ -18,7 +18,8 @@ constexpr uintmax_t kWaveBankBytes = 25600;
 bool UseShippedDrums(const char* tool, const org::ParsedSong& song, const std::string& song_path,
                      const std::string& drums_folder) {
   if (!drums_folder.empty()) return false;
-  const std::vector<std::string> used = DrumFilesOf(song, DrumFolderFor(song_path, ""), true);
+  const std::vector<std::string> used =
+      org::DrumFilesOf(song, org::DrumFolderFor(song_path, ""), true);
   if (used.empty()) return false;
   std::error_code error;
   for (const std::string& path : used)

@@ -111,7 +111,8 @@ start_jukebox() {
     [ -z "${JUKEBOX_E2E_SOFTWARE_ONLY:-}" ] && renderer=()
     shift
   fi
-  (cd "$work" && env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture$run.raw" \
+  # exec: the process started is the jukebox itself, so that signals reach it.
+  (cd "$work" && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture$run.raw" \
      "${renderer[@]}" ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" \
      "$jukebox" "$@" 2>"$work/stderr$run.txt") &
   jukebox_pid=$!

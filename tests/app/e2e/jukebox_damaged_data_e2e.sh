@@ -57,7 +57,8 @@ rm "$work/Org/Wave100.dat" "$work/Org/music.txt" "$work/system/font_01.png" \
   "$work/system/letter.bmp" "$work/system/jukebg.png"
 convert -size 320x240 xc:black "$work/black.png"
 
-start_jukebox 2
+# Without its bank the folder is no longer taken for a game folder by itself: it is named.
+start_jukebox 2 --data .
 shot bare
 check "with nothing to show the screen is black" same_in bare black 320x240+0+0
 for key in "${every_key[@]}"; do press "$key"; done

@@ -58,6 +58,14 @@ check "the songs given are found: no other problem" [ "$(grep -c 'left out' "$wo
 shot first
 convert "$work/system/jukebg.png" "$work/background.png"
 check "the first song's title (from its file name) is drawn" differ_in first background 64x8+80+72
+capture=$work/capture1.raw
+sleep 1
+check "the first song given plays at once, without a key" \
+  bash -c "! '$capture_check' silent '$capture' $(( $(position) - second / 2 )) $(position)"
+# Held, so that the time on the screen stands still for the pictures below.
+press Return
+sleep 0.3
+shot first
 
 # Resized to 960 x 720: the same picture, each pixel three times over.
 xdotool windowmove "$window" 0 0
@@ -81,9 +89,9 @@ press F11
 sleep 0.8
 xdotool windowsize "$window" 320 240
 sleep 0.5
+press Return
 
 # Pause and resume on the sustained sine.
-capture=$work/capture1.raw
 press space
 sleep 1.5
 before=$(position)

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The jukebox on the desktop's media-player bus (MPRIS), end to end: a private session bus
 # (dbus-daemon), the jukebox under Xvfb with the sustained sine and a demo song given on its
-# command line, and dbus-send and dbus-monitor as the desktop's media controls: the status goes
-# Stopped, Playing (and the capture sounds), Paused; Next changes the title and the screen; a key
-# press announces PropertiesChanged; Volume 0.5 is 6 dB lower; OpenUri plays a song given by URI;
-# Quit ends it with exit code 0. And without a session bus it runs as before, saying so once.
+# command line, and dbus-send and dbus-monitor as the desktop's media controls: the first song
+# given plays at once, with its title; Play (and the capture sounds), Paused; Next changes the
+# title and the screen; a key press announces PropertiesChanged; Volume 0.5 is 6 dB lower;
+# OpenUri plays a song given by URI, also one whose name is not Japanese Windows text (its title
+# kept whole); Quit ends it with exit code 0. And without a session bus it runs as before,
+# saying so once.
 # Usage: jukebox_mpris_e2e.sh JUKEBOX FIND_WINDOW CAPTURE_CHECK SONGC SOURCE_DIR
 # Exits 77 (skipped) when no X server or no dbus-daemon can run here.
 set -u
@@ -18,6 +20,7 @@ mkdir -p "$work/mine"
 "$songc" "$source/tests/tools/sustained_sine.score" "$work/mine/Sine.org" >/dev/null
 cp "$source/data/Org/Twinkle.org" "$work/mine/Twinkle.org"
 cp "$source/data/Org/Sakura.org" "$work/mine/Opened by URI.org"
+cp "$source/data/Org/Joy.org" "$work/mine/Joie à toi.org"
 
 # --- without a session bus: one line, and the jukebox runs as before
 saved_runtime=${XDG_RUNTIME_DIR:-}
@@ -57,7 +60,8 @@ dbus-monitor --session "type='signal',interface='org.freedesktop.DBus.Properties
   >"$work/signals.txt" 2>/dev/null &
 pids+=($!)
 sleep 0.5
-check "the player is on the bus, Stopped" [ "$(status)" = Stopped ]
+check "the player is on the bus, Playing the first song given at once" [ "$(status)" = Playing ]
+check "whose title is there from the start" [ "$(title)" = Sine ]
 identity=$(dbus-send --session --print-reply --dest=$name /org/mpris/MediaPlayer2 \
   org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2 string:Identity)
 check "it says who it is" grep -q "Orvalinde JUKEBOX" <<<"$identity"
@@ -111,6 +115,13 @@ call OpenUri "string:file://$work/mine/Opened%20by%20URI.org"
 sleep 0.5
 check "OpenUri plays the song given by URI" [ "$(title)" = "Opened by URI" ]
 check "and it plays" [ "$(status)" = Playing ]
+call OpenUri "string:file://$work/mine/Joie%20%C3%A0%20toi.org"
+sleep 0.5
+check "a song whose name is not Japanese Windows text opens, its title kept whole" \
+  [ "$(title)" = "Joie à toi" ]
+check "and it is heard" bash -c "! '$capture_check' silent '$capture' \
+  $(( $(position) - second / 4 )) $(position)"
+check "no box and no complaint about it" bash -c "! grep -q 'Joie' '$work/stderr1.txt'"
 dbus-send --session --print-reply --dest=$name /org/mpris/MediaPlayer2 \
   org.freedesktop.DBus.Properties.Set string:org.mpris.MediaPlayer2.Player string:LoopStatus \
   variant:string:Track >/dev/null

@@ -1,4 +1,4 @@
-#include "tools/render/song_drums.h"
+#include "org/drum_folder.h"
 
 #include <strings.h>
 
@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace render {
+namespace org {
 namespace {
 
 namespace fs = std::filesystem;
@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 constexpr uintmax_t kMaxDrumFileBytes = 64u << 20;
 
 std::string DrumFileNameOf(int drum) {
-  const char* name = org::DrumName(drum);
+  const char* name = DrumName(drum);
   return name ? std::string(name) + ".wav" : std::string();
 }
 
@@ -52,11 +52,19 @@ std::string FindDrumFile(const std::string& folder, int drum) {
   return {};
 }
 
-std::vector<std::string> DrumFilesOf(const org::ParsedSong& song, const std::string& folder,
+bool HasAnyDrumOf(const ParsedSong& song, const std::string& folder) {
+  for (int slot = 0; slot < kDrumSlots; ++slot) {
+    const ParsedSong::Track& track = song.tracks[kMelodyTracks + slot];
+    if (!track.events.empty() && !FindDrumFile(folder, track.wave).empty()) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> DrumFilesOf(const ParsedSong& song, const std::string& folder,
                                      bool used_only) {
   std::vector<std::string> files;
-  for (int slot = 0; slot < org::kDrumSlots; ++slot) {
-    const org::ParsedSong::Track& track = song.tracks[org::kMelodyTracks + slot];
+  for (int slot = 0; slot < kDrumSlots; ++slot) {
+    const ParsedSong::Track& track = song.tracks[kMelodyTracks + slot];
     if (used_only && track.events.empty()) continue;
     const std::string name = DrumFileNameOf(track.wave);
     if (name.empty()) continue;
@@ -67,7 +75,7 @@ std::vector<std::string> DrumFilesOf(const org::ParsedSong& song, const std::str
   return files;
 }
 
-org::DrumProvider FolderDrums(const std::string& folder, std::vector<std::string>* missing) {
+DrumProvider FolderDrums(const std::string& folder, std::vector<std::string>* missing) {
   return [folder, missing](int, int drum, std::vector<uint8_t>* bytes) {
     const std::string path = FindDrumFile(folder, drum);
     if (!path.empty() && ReadFile(path, bytes)) return true;
@@ -78,4 +86,4 @@ org::DrumProvider FolderDrums(const std::string& folder, std::vector<std::string
   };
 }
 
-}  // namespace render
+}  // namespace org
