@@ -96,6 +96,25 @@ if [ -n "$deb" ]; then
       apt-get remove -y liborgsynth-dev liborgsynth1 >"$work/apt-lib-remove.log" 2>&1
       check "and they are removed again" bash -c "! [ -e /usr/include/orgsynth.h ]"
     fi
+    gst_deb=$(ls "$work"/deb/gstreamer1.0-orgsynth_*.deb 2>/dev/null | head -1)
+    if [ -n "$gst_deb" ] && command -v gst-play-1.0 >/dev/null; then
+      check "the GStreamer plugin's package puts it in the multiarch gstreamer-1.0 folder" \
+        bash -c "dpkg-deb -c '$gst_deb' | grep -q './usr/lib/[a-z0-9_-]*/gstreamer-1.0/libgstorgsynth.so\$'"
+      apt-get install -y "$gst_deb" >"$work/apt-gst.log" 2>&1
+      check "apt-get installs gstreamer1.0-orgsynth" [ $? = 0 ]
+      cp "$(dirname "$0")/../../data/Org/Twinkle.org" "$work/Twinkle.org"
+      (cd / && env -u GST_PLUGIN_PATH GST_REGISTRY="$work/gst-registry.bin" timeout 60 \
+        gst-play-1.0 -q --no-interactive --audiosink=fakesink "$work/Twinkle.org" \
+        >"$work/gst-play.log" 2>&1)
+      check "then gst-play-1.0 song.org plays it to its end, without an error" \
+        bash -c "[ $? = 0 ] && ! grep -q -i -e error -e 'could not' '$work/gst-play.log'"
+      apt-get remove -y gstreamer1.0-orgsynth >"$work/apt-gst-remove.log" 2>&1
+    fi
+    aud_deb=$(ls "$work"/deb/audacious-orgsynth_*.deb 2>/dev/null | head -1)
+    if [ -n "$aud_deb" ]; then
+      check "the Audacious plugin's package puts it among Audacious's input plugins" \
+        bash -c "dpkg-deb -c '$aud_deb' | grep -q './usr/lib/[a-z0-9_-]*/audacious/Input/orgsynth.so\$'"
+    fi
   else
     echo "(not root: the package is not installed here)"
   fi
