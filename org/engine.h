@@ -97,7 +97,8 @@ class Engine {
   void ReleaseVoices();
 
   // Back to the moment the song was loaded: sequencer and voice state as they were then, every
-  // buffer of the engine's own device stopped and reset. Offline engines only.
+  // buffer of the engine's own device stopped and reset. Only while no tick runs; an engine on
+  // another's device (the jukebox's) needs that device's voices reset by its owner first.
   void Rewind();
 
   // The overall volume 0..127 that scales every track's volume. Any thread.

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <vector>
 
 #include "org/drum_folder.h"
@@ -13,8 +14,11 @@
 #include "org/engine_device.h"
 #include "org/melody_voice.h"
 #include "org/org_song.h"
+#include "org/jukebox_engine.h"
 #include "org/sequencer.h"
+#include "org/step_replay.h"
 #include "runtime/platform/data_path.h"
+#include "runtime/platform/mixing_sound_device.h"
 
 namespace org {
 namespace {
@@ -143,6 +147,7 @@ void MusicPlayer::UpdateFrame() {
 
 void MusicPlayer::StopPlayback() {
   if (!ready) return;
+  resume_after_ms_ = -1;
   if (paused_) {
     paused_ = false;
     device_->SetOutputPaused(false);
@@ -255,6 +260,47 @@ const std::string& MusicPlayer::entry_file(int index) const {
   return entry_files_[index];
 }
 
-void MusicPlayer::StartPlayback() { StartSongTimer(GetOrgSong().wait); }
+void MusicPlayer::StartPlayback() {
+  if (resume_after_ms_ >= 0) {
+    StartSongTimerAfter(static_cast<uint32_t>(resume_after_ms_), GetOrgSong().wait);
+  } else {
+    StartSongTimer(GetOrgSong().wait);
+  }
+  resume_after_ms_ = -1;
+}
+
+int64_t MusicPlayer::SeekTo(uint32_t ms) {
+  auto* mixing = dynamic_cast<platform::MixingSoundDevice*>(device_);
+  Engine& engine = JukeboxEngine();
+  const uint16_t wait = engine.song().wait;
+  if (!ready || current_index < 0 || !mixing || wait == 0) return -1;
+  platform::SoundMixer& mixer = mixing->mixer();
+  const int rate = mixer.output_rate();
+  StopSongTimer();
+  // The output holds still while the voices move, and every call waiting takes effect now.
+  mixer.SetPaused(true);
+  const bool realtime = mixer.realtime();
+  mixer.SetRealtime(false);
+  mixer.ResetAllVoices();
+  engine.Rewind();
+  ReplayPosition at;
+  ReplayTo(engine, mixer, rate, int64_t{ms} * rate / 1000, std::numeric_limits<int64_t>::max(),
+           &at);
+  mixer.SetRealtime(realtime);
+  // The step to come falls part of a period later.
+  const int64_t to_next = FrameOfTick(wait, rate, at.next_tick) - at.frame;
+  resume_after_ms_ = (to_next * 1000 + rate / 2) / rate;
+  if (!paused_) {
+    mixer.SetPaused(false);
+    StartPlayback();
+  }
+  return at.frame * 1000 / rate;
+}
+
+int64_t MusicPlayer::loop_start_ms() const {
+  if (!ready || current_index < 0) return -1;
+  const ParsedSong& song = JukeboxEngine().song();
+  return (int64_t{song.loop_start} + 1) * song.wait;
+}
 
 }  // namespace org

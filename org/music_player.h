@@ -55,6 +55,13 @@ class MusicPlayer {
   bool paused() const { return paused_; }
   // The output's gain, Q15 (32768 = 0 dB).
   void SetOutputGain(int32_t gain_q15);
+  // Moves the playing song to `ms` milliseconds from its start, exactly: every voice as it would
+  // be had the song played there (its step s sounds at (s + 1) × the step's ms, as the timer
+  // plays it). A held song stays held, a fade goes on. Returns where it landed (ms), or -1 when
+  // nothing plays or the device cannot move its voices (one that does not mix them itself).
+  int64_t SeekTo(uint32_t ms);
+  // Where the playing song's loop starts, in the same time (ms); -1 when nothing plays.
+  int64_t loop_start_ms() const;
   // Appends an entry for a song file (a path this system opens, UTF-8, of any length, never
   // converted): its title (CP932, cut to the field) and time limit. False when the playlist is
   // full. Works whether or not a playlist was read; with none, the song becomes entry 0.
@@ -97,6 +104,7 @@ class MusicPlayer {
   std::vector<std::string> entry_files_;   // appended songs' files, by entry
   std::vector<std::string> entry_titles_;  // and their UTF-8 titles
   bool paused_ = false;
+  int64_t resume_after_ms_ = -1;  // after a seek while held: when the first step comes
   platform::SoundDevice* device_ = nullptr;
 };
 

@@ -28,7 +28,9 @@ void SeekSong(int32_t step) { JukeboxEngine().SeekStep(step); }
 
 void SongTick() { JukeboxEngine().Tick(); }
 
-void StartSongTimer(uint32_t wait) {
+void StartSongTimer(uint32_t wait) { StartSongTimerAfter(wait, wait); }
+
+void StartSongTimerAfter(uint32_t first_ms, uint32_t wait) {
   // A timer that still runs is stopped first: its id would otherwise be overwritten and its
   // thread left ticking with nothing able to stop it.
   if (g_timer.timer_id != 0) StopSongTimer();
@@ -40,7 +42,7 @@ void StartSongTimer(uint32_t wait) {
   g_timer.resolution_in_force = true;
   ++g_timer.resolution_requests;
   g_timer.timer_period = wait;
-  g_timer.timer_id = g_source->Start(wait, &TickEngine, &JukeboxEngine());
+  g_timer.timer_id = g_source->StartAfter(first_ms, wait, &TickEngine, &JukeboxEngine());
 }
 
 bool StopSongTimer() {

@@ -29,6 +29,8 @@ void SongTick();
 
 // Starts the periodic timer with `wait` ms per step; the first tick comes one period later.
 void StartSongTimer(uint32_t wait);
+// The same with the first tick `first_ms` later (playback resumed in the middle of a step).
+void StartSongTimerAfter(uint32_t first_ms, uint32_t wait);
 // Stops it; returns when no tick runs. False when there was nothing to kill.
 bool StopSongTimer();
 

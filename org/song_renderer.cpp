@@ -52,12 +52,6 @@ int64_t SongRenderer::StepsForPasses(const ParsedSong& song, int passes) {
   return song.loop_end + int64_t{std::max(passes, 1) - 1} * loop_length;
 }
 
-int64_t FrameOfTick(uint16_t wait, int rate, int64_t tick) {
-  // In this order and in doubles, so that every render keeps its bytes.
-  const double frames_per_ms = rate / 1000.0;
-  return std::llround(static_cast<double>(tick) * static_cast<double>(wait) * frames_per_ms);
-}
-
 int64_t SongRenderer::TickFrame(int64_t tick) const {
   return FrameOfTick(song().wait, rate_, tick);
 }
@@ -171,30 +165,10 @@ void SongRenderer::Seek(uint64_t frame) {
     done_ = 0;
     next_tick_ = 1;
   }
-  platform::SoundMixer& mixer = engine_->own_device()->mixer();
-  while (done_ < target) {
-    const int64_t tick_frame = TickFrame(next_tick_);
-    const int64_t until = std::min(tick_frame, target);
-    mixer.AdvanceFrames(until - done_);
-    done_ = until;
-    if (done_ == tick_frame && done_ < total) {
-      engine_->Tick();
-      ++next_tick_;
-      // Steps that change nothing are passed over at once: a long silence (or a damaged song's
-      // endless gap) costs no more than one step. Only those whose ticks fall before the target.
-      const int64_t skipped = engine_->SkipIdleSteps(TicksBefore(std::min(target, total)));
-      next_tick_ += skipped;
-    }
-  }
-}
-
-int64_t SongRenderer::TicksBefore(int64_t frame) const {
-  // The ticks to come whose frames lie before `frame`; from an estimate, then exactly.
-  const double per_tick = static_cast<double>(song().wait) * rate_ / 1000.0;
-  int64_t last = static_cast<int64_t>(static_cast<double>(frame) / per_tick);
-  while (last >= next_tick_ && TickFrame(last) >= frame) --last;
-  while (TickFrame(last + 1) < frame) ++last;
-  return std::max<int64_t>(0, last - next_tick_ + 1);
+  ReplayPosition at{done_, next_tick_};
+  ReplayTo(*engine_, engine_->own_device()->mixer(), rate_, target, total, &at);
+  done_ = at.frame;
+  next_tick_ = at.next_tick;
 }
 
 void SongRenderer::SetMetering(bool on) {

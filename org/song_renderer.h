@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "org/engine.h"
+#include "org/step_replay.h"
 
 namespace org {
 
@@ -24,10 +25,6 @@ struct RenderSettings {
 };
 
 enum class RenderError { kNone, kNotOrg, kDamaged, kZeroWait, kBadRate };
-
-// The frame on which tick `tick` (1, 2, ...) falls for steps of `wait` ms at `rate` frames per
-// second: round(tick × wait × rate / 1000), computed as every render always computed it.
-int64_t FrameOfTick(uint16_t wait, int rate, int64_t tick);
 
 class SongRenderer {
  public:
@@ -82,8 +79,6 @@ class SongRenderer {
   // Mixes `frames` frames into `wide` (unsaturated), ticking where ticks fall. Returns frames.
   size_t RenderWide(size_t frames);
   double FadeGain(int64_t frame) const;
-  // How many ticks from the next one on fall on frames before `frame`.
-  int64_t TicksBefore(int64_t frame) const;
 
   std::unique_ptr<Engine> engine_;
   int rate_;

@@ -24,9 +24,9 @@ struct ThreadTickSource::Impl {
     return !wake.wait_until(lock, deadline, [this] { return stop; });
   }
 
-  void Run(uint32_t period_ms, TickFunction tick, void* context) {
+  void Run(uint32_t first_ms, uint32_t period_ms, TickFunction tick, void* context) {
     const auto period = std::chrono::milliseconds(period_ms);
-    Clock::time_point next = Clock::now();
+    Clock::time_point next = Clock::now() + std::chrono::milliseconds(first_ms) - period;
     while (true) {
       next += period;
       if (!SleepUntil(next)) return;
@@ -50,15 +50,17 @@ ThreadTickSource::~ThreadTickSource() {
   delete impl_;
 }
 
-uint32_t ThreadTickSource::Start(uint32_t period_ms, TickFunction tick, void* context) {
+uint32_t ThreadTickSource::StartAfter(uint32_t first_ms, uint32_t period_ms, TickFunction tick,
+                                      void* context) {
   if (impl_->running_id || period_ms == 0 || !tick) return 0;
   {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     impl_->stop = false;
   }
   impl_->running_id = impl_->next_id++;
-  impl_->thread =
-      std::thread([this, period_ms, tick, context] { impl_->Run(period_ms, tick, context); });
+  impl_->thread = std::thread([this, first_ms, period_ms, tick, context] {
+    impl_->Run(first_ms, period_ms, tick, context);
+  });
   return impl_->running_id;
 }
 
@@ -74,10 +76,12 @@ bool ThreadTickSource::Kill(uint32_t id) {
   return true;
 }
 
-uint32_t ManualTickSource::Start(uint32_t period_ms, TickFunction tick, void* context) {
+uint32_t ManualTickSource::StartAfter(uint32_t first_ms, uint32_t period_ms, TickFunction tick,
+                                      void* context) {
   if (running_id_ || period_ms == 0 || !tick) return 0;
   running_id_ = next_id_++;
   period_ms_ = period_ms;
+  first_ms_ = first_ms;
   tick_ = tick;
   context_ = context;
   return running_id_;

@@ -115,6 +115,11 @@ void SoundMixer::SetRealtime(bool realtime) {
   }
 }
 
+bool SoundMixer::realtime() {
+  const Guard lock(queue_mutex_, single_threaded_);
+  return realtime_;
+}
+
 VoiceId SoundMixer::AddVoice(VoiceSamples samples, uint32_t rate, int group) {
   assert(samples.frames > 0);
   const Guard lock(mix_mutex_, single_threaded_);

@@ -99,6 +99,7 @@ class SoundMixer final : public AudioRenderSource {
   // runs): applied at once; switching to it applies what still waits. A control call never waits
   // for the output: when the queue is full, its oldest call is applied at once.
   void SetRealtime(bool realtime);
+  bool realtime();
 
   // Adds a stopped voice at position 0, full volume, centred, playing at `rate`, in `group`
   // (0..kMaxGroups - 1, or -1 for none). Returns an id whose slot is -1 when every slot is taken.

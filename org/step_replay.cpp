@@ -1,0 +1,45 @@
+#include "org/step_replay.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace org {
+namespace {
+
+// The ticks to come (from `at.next_tick` on) whose frames lie before `frame`: from an estimate,
+// then exactly.
+int64_t TicksBefore(uint16_t wait, int rate, const ReplayPosition& at, int64_t frame) {
+  const double per_tick = static_cast<double>(wait) * rate / 1000.0;
+  int64_t last = static_cast<int64_t>(static_cast<double>(frame) / per_tick);
+  while (last >= at.next_tick && FrameOfTick(wait, rate, last) >= frame) --last;
+  while (FrameOfTick(wait, rate, last + 1) < frame) ++last;
+  return std::max<int64_t>(0, last - at.next_tick + 1);
+}
+
+}  // namespace
+
+int64_t FrameOfTick(uint16_t wait, int rate, int64_t tick) {
+  // In this order and in doubles, so that every render keeps its bytes.
+  const double frames_per_ms = rate / 1000.0;
+  return std::llround(static_cast<double>(tick) * static_cast<double>(wait) * frames_per_ms);
+}
+
+void ReplayTo(Engine& engine, platform::SoundMixer& mixer, int rate, int64_t target, int64_t end,
+              ReplayPosition* at) {
+  const uint16_t wait = engine.song().wait;
+  while (at->frame < target) {
+    const int64_t tick_frame = FrameOfTick(wait, rate, at->next_tick);
+    const int64_t until = std::min(tick_frame, target);
+    mixer.AdvanceFrames(until - at->frame);
+    at->frame = until;
+    if (at->frame == tick_frame && at->frame < end) {
+      engine.Tick();
+      ++at->next_tick;
+      // Steps that change nothing are passed over at once: a long silence (or a damaged song's
+      // endless gap) costs no more than one step. Only those whose ticks fall before the target.
+      at->next_tick += engine.SkipIdleSteps(TicksBefore(wait, rate, *at, std::min(target, end)));
+    }
+  }
+}
+
+}  // namespace org

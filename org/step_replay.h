@@ -1,0 +1,31 @@
+// Reaching a frame of a song without mixing it: the engine's steps are played one by one at the
+// frames their ticks fall on, while the mixer only moves its voices over the frames between them
+// (each voice's position, loop and end worked out as mixing would), and steps that would change
+// nothing are passed over at once. What is mixed afterwards is what a render from the start gives
+// from that frame. Used by the offline renderer's seek and by the jukebox's seek while it plays.
+// On the thread that drives the engine, with no tick running elsewhere.
+#pragma once
+
+#include <cstdint>
+
+#include "org/engine.h"
+#include "runtime/platform/sound_mixer.h"
+
+namespace org {
+
+// The frame on which tick `tick` (1, 2, ...) falls for steps of `wait` ms at `rate` frames per
+// second: round(tick × wait × rate / 1000), computed as every render always computed it.
+int64_t FrameOfTick(uint16_t wait, int rate, int64_t tick);
+
+// Where a replay stands: frames played since the start, and the tick to come.
+struct ReplayPosition {
+  int64_t frame = 0;
+  int64_t next_tick = 1;
+};
+
+// Moves `at` forward to `target` (never back): the ticks falling on frames up to the target
+// play, as long as they fall before `end` (the end of the song's body: no tick at or after it).
+void ReplayTo(Engine& engine, platform::SoundMixer& mixer, int rate, int64_t target, int64_t end,
+              ReplayPosition* at);
+
+}  // namespace org

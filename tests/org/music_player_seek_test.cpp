@@ -1,0 +1,135 @@
+// Seeking in the jukebox's player while it plays: after MusicPlayer::SeekTo the sound device's
+// own mix, with the timer's ticks where they fall, is exactly what an offline render gives from
+// that point; the first tick comes when the step in progress ends; a held song stays held.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include "org/engine_reset.h"
+#include "org/jukebox_engine.h"
+#include "org/music_player.h"
+#include "org/sequencer.h"
+#include "org/song_renderer.h"
+#include "runtime/platform/mixing_sound_device.h"
+#include "runtime/platform/offline_audio_output.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+const std::string kData = std::string(PROJECT_SOURCE_DIR) + "/data/Org/";
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class MusicPlayerSeekTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    org::ResetEngine();
+    auto output = std::make_unique<platform::OfflineAudioOutput>();
+    output_ = output.get();
+    device_ = platform::MixingSoundDevice::Create(std::move(output));
+    ASSERT_TRUE(device_);
+    device_->CreatePrimaryBuffer();
+    ASSERT_EQ(device_->mixer().output_rate(), kRate);
+    org::SetTickSource(&ticks_);
+    player_.InitWithSong(device_.get(), kData + "Wave100.dat", kData + "Joy.org");
+    player_.SetUserSongDrums(org::BuiltInDrums());
+    ASSERT_TRUE(player_.ready);
+    player_.PlayIndex(0);
+  }
+  void TearDown() override {
+    player_.StopPlayback();
+    player_.ReleasePlayer();
+    org::ResetEngine();
+  }
+
+  // Mixes `frames` frames from `frame` on, firing the timer's ticks on the frames they fall on
+  // (as an offline render places them) and the first one `first_ms` after the start.
+  std::vector<int16_t> Play(int64_t frame, int frames) {
+    const uint16_t wait = org::JukeboxEngine().song().wait;
+    int64_t next_tick_frame = frame + int64_t{ticks_.first_ms()} * kRate / 1000;
+    int64_t tick = 0;
+    while (org::FrameOfTick(wait, kRate, tick) < next_tick_frame) ++tick;
+    std::vector<int16_t> out(2 * static_cast<size_t>(frames));
+    for (int done = 0; done < frames;) {
+      const int64_t until = std::min<int64_t>(frame + frames, org::FrameOfTick(wait, kRate, tick));
+      const int count = static_cast<int>(until - (frame + done));
+      if (count > 0) output_->Render(out.data() + 2 * done, count);
+      done += count;
+      if (frame + done == org::FrameOfTick(wait, kRate, tick)) {
+        ticks_.Fire();
+        ++tick;
+      }
+    }
+    return out;
+  }
+
+  // What an offline render gives from `frame` on.
+  static std::vector<int16_t> Rendered(int64_t frame, int frames) {
+    org::RenderError error;
+    std::string reason;
+    const std::vector<uint8_t> bytes = ReadFile(kData + "Joy.org");
+    auto renderer = org::SongRenderer::Open(bytes.data(), bytes.size(), {}, &error, &reason);
+    renderer->Seek(static_cast<uint64_t>(frame));
+    std::vector<int16_t> out(2 * static_cast<size_t>(frames));
+    renderer->RenderS16(out.data(), static_cast<size_t>(frames));
+    return out;
+  }
+
+  org::ManualTickSource ticks_;
+  std::unique_ptr<platform::MixingSoundDevice> device_;
+  platform::OfflineAudioOutput* output_ = nullptr;
+  org::MusicPlayer player_;
+};
+
+TEST_F(MusicPlayerSeekTest, TheMixAfterASeekIsTheOfflineRenderFromThere) {
+  for (const uint32_t ms : {12340u, 3000u, 40010u}) {  // forwards, back, forwards again
+    SCOPED_TRACE(ms);
+    ASSERT_EQ(player_.SeekTo(ms), ms);
+    const int64_t frame = int64_t{ms} * kRate / 1000;
+    EXPECT_TRUE(ticks_.running());
+    const std::vector<int16_t> played = Play(frame, 3 * kRate);
+    EXPECT_NE(played, std::vector<int16_t>(played.size(), 0));
+    EXPECT_EQ(played, Rendered(frame, 3 * kRate));
+  }
+}
+
+TEST_F(MusicPlayerSeekTest, TheFirstTickComesWhenTheStepInProgressEnds) {
+  const int wait = org::JukeboxEngine().song().wait;
+  player_.SeekTo(static_cast<uint32_t>(10 * wait + wait / 4));
+  EXPECT_EQ(static_cast<int>(ticks_.first_ms()), wait - wait / 4);
+  EXPECT_EQ(ticks_.period_ms(), static_cast<uint32_t>(wait));
+  // On a step's own start the step plays at once (it sounds on the tick the seek lands on).
+  player_.SeekTo(static_cast<uint32_t>(10 * wait));
+  EXPECT_EQ(ticks_.first_ms(), static_cast<uint32_t>(wait));
+  EXPECT_EQ(org::PublishedPlayStep(), 10);
+}
+
+TEST_F(MusicPlayerSeekTest, AHeldSongStaysHeldAndGoesOnFromTheNewPlace) {
+  player_.SetPaused(true);
+  const uint32_t ms = 20000;
+  ASSERT_EQ(player_.SeekTo(ms), ms);
+  EXPECT_TRUE(player_.paused());
+  EXPECT_FALSE(ticks_.running());
+  std::vector<int16_t> held(2 * 1000);
+  output_->Render(held.data(), 1000);
+  EXPECT_EQ(held, std::vector<int16_t>(held.size(), 0));
+  player_.SetPaused(false);
+  const int64_t frame = int64_t{ms} * kRate / 1000;
+  EXPECT_EQ(Play(frame, kRate), Rendered(frame, kRate));
+}
+
+TEST_F(MusicPlayerSeekTest, TheLoopStartIsWhereItsFirstStepSounds) {
+  const org::ParsedSong& song = org::JukeboxEngine().song();
+  EXPECT_EQ(player_.loop_start_ms(), (song.loop_start + 1) * song.wait);
+  player_.PlayIndex(-1);
+  EXPECT_EQ(player_.loop_start_ms(), -1);
+  EXPECT_EQ(player_.SeekTo(1000), -1);
+}
+
+}  // namespace
