@@ -61,6 +61,8 @@ class PlayerView final : public JukeboxPlayer {
   }
   std::string title_utf8(int index) const override { return p_->entry_title_utf8(index); }
   std::string entry_file(int index) const override { return p_->entry_file(index); }
+  int64_t SeekTo(uint32_t ms) override { return p_->SeekTo(ms); }
+  int64_t loop_start_ms() const override { return p_->loop_start_ms(); }
 
  private:
   org::MusicPlayer* p_;

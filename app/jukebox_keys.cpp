@@ -17,6 +17,10 @@ constexpr int kKeyDown = 208;
 constexpr int kKeyF11 = 87;
 constexpr int kKeyLeftAlt = 56;
 constexpr int kKeyRightAlt = 184;
+constexpr int kKeyComma = 51;
+constexpr int kKeyPeriod = 52;
+constexpr int kKeyHome = 199;
+constexpr int kKeyV = 47;
 
 }  // namespace
 
@@ -37,6 +41,12 @@ WindowRequests ApplyKeys(const KeyTracker& keys, JukeboxModel* model) {
     model->TogglePause();
   if (keys.KeyRepeat(kKeyUp)) model->VolumeUp();
   if (keys.KeyRepeat(kKeyDown)) model->VolumeDown();
+  // Seeking, on keys the game's screen never used: comma and period jump back and forward,
+  // Home goes to where the loop starts.
+  if (keys.KeyRepeat(kKeyComma)) model->SeekBy(-kSeekStepMs);
+  if (keys.KeyRepeat(kKeyPeriod)) model->SeekBy(kSeekStepMs);
+  if (keys.KeyPressed(kKeyHome)) model->SeekToLoopStart();
+  if (keys.KeyPressed(kKeyV)) requests.toggle_view = true;
   return requests;
 }
 

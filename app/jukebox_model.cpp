@@ -154,4 +154,32 @@ void JukeboxModel::PlayEntry(int index) {
   PlayFromStart(index);
 }
 
+bool JukeboxModel::SeekTo(uint32_t ms) {
+  if (!playing()) return false;
+  const int64_t landed = player_->SeekTo(ms);
+  if (landed < 0) return false;
+  const uint32_t now = clock_();
+  start_time_ = now - static_cast<uint32_t>(landed);
+  if (paused_) paused_at_ = now;
+  ++seek_count_;
+  return true;
+}
+
+bool JukeboxModel::SeekBy(int32_t delta_ms) {
+  const int64_t target = std::max<int64_t>(0, int64_t{elapsed_ms()} + delta_ms);
+  return SeekTo(static_cast<uint32_t>(std::min<int64_t>(target, UINT32_MAX)));
+}
+
+bool JukeboxModel::SeekToLoopStart() {
+  const int64_t loop_start = playing() ? player_->loop_start_ms() : -1;
+  return loop_start >= 0 && SeekTo(static_cast<uint32_t>(loop_start));
+}
+
+int64_t JukeboxModel::played_length_ms(int index) const {
+  const int limit = time_limit(index);
+  if (endless_ || limit < 0) return -1;
+  // The advance comes once the seconds shown are past the limit: in the second after it.
+  return (int64_t{limit} + 1) * 1000 + kFadeMs;
+}
+
 }  // namespace app

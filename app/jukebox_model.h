@@ -38,12 +38,21 @@ class JukeboxPlayer {
   virtual std::string title_utf8(int) const { return {}; }
   // The path a song given by file was appended with ("" for a playlist's own entries).
   virtual std::string entry_file(int) const { return {}; }
+  // Moves the playing song to `ms` from its start; where it landed (ms), or -1 when it cannot.
+  virtual int64_t SeekTo(uint32_t /*ms*/) { return -1; }
+  // Where the playing song's loop starts (ms), or -1.
+  virtual int64_t loop_start_ms() const { return -1; }
 };
 
 // The output volume: 0 dB (the level the songs were made for) down to -45 dB in 3 dB steps,
 // then silent.
 inline constexpr int kVolumeSteps = 16;  // 0 dB, -3 dB, ..., -45 dB
 inline constexpr int kVolumeSilent = kVolumeSteps;
+
+// The fade into the next song: 127 frames of the jukebox's 35 ms.
+inline constexpr int kFadeMs = 127 * 35;
+// How far the seek keys jump.
+inline constexpr int kSeekStepMs = 5000;
 
 class JukeboxModel {
  public:
@@ -84,6 +93,13 @@ class JukeboxModel {
                  const std::string& title_utf8 = {});
   // Plays playlist entry `index` now, as next and previous do (the time starts again).
   void PlayEntry(int index);
+  // Moves the playing song to `ms` from its start (by `delta_ms` from where it is, never before
+  // its start; to where its loop starts): the elapsed time becomes the song's new position, a
+  // held song stays held, and past the time limit it fades into the next as it would have.
+  // False when nothing plays or the player cannot.
+  bool SeekTo(uint32_t ms);
+  bool SeekBy(int32_t delta_ms);
+  bool SeekToLoopStart();
 
   // --- what there is to show
   int current_index() const { return player_->current_index(); }
@@ -103,9 +119,15 @@ class JukeboxModel {
   // The output gain for a volume step, Q15.
   static int32_t GainForStep(int step);
   int play_order(int position) const { return play_order_[position]; }
-  // Elapsed seconds as this frame shows them; milliseconds into the song (for the bus).
+  // Elapsed seconds as this frame shows them; milliseconds into the song (for the bus): the
+  // song's own position, which seeks move and pauses hold.
   uint32_t shown_seconds() const { return shown_seconds_; }
   uint32_t elapsed_ms() const;
+  // How long entry `index` plays as things stand: its time limit, the second in which the
+  // limit is found past, and the fade; -1 with endless repeat on (or a limit that never ends).
+  int64_t played_length_ms(int index) const;
+  // Seeks made so far (the bus announces each).
+  uint32_t seek_count() const { return seek_count_; }
   // True when the song keys have a song to act on.
   bool HasSongs() const { return player_->entry_count() >= 2; }
 
@@ -129,6 +151,7 @@ class JukeboxModel {
   bool paused_ = false;
   int volume_step_ = 0;
   uint32_t shown_seconds_ = 0;
+  uint32_t seek_count_ = 0;
 };
 
 }  // namespace app

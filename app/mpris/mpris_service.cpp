@@ -3,6 +3,8 @@
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -28,6 +30,7 @@ struct MprisService::Impl {
   bool quit = false;
   bool announced = false;  // the first state has been taken (nothing to announce before it)
   mpris::PlayerState last;
+  uint32_t seeks_announced = 0;
 
   ~Impl() {
     sd_bus_slot_unref(root_slot);
@@ -83,9 +86,32 @@ struct MprisService::Impl {
     if (JukeboxModel* model = Of(userdata)->model) model->Stop();
     return sd_bus_reply_method_return(m, "");
   }
-  // Songs cannot be sought: CanSeek is false, and these do nothing, as MPRIS asks.
-  static int Ignored(sd_bus_message* m, void*, sd_bus_error*) {
+  // Seeks: by an offset (past the end: the next song, as MPRIS asks) or to a position of the
+  // track playing; in microseconds, landing exactly where an offline render would be.
+  static int Seek(sd_bus_message* m, void* userdata, sd_bus_error*) {
+    int64_t offset = 0;
+    int r = sd_bus_message_read(m, "x", &offset);
+    if (r < 0) return r;
+    if (JukeboxModel* model = Of(userdata)->model; model && model->playing()) {
+      const int64_t target = mpris::SeekTarget(int64_t{model->elapsed_ms()} * 1000, offset,
+                                               Of(userdata)->Now().metadata.length_us);
+      target < 0 ? model->Next() : static_cast<void>(model->SeekTo(MsOf(target)));
+    }
     return sd_bus_reply_method_return(m, "");
+  }
+  static int SetPosition(sd_bus_message* m, void* userdata, sd_bus_error*) {
+    const char* track = nullptr;
+    int64_t position = 0;
+    int r = sd_bus_message_read(m, "ox", &track, &position);
+    if (r < 0) return r;
+    JukeboxModel* model = Of(userdata)->model;
+    if (model && mpris::SetPositionApplies(Of(userdata)->Now().metadata, track ? track : "",
+                                           position))
+      model->SeekTo(MsOf(position));
+    return sd_bus_reply_method_return(m, "");
+  }
+  static uint32_t MsOf(int64_t us) {
+    return static_cast<uint32_t>(std::min<int64_t>(us / 1000, UINT32_MAX));
   }
   static int OpenUri(sd_bus_message* m, void* userdata, sd_bus_error* error) {
     const char* uri = nullptr;
@@ -237,6 +263,14 @@ struct MprisService::Impl {
     return sd_bus_message_read(value, "d", &rate);  // one rate only: nothing changes
   }
 
+  // Announces every seek, whatever made it (a key, the bus), with the new position.
+  void AnnounceSeeks() {
+    if (!model || model->seek_count() == seeks_announced) return;
+    seeks_announced = model->seek_count();
+    sd_bus_emit_signal(bus, kObjectPath, kPlayerInterface, "Seeked", "x",
+                       int64_t{model->elapsed_ms()} * 1000);
+  }
+
   // Announces, with PropertiesChanged, every Player property that differs from the last frame.
   void AnnounceChanges() {
     const mpris::PlayerState now = Now();
@@ -294,8 +328,8 @@ const sd_bus_vtable kPlayerVtable[] = {
     SD_BUS_METHOD("PlayPause", "", "", &Impl::PlayPause, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("Stop", "", "", &Impl::Stop, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("Play", "", "", &Impl::Play, SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_METHOD("Seek", "x", "", &Impl::Ignored, SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_METHOD("SetPosition", "ox", "", &Impl::Ignored, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("Seek", "x", "", &Impl::Seek, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("SetPosition", "ox", "", &Impl::SetPosition, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("OpenUri", "s", "", &Impl::OpenUri, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_SIGNAL("Seeked", "x", 0),
     SD_BUS_PROPERTY("PlaybackStatus", "s", &Impl::PlaybackStatus, 0, kChanges),
@@ -316,7 +350,7 @@ const sd_bus_vtable kPlayerVtable[] = {
     SD_BUS_PROPERTY("CanGoPrevious", "b", &Impl::CanGo, 0, kChanges),
     SD_BUS_PROPERTY("CanPlay", "b", &Impl::CanGo, 0, kChanges),
     SD_BUS_PROPERTY("CanPause", "b", &Impl::CanGo, 0, kChanges),
-    SD_BUS_PROPERTY("CanSeek", "b", &Impl::False, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("CanSeek", "b", &Impl::True, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("CanControl", "b", &Impl::True, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_VTABLE_END,
 };
@@ -364,6 +398,7 @@ void MprisService::EachFrame(JukeboxModel* model, const WindowRequests&) {
   while (sd_bus_process(impl_->bus, nullptr) > 0) {
   }
   impl_->AnnounceChanges();
+  impl_->AnnounceSeeks();
 }
 
 void MprisService::BeforeExit(JukeboxModel* model) {

@@ -21,13 +21,25 @@ PlayerState StateOf(const JukeboxModel& model) {
     // A song given by file keeps every character of its name here, whatever the font draws.
     const std::string own = model.title_utf8(index);
     state.metadata.title = own.empty() ? platform::Cp932ToUtf8(model.title(index)) : own;
-    state.metadata.length_us = int64_t{model.time_limit(index)} * 1000000;
+    state.metadata.length_us = std::max<int64_t>(model.played_length_ms(index), 0) * 1000;
     const std::string file = model.entry_file(index);
     if (!file.empty()) state.metadata.url = FileUriOfPath(file);
   } else {
     state.metadata.track_id = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
   }
   return state;
+}
+
+int64_t SeekTarget(int64_t position_us, int64_t offset_us, int64_t length_us) {
+  const int64_t target = std::max<int64_t>(position_us + offset_us, 0);
+  return length_us > 0 && target > length_us ? -1 : target;
+}
+
+bool SetPositionApplies(const TrackMetadata& playing, const std::string& track_id,
+                        int64_t position_us) {
+  return track_id == playing.track_id && position_us >= 0 &&
+         (playing.length_us == 0 || position_us <= playing.length_us) &&
+         track_id != "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 }
 
 int VolumeStepFor(double volume) {

@@ -14,7 +14,7 @@ namespace app::mpris {
 struct TrackMetadata {
   std::string track_id;  // a D-Bus object path
   std::string title;     // UTF-8
-  int64_t length_us = 0;
+  int64_t length_us = 0;  // as the jukebox will play it; 0: no end (endless repeat)
   std::string url;  // "" for the data folder's own songs
 };
 
@@ -30,6 +30,14 @@ struct PlayerState {
 };
 
 PlayerState StateOf(const JukeboxModel& model);
+
+// Where Seek(offset) goes from `position_us` in a track of `length_us` (0: no end): never before
+// the start; -1 past the end, where MPRIS says to act as Next.
+int64_t SeekTarget(int64_t position_us, int64_t offset_us, int64_t length_us);
+// Whether SetPosition(track_id, position_us) applies: to the track playing, within it (MPRIS
+// ignores the call otherwise).
+bool SetPositionApplies(const TrackMetadata& playing, const std::string& track_id,
+                        int64_t position_us);
 
 // MPRIS volume (1.0 = 0 dB) to the model's step and back.
 int VolumeStepFor(double volume);

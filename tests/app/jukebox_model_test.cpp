@@ -103,3 +103,58 @@ TEST_F(JukeboxModelTest, StopEndsTheSongAndTheTime) {
 }
 
 }  // namespace
+
+namespace {
+
+class JukeboxModelSeekTest : public JukeboxModelTest {};
+
+TEST_F(JukeboxModelSeekTest, ASeekMovesTheElapsedTimeToWhereThePlayerLanded) {
+  EXPECT_FALSE(model_.SeekTo(1000));  // nothing plays
+  EXPECT_TRUE(player_.seeks.empty());
+  model_.Play();
+  g_now += 500;
+  ASSERT_TRUE(model_.SeekTo(2345));
+  EXPECT_EQ(model_.elapsed_ms(), 2300u);  // where it landed, not where it was asked
+  EXPECT_EQ(model_.seek_count(), 1u);
+  g_now += 200;
+  EXPECT_EQ(model_.elapsed_ms(), 2500u);
+  ASSERT_TRUE(model_.SeekBy(-app::kSeekStepMs));  // never before the start
+  EXPECT_EQ(player_.seeks.back(), 0u);
+  EXPECT_EQ(model_.elapsed_ms(), 0u);
+  ASSERT_TRUE(model_.SeekToLoopStart());
+  EXPECT_EQ(model_.elapsed_ms(), 1300u);
+  EXPECT_EQ(model_.seek_count(), 3u);
+}
+
+TEST_F(JukeboxModelSeekTest, AHeldSongStaysHeldAtItsNewPlace) {
+  model_.Play();
+  model_.SetPaused(true);
+  ASSERT_TRUE(model_.SeekTo(2000));
+  EXPECT_TRUE(model_.paused());
+  g_now += 5000;
+  Frame();
+  EXPECT_EQ(model_.elapsed_ms(), 2000u);
+  EXPECT_TRUE(player_.switches.empty());
+  model_.SetPaused(false);
+  g_now += 1000;
+  EXPECT_EQ(model_.elapsed_ms(), 3000u);
+}
+
+TEST_F(JukeboxModelSeekTest, SeekingPastTheTimeLimitFadesIntoTheNextSong) {
+  model_.Play();
+  Frame();
+  ASSERT_TRUE(model_.SeekTo(3500));  // the limit is 3 s
+  Frame();
+  EXPECT_TRUE(player_.switches.empty());  // its second is not yet past
+  ASSERT_TRUE(model_.SeekTo(4000));
+  Frame();
+  EXPECT_EQ(player_.switches, (std::vector<int>{1}));
+}
+
+TEST_F(JukeboxModelSeekTest, ThePlayedLengthIsTheLimitItsSecondAndTheFadeUnlessEndless) {
+  EXPECT_EQ(model_.played_length_ms(0), 4000 + app::kFadeMs);
+  model_.SetEndless(true);
+  EXPECT_EQ(model_.played_length_ms(0), -1);
+}
+
+}  // namespace

@@ -33,7 +33,15 @@ class RecordingJukeboxPlayer : public app::JukeboxPlayer {
     return true;
   }
 
+  // Lands on whole tenths of a second, as a player whose device places frames would land near.
+  int64_t SeekTo(uint32_t ms) override {
+    seeks.push_back(ms);
+    return current_ >= 0 ? ms / 100 * 100 : -1;
+  }
+  int64_t loop_start_ms() const override { return current_ >= 0 ? 1300 : -1; }
+
   std::vector<int> plays;
+  std::vector<uint32_t> seeks;
   std::vector<int> switches;
   std::vector<int32_t> gains;
   std::vector<std::string> files;

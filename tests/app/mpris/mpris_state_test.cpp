@@ -34,10 +34,29 @@ TEST(MprisStateTest, StatusLoopAndMetadataFollowTheModel) {
   EXPECT_EQ(state.playback_status, "Playing");
   EXPECT_EQ(state.loop_status, "Track");
   EXPECT_EQ(state.metadata.title, "サクラ");  // UTF-8 for the bus
-  EXPECT_EQ(state.metadata.length_us, 75000000);
+  EXPECT_EQ(state.metadata.length_us, 0);   // endless: no end
+  model.ToggleEndless();
+  // As the jukebox will play it: the time limit, the second in which it is found past, the fade.
+  EXPECT_EQ(StateOf(model).metadata.length_us, (76000 + app::kFadeMs) * int64_t{1000});
   EXPECT_EQ(state.metadata.url, "file:///music/my%20song.org");
   model.SetPaused(true);
   EXPECT_EQ(StateOf(model).playback_status, "Paused");
+}
+
+TEST(MprisStateTest, SeekAndSetPositionKeepToTheTrack) {
+  EXPECT_EQ(SeekTarget(10000000, 5000000, 60000000), 15000000);
+  EXPECT_EQ(SeekTarget(3000000, -5000000, 60000000), 0);  // never before the start
+  EXPECT_EQ(SeekTarget(58000000, 5000000, 60000000), -1);  // past the end: as Next
+  EXPECT_EQ(SeekTarget(58000000, 5000000, 0), 63000000);   // no end (endless)
+  TrackMetadata playing;
+  playing.track_id = "/org/orvalinde/jukebox/track/2";
+  playing.length_us = 60000000;
+  EXPECT_TRUE(SetPositionApplies(playing, "/org/orvalinde/jukebox/track/2", 30000000));
+  EXPECT_FALSE(SetPositionApplies(playing, "/org/orvalinde/jukebox/track/1", 30000000));
+  EXPECT_FALSE(SetPositionApplies(playing, playing.track_id, -1));
+  EXPECT_FALSE(SetPositionApplies(playing, playing.track_id, 60000001));
+  playing.track_id = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
+  EXPECT_FALSE(SetPositionApplies(playing, playing.track_id, 0));
 }
 
 TEST(MprisStateTest, VolumeIsOneAtZeroDecibelsAndStepsBothWays) {
