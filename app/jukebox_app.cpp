@@ -6,6 +6,7 @@
 #include "app/data_report.h"
 #include "app/jukebox_screen.h"
 #include "app/key_tracker.h"
+#include "app/visualiser_source.h"
 #include "org/music_player.h"
 #include "runtime/core/app_log.h"
 #include "runtime/core/clock.h"
@@ -141,6 +142,8 @@ int RunJukebox(JukeboxExtras* extras) {
   PlayerView view(&g_player);
   JukeboxScreen screen(&view, &g_font, &g_keys);
   screen.SetBackground(graphics::LoadPicture("system\\jukebg.png"));
+  JukeboxVisualiserSource visualiser_source(&g_player);
+  screen.SetVisualiser(&visualiser_source, &graphics::MapRgbToPixel, &graphics::DrawTargetSurface);
   screen.ResetPlayOrder();
   if (extras) extras->AfterInit(&screen.model(), &g_player);
   while (true) {

@@ -36,9 +36,12 @@ void JukeboxModel::StartTime() {
 }
 
 void JukeboxModel::PlayFromStart(int song) {
+  // The player never restarts the song that plays (with one song, Next and Previous land on it):
+  // its time goes on with it, so that the time shown stays the song's position.
+  const bool goes_on = timer_running_ && song == player_->current_index();
   SetPaused(false);
   player_->PlayIndex(song);
-  StartTime();
+  if (!goes_on) StartTime();
 }
 
 void JukeboxModel::BeginFrame() {

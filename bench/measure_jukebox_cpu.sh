@@ -3,6 +3,7 @@
 # with whatever renderer it picks, Mesa's software GL here), dummy audio, song 0 started with
 # Space, then user and system time from /proc over the measuring period.
 # Usage: bench/measure_jukebox_cpu.sh JUKEBOX DATA_DIR [SECONDS] [JUKEBOX_OPTIONS...]
+# KEYS="space v" presses more keys after starting the song (V: the visualiser).
 set -euo pipefail
 jukebox=$(realpath "$1") data=$(realpath "$2") seconds=${3:-10}
 shift $(( $# >= 3 ? 3 : $# ))
@@ -24,7 +25,9 @@ for _ in $(seq 100); do
 done
 sleep 1
 xdotool windowfocus "$window"
-xdotool keydown space; sleep 0.12; xdotool keyup space
+for key in ${KEYS:-space}; do
+  xdotool keydown "$key"; sleep 0.12; xdotool keyup "$key"; sleep 0.2
+done
 sleep 2
 ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
 start=$(ticks)

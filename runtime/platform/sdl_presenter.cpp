@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "runtime/platform/sdl_window.h"
@@ -22,12 +23,36 @@ int g_width = 0;
 int g_height = 0;
 int g_bytes = 4;
 
+// True when `renderer` draws through OpenGL rasterised on the processor (Mesa's llvmpipe,
+// softpipe or swrast, as on a desktop without a GPU driver, or Xvfb): SDL's own software
+// renderer puts the same pixels on the screen for a third of the processor time there.
+bool DrawsWithSoftwareGl(SDL_Renderer* renderer) {
+  SDL_RendererInfo info{};
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || std::strncmp(info.name, "opengl", 6) != 0)
+    return false;
+  using GetString = const unsigned char* (*)(unsigned int);
+  auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  constexpr unsigned int kGlRenderer = 0x1F01;
+  const unsigned char* name = get_string ? get_string(kGlRenderer) : nullptr;
+  if (!name) return false;
+  const std::string text(reinterpret_cast<const char*>(name));
+  for (const char* rasteriser : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"})
+    if (text.find(rasteriser) != std::string::npos) return true;
+  return false;
+}
+
 bool MakeRenderer(bool vsync) {
   if (g_texture) SDL_DestroyTexture(g_texture);
   if (g_renderer) SDL_DestroyRenderer(g_renderer);
   g_texture = nullptr;
   const Uint32 flags = vsync ? SDL_RENDERER_PRESENTVSYNC : 0;
   g_renderer = SDL_CreateRenderer(SdlWindow::native(), -1, flags);
+  if (g_renderer && DrawsWithSoftwareGl(g_renderer)) {
+    SDL_DestroyRenderer(g_renderer);
+    // The window's own pixels, not a GL texture standing in for them.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    g_renderer = nullptr;
+  }
   if (!g_renderer) g_renderer = SDL_CreateRenderer(SdlWindow::native(), -1, SDL_RENDERER_SOFTWARE);
   if (!g_renderer) return false;
   g_texture =

@@ -158,3 +158,19 @@ TEST_F(JukeboxModelSeekTest, ThePlayedLengthIsTheLimitItsSecondAndTheFadeUnlessE
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(JukeboxModelSeekTest, TheSongThatGoesOnKeepsItsTime) {
+  test_support::RecordingJukeboxPlayer one(1);
+  app::JukeboxModel model(&one, &Now);
+  model.ResetPlayOrder();
+  model.Play();
+  g_now += 4000;
+  model.Next();  // the only song: the player goes on with it
+  EXPECT_EQ(model.elapsed_ms(), 4000u);
+  model.Play();  // Space plays it from its start again
+  EXPECT_EQ(model.elapsed_ms(), 0u);
+}
+
+}  // namespace

@@ -35,23 +35,7 @@ wait_jukebox
 check "and runs as before (Escape exits 0)" [ $? = 0 ]
 
 # --- a private session bus
-dbus-daemon --session --nofork --print-address=3 --address="unix:path=$work/bus" \
-  3>"$work/bus_address" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/bus_address" ] && break; sleep 0.1; done
-[ -s "$work/bus_address" ] || { echo "skipped: dbus-daemon could not start"; exit 77; }
-export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$work/bus_address")
-name=org.mpris.MediaPlayer2.OrvalindeJukebox
-call() {  # call METHOD [ARGUMENTS...] on the Player interface
-  local method=$1; shift
-  dbus-send --session --print-reply --dest=$name /org/mpris/MediaPlayer2 \
-    "org.mpris.MediaPlayer2.Player.$method" "$@" >/dev/null
-}
-get() {  # get PROPERTY: its value as dbus-send prints it
-  dbus-send --session --print-reply --dest=$name /org/mpris/MediaPlayer2 \
-    org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2.Player "string:$1" |
-    tail -n +2
-}
+start_session_bus
 status() { get PlaybackStatus | sed -n 's/.*string "\(.*\)"/\1/p'; }
 title() { get Metadata | grep -A1 '"xesam:title"' | tail -1 | sed -n 's/.*string "\(.*\)"/\1/p'; }
 
@@ -75,7 +59,8 @@ check "and the title of the first song given (its file name)" [ "$(title)" = Sin
 check "and the capture sounds" bash -c "! '$capture_check' silent '$capture' \
   $(( $(position) - second / 2 )) $(position)"
 length=$(get Metadata | grep -A1 '"mpris:length"' | sed -n 's/.*int64 \([0-9]*\).*/\1/p')
-check "the length is the song's time limit in microseconds ($length)" [ "${length:-0}" = 30000000 ]
+check "the length is as the jukebox plays it: the 30 s time limit, its second and the fade \
+($length µs)" [ "${length:-0}" = 35445000 ]
 url=$(get Metadata | grep -A1 '"xesam:url"' | tail -1 | sed -n 's/.*string "\(.*\)"/\1/p')
 check "a song given by path has its file URL" [ "$url" = "file://$work/mine/Sine.org" ]
 

@@ -1,0 +1,244 @@
+// The visualiser: its picture at a known moment of a test song (the roll's notes, the play line,
+// the loop region, the scopes' traces and zero lines, the labels, the level bars, the marks of a
+// muted track), and the screen's V and number keys (the view shown and left, taps kept only
+// while it shows, mutes and solos applied live and let go on leaving).
+#include "app/visualiser_view.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "app/jukebox_screen.h"
+#include "test_support/recording_jukebox_player.h"
+
+namespace {
+
+using app::VisualiserLayout;
+using app::VisualiserView;
+
+uint32_t Rgb(int r, int g, int b) { return uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b); }
+
+class FakeSource : public app::VisualiserSource {
+ public:
+  FakeSource() {
+    song_.wait = 100;
+    song_.meter[0] = 4;
+    song_.meter[1] = 4;
+    song_.loop_start = 0;
+    song_.loop_end = 64;
+    song_.tracks[0].wave = 5;
+    song_.tracks[0].events = {Note(2, 55, 3), Note(10, 50, 4), Note(20, 60, 2)};
+    song_.tracks[8].wave = 2;  // Snare01
+    song_.tracks[8].events = {Note(12, 40, 1)};
+    for (int i = 0; i < app::kScopeFrames; ++i)  // track 0: a sine of 64 samples' period
+      sine_.push_back(static_cast<int32_t>(16000 * std::sin(2 * M_PI * i / 64.0)));
+  }
+  static org::OrgEvent Note(int step, int key, int length) {
+    org::OrgEvent e;
+    e.position = step;
+    e.key = static_cast<uint8_t>(key);
+    e.length = static_cast<uint8_t>(length);
+    e.volume = 200;
+    e.pan = 6;
+    return e;
+  }
+  const org::ParsedSong* song() const override { return playing ? &song_ : nullptr; }
+  int32_t playing_step() const override { return 12; }
+  int32_t loop_count() const override { return 1; }
+  void Watch(int frames) override { watched.push_back(frames); }
+  int CopyScope(int track, int32_t* mono, int count) override {
+    for (int i = 0; i < count; ++i) mono[i] = track == 0 ? sine_[i] : 0;
+    return count;
+  }
+  void TakePeaks(int32_t peaks[org::kTrackCount]) override {
+    for (int t = 0; t < org::kTrackCount; ++t) peaks[t] = t == 0 ? 16000 : 0;
+  }
+  void SetTrackMuted(int track, bool muted) override { muted_[track] = muted; }
+  bool muted(int track) const { return muted_[track]; }
+
+  bool playing = true;
+  std::vector<int> watched;
+
+ private:
+  org::ParsedSong song_;
+  std::vector<int32_t> sine_;
+  bool muted_[org::kTrackCount] = {};
+};
+
+class VisualiserViewTest : public testing::Test {
+ protected:
+  VisualiserViewTest()
+      : surface_(VisualiserLayout::kWidth, VisualiserLayout::kHeight, 4),
+        player_(3),
+        model_(&player_),
+        view_(nullptr, &Rgb) {
+    model_.ResetPlayOrder();
+    model_.Play();
+  }
+  void Draw() { view_.Draw(&surface_, model_, &source_, mutes_); }
+  uint32_t At(int x, int y) const { return surface_.Pixel(x, y); }
+  // Pixels of `colour` in a rectangle.
+  int Count(int x, int y, int width, int height, uint32_t colour) const {
+    int n = 0;
+    for (int yy = y; yy < y + height; ++yy)
+      for (int xx = x; xx < x + width; ++xx) n += At(xx, yy) == colour;
+    return n;
+  }
+
+  platform::PixelSurface surface_;
+  test_support::RecordingJukeboxPlayer player_;
+  app::JukeboxModel model_;
+  FakeSource source_;
+  app::TrackMutes mutes_;
+  VisualiserView view_;
+};
+
+TEST_F(VisualiserViewTest, TheRollShowsPastSoundingAndComingNotesAroundThePlayLine) {
+  Draw();
+  const VisualiserView::KeyRows rows = VisualiserView::KeyRowsOf(*source_.song());
+  const uint32_t red = view_.TrackColour(0, false);
+  // The note to come (step 20, key 60) and the one sounding (step 10, four steps) in full colour;
+  // the one past (step 2, three steps) dimmed.
+  EXPECT_EQ(At(VisualiserView::XOfStep(20, 12), rows.Row(60)), red);
+  EXPECT_EQ(At(VisualiserView::XOfStep(10, 12) + 1, rows.Row(50)), red);
+  EXPECT_EQ(At(VisualiserView::XOfStep(2, 12), rows.Row(55)), view_.TrackColour(0, true));
+  EXPECT_GT(rows.Row(50), rows.Row(60));  // higher keys higher up
+  // A note's cell is as long as the note: two pixels a step, the last one left as a gap.
+  EXPECT_EQ(At(VisualiserView::XOfStep(20, 12) + 2, rows.Row(60)), red);
+  EXPECT_NE(At(VisualiserView::XOfStep(20, 12) + 3, rows.Row(60)), red);
+  // The drum hit that sounds in its lane, under the play line; the loop region and past it.
+  EXPECT_EQ(At(VisualiserView::XOfStep(12, 12) + 1, VisualiserLayout::kDrumTop),
+            view_.TrackColour(8, false));
+  EXPECT_EQ(At(VisualiserLayout::kPlayX, 40), Rgb(255, 255, 255));
+  EXPECT_EQ(At(100, 20), Rgb(12, 20, 36));  // inside the loop (steps 0..64)
+  EXPECT_EQ(At(250, 20), Rgb(0, 0, 0));     // after its end
+}
+
+TEST_F(VisualiserViewTest, ScopesTraceTheSoundingTrackAndLieFlatForSilentOnes) {
+  Draw();
+  const int top = VisualiserLayout::kScopesTop;
+  const int middle = top + 8 + (VisualiserLayout::kScopeHeight - 14) / 2;
+  const uint32_t cell = Rgb(16, 16, 16);
+  // Track 2 (cell 1) is silent: a dim line on its zero line, nothing above or below.
+  EXPECT_EQ(At(41, middle), view_.TrackColour(1, true));
+  EXPECT_EQ(At(41, middle - 5), cell);
+  EXPECT_EQ(Count(41, top + 8, 37, VisualiserLayout::kScopeHeight - 14, cell),
+            37 * (VisualiserLayout::kScopeHeight - 14) - 37);
+  // Track 1 (cell 0) sounds: its trace climbs well above and below the zero line, starting on
+  // a rising zero crossing (so its first column is on the zero line).
+  const uint32_t red = view_.TrackColour(0, false);
+  EXPECT_EQ(At(1, middle), red);
+  EXPECT_GT(Count(1, top + 8, 37, middle - top - 10, red), 10);
+  EXPECT_GT(Count(1, middle + 3, 37, 15, red), 10);
+  // Its level bar along the foot; none for the silent track.
+  EXPECT_EQ(At(30, top + VisualiserLayout::kScopeHeight - 4), red);
+  EXPECT_EQ(At(41, top + VisualiserLayout::kScopeHeight - 4), cell);
+}
+
+TEST_F(VisualiserViewTest, LabelsNameTheWaveformOrTheDrum) {
+  Draw();
+  const int top = VisualiserLayout::kScopesTop;
+  const uint32_t text = Rgb(224, 224, 224);
+  // "1 W5" at the top of the first cell: the glyph of 1 has only its middle pixel on top.
+  EXPECT_EQ(At(2, top + 2), Rgb(16, 16, 16));
+  EXPECT_EQ(At(3, top + 2), text);
+  EXPECT_EQ(At(2, top + 6), text);  // its foot is a full row
+  // "SNARE01" on the first drum cell: S begins with its top right two pixels.
+  const int drums = top + VisualiserLayout::kScopeHeight;
+  EXPECT_EQ(At(3, drums + 2), text);
+  EXPECT_EQ(At(4, drums + 2), text);
+  EXPECT_EQ(At(2, drums + 2), Rgb(16, 16, 16));
+  // An empty track is its number and a dash: "5 -" is 11 pixels of 5 and 3 of the dash.
+  EXPECT_EQ(Count(40 * 4, top + 2, 40, 5, text), 14);
+}
+
+TEST_F(VisualiserViewTest, AMutedTrackIsDimmedAndMarked) {
+  mutes_.ToggleMute(0);
+  Draw();
+  const int top = VisualiserLayout::kScopesTop;
+  const VisualiserView::KeyRows rows = VisualiserView::KeyRowsOf(*source_.song());
+  EXPECT_EQ(At(VisualiserView::XOfStep(20, 12), rows.Row(60)), view_.TrackColour(0, true));
+  EXPECT_EQ(At(3, top + 2), Rgb(96, 96, 96));  // the label dimmed
+  // M at the cell's top right corner (its top row: both outer pixels).
+  EXPECT_EQ(At(VisualiserLayout::kScopeWidth - 6, top + 2), Rgb(255, 255, 255));
+  EXPECT_EQ(At(VisualiserLayout::kScopeWidth - 4, top + 2), Rgb(255, 255, 255));
+}
+
+TEST_F(VisualiserViewTest, WithNoSongItSaysHowToStartOne) {
+  source_.playing = false;
+  Draw();
+  EXPECT_GT(Count(0, 95, 320, 15, Rgb(96, 96, 96)), 50);
+  EXPECT_EQ(Count(0, VisualiserLayout::kScopesTop, 320, 100, Rgb(16, 16, 16)), 0);
+}
+
+// --- the screen's keys
+
+class VisualiserKeysTest : public testing::Test {
+ protected:
+  VisualiserKeysTest()
+      : surface_(VisualiserLayout::kWidth, VisualiserLayout::kHeight, 4),
+        player_(3),
+        screen_(&player_, &font_, &keys_) {
+    font_.SetCellDrawerForTesting([](int, int, int) {});
+    screen_.ResetPlayOrder();
+    screen_.SetVisualiser(&source_, &Rgb, [this] { return &surface_; });
+  }
+  // One frame with the keys `down` held (newly).
+  void Frame(std::initializer_list<int> down = {}) {
+    uint8_t states[256] = {};
+    for (int key : down) states[key] = 1;
+    keys_.UpdateFrom(states, 0);
+    screen_.Step();
+    uint8_t none[256] = {};
+    keys_.UpdateFrom(none, 0);
+  }
+
+  static constexpr int kV = 47;
+  static constexpr int k1 = 2;
+  static constexpr int k3 = 4;
+  static constexpr int k0 = 11;
+  static constexpr int kShift = 42;
+  static constexpr int kCtrl = 29;
+
+  platform::PixelSurface surface_;
+  test_support::RecordingJukeboxPlayer player_;
+  app::BitmapFont font_;
+  app::KeyTracker keys_;
+  FakeSource source_;
+  app::JukeboxScreen screen_;
+};
+
+TEST_F(VisualiserKeysTest, VShowsTheVisualiserAndBackKeepingTapsOnlyWhileItShows) {
+  Frame({3});  // 3 on the game's screen does nothing
+  EXPECT_FALSE(source_.muted(2));
+  Frame({kV});
+  EXPECT_TRUE(screen_.visualiser_shown());
+  EXPECT_EQ(source_.watched, (std::vector<int>{app::kScopeFrames}));
+  Frame();
+  EXPECT_NE(surface_.Pixel(VisualiserLayout::kPlayX, 40), 0u);  // drawn on the surface
+  Frame({kV});
+  EXPECT_FALSE(screen_.visualiser_shown());
+  EXPECT_EQ(source_.watched, (std::vector<int>{app::kScopeFrames, 0}));
+}
+
+TEST_F(VisualiserKeysTest, NumbersMuteShiftTakesDrumsCtrlSolosZeroAndLeavingLetAllBeHeard) {
+  Frame({kV});
+  Frame({k3});
+  EXPECT_TRUE(source_.muted(2));
+  Frame({kShift, k3});
+  EXPECT_TRUE(source_.muted(10));
+  Frame({k3});
+  EXPECT_FALSE(source_.muted(2));
+  Frame({kCtrl, k1});  // a solo: only track 1 heard
+  for (int t = 0; t < org::kTrackCount; ++t) EXPECT_EQ(source_.muted(t), t != 0) << t;
+  EXPECT_TRUE(screen_.track_mutes().soloed(0));
+  Frame({k0});
+  for (int t = 0; t < org::kTrackCount; ++t) EXPECT_FALSE(source_.muted(t)) << t;
+  Frame({k3});
+  Frame({kV});  // leaving: every track heard again
+  EXPECT_FALSE(source_.muted(2));
+  EXPECT_FALSE(screen_.track_mutes().muted(2));
+}
+
+}  // namespace
