@@ -12,9 +12,9 @@
 #include "org/drum_folder.h"
 #include "org/drum_voice.h"
 #include "org/engine_device.h"
+#include "org/jukebox_engine.h"
 #include "org/melody_voice.h"
 #include "org/org_song.h"
-#include "org/jukebox_engine.h"
 #include "org/sequencer.h"
 #include "org/step_replay.h"
 #include "runtime/platform/data_path.h"
@@ -111,6 +111,7 @@ void MusicPlayer::PlayIndex(int index) {
   }
   fade_volume = 127;
   requested_index = -1;
+  if (fade_to_silence_ && device_) device_->SetOutputGain(output_gain_q15_);
   if (switch_pending && current_index == index) SetMusicVolume(127);
   if (index == -1) SetMusicVolume(0);
   switch_pending = 0;
@@ -142,6 +143,9 @@ void MusicPlayer::UpdateFrame() {
   if (!ready || !switch_pending) return;
   --fade_volume;
   SetMusicVolume(fade_volume);
+  if (fade_to_silence_ && device_)
+    device_->SetOutputGain(
+        static_cast<int32_t>(int64_t{output_gain_q15_} * fade_volume * fade_volume / (127 * 127)));
   if (fade_volume <= 0) PlayIndex(requested_index);
 }
 
@@ -220,6 +224,7 @@ void MusicPlayer::SetPaused(bool paused) {
 }
 
 void MusicPlayer::SetOutputGain(int32_t gain_q15) {
+  output_gain_q15_ = gain_q15;
   if (device_) device_->SetOutputGain(gain_q15);
 }
 

@@ -55,6 +55,11 @@ class MusicPlayer {
   bool paused() const { return paused_; }
   // The output's gain, Q15 (32768 = 0 dB).
   void SetOutputGain(int32_t gain_q15);
+  // A fade into the next song that ends in silence: the game's fade lowers the music through
+  // the master volume (127 steps of its volume law, ending about 20 dB down) and then cuts;
+  // with this on, the output follows the square of the master volume as well, so the last steps
+  // go all the way down. Off by default.
+  void SetFadeToSilence(bool on) { fade_to_silence_ = on; }
   // Moves the playing song to `ms` milliseconds from its start, exactly: every voice as it would
   // be had the song played there (its step s sounds at (s + 1) × the step's ms, as the timer
   // plays it). A held song stays held, a fade goes on. Returns where it landed (ms), or -1 when
@@ -104,7 +109,9 @@ class MusicPlayer {
   std::vector<std::string> entry_files_;   // appended songs' files, by entry
   std::vector<std::string> entry_titles_;  // and their UTF-8 titles
   bool paused_ = false;
-  int64_t resume_after_ms_ = -1;  // after a seek while held: when the first step comes
+  bool fade_to_silence_ = false;
+  int32_t output_gain_q15_ = 32768;  // the listener's volume
+  int64_t resume_after_ms_ = -1;     // after a seek while held: when the first step comes
   platform::SoundDevice* device_ = nullptr;
 };
 

@@ -19,6 +19,8 @@ const char* DesktopUsage() {
          "  --window        start in a window, whatever last time was\n"
          "  --data DIR      play the game folder DIR (its playlist, bank, drums, font and\n"
          "                  background; what it lacks is said), instead of looking for one\n"
+         "  --fade-to-silence  end each song's fade in silence; --game-fade: the game's fade,\n"
+         "                  which stops about 20 dB down and cuts (the default; remembered)\n"
          "  --help          this text\n"
          "  --version       the version\n"
          "\n"
@@ -29,6 +31,10 @@ const char* DesktopUsage() {
          "  E               endless repeat on or off\n"
          "  Return, Pause   pause and resume\n"
          "  Up / Down       volume up / down in 3 dB steps (0 dB to -45 dB, then silent)\n"
+         "  Comma / Period  5 s back / forward in the song; Home: to where its loop starts\n"
+         "  V               the visualiser (scopes and piano roll) or the game's screen;\n"
+         "                  in it 1-8 mute melody tracks, Shift+1-8 drum tracks, Ctrl solos,\n"
+         "                  0 lets every track be heard\n"
          "  F11, Alt+Return full screen on or off\n"
          "  Escape          quit\n"
          "Songs or folders dropped on the window are added and the first of them plays.\n";
@@ -62,6 +68,8 @@ int ParseDesktopCommandLine(int argc, char** argv, DesktopOptions* options) {
         return 2;
       }
       options->data_folder = argv[++i];
+    } else if (arg == "--fade-to-silence" || arg == "--game-fade") {
+      options->fade_to_silence = arg == "--fade-to-silence" ? 1 : 0;
     } else if (arg == "--fullscreen") {
       options->fullscreen = 1;
     } else if (arg == "--window") {

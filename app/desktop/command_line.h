@@ -12,6 +12,7 @@ struct DesktopOptions {
   int fullscreen = -1;               // -1: as the settings say; 0 or 1 when an option said so
   std::vector<std::string> sources;  // SONG.org, FOLDER or PLAYLIST.txt, in order
   std::string data_folder;           // --data: the game folder to use; "" to look for it
+  int fade_to_silence = -1;          // -1: as the settings say; 1 --fade-to-silence, 0 --game-fade
 };
 
 // Reads argv. Returns -1 to go on, or the exit status after printing: the usage on standard

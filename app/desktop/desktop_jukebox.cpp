@@ -59,6 +59,7 @@ class DesktopExtras final : public JukeboxExtras {
       model->PlayEntry(0);
     }
     model->SetVolumeStep(settings_.volume_step);
+    player->SetFadeToSilence(settings_.fade_to_silence);
     if (settings_.fullscreen) runtime::SetDesktopFullscreen(1);
     if (more_) more_->AfterInit(model, player);
   }
@@ -123,6 +124,7 @@ int RunDesktopJukebox(const DesktopOptions& options, JukeboxExtras* more) {
   Settings settings = LoadSettings(SettingsPath());
   if (options.scale > 0) settings.scale = options.scale;
   if (options.fullscreen >= 0) settings.fullscreen = options.fullscreen == 1;
+  if (options.fade_to_silence >= 0) settings.fade_to_silence = options.fade_to_silence == 1;
   platform::WindowSizing& sizing = platform::GetWindowSizing();
   sizing.start_factor = settings.scale;
   sizing.resizable = true;

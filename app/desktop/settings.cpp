@@ -52,6 +52,8 @@ Settings ParseSettings(const std::string& text) {
       settings.fullscreen = number == 1;
     } else if (key == "volume_step" && ReadValue(value, 0, kVolumeSilent, &number)) {
       settings.volume_step = number;
+    } else if (key == "fade_to_silence" && ReadValue(value, 0, 1, &number)) {
+      settings.fade_to_silence = number == 1;
     }
   }
   return settings;
@@ -66,7 +68,10 @@ std::string FormatSettings(const Settings& settings) {
          std::to_string(settings.fullscreen ? 1 : 0) +
          "\n"
          "volume_step=" +
-         std::to_string(settings.volume_step) + "\n";
+         std::to_string(settings.volume_step) +
+         "\n"
+         "fade_to_silence=" +
+         std::to_string(settings.fade_to_silence ? 1 : 0) + "\n";
 }
 
 std::string SettingsPath() {

@@ -1,7 +1,8 @@
-// What the jukebox remembers between runs: the window's scale, full screen and the output
-// volume, in a small text file under the user's config folder ($XDG_CONFIG_HOME, else ~/.config)
-// as "key=value" lines. A missing, damaged or foreign file gives the defaults, value by value;
-// nothing in it can crash or mislead the jukebox. Read at start-up, written at exit. Main thread.
+// What the jukebox remembers between runs: the window's scale, full screen, the output volume
+// and whether a song's fade ends in silence, in a small text file under the user's config folder
+// ($XDG_CONFIG_HOME, else ~/.config) as "key=value" lines. A missing, damaged or foreign file gives
+// the defaults, value by value; nothing in it can crash or mislead the jukebox. Read at start-up,
+// written at exit. Main thread.
 #pragma once
 
 #include <string>
@@ -11,7 +12,8 @@ namespace app {
 struct Settings {
   int scale = 1;  // 1..kMaxScale
   bool fullscreen = false;
-  int volume_step = 0;  // 0 (0 dB) .. kVolumeSilent
+  int volume_step = 0;           // 0 (0 dB) .. kVolumeSilent
+  bool fade_to_silence = false;  // the game's fade (to about -20 dB, then a cut) when false
 };
 
 inline constexpr int kMaxScale = 16;

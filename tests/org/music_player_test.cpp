@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "org/engine_fixture.h"
 #include "org/sequencer.h"
 
@@ -102,6 +104,28 @@ TEST_F(MusicPlayerTest, ASwitchFadesFor127FramesThenPlaysTheNewEntry) {
   EXPECT_EQ(player_.current_index, 2);
   EXPECT_EQ(org::MasterVolume(), 127);
   EXPECT_FALSE(player_.switch_pending);
+}
+
+TEST_F(MusicPlayerTest, AFadeToSilenceTakesTheOutputDownWithTheMasterVolume) {
+  player_.Init(&device);
+  player_.PlayIndex(0);
+  player_.SetOutputGain(16384);  // the listener's volume, -6 dB
+  player_.RequestSwitch(1);
+  for (int frame = 0; frame < 126; ++frame) player_.UpdateFrame();
+  EXPECT_EQ(device.output_gains, (std::vector<int32_t>{16384}));  // the game's fade: untouched
+  player_.PlayIndex(0);
+
+  player_.SetFadeToSilence(true);
+  device.output_gains.clear();
+  player_.RequestSwitch(1);
+  for (int frame = 0; frame < 126; ++frame) player_.UpdateFrame();
+  ASSERT_EQ(device.output_gains.size(), 126u);
+  EXPECT_EQ(device.output_gains[0], 16384 * 126 * 126 / (127 * 127));
+  EXPECT_TRUE(std::is_sorted(device.output_gains.rbegin(), device.output_gains.rend()));
+  EXPECT_EQ(device.output_gains.back(), 1);  // master volume 1: 84 dB further down
+  player_.UpdateFrame();                     // the next song, at the listener's volume again
+  EXPECT_EQ(player_.current_index, 1);
+  EXPECT_EQ(device.output_gains.back(), 16384);
 }
 
 TEST_F(MusicPlayerTest, PlayIndexDuringAFadeCancelsIt) {

@@ -37,6 +37,7 @@ class RecordingSoundDevice final : public platform::SoundDevice {
   ~RecordingSoundDevice() override;
 
   platform::SoundBuffer* CreateSoundBuffer(const platform::SoundBufferDesc& desc) override;
+  void SetOutputGain(int32_t gain_q15) override { output_gains.push_back(gain_q15); }
 
   // Calls since the last Clear, optionally only those of one kind.
   std::vector<SoundCall> Calls(const std::string& what = "") const;
@@ -44,7 +45,8 @@ class RecordingSoundDevice final : public platform::SoundDevice {
   int LiveBuffers() const;
 
   std::vector<RecordedBuffer> buffers;
-  int creates_before_failure = -1;  // >= 0: that many creates succeed, then each fails
+  std::vector<int32_t> output_gains;  // every gain set on the whole output
+  int creates_before_failure = -1;    // >= 0: that many creates succeed, then each fails
   bool fail_lock = false;
 
  private:

@@ -12,23 +12,26 @@ namespace {
 TEST(SettingsTest, WhatIsWrittenIsReadBack) {
   test_support::ScratchDirectory dir;
   const std::string path = dir.Join("deep/folder/settings.ini");
-  const app::Settings settings{3, true, 5};
+  const app::Settings settings{3, true, 5, true};
   ASSERT_TRUE(app::SaveSettings(path, settings));
   const app::Settings read = app::LoadSettings(path);
   EXPECT_EQ(read.scale, 3);
   EXPECT_TRUE(read.fullscreen);
   EXPECT_EQ(read.volume_step, 5);
+  EXPECT_TRUE(read.fade_to_silence);
 }
 
 TEST(SettingsTest, DamagedOrForeignTextGivesTheDefaultsValueByValue) {
   const app::Settings defaults;
-  for (const char* text : {"", "\x89PNG\r\n\x1a\n", "scale=0\nfullscreen=2\nvolume_step=17\n",
-                           "scale=-1", "scale=99999999999999999999", "scale=2.5", "scale=0x2",
-                           "=\n==\nscale\n", "volume_step=+3"}) {
+  for (const char* text :
+       {"", "\x89PNG\r\n\x1a\n", "scale=0\nfullscreen=2\nvolume_step=17\n", "scale=-1",
+        "scale=99999999999999999999", "scale=2.5", "scale=0x2", "=\n==\nscale\n", "volume_step=+3",
+        "fade_to_silence=2", "fade_to_silence=yes"}) {
     const app::Settings read = app::ParseSettings(text);
     EXPECT_EQ(read.scale, defaults.scale) << text;
     EXPECT_EQ(read.fullscreen, defaults.fullscreen) << text;
     EXPECT_EQ(read.volume_step, defaults.volume_step) << text;
+    EXPECT_FALSE(read.fade_to_silence) << text;
   }
   // Good lines count among bad ones, with spaces around.
   const app::Settings mixed = app::ParseSettings("junk\n scale = 4 \r\nfullscreen=1\nbad=1\n");
