@@ -1,7 +1,8 @@
 // orgplay: plays an Org song in real time on the sound device, through the jukebox's own
 // playback path (the music player, the sequencer's timer thread and the mixer), until Ctrl-C or
-// the given number of seconds. Shows the step and the loop count on one refreshing line.
-// Usage: orgplay SONG.org [--seconds S] [--loops N] [--bank FILE] [--drums DIR]
+// the given number of seconds. Shows the step, the loop count and the position (with the length
+// when it ends) on one refreshing line; the arrow keys seek 5 s, Home to where the loop starts.
+// Usage: orgplay SONG.org [--seconds S] [--loops N] [--start S] [--bank FILE] [--drums DIR]
 #include <signal.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include "org/drum_folder.h"
 #include "org/music_player.h"
 #include "org/sequencer.h"
+#include "org/song_renderer.h"
 #include "runtime/core/app_log.h"
 #include "runtime/platform/data_path.h"
 #include "runtime/platform/notice.h"
@@ -24,15 +26,18 @@
 #include "runtime/platform/text_encoding.h"
 #include "runtime/sound/sound_device.h"
 #include "tools/cli/arguments.h"
+#include "tools/cli/terminal_keys.h"
 #include "tools/default_bank.h"
 #include "tools/render/song_inputs.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: orgplay SONG.org [--seconds S] [--loops N] [--bank FILE] [--drums DIR]\n"
-    "Plays an Org song on the sound device until Ctrl-C, S seconds, or the intro and N passes of\n"
-    "its loop. Without drums beside the song the shipped ones play.\n";
+    "usage: orgplay SONG.org [--seconds S] [--loops N] [--start S] [--bank FILE] [--drums DIR]\n"
+    "Plays an Org song on the sound device until Ctrl-C, S seconds into the song, or the intro\n"
+    "and N passes of its loop; --start begins S seconds in (exactly where it would be). Left and\n"
+    "Right seek 5 s back and forward while it plays, Home to where the loop starts. Without\n"
+    "drums beside the song the shipped ones play.\n";
 constexpr uint32_t kFrameMs = 35;  // the jukebox's frame period
 constexpr uint32_t kStreamStartLimitMs = 3000;
 
@@ -50,6 +55,7 @@ struct Options {
   std::string bank = tools::DefaultWaveBankPath();
   std::string drums_folder;  // empty: beside the song
   double seconds = -1;
+  double start = 0;
   long long loops = 0;  // 0: until stopped
 };
 
@@ -61,10 +67,13 @@ int ParseArguments(int argc, char** argv, Options* o) {
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       std::exit(0);
-    } else if (arg == "--seconds" || arg == "--loops" || arg == "--bank" || arg == "--drums") {
+    } else if (arg == "--seconds" || arg == "--loops" || arg == "--bank" || arg == "--drums" ||
+               arg == "--start") {
       if (!args.Value(arg, &v)) return Usage(args.problem());
       if (arg == "--seconds" && !tools::ParseDecimal(v, 0, 36000, &o->seconds))
         return Usage("--seconds needs a number of seconds up to 36000");
+      if (arg == "--start" && !tools::ParseDecimal(v, 0, 36000, &o->start))
+        return Usage("--start needs a number of seconds up to 36000");
       if (arg == "--loops" && !tools::ParseWholeNumber(v, 1, 1000, &o->loops))
         return Usage("--loops needs a whole number from 1 to 1000");
       if (arg == "--bank") o->bank = v;
@@ -83,6 +92,44 @@ int ParseArguments(int argc, char** argv, Options* o) {
 
 // True once the song has played its intro and the asked-for passes of its loop.
 bool LoopsDone(const Options& o) { return o.loops > 0 && org::PublishedLoopCount() >= o.loops; }
+
+// How long the song plays (ms): to S seconds, or through the intro and N passes of its loop (the
+// last step's period included); -1 until stopped.
+int64_t LengthMs(const Options& o, const org::ParsedSong& song) {
+  if (o.seconds >= 0) return static_cast<int64_t>(o.seconds * 1000);
+  if (o.loops <= 0) return -1;
+  return (org::SongRenderer::StepsForPasses(song, static_cast<int>(o.loops)) + 1) * song.wait;
+}
+
+std::string Clock(int64_t ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%04.1f", static_cast<long long>(ms / 60000),
+                static_cast<double>(ms % 60000) / 1000.0);
+  return text;
+}
+
+// Where the song is (ms): where it last started or landed, and the time since.
+struct SongClock {
+  int64_t base_ms = 0;
+  uint32_t since = 0;
+  int64_t now() const { return base_ms + (platform::ClockMs() - since); }
+  void Set(int64_t ms) {
+    base_ms = ms;
+    since = platform::ClockMs();
+  }
+};
+
+// Acts on a key: seeks and moves the clock to where the player landed.
+void Seek(tools::TerminalKey key, org::MusicPlayer* player, SongClock* clock) {
+  int64_t target = -1;
+  if (key == tools::TerminalKey::kLeft) target = std::max<int64_t>(clock->now() - 5000, 0);
+  if (key == tools::TerminalKey::kRight) target = clock->now() + 5000;
+  if (key == tools::TerminalKey::kHome) target = player->loop_start_ms();
+  if (target < 0) return;
+  const int64_t landed =
+      player->SeekTo(static_cast<uint32_t>(std::min<int64_t>(target, UINT32_MAX)));
+  if (landed >= 0) clock->Set(landed);
+}
 
 }  // namespace
 
@@ -140,21 +187,37 @@ int main(int argc, char** argv) {
          platform::ClockMs() - opened < kStreamStartLimitMs)
     platform::SleepMs(5);
   player->PlayIndex(0);
-  const uint32_t start = platform::ClockMs();
+  SongClock clock;
+  clock.Set(0);
+  if (o.start > 0) {
+    const int64_t landed = player->SeekTo(static_cast<uint32_t>(o.start * 1000));
+    if (landed >= 0) clock.Set(landed);
+  }
   const bool show = isatty(1);
-  const double seconds = o.seconds;
-  while (!g_stop && !LoopsDone(o) &&
-         (seconds < 0 || platform::ClockMs() - start < seconds * 1000)) {
+  const int64_t length = LengthMs(o, *parsed);
+  const std::string length_text = length < 0 ? "" : " / " + Clock(length);
+  tools::TerminalKeys keys;
+  const auto show_line = [&] {
+    std::printf("\rstep %6d   loop %3d   %s%s   ", org::PublishedPlayStep(),
+                org::PublishedLoopCount(), Clock(clock.now()).c_str(), length_text.c_str());
+    std::fflush(stdout);
+  };
+  uint32_t shown_at = platform::ClockMs() - kFrameMs;
+  while (!g_stop && !LoopsDone(o) && (o.seconds < 0 || clock.now() < o.seconds * 1000)) {
     player->UpdateFrame();
-    if (show) {
-      std::printf("\rstep %6d   loop %3d   %6.1f s", org::PublishedPlayStep(),
-                  org::PublishedLoopCount(), (platform::ClockMs() - start) / 1000.0);
-      std::fflush(stdout);
+    for (tools::TerminalKey key; (key = keys.Read()) != tools::TerminalKey::kNone;)
+      Seek(key, player.get(), &clock);
+    if (show && platform::ClockMs() - shown_at >= kFrameMs) {
+      shown_at = platform::ClockMs();
+      show_line();
     }
     // Watching for the end of a pass closely, so that little of the next one sounds.
     platform::SleepMs(o.loops > 0 ? 2 : kFrameMs);
   }
-  if (show) std::printf("\n");
+  if (show) {
+    show_line();  // where it ended
+    std::printf("\n");
+  }
   player->StopPlayback();
   player->ReleasePlayer();
   const uint64_t underruns = runtime::GetMixingSoundDevice()->output().Underruns();

@@ -27,7 +27,7 @@ cmake --build "$arm" -j "$(nproc)"
 threads='RuntimeStartupTest\.|DisplayStartupTest\.|ConcurrencyTest\.|ThreadTickSourceTest\.'
 threads+='|InputTest\.KeyboardFailuresEndTheProgram|MainWindowTest\.FocusLostHoldsThePump'
 threads+='|ExitPathsTest\.AFatalErrorWhileASongPlays|DamagedInputCliTest\.(MissingFiles|ASongWithoutDrums)'
-threads+='|ToolArgumentsCliTest\.(EachMissingDrumFile|WithoutDrumsBesideTheSong|OrgplayEndsAfter|PathsOutside)'
+threads+='|ToolArgumentsCliTest\.(EachMissingDrumFile|WithoutDrumsBesideTheSong|OrgplayEndsAfter|OrgplayStartsWhere|PathsOutside)'
 threads+='|SafeOutputCliTest\.ALinkIsFollowed|InstanceLockTest\.ALaterCopy'
 slow='Org2wavCliTest\.InfoDescribesTheSong|ExportCliTest\.(TheLoopTags|Loudness|AWholePlaylist)'
 slow+='|GoldenRenderTest\.|OrgsynthDemoSongTest\.'

@@ -12,6 +12,7 @@
 #include "test_support/scratch_directory.h"
 #include "tools/cli/arguments.h"
 #include "tools/cli/progress_bar.h"
+#include "tools/cli/terminal_keys.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ TEST(ToolArgumentsCliTest, NumbersThatAreNotPlainDecimalsAreRefused) {
   for (const char* seconds : {"''", "nan", "inf", "-1", "0x10", "1e1", "2.5.1"}) {
     EXPECT_EQ(Org2wav(std::string("--seconds ") + seconds + " a.org b.wav").status, 2) << seconds;
     EXPECT_EQ(Orgplay(std::string("--seconds ") + seconds + " a.org").status, 2) << seconds;
+    EXPECT_EQ(Orgplay(std::string("--start ") + seconds + " a.org").status, 2) << seconds;
   }
   for (const char* tracks : {"1.5", "0x3", "1e1", "16", "3-1", "1,,2", "''"})
     EXPECT_EQ(Org2wav(std::string("--mute ") + tracks + " a.org b.wav").status, 2) << tracks;
@@ -132,6 +134,51 @@ TEST(ToolArgumentsCliTest, OrgplayEndsAfterTheIntroAndTheAskedForPasses) {
   const ProgramRun run = Orgplay(dir.Join("short.org") + " --loops 3");
   EXPECT_EQ(run.status, 0) << run.output;  // ended by itself (timeout would give 124)
   EXPECT_EQ(Orgplay(dir.Join("short.org") + " --loops 0").status, 2);
+}
+
+// A song of one long pass: 800 steps of 10 ms.
+std::string WriteLongSong(const ScratchDirectory& dir) {
+  org::ParsedSong song;
+  song.version = 2;
+  song.wait = 10;
+  song.loop_start = 0;
+  song.loop_end = 800;
+  song.tracks[0].events.push_back({0, 45, 200, 200, 6});
+  const std::vector<uint8_t> bytes = org::SerializeOrgSong(song);
+  dir.WriteFile("long.org", std::string(bytes.begin(), bytes.end()));
+  return dir.Join("long.org");
+}
+
+TEST(ToolArgumentsCliTest, OrgplayStartsWhereAskedAndSeeksWithTheArrowKeys) {
+  ScratchDirectory dir;
+  const std::string song = WriteLongSong(dir);
+  // 8 s of song: begun 7.5 s in, it ends long before the 6 s the run is given.
+  ProgramRun run = test_support::RunProgram("SDL_AUDIODRIVER=dummy timeout 6 " ORGPLAY_PATH,
+                                            song + " --loops 1 --start 7.5");
+  EXPECT_EQ(run.status, 0) << run.output;
+  // In a terminal, two presses of Right (as the terminal sends them) jump 10 s, past the 8 s
+  // end, long before the run's 6 s are out; the line shows where it is and how long it plays.
+  run = test_support::RunProgram(
+      "(sleep 1; printf '\\033[C\\033[C'; sleep 5) | SDL_AUDIODRIVER=dummy timeout 6 script -qfec",
+      "'" ORGPLAY_PATH " " + song + " --loops 1' /dev/null");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find(" / 0:08.0"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("   0:1"), std::string::npos) << run.output;  // 10 s on
+}
+
+TEST(ToolArgumentsCliTest, TerminalKeysAreReadFromTheirSequences) {
+  std::string pending = "\x1b[C\x1bOD\x1b[1~x\x1b[";
+  EXPECT_EQ(tools::TakeTerminalKey(&pending), tools::TerminalKey::kRight);
+  EXPECT_EQ(tools::TakeTerminalKey(&pending), tools::TerminalKey::kLeft);
+  EXPECT_EQ(tools::TakeTerminalKey(&pending), tools::TerminalKey::kHome);
+  EXPECT_EQ(tools::TakeTerminalKey(&pending), tools::TerminalKey::kOther);
+  EXPECT_EQ(tools::TakeTerminalKey(&pending), tools::TerminalKey::kNone);  // not whole yet
+  pending += "D";
+  EXPECT_EQ(tools::TakeTerminalKey(&pending), tools::TerminalKey::kLeft);
+  EXPECT_TRUE(pending.empty());
+  pending = "\x1b[5~";  // Page Up: known as a key, but not one orgplay uses
+  EXPECT_EQ(tools::TakeTerminalKey(&pending), tools::TerminalKey::kOther);
+  EXPECT_TRUE(pending.empty());
 }
 
 TEST(ToolArgumentsCliTest, SongcHelpExitsZero) {
