@@ -309,18 +309,42 @@ std::string LoudnessText(const exporting::Loudness& l) {
   return text;
 }
 
+// The render as asked (loops, seconds, fade, start), and where its first step sounds: one step
+// after the start, as the jukebox's timer plays it, so a loop tag's LOOPSTART is that lead and
+// the intro.
+std::string RenderText(const org::ParsedSong& song, const render::RenderOptions& r) {
+  const double seconds = static_cast<double>(render::PlannedFrames(song, r)) / r.rate;
+  char text[320];
+  std::snprintf(text, sizeof text,
+                "render     %.2f s (%s, a fade of %.2f s)\n"
+                "first step %d ms in (a step's lead, so LOOPSTART is the lead and the intro)\n",
+                seconds,
+                r.seconds >= 0 ? "the seconds asked"
+                               : (std::to_string(r.loops) + " pass" + (r.loops == 1 ? "" : "es") +
+                                  " of the loop")
+                                     .c_str(),
+                r.fade_seconds, song.wait);
+  return text;
+}
+
 int Info(const Options& o, const org::ParsedSong& song) {
   const exporting::Loudness loudness = exporting::MeasureSong(o.songs[0], o.song.render);
   if (!o.json) {
-    std::fputs((render::SongInfoText(song) + LoudnessText(loudness)).c_str(), stdout);
+    std::fputs(
+        (render::SongInfoText(song, RenderText(song, o.song.render)) + LoudnessText(loudness))
+            .c_str(),
+        stdout);
     return 0;
   }
   std::string json = render::SongInfoJson(song);
   const size_t end = json.rfind('}');
-  char more[160];
-  std::snprintf(more, sizeof more,
-                ", \"loudness_lufs\": %.2f, \"loudness_range_lu\": %.2f, \"true_peak_dbtp\": %.2f",
-                loudness.integrated_lufs, loudness.range_lu, loudness.true_peak_dbtp);
+  char more[256];
+  std::snprintf(
+      more, sizeof more,
+      ", \"render_seconds\": %.3f, \"first_step_ms\": %d, \"loudness_lufs\": %.2f, "
+      "\"loudness_range_lu\": %.2f, \"true_peak_dbtp\": %.2f",
+      static_cast<double>(render::PlannedFrames(song, o.song.render)) / o.song.render.rate,
+      song.wait, loudness.integrated_lufs, loudness.range_lu, loudness.true_peak_dbtp);
   json.insert(end, more);
   std::fputs(json.c_str(), stdout);
   return 0;

@@ -83,6 +83,18 @@ TEST(Org2wavCliTest, InfoDescribesTheSong) {
   EXPECT_EQ(run.output.rfind("{\"version\": 2, \"wait_ms\": 110", 0), 0u);
 }
 
+TEST(Org2wavCliTest, InfoGivesTheLengthOfTheRenderAsAskedAndTheFirstStepsLead) {
+  test_support::ScratchDirectory dir;
+  const ProgramRun info = Org2wav("--info --loops 1 --fade 2 " + kSong);
+  const size_t at = info.output.find("render     ");
+  ASSERT_NE(at, std::string::npos) << info.output;
+  const double seconds = std::stod(info.output.substr(at + 11));
+  EXPECT_NE(info.output.find("first step 110 ms in"), std::string::npos) << info.output;
+  ASSERT_EQ(Org2wav("-q --loops 1 --fade 2 " + kSong + " " + dir.Join("x.wav")).status, 0);
+  const auto frames = (std::filesystem::file_size(dir.Join("x.wav")) - 44) / 4;
+  EXPECT_NEAR(seconds, static_cast<double>(frames) / 44100, 0.005);
+}
+
 TEST(Org2wavCliTest, StemsGiveOneFilePerTrackWithEvents) {
   test_support::ScratchDirectory dir;
   const ProgramRun run = Org2wav("-q --seconds 0.5 --stems " + dir.Join("stems") + " " + kSong +

@@ -30,11 +30,12 @@ std::string DrumName(int wave) {
 
 }  // namespace
 
-std::string SongInfoText(const org::ParsedSong& song) {
+std::string SongInfoText(const org::ParsedSong& song, const std::string& after_times) {
   std::string out = Format("version    Org-0%d\nwait       %d ms per step\nmeter      %d/%d\n",
                            song.version, song.wait, song.meter[0], song.meter[1]);
   out += Format("loop       steps %d to %d\nintro      %.2f s\nloop time  %.2f s\n",
                 song.loop_start, song.loop_end, IntroSeconds(song), LoopSeconds(song));
+  out += after_times;
   for (int t = 0; t < org::kTrackCount; ++t) {
     const org::ParsedSong::Track& track = song.tracks[t];
     if (t < org::kMelodyTracks) {

@@ -8,7 +8,8 @@
 
 namespace render {
 
-std::string SongInfoText(const org::ParsedSong& song);
+// `after_times`: lines to put after the intro and loop times (a render's length).
+std::string SongInfoText(const org::ParsedSong& song, const std::string& after_times = {});
 std::string SongInfoJson(const org::ParsedSong& song);
 
 }  // namespace render
