@@ -13,10 +13,21 @@ JukeboxModel::JukeboxModel(JukeboxPlayer* player, ClockMs clock)
 
 int JukeboxModel::song_count() const { return std::max(player_->entry_count() - 1, 0); }
 
-int32_t JukeboxModel::GainForStep(int step) {
+double JukeboxModel::VolumeOfStep(int step) {
   if (step >= kVolumeSilent) return 0;
-  if (step <= 0) return 32768;
-  return static_cast<int32_t>(std::lround(32768.0 * std::pow(10.0, -3.0 * step / 20.0)));
+  if (step <= 0) return 1;
+  return std::pow(10.0, -3.0 * step / 20.0);
+}
+
+int32_t JukeboxModel::GainForStep(int step) {
+  return static_cast<int32_t>(std::lround(32768.0 * VolumeOfStep(step)));
+}
+
+int JukeboxModel::StepForVolume(double volume) {
+  if (!(volume > 0)) return kVolumeSilent;  // 0, negative or not a number
+  if (volume >= 1) return 0;
+  const double decibels = 20 * std::log10(volume);
+  return std::clamp(static_cast<int>(std::lround(-decibels / 3)), 0, kVolumeSilent);
 }
 
 void JukeboxModel::ResetPlayOrder() {
@@ -108,8 +119,8 @@ void JukeboxModel::AutoAdvance() {
   // Compared as unsigned, as the elapsed time is: a negative limit never runs out.
   if (!paused_ && f >= 0 && f < count && shown_seconds_ > static_cast<uint32_t>(time_limit(f)) &&
       !endless_ && HasSongs()) {
-    const int p = f + 1 >= count - 1 ? 0 : f + 1;
-    player_->RequestSwitch(play_order_[p]);
+    const bool wraps = f + 1 >= count - 1;
+    player_->RequestSwitch(wraps && stop_after_last_ ? -1 : play_order_[wraps ? 0 : f + 1]);
   }
 }
 

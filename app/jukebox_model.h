@@ -78,6 +78,10 @@ class JukeboxModel {
   void ShuffleOn();
   void ShuffleOff();
   void SetEndless(bool endless) { endless_ = endless; }
+  // Beyond the game's jukebox (a media player's "no loop"): when the last song in the play order
+  // runs out of time, it fades out and nothing more plays, instead of the order going round.
+  void SetStopAfterLast(bool stop) { stop_after_last_ = stop; }
+  bool stop_after_last() const { return stop_after_last_; }
   void ToggleEndless() { endless_ = !endless_; }
   // Holds or resumes the song: its time, its time limit, a fade and its sound all stand still.
   void SetPaused(bool paused);
@@ -116,8 +120,11 @@ class JukeboxModel {
   bool paused() const { return paused_; }
   bool playing() const { return timer_running_ && player_->current_index() >= 0; }
   int volume_step() const { return volume_step_; }
-  // The output gain for a volume step, Q15.
+  // The volume law, in one place: a step's linear gain (1 at step 0, 3 dB less a step, 0 when
+  // silent), the same in Q15 for the output, and the step nearest a linear gain.
+  static double VolumeOfStep(int step);
   static int32_t GainForStep(int step);
+  static int StepForVolume(double volume);
   int play_order(int position) const { return play_order_[position]; }
   // Elapsed seconds as this frame shows them; milliseconds into the song (for the bus): the
   // song's own position, which seeks move and pauses hold.
@@ -148,6 +155,7 @@ class JukeboxModel {
   bool timer_running_ = false;
   bool shuffle_ = false;
   bool endless_ = false;
+  bool stop_after_last_ = false;
   bool paused_ = false;
   int volume_step_ = 0;
   uint32_t shown_seconds_ = 0;

@@ -31,6 +31,8 @@ struct MprisService::Impl {
   bool announced = false;  // the first state has been taken (nothing to announce before it)
   mpris::PlayerState last;
   uint32_t seeks_announced = 0;
+  double volume_set = 1;     // the last volume set over the bus
+  int volume_set_step = -1;  // and the step it gave (-1: none set)
 
   ~Impl() {
     sd_bus_slot_unref(root_slot);
@@ -105,8 +107,8 @@ struct MprisService::Impl {
     int r = sd_bus_message_read(m, "ox", &track, &position);
     if (r < 0) return r;
     JukeboxModel* model = Of(userdata)->model;
-    if (model && mpris::SetPositionApplies(Of(userdata)->Now().metadata, track ? track : "",
-                                           position))
+    if (model &&
+        mpris::SetPositionApplies(Of(userdata)->Now().metadata, track ? track : "", position))
       model->SeekTo(MsOf(position));
     return sd_bus_reply_method_return(m, "");
   }
@@ -163,10 +165,15 @@ struct MprisService::Impl {
     return sd_bus_message_append(reply, "as", 1, "audio/x-org");
   }
   mpris::PlayerState Now() const {
-    if (model) return mpris::StateOf(*model);
+    if (model) {
+      mpris::PlayerState state = mpris::StateOf(*model);
+      // A volume set over the bus reads back as it was set while its step holds.
+      if (volume_set_step == model->volume_step()) state.volume = volume_set;
+      return state;
+    }
     mpris::PlayerState before_start;
     before_start.playback_status = "Stopped";
-    before_start.loop_status = "None";
+    before_start.loop_status = "Playlist";
     return before_start;
   }
   static int PlaybackStatus(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
@@ -235,8 +242,12 @@ struct MprisService::Impl {
     if (wanted != "None" && wanted != "Track" && wanted != "Playlist")
       return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS,
                               "LoopStatus is None, Track or Playlist");
-    // Endless repeat is the one loop of a track; the playlist always goes round by itself.
-    if (JukeboxModel* model = Of(userdata)->model) model->SetEndless(wanted == "Track");
+    // Track is endless repeat; Playlist the list going round, as the jukebox's always did; None
+    // stops after the last song.
+    if (JukeboxModel* model = Of(userdata)->model) {
+      model->SetEndless(wanted == "Track");
+      model->SetStopAfterLast(wanted == "None");
+    }
     return 0;
   }
   static int SetShuffle(sd_bus*, const char*, const char*, const char*, sd_bus_message* value,
@@ -253,8 +264,11 @@ struct MprisService::Impl {
     double volume = 1;
     int r = sd_bus_message_read(value, "d", &volume);
     if (r < 0) return r;
-    if (JukeboxModel* model = Of(userdata)->model)
+    if (JukeboxModel* model = Of(userdata)->model) {
       model->SetVolumeStep(mpris::VolumeStepFor(volume));
+      Of(userdata)->volume_set = std::clamp(volume, 0.0, 1.0);
+      Of(userdata)->volume_set_step = model->volume_step();
+    }
     return 0;
   }
   static int SetRate(sd_bus*, const char*, const char*, const char*, sd_bus_message* value, void*,

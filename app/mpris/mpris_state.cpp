@@ -11,7 +11,8 @@ namespace app::mpris {
 PlayerState StateOf(const JukeboxModel& model) {
   PlayerState state;
   state.playback_status = !model.playing() ? "Stopped" : model.paused() ? "Paused" : "Playing";
-  state.loop_status = model.endless() ? "Track" : "None";
+  // The playlist goes round by itself unless told to stop after its last song.
+  state.loop_status = model.endless() ? "Track" : model.stop_after_last() ? "None" : "Playlist";
   state.shuffle = model.shuffle();
   state.volume = VolumeOfStep(model.volume_step());
   state.can_go = model.HasSongs();
@@ -42,17 +43,9 @@ bool SetPositionApplies(const TrackMetadata& playing, const std::string& track_i
          track_id != "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 }
 
-int VolumeStepFor(double volume) {
-  if (!(volume > 0)) return kVolumeSilent;  // 0, negative or not a number
-  if (volume >= 1) return 0;
-  const double decibels = 20 * std::log10(volume);
-  return std::clamp(static_cast<int>(std::lround(-decibels / 3)), 0, kVolumeSilent);
-}
+int VolumeStepFor(double volume) { return JukeboxModel::StepForVolume(volume); }
 
-double VolumeOfStep(int step) {
-  if (step >= kVolumeSilent) return 0;
-  return std::pow(10.0, -3.0 * step / 20.0);
-}
+double VolumeOfStep(int step) { return JukeboxModel::VolumeOfStep(step); }
 
 std::string PathOfFileUri(const std::string& uri) {
   const std::string scheme = "file://";

@@ -12,17 +12,18 @@
 namespace app::mpris {
 
 struct TrackMetadata {
-  std::string track_id;  // a D-Bus object path
-  std::string title;     // UTF-8
+  std::string track_id;   // a D-Bus object path
+  std::string title;      // UTF-8
   int64_t length_us = 0;  // as the jukebox will play it; 0: no end (endless repeat)
-  std::string url;  // "" for the data folder's own songs
+  std::string url;        // "" for the data folder's own songs
 };
 
 // Everything the Player interface reports that can change; compared frame by frame to emit
 // PropertiesChanged for what changed.
 struct PlayerState {
   std::string playback_status;  // "Playing", "Paused" or "Stopped"
-  std::string loop_status;      // "None" (endless off) or "Track" (endless on)
+  std::string loop_status;  // "Track" (endless on), "Playlist" (the list goes round: the default)
+                            // or "None" (it stops after the last song)
   bool shuffle = false;
   double volume = 1.0;
   bool can_go = false;  // there are songs: play, pause, next and previous can act

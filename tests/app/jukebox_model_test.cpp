@@ -48,6 +48,17 @@ TEST_F(JukeboxModelTest, APauseHoldsTheTimeTheLimitAndTheSound) {
   EXPECT_EQ(player_.switches, (std::vector<int>{1}));
 }
 
+TEST_F(JukeboxModelTest, AfterTheLastSongTheOrderGoesRoundUnlessToldToStop) {
+  model_.PlayEntry(2);  // the last of three
+  Frame();
+  g_now += 4000;  // past its 3 s
+  Frame();
+  EXPECT_EQ(player_.switches, (std::vector<int>{0}));
+  model_.SetStopAfterLast(true);
+  Frame();
+  EXPECT_EQ(player_.switches, (std::vector<int>{0, -1}));  // a fade to nothing
+}
+
 TEST_F(JukeboxModelTest, PlayingAnotherSongLetsGoOfAPause) {
   model_.Play();
   model_.SetPaused(true);

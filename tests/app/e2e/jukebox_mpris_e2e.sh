@@ -37,6 +37,13 @@ check "and runs as before (Escape exits 0)" [ $? = 0 ]
 # --- a private session bus
 start_session_bus
 status() { get PlaybackStatus | sed -n 's/.*string "\(.*\)"/\1/p'; }
+get_loop() {
+  dbus-send --session --print-reply --dest=$name /org/mpris/MediaPlayer2 \
+    org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2.Player string:LoopStatus |
+    sed -n 's/.*string "\(.*\)"/\1/p'
+}
+export -f get_loop
+export name
 title() { get Metadata | grep -A1 '"xesam:title"' | tail -1 | sed -n 's/.*string "\(.*\)"/\1/p'; }
 
 start_jukebox 1 "$work/mine/Sine.org" "$work/mine/Twinkle.org"
@@ -71,10 +78,10 @@ set_volume() {
     "variant:double:$1" >/dev/null
 }
 check_level_drop "Volume 0.5 lowers the level by 6 dB" 6 0.5 set_volume 0.5
-check "and reads back as 0.5 (within a step)" \
+check "and reads back as 0.5, as it was set" \
   bash -c "get() { dbus-send --session --print-reply --dest=$name /org/mpris/MediaPlayer2 \
     org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2.Player string:Volume; }; \
-    get | grep -q 'double 0.50'"
+    get | grep -q 'double 0.5\$'"
 
 call Pause
 sleep 0.3
@@ -113,6 +120,12 @@ dbus-send --session --print-reply --dest=$name /org/mpris/MediaPlayer2 \
 sleep 0.3
 shot endless
 check "LoopStatus Track turns endless repeat on (ENDLESS shows)" differ_in next endless 56x8+186+56
+for loop in Playlist None Track; do
+  dbus-send --session --print-reply --dest=$name /org/mpris/MediaPlayer2 \
+    org.freedesktop.DBus.Properties.Set string:org.mpris.MediaPlayer2.Player string:LoopStatus \
+    "variant:string:$loop" >/dev/null
+  check "LoopStatus $loop reads back as set" bash -c "[ \"\$(get_loop)\" = $loop ]"
+done
 
 dbus-send --session --print-reply --dest=$name /org/mpris/MediaPlayer2 \
   org.mpris.MediaPlayer2.Quit >/dev/null

@@ -25,7 +25,10 @@ TEST(MprisStateTest, StatusLoopAndMetadataFollowTheModel) {
   app::JukeboxModel model(&player);
   PlayerState state = StateOf(model);
   EXPECT_EQ(state.playback_status, "Stopped");
-  EXPECT_EQ(state.loop_status, "None");
+  EXPECT_EQ(state.loop_status, "Playlist");  // the list goes round
+  model.SetStopAfterLast(true);
+  EXPECT_EQ(StateOf(model).loop_status, "None");
+  model.SetStopAfterLast(false);
   EXPECT_EQ(state.metadata.track_id, "/org/mpris/MediaPlayer2/TrackList/NoTrack");
   model.ResetPlayOrder();
   model.Play();
@@ -34,7 +37,7 @@ TEST(MprisStateTest, StatusLoopAndMetadataFollowTheModel) {
   EXPECT_EQ(state.playback_status, "Playing");
   EXPECT_EQ(state.loop_status, "Track");
   EXPECT_EQ(state.metadata.title, "サクラ");  // UTF-8 for the bus
-  EXPECT_EQ(state.metadata.length_us, 0);   // endless: no end
+  EXPECT_EQ(state.metadata.length_us, 0);     // endless: no end
   model.ToggleEndless();
   // As the jukebox will play it: the time limit, the second in which it is found past, the fade.
   EXPECT_EQ(StateOf(model).metadata.length_us, (76000 + app::kFadeMs) * int64_t{1000});
@@ -45,7 +48,7 @@ TEST(MprisStateTest, StatusLoopAndMetadataFollowTheModel) {
 
 TEST(MprisStateTest, SeekAndSetPositionKeepToTheTrack) {
   EXPECT_EQ(SeekTarget(10000000, 5000000, 60000000), 15000000);
-  EXPECT_EQ(SeekTarget(3000000, -5000000, 60000000), 0);  // never before the start
+  EXPECT_EQ(SeekTarget(3000000, -5000000, 60000000), 0);   // never before the start
   EXPECT_EQ(SeekTarget(58000000, 5000000, 60000000), -1);  // past the end: as Next
   EXPECT_EQ(SeekTarget(58000000, 5000000, 0), 63000000);   // no end (endless)
   TrackMetadata playing;
