@@ -64,13 +64,17 @@ class JukeboxModel {
   // elapsed seconds are taken for this frame (they stand still while paused).
   void BeginFrame();
   // End of a frame's actions: past the current song's time limit (and not endless, not paused)
-  // the next song in the play order is asked for.
+  // the song at play order position (current song's number + 1) is asked for, wrapping to
+  // position 0 after the last. The game's rule, kept: the play order is indexed by the song's
+  // number, not by the song's own position in the order, so under shuffle this is not simply
+  // "the next song in the order".
   void AutoAdvance();
 
   // --- the operations
   // Play order positions 0..entry_count - 1 hold their own numbers.
   void ResetPlayOrder();
-  // Plays the song at the current position from its start (the song at position 0 before any).
+  // Plays from its start the song at play order position (current song's number) — the game's
+  // rule, as AutoAdvance's; the song at position 0 before any.
   void Play();
   void Next();
   void Previous();

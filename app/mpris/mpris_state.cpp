@@ -1,6 +1,7 @@
 #include "app/mpris/mpris_state.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 

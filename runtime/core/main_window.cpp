@@ -400,7 +400,6 @@ void FinishWindowSetUp() {
 }
 
 int SetDesktopFullscreen(int on) {
-  platform::GetWindowSizing().fullscreen = on != 0;
   SdlWindow::SetDesktopFullscreen(on != 0);
   platform::MarkWindowDirty();
   return 0;

@@ -1,6 +1,7 @@
 #include "runtime/platform/stream_clock.h"
 
 #include <cmath>
+#include <numbers>
 
 namespace platform {
 namespace {
@@ -21,7 +22,7 @@ void StreamClock::Reset() {
 
 void StreamClock::StartLine(double now, int frames, int rate, double nominal) {
   // Second-order loop coefficients for the chosen bandwidth at this block period.
-  const double omega = 2.0 * M_PI * bandwidth_hz_ * nominal * 1e-6;
+  const double omega = 2.0 * std::numbers::pi * bandwidth_hz_ * nominal * 1e-6;
   b_ = std::sqrt(2.0) * omega;
   c_ = omega * omega;
   period_ = nominal;

@@ -22,9 +22,8 @@ struct PicturePlacement {
 PicturePlacement PlacePicture(int picture_w, int picture_h, int window_w, int window_h);
 
 struct WindowSizing {
-  int start_factor = 1;     // the window starts at this many times the picture size
-  bool resizable = false;   // the user may resize it (size changes are then kept)
-  bool fullscreen = false;  // covers the desktop at its resolution
+  int start_factor = 1;    // the window starts at this many times the picture size
+  bool resizable = false;  // the user may resize it (size changes are then kept)
 };
 
 // The sizing in force; the runtime's default is the fixed window of the picture's size.

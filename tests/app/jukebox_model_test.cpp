@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "runtime/core/random.h"
 #include "test_support/recording_jukebox_player.h"
 
 namespace {
@@ -46,6 +47,28 @@ TEST_F(JukeboxModelTest, APauseHoldsTheTimeTheLimitAndTheSound) {
   g_now += 1000;
   Frame();
   EXPECT_EQ(player_.switches, (std::vector<int>{1}));
+}
+
+// The game's rule, kept on purpose: under shuffle, Play and the advance index the play order by
+// the current song's number, not by where that song stands in the order.
+TEST_F(JukeboxModelTest, UnderShufflePlayAndTheAdvanceIndexTheOrderByTheSongsNumber) {
+  test_support::RecordingJukeboxPlayer five(5);
+  app::JukeboxModel model(&five, &Now);
+  model.ResetPlayOrder();
+  runtime::ResetRandom();
+  model.ShuffleOn();
+  std::vector<int> order;
+  for (int p = 0; p < 5; ++p) order.push_back(model.play_order(p));
+  ASSERT_NE(order, (std::vector<int>{0, 1, 2, 3, 4}));
+  model.PlayEntry(1);
+  model.Play();  // song 1 plays: Play restarts the song at position 1
+  EXPECT_EQ(five.current_, order[1]);
+  const int song = five.current_;
+  model.BeginFrame();
+  g_now += 4000;
+  model.BeginFrame();
+  model.AutoAdvance();  // position (song's number + 1), wrapping after the last
+  EXPECT_EQ(five.switches, (std::vector<int>{order[song + 1 >= 5 ? 0 : song + 1]}));
 }
 
 TEST_F(JukeboxModelTest, AfterTheLastSongTheOrderGoesRoundUnlessToldToStop) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "app/jukebox_screen.h"
@@ -32,7 +33,7 @@ class FakeSource : public app::VisualiserSource {
     song_.tracks[8].wave = 2;  // Snare01
     song_.tracks[8].events = {Note(12, 40, 1)};
     for (int i = 0; i < app::kScopeFrames; ++i)  // track 0: a sine of 64 samples' period
-      sine_.push_back(static_cast<int32_t>(16000 * std::sin(2 * M_PI * i / 64.0)));
+      sine_.push_back(static_cast<int32_t>(16000 * std::sin(2 * std::numbers::pi * i / 64.0)));
   }
   static org::OrgEvent Note(int step, int key, int length) {
     org::OrgEvent e;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <numbers>
 
 namespace assets {
 namespace {
@@ -11,7 +12,7 @@ constexpr int kLength = 256;
 constexpr double kPeak = 100.0;
 using Table = std::vector<double>;
 
-double Phase(int i) { return 2.0 * M_PI * i / kLength; }
+double Phase(int i) { return 2.0 * std::numbers::pi * i / kLength; }
 
 Table Shape(const std::function<double(double)>& f) {
   Table t(kLength);
@@ -60,7 +61,7 @@ Table Mix(const Table& a, const Table& b, double weight_b) {
 
 std::vector<Table> Recipe() {
   std::vector<Table> bank;
-  const Table sine = Shape([](double x) { return std::sin(2 * M_PI * x); });
+  const Table sine = Shape([](double x) { return std::sin(2 * std::numbers::pi * x); });
   const Table saw = Shape([](double x) { return x < 0.5 ? 2 * x : 2 * x - 2; });
   // 0..3: sine, triangle, rising and falling saw.
   bank.push_back(sine);
@@ -74,13 +75,16 @@ std::vector<Table> Recipe() {
   // 12..19: stepped and folded.
   for (int bits = 2; bits <= 5; ++bits) {
     const double levels = (1 << bits) / 2.0;
-    bank.push_back(
-        Shape([levels](double x) { return std::round(std::sin(2 * M_PI * x) * levels) / levels; }));
+    bank.push_back(Shape([levels](double x) {
+      return std::round(std::sin(2 * std::numbers::pi * x) * levels) / levels;
+    }));
   }
-  bank.push_back(Shape([](double x) { return std::fabs(std::sin(2 * M_PI * x)) * 2 - 1; }));
-  bank.push_back(Shape([](double x) { return std::max(0.0, std::sin(2 * M_PI * x)) * 2 - 0.6; }));
   bank.push_back(
-      Shape([](double x) { return std::clamp(std::sin(2 * M_PI * x) * 2.5, -1.0, 1.0); }));
+      Shape([](double x) { return std::fabs(std::sin(2 * std::numbers::pi * x)) * 2 - 1; }));
+  bank.push_back(
+      Shape([](double x) { return std::max(0.0, std::sin(2 * std::numbers::pi * x)) * 2 - 0.6; }));
+  bank.push_back(Shape(
+      [](double x) { return std::clamp(std::sin(2 * std::numbers::pi * x) * 2.5, -1.0, 1.0); }));
   bank.push_back(Shape([](double x) { return std::floor(x * 8) / 4 - 1; }));
   // 20..27: organ registrations (drawbar-like sets of harmonics).
   const std::vector<std::vector<double>> organs = {
@@ -122,7 +126,8 @@ std::vector<Table> Recipe() {
   for (int k = 0; k < 5; ++k) bank.push_back(Mix(saw, Pulse(0.5), 0.2 + k * 0.15));
   for (int k = 0; k < 5; ++k) {
     bank.push_back(Shape([k](double x) {
-      return std::sin(2 * M_PI * x) + 0.7 * std::sin(2 * M_PI * x * 2 + k * 0.8);
+      return std::sin(2 * std::numbers::pi * x) +
+             0.7 * std::sin(2 * std::numbers::pi * x * 2 + k * 0.8);
     }));
   }
   // Vowel-like: a pulse train shaped by one resonance at harmonic 3, 5, 7, 9, 11.

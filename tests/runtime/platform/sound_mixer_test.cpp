@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "runtime/platform/platform_clock.h"
@@ -100,7 +101,7 @@ TEST(SoundMixerTest, AToneComesOutAtItsPitch) {
   // 256-sample sine at 112640 samples/s is 440 Hz; count zero crossings over one second.
   std::vector<int16_t> sine(256);
   for (int i = 0; i < 256; ++i)
-    sine[i] = static_cast<int16_t>(20000 * std::sin(2 * M_PI * i / 256));
+    sine[i] = static_cast<int16_t>(20000 * std::sin(2 * std::numbers::pi * i / 256));
   SoundMixer mixer(44100);
   const VoiceId voice = mixer.AddVoice(Mono16(sine), 112640);
   mixer.Play(voice, true);
