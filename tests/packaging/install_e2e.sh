@@ -28,7 +28,7 @@ for file in bin/jukebox bin/org2wav bin/org2mid bin/orgplay bin/songc \
 done
 check "the desktop entry is valid" desktop-file-validate \
   "$prefix/share/applications/orvalinde-jukebox.desktop"
-check "the AppStream metainfo is valid" appstreamcli validate --no-net \
+check "the AppStream metainfo is valid, pedantically and offline" appstreamcli validate --no-net --pedantic \
   "$prefix/share/metainfo/io.github.orvalinde.jukebox.metainfo.xml"
 check "the MIME type is well-formed XML" xmllint --noout \
   "$prefix/share/mime/packages/orvalinde-jukebox.xml"
@@ -69,9 +69,12 @@ check "and the library's two packages" [ -n "$lib_deb" -a -n "$dev_deb" ]
 if [ -n "$deb" ]; then
   dpkg-deb -c "$deb" >"$work/contents.txt"
   for file in ./usr/bin/jukebox ./usr/bin/org2wav ./usr/share/orvalinde-jukebox/Org/Wave100.dat \
-      ./usr/share/applications/orvalinde-jukebox.desktop ./usr/share/man/man1/jukebox.1; do
+      ./usr/share/applications/orvalinde-jukebox.desktop ./usr/share/man/man1/jukebox.1 \
+      ./usr/share/doc/orvalinde-jukebox/copyright; do
     check "the package holds $file" grep -q " $file\$" "$work/contents.txt"
   done
+  check "the library's package has its copyright file" bash -c \
+    "dpkg-deb -c '$lib_deb' | grep -q ' ./usr/share/doc/liborgsynth1/copyright\$'"
   depends=$(dpkg-deb -f "$deb" Depends)
   for library in libsdl2 libpng16 libsystemd0 libc6; do
     check "the package depends on $library ($depends)" grep -q "$library" <<<"$depends"
