@@ -92,7 +92,10 @@ class DesktopExtras final : public JukeboxExtras {
           kPictureWidth, kPictureHeight, client.right - client.left, client.bottom - client.top);
       if (place.factor >= 1) settings_.scale = std::min(place.factor, kMaxScale);
     }
-    SaveSettings(SettingsPath(), settings_);
+    std::string why;
+    if (!SaveSettings(SettingsPath(), settings_, &why) && !SettingsPath().empty())
+      std::fprintf(stderr, "jukebox: the settings cannot be saved to %s: %s\n",
+                   SettingsPath().c_str(), why.c_str());
   }
 
  private:

@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -37,23 +39,39 @@ std::string Trim(const std::string& text) {
 
 }  // namespace
 
-Settings ParseSettings(const std::string& text) {
+Settings ParseSettings(const std::string& text, std::vector<std::string>* problems) {
   Settings settings;
   std::istringstream lines(text.substr(0, kMaxSettingsBytes));
+  const auto out_of_range = [problems](const std::string& key, const std::string& value,
+                                       const std::string& wanted, const std::string& standing) {
+    if (problems)
+      problems->push_back(key + "=" + value + " is not " + wanted + ": " + standing + " stands");
+  };
   for (std::string line; std::getline(lines, line);) {
     const size_t equals = line.find('=');
     if (equals == std::string::npos) continue;
     const std::string key = Trim(line.substr(0, equals));
     const std::string value = Trim(line.substr(equals + 1));
     int number = 0;
-    if (key == "scale" && ReadValue(value, 1, kMaxScale, &number)) {
-      settings.scale = number;
-    } else if (key == "fullscreen" && ReadValue(value, 0, 1, &number)) {
-      settings.fullscreen = number == 1;
-    } else if (key == "volume_step" && ReadValue(value, 0, kVolumeSilent, &number)) {
-      settings.volume_step = number;
-    } else if (key == "fade_to_silence" && ReadValue(value, 0, 1, &number)) {
-      settings.fade_to_silence = number == 1;
+    if (key == "scale") {
+      if (ReadValue(value, 1, kMaxScale, &number)) {
+        settings.scale = number;
+      } else {
+        out_of_range(key, value, "a scale from 1 to " + std::to_string(kMaxScale), "1");
+      }
+    } else if (key == "fullscreen" || key == "fade_to_silence") {
+      bool& flag = key == "fullscreen" ? settings.fullscreen : settings.fade_to_silence;
+      if (ReadValue(value, 0, 1, &number)) {
+        flag = number == 1;
+      } else {
+        out_of_range(key, value, "0 or 1", "0");
+      }
+    } else if (key == "volume_step") {
+      if (ReadValue(value, 0, kVolumeSilent, &number)) {
+        settings.volume_step = number;
+      } else {
+        out_of_range(key, value, "a step from 0 to " + std::to_string(kVolumeSilent), "0 (0 dB)");
+      }
     }
   }
   return settings;
@@ -89,31 +107,49 @@ std::string SettingsPath() {
 
 Settings LoadSettings(const std::string& path) {
   if (path.empty()) return {};
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) return {};  // the first run
   std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
+  if (!std::filesystem::is_regular_file(path, error) || !in) {
+    std::fprintf(stderr, "jukebox: cannot read the settings file %s%s: the defaults stand\n",
+                 path.c_str(),
+                 std::filesystem::is_directory(path, error) ? " (it is a folder)" : "");
+    return {};
+  }
   std::string text;
   text.resize(kMaxSettingsBytes);
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
   text.resize(static_cast<size_t>(in.gcount()));
-  return ParseSettings(text);
+  std::vector<std::string> problems;
+  const Settings settings = ParseSettings(text, &problems);
+  for (const std::string& problem : problems)
+    std::fprintf(stderr, "jukebox: %s: %s\n", path.c_str(), problem.c_str());
+  return settings;
 }
 
-bool SaveSettings(const std::string& path, const Settings& settings) {
-  if (path.empty()) return false;
+bool SaveSettings(const std::string& path, const Settings& settings, std::string* why) {
+  const auto fail = [why](const std::string& reason) {
+    if (why) *why = reason;
+    return false;
+  };
+  if (path.empty()) return fail("neither XDG_CONFIG_HOME nor HOME is set");
   std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return fail("it is a folder");
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
   const std::string temporary = path + ".new-" + std::to_string(getpid());
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out << FormatSettings(settings);
     if (!out.flush()) {
+      const std::string reason = std::strerror(errno);
       std::remove(temporary.c_str());
-      return false;
+      return fail(reason);
     }
   }
   if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
     std::remove(temporary.c_str());
-    return false;
+    return fail(reason);
   }
   return true;
 }

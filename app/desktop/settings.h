@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace app {
 
@@ -19,15 +20,18 @@ struct Settings {
 inline constexpr int kMaxScale = 16;
 
 // Reads settings text: every line "key=value" with a known key and a value in range counts, the
-// rest is ignored.
-Settings ParseSettings(const std::string& text);
+// rest is ignored. Each value stands or falls alone; a known key with a value out of range keeps
+// its default, and `problems` (when given) gets a line saying so.
+Settings ParseSettings(const std::string& text, std::vector<std::string>* problems = nullptr);
 std::string FormatSettings(const Settings& settings);
 
 // The settings file's path ("" when neither XDG_CONFIG_HOME nor HOME is set).
 std::string SettingsPath();
-// The defaults when the file is missing or unreadable.
+// The defaults when the file is missing; when it cannot be read (a folder, say) or holds values
+// out of range, the defaults that stand are said on standard error.
 Settings LoadSettings(const std::string& path);
-// Writes the file whole (a temporary file renamed into place); false when it cannot.
-bool SaveSettings(const std::string& path, const Settings& settings);
+// Writes the file whole (a temporary file renamed into place); false, and why in `why`, when it
+// cannot.
+bool SaveSettings(const std::string& path, const Settings& settings, std::string* why = nullptr);
 
 }  // namespace app

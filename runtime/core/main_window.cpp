@@ -45,11 +45,20 @@ void StoreCharacter(uint8_t character) {
 
 void ScreenSize(int* width, int* height) { QueryScreenSizeLinked(width, height); }
 
+// Room kept for a window manager's title bar when a larger window is fitted to the desktop.
+constexpr int kTitleBarAllowance = 48;
+
 // The window-mode client area: the screen size times the window's starting factor (1 unless the
-// application asked for a larger window).
+// application asked for a larger window). A larger window never starts bigger than the
+// desktop's usable area shows whole, its title bar included: the largest whole factor that fits.
 void ClientSize(int* width, int* height) {
   ScreenSize(width, height);
-  const int factor = std::max(platform::GetWindowSizing().start_factor, 1);
+  int factor = std::max(platform::GetWindowSizing().start_factor, 1);
+  if (factor > 1 && g_state.usable_width > 0 && *width > 0 && *height > 0) {
+    const int fit = std::min(g_state.usable_width / *width,
+                             (g_state.usable_height - kTitleBarAllowance) / *height);
+    factor = std::clamp(fit, 1, factor);
+  }
   *width *= factor;
   *height *= factor;
 }
@@ -318,6 +327,8 @@ int CreateMainWindow() {
   g_state.desktop_width = desktop.width;
   g_state.desktop_height = desktop.height;
   g_state.desktop_color_depth = desktop.color_depth;
+  g_state.usable_width = desktop.usable_width;
+  g_state.usable_height = desktop.usable_height;
   if (g_state.title[0] == '\0') SetWindowTitle(kWindowClassName);
   int w = 0;
   int h = 0;
@@ -336,6 +347,13 @@ int CreateMainWindow() {
                          platform::GetWindowSizing().resizable))
     return AppLogWrite(SJIS("ウインドウの作成に失敗しました\n"));
   g_state.window = true;
+  // A resizable window never gets smaller than the picture at its own size.
+  if (platform::GetWindowSizing().resizable) {
+    int picture_w = 0;
+    int picture_h = 0;
+    ScreenSize(&picture_w, &picture_h);
+    SdlWindow::SetMinimumSize(picture_w, picture_h);
+  }
   return 0;
 }
 

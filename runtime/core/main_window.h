@@ -38,6 +38,8 @@ struct WindowState {
   int desktop_width = 0;
   int desktop_height = 0;
   int desktop_color_depth = 0;
+  int usable_width = 0;  // the part of the desktop windows may use
+  int usable_height = 0;
   char title[256] = {};  // CP932
 };
 

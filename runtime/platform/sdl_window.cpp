@@ -180,6 +180,10 @@ DesktopMode SdlWindow::Desktop() {
   desktop.height = mode.h;
   // Bytes per pixel, not bits in use: an X11 desktop of depth 24 keeps 4-byte pixels.
   desktop.color_depth = SDL_BYTESPERPIXEL(mode.format) * 8;
+  SDL_Rect usable{};
+  const bool known = SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0;
+  desktop.usable_width = known ? usable.w : mode.w;
+  desktop.usable_height = known ? usable.h : mode.h;
   return desktop;
 }
 
@@ -261,6 +265,10 @@ void SdlWindow::SetTitle(const std::string& title_utf8) {
 
 void SdlWindow::Show() {
   if (g_window) SDL_ShowWindow(g_window);
+}
+
+void SdlWindow::SetMinimumSize(int w, int h) {
+  if (g_window) SDL_SetWindowMinimumSize(g_window, w, h);
 }
 
 void SdlWindow::Place(int x, int y, int w, int h) {

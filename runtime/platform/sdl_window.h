@@ -20,7 +20,9 @@ inline constexpr int kExitDisplayLost = 69;
 struct DesktopMode {
   int width = 0;
   int height = 0;
-  int color_depth = 0;  // bits per pixel of the desktop's pixels (bytes per pixel × 8)
+  int color_depth = 0;   // bits per pixel of the desktop's pixels (bytes per pixel × 8)
+  int usable_width = 0;  // the part windows may use (without panels and docks)
+  int usable_height = 0;
 };
 
 struct ScreenRect {
@@ -62,6 +64,8 @@ class SdlWindow {
   static void Show();
   // Places the client area at (x, y) with size w × h.
   static void Place(int x, int y, int w, int h);
+  // The smallest client area a resizable window may be given.
+  static void SetMinimumSize(int w, int h);
   static ScreenRect ClientRect();
   // The decoration around the client area (left, top, right, bottom widths); 0 where unknown.
   static ScreenRect Borders();

@@ -38,6 +38,13 @@ TEST(SettingsTest, DamagedOrForeignTextGivesTheDefaultsValueByValue) {
   EXPECT_EQ(mixed.scale, 4);
   EXPECT_TRUE(mixed.fullscreen);
   EXPECT_EQ(app::LoadSettings("/no/such/settings.ini").scale, 1);
+  // What falls is said, with the default that stands; the rest stands.
+  std::vector<std::string> problems;
+  const app::Settings some =
+      app::ParseSettings("scale=0\nvolume_step=4\nfade_to_silence=x\n", &problems);
+  EXPECT_EQ(some.volume_step, 4);
+  EXPECT_EQ(problems, (std::vector<std::string>{"scale=0 is not a scale from 1 to 16: 1 stands",
+                                                "fade_to_silence=x is not 0 or 1: 0 stands"}));
 }
 
 TEST(SettingsTest, TheFileLivesUnderTheUsersConfigFolder) {

@@ -149,5 +149,34 @@ press Escape
 wait_jukebox
 check "the new scale is remembered" grep -q "^scale=2$" "$settings"
 
+# --scale 6 does not fit a 1280 x 1024 screen: the largest whole factor that does.
+start_jukebox 3 --scale 6
+check "--scale 6 on a 1280 x 1024 screen opens the largest window that fits whole (1280 x 960)" \
+  [ "$(xdotool getwindowgeometry "$window" | awk '/Geometry/ { print $2 }')" = 1280x960 ]
+check "and asks the window manager never to make it smaller than the picture" \
+  bash -c "xprop -id '$window' WM_NORMAL_HINTS | grep -q 'minimum size: 320 by 240'"
+press Escape
+wait_jukebox
+check "the scale that fitted is remembered" grep -q "^scale=4$" "$settings"
+
+# A settings file with bad values: each value stands or falls alone, and what falls is said.
+printf 'scale=99\nvolume_step=3\nfullscreen=maybe\n' >"$settings"
+start_jukebox 4
+check "a bad value is said, with the default that stands" \
+  grep -q "scale=99 is not a scale from 1 to 16: 1 stands" "$work/stderr4.txt"
+check "as is the other" grep -q "fullscreen=maybe is not 0 or 1: 0 stands" "$work/stderr4.txt"
+press Escape
+wait_jukebox
+check "the good value is kept" grep -q "^volume_step=3$" "$settings"
+rm "$settings"
+mkdir "$settings"
+start_jukebox 5
+check "a settings path that is a folder is said" \
+  grep -q "cannot read the settings file .* (it is a folder): the defaults stand" "$work/stderr5.txt"
+press Escape
+wait_jukebox
+check "and that they cannot be saved there" grep -q "cannot be saved to .*: it is a folder" \
+  "$work/stderr5.txt"
+
 echo "$failures failed"
 [ "$failures" = 0 ]
