@@ -19,10 +19,7 @@ constexpr const char* kUsage =
     "(default 2, as org2wav renders), the loop marked with \"loopStart\"/\"loopEnd\" markers\n"
     "and controller 111.\n";
 
-int Usage(const std::string& problem) {
-  std::fprintf(stderr, "org2mid: %s\n%s", problem.c_str(), kUsage);
-  return 2;
-}
+int Usage(const std::string& problem) { return tools::UsageError("org2mid", problem); }
 
 }  // namespace
 
@@ -33,17 +30,17 @@ int main(int argc, char** argv) {
   while (!args.Done()) {
     const std::string arg = args.Next();
     std::string value;
-    if (arg == "--help" || arg == "-h") {
+    if (!args.IsOption(arg)) {
+      files.push_back(arg);
+    } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
     } else if (arg == "--loops") {
       if (!args.Value(arg, &value)) return Usage(args.problem());
       if (!tools::ParseWholeNumber(value, 1, 1000, &loops))
         return Usage("--loops needs a whole number from 1 to 1000");
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return Usage("unknown option " + arg);
     } else {
-      files.push_back(arg);
+      return Usage("unknown option " + arg);
     }
   }
   if (files.size() != 2) return Usage("a song and an output, please");

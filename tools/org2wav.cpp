@@ -37,14 +37,16 @@ constexpr const char* kUsage =
     "       org2wav [options] --out-dir DIR [--playlist FILE | SONG.org ...]   a soundtrack\n"
     "       org2wav --info [--json] SONG.org        the song's facts and the render's loudness\n"
     "Renders Org songs to 16-bit stereo sound files; the format follows OUT's extension:\n"
-    ".wav, .flac, .ogg (Vorbis), .opus or .mp3.\n"
+    ".wav, .flac, .ogg (Vorbis), .opus or .mp3 (another is refused unless --format says).\n"
+    "-- ends the options.\n"
     "  --format F         wav, flac, ogg, opus or mp3, whatever the extension\n"
     "  --quality Q        0 to 1: the codec's quality (Vorbis, Opus, MP3) or FLAC's compression\n"
     "                     effort (default 0.5)\n"
     "  --title T, --artist A, --album A, --track N   tags (a playlist gives each song's title)\n"
     "  --loop-tags        mark the loop a game engine repeats: LOOPSTART/LOOPLENGTH (samples)\n"
     "                     in FLAC, Ogg and Opus comments, a smpl chunk in WAV files\n"
-    "  --normalize LUFS   bring the render to that loudness, its true peak at most -1 dBTP\n"
+    "  --normalize LUFS   bring the render to that loudness (-70 to -5), its true peak at\n"
+    "                     most -1 dBTP (a note says when that keeps it quieter)\n"
     "  --replaygain       write ReplayGain's track gain and peak tags\n"
     "  --bank FILE        waveform bank (default: Org/Wave100.dat here, else the shipped one)\n"
     "  --drums DIR        folder holding the 28 drum files (default: the song's Org/ folder,\n"
@@ -85,10 +87,7 @@ struct Options {
   bool quiet = false;
 };
 
-int Usage(const std::string& problem) {
-  std::fprintf(stderr, "org2wav: %s\n%s", problem.c_str(), kUsage);
-  return 2;
-}
+int Usage(const std::string& problem) { return tools::UsageError("org2wav", problem); }
 
 // Reads one option that takes a value; 0, or the exit status of a usage error.
 int ReadOption(const std::string& arg, const std::string& v, Options* o) {
@@ -143,10 +142,11 @@ int ReadOption(const std::string& arg, const std::string& v, Options* o) {
   } else if (arg == "--track") {
     o->song.tags.track = v;
   } else if (arg == "--normalize") {
+    // A loudness a listener could want: from a whisper (-70) to as loud as a master gets (-5).
     const bool negative = !v.empty() && v[0] == '-';
-    if (!tools::ParseDecimal(negative ? v.substr(1) : v, 0, 70, &number))
-      return Usage("--normalize needs a loudness in LUFS, such as -16");
-    o->song.normalize_lufs = negative ? -number : number;
+    if (!negative || !tools::ParseDecimal(v.substr(1), 5, 70, &number))
+      return Usage("--normalize needs a loudness from -70 to -5 LUFS, such as -16");
+    o->song.normalize_lufs = -number;
   } else if (arg == "--out-dir") {
     o->out_dir = v;
   } else if (arg == "--playlist") {
@@ -177,7 +177,9 @@ int ParseArguments(int argc, char** argv, Options* o) {
   while (!args.Done()) {
     const std::string arg = args.Next();
     std::string value;
-    if (arg == "--help" || arg == "-h") {
+    if (!args.IsOption(arg)) {
+      o->songs.push_back(arg);
+    } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       std::exit(0);
     } else if (arg == "-q") {
@@ -193,10 +195,8 @@ int ParseArguments(int argc, char** argv, Options* o) {
     } else if (TakesValue(arg)) {
       if (!args.Value(arg, &value)) return Usage(args.problem());
       if (int status = ReadOption(arg, value, o)) return status;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return Usage("unknown option " + arg);
     } else {
-      o->songs.push_back(arg);
+      return Usage("unknown option " + arg);
     }
   }
   if (o->info) {
@@ -213,17 +213,35 @@ int ParseArguments(int argc, char** argv, Options* o) {
   return 0;
 }
 
-// The format: --format, else the extension of OUT, else WAV. The rate: Opus's own unless given.
+// A device, a pipe or a folder: what is written there (or why it cannot be) is not named by an
+// extension.
+bool ExistsAndIsNoFile(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error);
+}
+
+// The format: --format, else the extension of OUT (WAV for standard output, a device, a pipe
+// such as /dev/null, and for a batch). The rate: Opus's own unless given. False for an OUT whose
+// extension names no format we write (x.m4a, a name without one): nothing may be written under a
+// name that lies (see UnknownExtension).
 bool ChooseFormat(const std::string& out, Options* o) {
   std::optional<AudioFormat> format;
+  bool known = true;
   if (!o->format_name.empty()) {
     format = exporting::FormatFromName(o->format_name);
-  } else if (!out.empty()) {
+  } else if (!out.empty() && out != "-" && !ExistsAndIsNoFile(out)) {
     format = exporting::FormatFromPath(out);
+    known = format.has_value();
   }
   o->song.format = format.value_or(AudioFormat::kWav);
   if (!o->rate_given) o->song.render.rate = exporting::DefaultRate(o->song.format);
-  return true;
+  return known;
+}
+
+int UnknownExtension(const std::string& out) {
+  return Usage(out +
+               ": its extension names no format org2wav writes (.wav, .flac, .ogg, .opus, .mp3); "
+               "or say which with --format");
 }
 
 std::string StemPath(const std::string& folder, int track) {
@@ -366,6 +384,11 @@ bool RenderOne(const Options& o, const org::ParsedSong& song, const exporting::E
   }
   if (warn && how.replaygain && how.format == AudioFormat::kWav)
     std::fprintf(stderr, "org2wav: warning: WAV files have no ReplayGain tags; none written\n");
+  if (how.normalize_lufs) {
+    const std::string note = exporting::ShortOfTargetNote(result, *how.normalize_lufs);
+    if (!note.empty())
+      std::fprintf(stderr, "org2wav: note: %s: %s\n", out_path.c_str(), note.c_str());
+  }
   return true;
 }
 
@@ -377,7 +400,7 @@ int RenderOneSong(Options& o) {
     std::fprintf(stderr, "org2wav: %s: the song's step length is 0 ms\n", o.songs[0].c_str());
     return 1;
   }
-  ChooseFormat(o.out, &o);
+  const bool known_format = ChooseFormat(o.out, &o);
   std::vector<int> stem_tracks;
   std::vector<std::string> outputs = {o.out};
   if (!o.stems.empty())
@@ -387,6 +410,7 @@ int RenderOneSong(Options& o) {
         outputs.push_back(StemPath(o.stems, t));
       }
   if (int status = CheckBeforeWork(o, o.songs[0], *song, outputs)) return status;
+  if (!known_format) return UnknownExtension(o.out);
   if (!o.stems.empty() && !PrepareStemsFolder(o.stems)) return 1;
   render::WarnAboutWaveBank("org2wav", o.song.render.bank_path);
   o.song.render.builtin_drums =

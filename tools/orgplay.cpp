@@ -45,10 +45,7 @@ std::atomic<bool> g_stop{false};
 
 void OnInterrupt(int) { g_stop = true; }
 
-int Usage(const std::string& problem) {
-  std::fprintf(stderr, "orgplay: %s\n%s", problem.c_str(), kUsage);
-  return 2;
-}
+int Usage(const std::string& problem) { return tools::UsageError("orgplay", problem); }
 
 struct Options {
   std::string song;
@@ -64,7 +61,10 @@ int ParseArguments(int argc, char** argv, Options* o) {
   while (!args.Done()) {
     const std::string arg = args.Next();
     std::string v;
-    if (arg == "--help" || arg == "-h") {
+    if (!args.IsOption(arg)) {
+      if (!o->song.empty()) return Usage("one song at a time");
+      o->song = arg;
+    } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       std::exit(0);
     } else if (arg == "--seconds" || arg == "--loops" || arg == "--bank" || arg == "--drums" ||
@@ -78,12 +78,8 @@ int ParseArguments(int argc, char** argv, Options* o) {
         return Usage("--loops needs a whole number from 1 to 1000");
       if (arg == "--bank") o->bank = v;
       if (arg == "--drums") o->drums_folder = v;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return Usage("unknown option " + arg);
-    } else if (o->song.empty()) {
-      o->song = arg;
     } else {
-      return Usage("one song at a time");
+      return Usage("unknown option " + arg);
     }
   }
   if (o->song.empty()) return Usage("which song?");

@@ -7,8 +7,10 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "tools/assets/score_compiler.h"
+#include "tools/cli/arguments.h"
 #include "tools/output/safe_output.h"
 
 namespace {
@@ -18,21 +20,27 @@ constexpr const char* kUsage =
     "Compiles a text score into an Org song (OUT.org \"-\": standard output). The score language\n"
     "is described in tools/assets/score_compiler.h.\n";
 
-int Usage(const char* problem) {
-  std::fprintf(stderr, "songc: %s\n%s", problem, kUsage);
-  return 2;
-}
+int Usage(const std::string& problem) { return tools::UsageError("songc", problem); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-    std::fputs(kUsage, stdout);
-    return 0;
+  std::vector<std::string> files;
+  tools::ArgumentReader args(argc, argv);
+  while (!args.Done()) {
+    const std::string arg = args.Next();
+    if (!args.IsOption(arg)) {
+      files.push_back(arg);
+    } else if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else {
+      return Usage("unknown option " + arg);
+    }
   }
-  if (argc != 3) return Usage("a score and an output, please");
-  const std::string score_path = argv[1];
-  const std::string out_path = argv[2];
+  if (files.size() != 2) return Usage("a score and an output, please");
+  const std::string score_path = files[0];
+  const std::string out_path = files[1];
   if (!tools::InputOverwrittenBy(out_path, {score_path}).empty()) {
     std::fprintf(stderr, "songc: %s is the score itself: refusing to overwrite it\n",
                  out_path.c_str());

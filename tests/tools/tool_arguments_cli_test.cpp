@@ -60,6 +60,55 @@ TEST(ToolArgumentsCliTest, NumbersThatAreNotPlainDecimalsAreRefused) {
   EXPECT_EQ(value, 0.5);
 }
 
+TEST(ToolArgumentsCliTest, AUsageErrorIsOneLineAndAHintNotTheWholeHelp) {
+  const std::vector<std::pair<std::string, ProgramRun>> runs = {
+      {"org2wav", Org2wav("--frob a.org b.wav")},
+      {"orgplay", Orgplay("--frob a.org")},
+      {"org2mid", test_support::RunProgram(ORG2MID_PATH, "--frob a.org b.mid")},
+      {"songc", test_support::RunProgram(SONGC_PATH, "--frob a.score b.org")}};
+  for (const auto& [tool, run] : runs) {
+    EXPECT_EQ(run.status, 2) << tool;
+    EXPECT_EQ(run.output,
+              tool + ": unknown option --frob\nTry '" + tool + " --help' for the options.\n");
+  }
+}
+
+TEST(ToolArgumentsCliTest, TwoDashesEndTheOptions) {
+  ScratchDirectory dir;
+  const ProgramRun run = test_support::RunProgram("cd " + dir.path() + " && " ORG2WAV_PATH,
+                                                  "-q --seconds 0.2 -- " + kSong + " -dash.wav");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(std::filesystem::exists(dir.Join("-dash.wav")));
+}
+
+TEST(ToolArgumentsCliTest, AnOutputWhoseExtensionNamesNoFormatIsRefusedUnlessFormatSays) {
+  ScratchDirectory dir;
+  for (const char* name : {"x.m4a", "noext", "x.wav.bak"}) {
+    const ProgramRun run = Org2wav("-q --seconds 0.2 " + kSong + " " + dir.Join(name));
+    EXPECT_EQ(run.status, 2) << name;
+    EXPECT_NE(run.output.find(".wav, .flac, .ogg, .opus, .mp3"), std::string::npos) << run.output;
+    EXPECT_FALSE(std::filesystem::exists(dir.Join(name))) << name;
+  }
+  EXPECT_EQ(Org2wav("-q --seconds 0.2 --format flac " + kSong + " " + dir.Join("x.m4a")).status, 0);
+  EXPECT_EQ(Org2wav("-q --seconds 0.2 " + kSong + " - > /dev/null").status, 0);  // standard output
+}
+
+TEST(ToolArgumentsCliTest, NormalizeTakesASaneLoudnessAndSaysWhenThePeakHoldsItBack) {
+  ScratchDirectory dir;
+  for (const char* lufs : {"-3", "-80", "3", "0"})
+    EXPECT_EQ(Org2wav(std::string("--normalize ") + lufs + " a.org b.wav").status, 2) << lufs;
+  const ProgramRun loud =
+      Org2wav("-q --normalize -6 --seconds 5 " + kSong + " " + dir.Join("loud.wav"));
+  EXPECT_EQ(loud.status, 0) << loud.output;
+  EXPECT_NE(loud.output.find("note: " + dir.Join("loud.wav") + ": "), std::string::npos)
+      << loud.output;
+  EXPECT_NE(loud.output.find("LU below the -6.0 LUFS asked"), std::string::npos) << loud.output;
+  const ProgramRun quiet =
+      Org2wav("-q --normalize -23 --seconds 5 " + kSong + " " + dir.Join("quiet.wav"));
+  EXPECT_EQ(quiet.status, 0) << quiet.output;
+  EXPECT_EQ(quiet.output, "");
+}
+
 TEST(ToolArgumentsCliTest, ABankOfTheWrongSizeIsNamedWithItsSize) {
   ScratchDirectory dir;
   dir.WriteFile("short.dat", std::string(1000, '\0'));

@@ -1,6 +1,7 @@
 #include "tools/cli/arguments.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace tools {
@@ -50,6 +51,11 @@ bool ParseTrackList(const std::string& text, unsigned* mask) {
   }
   *mask |= result;
   return result != 0;
+}
+
+int UsageError(const char* tool, const std::string& problem) {
+  std::fprintf(stderr, "%s: %s\nTry '%s --help' for the options.\n", tool, problem.c_str(), tool);
+  return 2;
 }
 
 bool ArgumentReader::Value(const std::string& option, std::string* value) {

@@ -77,6 +77,10 @@ bool RenderBatchSong(const BatchSong& song, const std::string& out_path, ExportO
   for (const std::string& missing : result.missing_drums)
     messages.Line(tool + ": warning: " + song.file + ": drum file not found: " + missing);
   if (!result.ok) messages.Line(tool + ": " + song.file + ": " + result.error);
+  if (result.ok && options.normalize_lufs) {
+    const std::string note = ShortOfTargetNote(result, *options.normalize_lufs);
+    if (!note.empty()) messages.Line(tool + ": note: " + out_path + ": " + note);
+  }
   return result.ok;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "tools/export/encoded_writer.h"
 #include "tools/output/safe_output.h"
@@ -119,6 +120,15 @@ Loudness MeasureSong(const std::string& song_path, const render::RenderOptions& 
   return meter.Result();
 }
 
+std::string ShortOfTargetNote(const ExportResult& result, double target_lufs) {
+  if (result.short_of_target_lu < 0.1) return {};
+  char note[160];
+  std::snprintf(note, sizeof note,
+                "%.1f LU below the %.1f LUFS asked: louder, its true peak would pass -1 dBTP",
+                result.short_of_target_lu, target_lufs);
+  return note;
+}
+
 ExportResult ExportSong(const org::ParsedSong& song, const std::string& song_path,
                         const std::string& out_path, const ExportOptions& o,
                         const ProgressSink& progress) {
@@ -128,6 +138,7 @@ ExportResult ExportSong(const org::ParsedSong& song, const std::string& song_pat
   if (measure_first) {
     const Loudness measured = MeasureSong(song_path, o.render);
     result.gain_db = NormalizingGainDb(measured, *o.normalize_lufs);
+    result.short_of_target_lu = *o.normalize_lufs - measured.integrated_lufs - result.gain_db;
     if (progress) progress(0.5);
   }
   const double gain = std::pow(10.0, result.gain_db / 20);

@@ -46,7 +46,13 @@ struct ExportResult {
   std::string error;  // one line: why it failed
   std::vector<std::string> missing_drums;
   double gain_db = 0;  // applied for --normalize
+  // How far below the loudness asked the true-peak ceiling held the render (LU; 0 when reached).
+  double short_of_target_lu = 0;
 };
+
+// The note a normalized render gets when its true peak kept it below the loudness asked; "" when
+// it reached it (within a tenth of a unit).
+std::string ShortOfTargetNote(const ExportResult& result, double target_lufs);
 
 using ProgressSink = std::function<void(double fraction)>;
 
