@@ -47,7 +47,7 @@ constexpr const char* kUsage =
     "                     in FLAC, Ogg and Opus comments, a smpl chunk in WAV files\n"
     "  --normalize LUFS   bring the render to that loudness (-70 to -5), its true peak at\n"
     "                     most -1 dBTP (a note says when that keeps it quieter)\n"
-    "  --replaygain       write ReplayGain's track gain and peak tags\n"
+    "  --replaygain       write ReplayGain's track gain and peak tags (Opus: R128_TRACK_GAIN)\n"
     "  --bank FILE        waveform bank (default: Org/Wave100.dat here, else the shipped one)\n"
     "  --drums DIR        folder holding the 28 drum files (default: the song's Org/ folder,\n"
     "                     else the shipped drums)\n"

@@ -324,6 +324,16 @@ TEST(ExportCliTest, LoudnessIsReportedAndNormalizedWithoutPassingMinusOneDbtp) {
   ASSERT_NE(gain.find(" dB"), std::string::npos) << gain;
   EXPECT_NEAR(std::stod(gain), -18 - plain.lufs, 0.3);  // to -18 LUFS
   EXPECT_GT(std::stod(Tag(dir.Join("rg.ogg"), "REPLAYGAIN_TRACK_PEAK")), 0.1);
+
+  // Ogg Opus: what its players read (RFC 7845), a Q7.8 gain to -23 LUFS, and no ReplayGain.
+  ASSERT_EQ(Org2wav("--replaygain " + kSong + " " + dir.Join("rg.opus")).status, 0);
+  const Measured opus = Measure(Decode(dir.Join("rg.opus")));
+  const std::string r128 = Tag(dir.Join("rg.opus"), "R128_TRACK_GAIN");
+  ASSERT_FALSE(r128.empty());
+  EXPECT_EQ(r128.find_first_not_of("-0123456789"), std::string::npos) << r128;
+  EXPECT_NEAR(std::stoi(r128) / 256.0, -23 - opus.lufs, 0.3);
+  EXPECT_EQ(Tag(dir.Join("rg.opus"), "REPLAYGAIN_TRACK_GAIN"), "");
+  EXPECT_EQ(Tag(dir.Join("rg.opus"), "REPLAYGAIN_TRACK_PEAK"), "");
 }
 
 TEST(ExportCliTest, AWholePlaylistIsRenderedInParallelAndAFailureIsNamed) {

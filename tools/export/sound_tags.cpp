@@ -10,6 +10,7 @@
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <cmath>
 #include <cstdio>
 
 namespace exporting {
@@ -17,12 +18,13 @@ namespace {
 
 TagLib::String Utf8(const std::string& text) { return TagLib::String(text, TagLib::String::UTF8); }
 
-void Fill(TagLib::Ogg::XiphComment* comment, const SoundTags& tags) {
-  for (const auto& [name, value] : CommentsOf(tags)) comment->addField(name, Utf8(value), true);
+void Fill(TagLib::Ogg::XiphComment* comment, const SoundTags& tags, AudioFormat format) {
+  for (const auto& [name, value] : CommentsOf(tags, format))
+    comment->addField(name, Utf8(value), true);
 }
 
 void Fill(TagLib::ID3v2::Tag* tag, const SoundTags& tags) {
-  for (const auto& [name, value] : CommentsOf(tags)) {
+  for (const auto& [name, value] : CommentsOf(tags, AudioFormat::kMp3)) {
     const char* standard = name == "TITLE"         ? "TIT2"
                            : name == "ARTIST"      ? "TPE1"
                            : name == "ALBUM"       ? "TALB"
@@ -43,7 +45,8 @@ void Fill(TagLib::ID3v2::Tag* tag, const SoundTags& tags) {
 
 }  // namespace
 
-std::vector<std::pair<std::string, std::string>> CommentsOf(const SoundTags& tags) {
+std::vector<std::pair<std::string, std::string>> CommentsOf(const SoundTags& tags,
+                                                            AudioFormat format) {
   std::vector<std::pair<std::string, std::string>> comments;
   if (!tags.title.empty()) comments.emplace_back("TITLE", tags.title);
   if (!tags.artist.empty()) comments.emplace_back("ARTIST", tags.artist);
@@ -52,6 +55,14 @@ std::vector<std::pair<std::string, std::string>> CommentsOf(const SoundTags& tag
   if (tags.loop_start && tags.loop_length) {
     comments.emplace_back("LOOPSTART", std::to_string(*tags.loop_start));
     comments.emplace_back("LOOPLENGTH", std::to_string(*tags.loop_length));
+  }
+  if (format == AudioFormat::kOpus) {
+    // The track's own peak has no place in Ogg Opus: its decoders never clip to it.
+    if (tags.replaygain_gain_db)
+      comments.emplace_back(
+          "R128_TRACK_GAIN",
+          std::to_string(static_cast<int>(std::lround((*tags.replaygain_gain_db - 5.0) * 256))));
+    return comments;
   }
   if (tags.replaygain_gain_db) {
     char gain[32];
@@ -76,7 +87,7 @@ bool ApplyTags(AudioFormat format, const SoundTags& tags, std::vector<uint8_t>* 
     case AudioFormat::kFlac: {
       TagLib::FLAC::File file(&stream, TagLib::ID3v2::FrameFactory::instance());
       if (file.isValid()) {
-        Fill(file.xiphComment(true), tags);
+        Fill(file.xiphComment(true), tags, format);
         saved = file.save();
       }
       break;
@@ -84,7 +95,7 @@ bool ApplyTags(AudioFormat format, const SoundTags& tags, std::vector<uint8_t>* 
     case AudioFormat::kOgg: {
       TagLib::Ogg::Vorbis::File file(&stream);
       if (file.isValid()) {
-        Fill(file.tag(), tags);
+        Fill(file.tag(), tags, format);
         saved = file.save();
       }
       break;
@@ -92,7 +103,7 @@ bool ApplyTags(AudioFormat format, const SoundTags& tags, std::vector<uint8_t>* 
     case AudioFormat::kOpus: {
       TagLib::Ogg::Opus::File file(&stream);
       if (file.isValid()) {
-        Fill(file.tag(), tags);
+        Fill(file.tag(), tags, format);
         saved = file.save();
       }
       break;

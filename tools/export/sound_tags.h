@@ -30,8 +30,11 @@ struct SoundTags {
   }
 };
 
-// The "name=value" comments the tags come to (LOOPSTART=..., REPLAYGAIN_TRACK_GAIN=-3.21 dB).
-std::vector<std::pair<std::string, std::string>> CommentsOf(const SoundTags& tags);
+// The "name=value" comments the tags come to (LOOPSTART=..., REPLAYGAIN_TRACK_GAIN=-3.21 dB). In
+// Ogg Opus the gain is what its players read (RFC 7845): R128_TRACK_GAIN, a Q7.8 number of dB
+// to −23 LUFS (the ReplayGain gain, which aims at −18, less 5 dB), and no REPLAYGAIN_* at all.
+std::vector<std::pair<std::string, std::string>> CommentsOf(const SoundTags& tags,
+                                                            AudioFormat format);
 
 // Writes `tags` into the encoded file `bytes` (a compressed format). False with `error`.
 bool ApplyTags(AudioFormat format, const SoundTags& tags, std::vector<uint8_t>* bytes,
