@@ -18,7 +18,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: songc SCORE OUT.org\n"
     "Compiles a text score into an Org song (OUT.org \"-\": standard output). The score language\n"
-    "is described in tools/assets/score_compiler.h.\n";
+    "is described in songc(1): man songc (in the source tree: man -l packaging/man/songc.1).\n";
 
 int Usage(const std::string& problem) { return tools::UsageError("songc", problem); }
 

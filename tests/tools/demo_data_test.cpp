@@ -133,6 +133,39 @@ TEST(ScoreCompilerTest, MistakesAreReportedWithTheirLine) {
   EXPECT_FALSE(assets::CompileScore("track 0\nC4/4:0 D4\n", &score, &error));  // same step twice
 }
 
+TEST(ScoreCompilerTest, MistakesSayWhatWasExpectedNearWhatWasWritten) {
+  const struct {
+    const char* score;
+    const char* error;
+  } cases[] = {
+      {"tempo 120\n",
+       "line 1: unknown header word 'tempo': a header line starts with title, "
+       "file, limit, version, wait, meter, loop or track"},
+      {"C4 D4\n", "line 1: 'C4' before any track line: notes and settings follow 'track T'"},
+      {"track 0 wave 12 finetune\nC4\n", "line 1: 'finetune' needs a value"},
+      {"track 0 wav 12\nC4\n",
+       "line 1: unknown track setting 'wav' (the settings: wave N or drum N, finetune N, oneshot)"},
+      {"loop 16 ned\ntrack 0\nC4\n",
+       "line 1: the loop end (or 'end') must be 0 to 999999999, not 'ned'"},
+      {"track 0\nC4 x\n",
+       "line 2: 'x' is a drum hit, on melody track 0: melody tracks play notes such as C4 or "
+       "F#3/2"},
+      {"", "the score holds no notes: there is nothing to play"},
+      {"wait 100\ntrack 3 wave 1\n\n", "the score holds no notes: there is nothing to play"},
+  };
+  for (const auto& c : cases) {
+    assets::CompiledScore score;
+    std::string error;
+    EXPECT_FALSE(assets::CompileScore(c.score, &score, &error)) << c.score;
+    EXPECT_EQ(error, c.error) << c.score;
+  }
+  // A drum track takes both names for its drum, and hits.
+  assets::CompiledScore score;
+  std::string error;
+  EXPECT_TRUE(assets::CompileScore("track 9 drum 2\nk40 x x/2\n", &score, &error)) << error;
+  EXPECT_EQ(score.song.tracks[9].wave, 2);
+}
+
 TEST(ScoreCompilerTest, NumbersTooLargeAreErrorsWithTheirLineNotAborts) {
   assets::CompiledScore score;
   std::string error;

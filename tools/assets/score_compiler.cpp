@@ -48,7 +48,7 @@ class Compiler {
       for (std::string w; words >> w;) parts.push_back(w);
       if (parts.empty()) continue;
       if (!Header(parts, number)) {
-        if (track_ < 0) return Fail(number, "stream words before any track line", error);
+        if (track_ < 0) return Fail(number, BeforeAnyTrack(parts[0]), error);
         for (const std::string& w : parts) streams_[track_].push_back({w, number});
       }
       if (!error_.empty()) return Fail(error_line_, error_, error);
@@ -66,10 +66,30 @@ class Compiler {
     }
     if (out_->song.loop_end < out_->song.loop_start)
       return Fail(loop_line_, "the loop ends before it starts", error);
+    bool any = false;
+    for (const org::ParsedSong::Track& track : out_->song.tracks)
+      any = any || !track.events.empty();
+    if (!any) {
+      *error = "the score holds no notes: there is nothing to play";  // the whole score's fault
+      return false;
+    }
     return true;
   }
 
  private:
+  // What a line before any track line is taken for: a header word mistyped (a word of letters), or
+  // stream words that came too early.
+  static std::string BeforeAnyTrack(const std::string& first) {
+    const bool letters =
+        first.size() > 1 && std::all_of(first.begin(), first.end(),
+                                        [](unsigned char c) { return std::islower(c) != 0; });
+    if (letters)
+      return "unknown header word '" + first +
+             "': a header line starts with title, file, limit, version, wait, meter, loop or "
+             "track";
+    return "'" + first + "' before any track line: notes and settings follow 'track T'";
+  }
+
   // A comment starts with '#' at the start of a line or after white space ('#' in F#4 is a sharp).
   static std::string StripComment(const std::string& line) {
     for (size_t i = 0; i < line.size(); ++i)
@@ -140,7 +160,7 @@ class Compiler {
       loop_line_ = line;
       if (Bounded(p[1], 0, kMaxNumber, "the loop start", line, &a)) song.loop_start = a;
       loop_end_is_end_ = p[2] == "end";
-      if (!loop_end_is_end_ && Bounded(p[2], 0, kMaxNumber, "the loop end", line, &b))
+      if (!loop_end_is_end_ && Bounded(p[2], 0, kMaxNumber, "the loop end (or 'end')", line, &b))
         song.loop_end = b;
     } else if (key == "track") {
       TrackLine(p, line);
@@ -164,16 +184,20 @@ class Compiler {
       int value = 0;
       if (p[i] == "oneshot") {
         track.one_shot = 1;
-      } else if ((p[i] == "wave" || p[i] == "drum") && i + 1 < p.size()) {
-        if (Bounded(p[i + 1], 0, drums ? 27 : 99, drums ? "a drum" : "a waveform", line, &value))
+      } else if (p[i] == "wave" || p[i] == "drum" || p[i] == "finetune") {
+        if (i + 1 >= p.size()) {
+          Error(line, "'" + p[i] + "' needs a value");
+        } else if (p[i] == "finetune") {
+          if (Bounded(p[i + 1], 0, 65535, "the finetune", line, &value))
+            track.finetune = static_cast<uint16_t>(value);
+        } else if (Bounded(p[i + 1], 0, drums ? 27 : 99, drums ? "a drum" : "a waveform", line,
+                           &value)) {
           track.wave = static_cast<uint8_t>(value);
-        ++i;
-      } else if (p[i] == "finetune" && i + 1 < p.size()) {
-        if (Bounded(p[i + 1], 0, 65535, "the finetune", line, &value))
-          track.finetune = static_cast<uint16_t>(value);
+        }
         ++i;
       } else {
-        Error(line, "unknown track setting '" + p[i] + "'");
+        Error(line, "unknown track setting '" + p[i] +
+                        "' (the settings: wave N or drum N, finetune N, oneshot)");
       }
     }
   }
@@ -244,6 +268,11 @@ class Compiler {
         int steps = s.default_steps;
         if (m[3].matched && !Bounded(m[3], 1, kMaxNumber, "a length", w.line, &steps)) return false;
         if (m[1] == "x") {
+          if (t < org::kMelodyTracks) {
+            Error(w.line, "'" + w.text + "' is a drum hit, on melody track " + std::to_string(t) +
+                              ": melody tracks play notes such as C4 or F#3/2");
+            return false;
+          }
           if (!Event(t, w.line, s.drum_key, steps, steps)) return false;
         } else {
           if ((s.pending_volume != org::kNoValue || s.pending_pan != org::kNoValue) &&

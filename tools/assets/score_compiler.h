@@ -1,11 +1,13 @@
 // Our song-writing tool: a small text score language compiled to an Org song.
 //
+// The language is documented for users in songc(1) (packaging/man/songc.1); keep the two in step.
 // A score is lines of words; a word starting with '#' starts a comment. Header lines:
 //   title TEXT        the playlist title (UTF-8; becomes CP932 in the playlist)
 //   file NAME.org     the song's file name        limit SECONDS   the playlist's time limit
 //   version 1|2|3     wait MS (per step)          meter A B
 //   loop START END    in steps; END may be "end", the end of the longest track
-//   track T wave W [finetune F] [oneshot]         starts track T's stream (8..15 are drums)
+//   track T wave W [finetune F] [oneshot]         starts track T's stream (8..15 are drums;
+//                                                 on them "drum N" says the same as "wave N")
 // Stream words, after a track line:
 //   C4 F#3/2 Bb5/8    a note (scientific pitch: A4 is 440 Hz), optionally /steps; on drum tracks
 //                     the pitch is the drum key. D5/8:4 sounds 8 steps but moves on only 4, so
