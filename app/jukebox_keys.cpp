@@ -21,6 +21,8 @@ constexpr int kKeyComma = 51;
 constexpr int kKeyPeriod = 52;
 constexpr int kKeyHome = 199;
 constexpr int kKeyV = 47;
+constexpr int kKeyH = 35;
+constexpr int kKeyF1 = 59;
 
 }  // namespace
 
@@ -47,6 +49,7 @@ WindowRequests ApplyKeys(const KeyTracker& keys, JukeboxModel* model) {
   if (keys.KeyRepeat(kKeyPeriod)) model->SeekBy(kSeekStepMs);
   if (keys.KeyPressed(kKeyHome)) model->SeekToLoopStart();
   if (keys.KeyPressed(kKeyV)) requests.toggle_view = true;
+  if (keys.KeyPressed(kKeyH) || keys.KeyPressed(kKeyF1)) requests.toggle_help = true;
   return requests;
 }
 

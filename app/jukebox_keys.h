@@ -15,6 +15,7 @@ namespace app {
 struct WindowRequests {
   bool toggle_fullscreen = false;
   bool toggle_view = false;  // the game's screen or the visualiser
+  bool toggle_help = false;  // the help over the screen
 };
 
 // Acts on the keys sampled at the end of the previous frame.

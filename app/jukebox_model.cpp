@@ -144,8 +144,9 @@ void JukeboxModel::Stop() {
   timer_running_ = false;
 }
 
-void JukeboxModel::SetVolumeStep(int step) {
+void JukeboxModel::SetVolumeStep(int step, bool shown) {
   volume_step_ = std::clamp(step, 0, kVolumeSilent);
+  if (shown) ++volume_changes_;
   player_->SetOutputGain(GainForStep(volume_step_));
 }
 

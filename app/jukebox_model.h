@@ -92,8 +92,9 @@ class JukeboxModel {
   void TogglePause() { SetPaused(!paused_); }
   // Stops the song; the time shows 0:00 until the next play.
   void Stop();
-  // `step`: 0 (0 dB) .. kVolumeSilent.
-  void SetVolumeStep(int step);
+  // `step`: 0 (0 dB) .. kVolumeSilent. `shown`: counted as a change a display shows (not the
+  // volume remembered from the last run).
+  void SetVolumeStep(int step, bool shown = true);
   void VolumeUp() { SetVolumeStep(volume_step_ - 1); }
   void VolumeDown() { SetVolumeStep(volume_step_ + 1); }
   // Appends a song to the playlist and the play order; its entry index, or -1 when full.
@@ -124,6 +125,8 @@ class JukeboxModel {
   bool paused() const { return paused_; }
   bool playing() const { return timer_running_ && player_->current_index() >= 0; }
   int volume_step() const { return volume_step_; }
+  // Times the volume was asked to change (also at an end of its range), for a display.
+  uint32_t volume_changes() const { return volume_changes_; }
   // The volume law, in one place: a step's linear gain (1 at step 0, 3 dB less a step, 0 when
   // silent), the same in Q15 for the output, and the step nearest a linear gain.
   static double VolumeOfStep(int step);
@@ -164,6 +167,7 @@ class JukeboxModel {
   int volume_step_ = 0;
   uint32_t shown_seconds_ = 0;
   uint32_t seek_count_ = 0;
+  uint32_t volume_changes_ = 0;
 };
 
 }  // namespace app

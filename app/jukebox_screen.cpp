@@ -8,7 +8,8 @@ JukeboxScreen::JukeboxScreen(JukeboxPlayer* player, const BitmapFont* font, cons
 void JukeboxScreen::SetVisualiser(VisualiserSource* source, VisualiserView::ColourMap colours,
                                   std::function<platform::PixelSurface*()> surface) {
   source_ = source;
-  visualiser_ = std::make_unique<VisualiserView>(font_, std::move(colours));
+  visualiser_ = std::make_unique<VisualiserView>(font_, colours);
+  overlay_ = std::make_unique<OverlayView>(font_, std::move(colours));
   surface_ = std::move(surface);
 }
 
@@ -25,15 +26,17 @@ void JukeboxScreen::ShowVisualiser(bool shown) {
 
 WindowRequests JukeboxScreen::Step() {
   model_.BeginFrame();
-  platform::PixelSurface* surface = visualiser_shown_ ? surface_() : nullptr;
-  if (surface) {
+  platform::PixelSurface* surface = surface_ ? surface_() : nullptr;
+  if (surface && visualiser_shown_) {
     visualiser_->Draw(surface, model_, source_, mutes_);
   } else {
     view_.Draw(model_);
   }
+  if (surface && overlay_) overlay_->Draw(surface, model_, help_shown_);
   const WindowRequests requests = ApplyKeys(*keys_, &model_);
   if (visualiser_shown_) ApplyTrackKeys(*keys_, &mutes_, source_);
   if (requests.toggle_view) ShowVisualiser(!visualiser_shown_);
+  if (requests.toggle_help && overlay_) help_shown_ = !help_shown_;
   // The elapsed time the advance compares is the one drawn, before this frame's keys acted.
   model_.AutoAdvance();
   return requests;

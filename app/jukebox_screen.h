@@ -14,6 +14,7 @@
 #include "app/jukebox_model.h"
 #include "app/jukebox_view.h"
 #include "app/key_tracker.h"
+#include "app/overlay_view.h"
 #include "app/track_mutes.h"
 #include "app/visualiser_source.h"
 #include "app/visualiser_view.h"
@@ -27,13 +28,14 @@ class JukeboxScreen {
   // Play order positions 0..entry_count - 1 hold their own numbers.
   void ResetPlayOrder() { model_.ResetPlayOrder(); }
   void SetBackground(int graph) { view_.SetBackground(graph); }
-  // Offers the visualiser (V), drawn on `surface` (the back buffer) from `source`; without one
-  // V does nothing.
+  // Offers the visualiser (V), drawn on `surface` (the back buffer) from `source`, and the
+  // overlays (the volume as it changes, the help on H or F1); without them V and H do nothing.
   void SetVisualiser(VisualiserSource* source, VisualiserView::ColourMap colours,
                      std::function<platform::PixelSurface*()> surface);
   // Shows the visualiser or the game's screen. Leaving the visualiser lets every track be heard.
   void ShowVisualiser(bool shown);
   bool visualiser_shown() const { return visualiser_shown_; }
+  bool help_shown() const { return help_shown_; }
   const TrackMutes& track_mutes() const { return mutes_; }
   // One frame: draw, then act on the keys sampled at the end of the previous frame. Returns
   // what the keys asked of the window.
@@ -58,9 +60,11 @@ class JukeboxScreen {
   const BitmapFont* font_;
   VisualiserSource* source_ = nullptr;
   std::unique_ptr<VisualiserView> visualiser_;
+  std::unique_ptr<OverlayView> overlay_;
   std::function<platform::PixelSurface*()> surface_;
   TrackMutes mutes_;
   bool visualiser_shown_ = false;
+  bool help_shown_ = false;
 };
 
 }  // namespace app

@@ -35,6 +35,7 @@ const char* DesktopUsage() {
          "  V               the visualiser (scopes and piano roll) or the game's screen;\n"
          "                  in it 1-8 mute melody tracks, Shift+1-8 drum tracks, Ctrl solos,\n"
          "                  0 lets every track be heard\n"
+         "  H, F1           help: every key, the song's position and length\n"
          "  F11, Alt+Return full screen on or off\n"
          "  Escape          quit\n"
          "Songs or folders dropped on the window are added and the first of them plays.\n";

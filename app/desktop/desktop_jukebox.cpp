@@ -58,7 +58,7 @@ class DesktopExtras final : public JukeboxExtras {
       model->ResetPlayOrder();
       model->PlayEntry(0);
     }
-    model->SetVolumeStep(settings_.volume_step);
+    model->SetVolumeStep(settings_.volume_step, false);
     player->SetFadeToSilence(settings_.fade_to_silence);
     if (settings_.fullscreen) runtime::SetDesktopFullscreen(1);
     if (more_) more_->AfterInit(model, player);

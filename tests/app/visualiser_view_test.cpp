@@ -242,4 +242,40 @@ TEST_F(VisualiserKeysTest, NumbersMuteShiftTakesDrumsCtrlSolosZeroAndLeavingLetA
   EXPECT_FALSE(screen_.track_mutes().muted(2));
 }
 
+// --- what the desktop player shows over the game's screen
+
+TEST_F(VisualiserKeysTest, TheVolumeShowsForAMomentAfterItChangesAndTheScreenIsLeftAsItWas) {
+  constexpr int kDown = 208;
+  const uint32_t panel = Rgb(0, 0, 32);
+  Frame();
+  EXPECT_NE(surface_.Pixel(100, 5), panel);  // nothing over the game's screen
+  Frame({kDown});
+  Frame();
+  EXPECT_EQ(surface_.Pixel(100, 5), panel);  // the strip
+  EXPECT_EQ(app::OverlayView::VolumeText(1), "VOLUME  -3 DB");
+  EXPECT_EQ(app::OverlayView::VolumeText(0), "VOLUME  0 DB");
+  EXPECT_EQ(app::OverlayView::VolumeText(app::kVolumeSilent), "VOLUME  SILENT");
+  for (int frame = 0; frame < app::kVolumeStripFrames; ++frame) Frame();
+  surface_.Fill(nullptr, 0);
+  Frame();
+  EXPECT_EQ(surface_.Pixel(100, 5), 0u);  // gone again
+}
+
+TEST_F(VisualiserKeysTest, HOrF1ShowsTheHelpWithThePositionAndTheLength) {
+  constexpr int kH = 35;
+  constexpr int kF1 = 59;
+  Frame({kH});
+  EXPECT_TRUE(screen_.help_shown());
+  Frame();
+  EXPECT_EQ(surface_.Pixel(160, 100), Rgb(0, 0, 32));  // the help's panel
+  Frame({kF1});
+  EXPECT_FALSE(screen_.help_shown());
+  EXPECT_EQ(app::OverlayView::TimeText(screen_.model()), "NO SONG PLAYS");
+  screen_.model().PlayEntry(0);
+  // The recording player's songs have a 3 s limit: 4 s to its advance, then the 4.4 s fade.
+  EXPECT_EQ(app::OverlayView::TimeText(screen_.model()), "0:00 / 0:08");
+  screen_.model().SetEndless(true);
+  EXPECT_EQ(app::OverlayView::TimeText(screen_.model()), "0:00 / ENDLESS");
+}
+
 }  // namespace
