@@ -46,12 +46,8 @@ class PlayerView final : public JukeboxPlayer {
   explicit PlayerView(org::MusicPlayer* player) : p_(player) {}
   int current_index() const override { return p_->current_index; }
   int entry_count() const override { return p_->entry_count; }
-  const char* title(int index) const override {
-    return index >= 0 && index < org::kMaxPlaylistEntries ? p_->titles[index] : "";
-  }
-  int time_limit(int index) const override {
-    return index >= 0 && index < org::kMaxPlaylistEntries ? p_->time_limits[index] : 0;
-  }
+  const char* title(int index) const override { return p_->title(index); }
+  int time_limit(int index) const override { return p_->time_limit(index); }
   void PlayIndex(int index) override { p_->PlayIndex(index); }
   void RequestSwitch(int index) override { p_->RequestSwitch(index); }
   void SetPaused(bool paused) override { p_->SetPaused(paused); }

@@ -31,12 +31,13 @@ int JukeboxModel::StepForVolume(double volume) {
 }
 
 void JukeboxModel::ResetPlayOrder() {
-  const int count = std::clamp(player_->entry_count(), 0, kPlayOrderSize);
+  if (player_->entry_count() > order_size()) play_order_.resize(player_->entry_count(), 0);
+  const int count = std::clamp(player_->entry_count(), 0, order_size());
   for (int i = 0; i < count; ++i) play_order_[i] = i;
 }
 
 int JukeboxModel::PositionOf(int song) const {
-  for (int i = 0; i < kPlayOrderSize; ++i)
+  for (int i = 0; i < order_size(); ++i)
     if (play_order_[i] == song) return i;
   return -1;
 }
@@ -76,13 +77,15 @@ void JukeboxModel::Play() {
   const int f = player_->current_index();
   SetPaused(false);
   player_->PlayIndex(-1);
-  PlayFromStart(play_order_[f < 0 ? 0 : std::min(f, kPlayOrderSize - 1)]);
+  PlayFromStart(play_order_[f < 0 ? 0 : std::min(f, order_size() - 1)]);
 }
 
 void JukeboxModel::ShuffleOn() {
   if (!HasSongs()) return;
-  const int count = std::min(player_->entry_count(), kPlayOrderSize);
-  for (int i = 0; i < 100; ++i) {
+  const int count = std::min(player_->entry_count(), order_size());
+  // The game's hundred swaps; a desktop playlist longer than the game's gets one per song.
+  const int swaps = count > kPlayOrderSize ? count : 100;
+  for (int i = 0; i < swaps; ++i) {
     const int a = runtime::RandomUpTo(count - 2);
     const int b = runtime::RandomUpTo(count - 2);
     std::swap(play_order_[a], play_order_[b]);
@@ -98,7 +101,7 @@ void JukeboxModel::ShuffleOff() {
 
 void JukeboxModel::Previous() {
   if (!HasSongs()) return;
-  const int count = std::min(player_->entry_count(), kPlayOrderSize);
+  const int count = std::min(player_->entry_count(), order_size());
   int p = PositionOf(player_->current_index()) - 1;
   if (p < 0) p = count - 2;
   PlayFromStart(play_order_[p]);
@@ -106,7 +109,7 @@ void JukeboxModel::Previous() {
 
 void JukeboxModel::Next() {
   if (!HasSongs()) return;
-  const int count = std::min(player_->entry_count(), kPlayOrderSize);
+  const int count = std::min(player_->entry_count(), order_size());
   int p = PositionOf(player_->current_index()) + 1;
   if (p >= count - 1) p = 0;
   PlayFromStart(play_order_[p]);
@@ -115,7 +118,7 @@ void JukeboxModel::Next() {
 void JukeboxModel::AutoAdvance() {
   // The song the frame began with, as the elapsed time is the one that frame showed.
   const int f = frame_song_;
-  const int count = std::min(player_->entry_count(), kPlayOrderSize);
+  const int count = std::min(player_->entry_count(), order_size());
   // Compared as unsigned, as the elapsed time is: a negative limit never runs out.
   if (!paused_ && f >= 0 && f < count && shown_seconds_ > static_cast<uint32_t>(time_limit(f)) &&
       !endless_ && HasSongs()) {
@@ -155,9 +158,8 @@ int JukeboxModel::AppendSong(const std::string& file, const std::string& title_c
   // The entry past the end (index entry_count - 1) becomes the new song; with no playlist at
   // all the new song is entry 0.
   const int index = std::max(player_->entry_count() - 1, 0);
-  if (index >= kPlayOrderSize - 1 ||
-      !player_->AppendEntry(file, title_cp932, time_limit, title_utf8))
-    return -1;
+  if (!player_->AppendEntry(file, title_cp932, time_limit, title_utf8)) return -1;
+  if (index + 2 > order_size()) play_order_.resize(index + 2, 0);
   // The play order keeps its shuffle; the new song goes at the end, before the empty entry.
   play_order_[index] = index;
   play_order_[index + 1] = index + 1;

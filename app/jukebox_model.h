@@ -8,9 +8,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace app {
 
+// The game's play order: 128 positions (a desktop player's grows with its playlist).
 inline constexpr int kPlayOrderSize = 128;
 
 // What the model needs of the music player.
@@ -132,7 +134,10 @@ class JukeboxModel {
   static double VolumeOfStep(int step);
   static int32_t GainForStep(int step);
   static int StepForVolume(double volume);
-  int play_order(int position) const { return play_order_[position]; }
+  int play_order(int position) const {
+    return position >= 0 && position < static_cast<int>(play_order_.size()) ? play_order_[position]
+                                                                            : 0;
+  }
   // Elapsed seconds as this frame shows them; milliseconds into the song (for the bus): the
   // song's own position, which seeks move and pauses hold.
   uint32_t shown_seconds() const { return shown_seconds_; }
@@ -154,7 +159,9 @@ class JukeboxModel {
 
   JukeboxPlayer* player_;
   ClockMs clock_;
-  int32_t play_order_[kPlayOrderSize] = {};
+  int order_size() const { return static_cast<int>(play_order_.size()); }
+
+  std::vector<int32_t> play_order_ = std::vector<int32_t>(kPlayOrderSize, 0);
   int previous_song_ = 0;
   int frame_song_ = -1;  // the current song when the frame began
   uint32_t start_time_ = 0;

@@ -13,8 +13,16 @@ void JukeboxView::Draw(const JukeboxModel& model) const {
   const uint32_t seconds = model.shown_seconds();
   font_->DrawFontText(20, 56, "JUKEBOX");
   font_->DrawFontText(80, 72, model.title(f < 0 ? 0 : f));
-  font_->DrawFontNumber(60, 72, f, 2, 99, 0, true);
-  font_->DrawFontText(52, 72, "#");
+  if (f < 100) {
+    font_->DrawFontNumber(60, 72, f, 2, 99, 0, true);
+    font_->DrawFontText(52, 72, "#");
+  } else {
+    // Past the game's 99 (a desktop playlist): the number takes a digit more room to its left,
+    // so the title keeps its place.
+    const int digits = f < 1000 ? 3 : f < 10000 ? 4 : 5;
+    font_->DrawFontNumber(76 - 8 * digits, 72, f, digits, 99999, 0, true);
+    font_->DrawFontText(68 - 8 * digits, 72, "#");
+  }
   font_->DrawFontText(90, 110, SJIS("[P]…PLAY"));
   font_->DrawFontText(90, 119, SJIS("[S]…SHUFFLE ON"));
   font_->DrawFontText(90, 128, SJIS("[D]…SHUFFLE OFF"));

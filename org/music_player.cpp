@@ -126,7 +126,7 @@ void MusicPlayer::PlayIndex(int index) {
   if (!tool_song_path_.empty() || !entry_file(index).empty()) {
     // A song of the user's own plays only when it loads: never the song before it again.
     if (!LoadAppendedSong(tool_song_path_.empty() ? entry_file(index) : tool_song_path_)) return;
-  } else {
+  } else if (index < kMaxPlaylistEntries) {
     SetDrumFolderOverride("");
     LoadSongAt(paths[index]);
   }
@@ -232,17 +232,26 @@ bool MusicPlayer::AppendEntry(const std::string& file, const std::string& title_
                               int time_limit, const std::string& title_utf8) {
   if (!ready) return false;
   const int index = std::max(entry_count - 1, 0);
-  if (index >= kMaxPlaylistEntries) return false;
-  if (entry_files_.size() < static_cast<size_t>(kMaxPlaylistEntries)) {
-    entry_files_.resize(kMaxPlaylistEntries);
-    entry_titles_.resize(kMaxPlaylistEntries);
+  if (index >= kMaxAppendedEntries) return false;
+  if (entry_files_.size() <= static_cast<size_t>(index)) {
+    entry_files_.resize(std::max<size_t>(index + 1, kMaxPlaylistEntries));
+    entry_titles_.resize(entry_files_.size());
   }
   entry_files_[index] = file;
   entry_titles_[index] = title_utf8;
-  time_limits[index] = time_limit;
-  // The record's path field is the game's; a song given by file is played from entry_files_.
-  CopyField(paths[index], kPathField, "");
-  CopyField(titles[index], kTitleField, CutCp932(title_cp932, kTitleField - 1));
+  const std::string title = CutCp932(title_cp932, kTitleField - 1);
+  if (index < kMaxPlaylistEntries) {
+    time_limits[index] = time_limit;
+    // The record's path field is the game's; a song given by file is played from entry_files_.
+    CopyField(paths[index], kPathField, "");
+    CopyField(titles[index], kTitleField, title);
+  } else {
+    const size_t beyond = static_cast<size_t>(index - kMaxPlaylistEntries);
+    more_titles_.resize(beyond + 1);
+    more_limits_.resize(beyond + 1);
+    more_titles_[beyond] = title;
+    more_limits_[beyond] = time_limit;
+  }
   entry_count = index + 2;  // the entries plus one, as the playlist counts them
   return true;
 }
@@ -251,6 +260,20 @@ void MusicPlayer::ClearPlaylist() {
   entry_count = 0;
   entry_files_.clear();
   entry_titles_.clear();
+  more_titles_.clear();
+  more_limits_.clear();
+}
+
+const char* MusicPlayer::title(int index) const {
+  if (index >= 0 && index < kMaxPlaylistEntries) return titles[index];
+  const size_t beyond = static_cast<size_t>(index - kMaxPlaylistEntries);
+  return index >= 0 && beyond < more_titles_.size() ? more_titles_[beyond].c_str() : "";
+}
+
+int MusicPlayer::time_limit(int index) const {
+  if (index >= 0 && index < kMaxPlaylistEntries) return time_limits[index];
+  const size_t beyond = static_cast<size_t>(index - kMaxPlaylistEntries);
+  return index >= 0 && beyond < more_limits_.size() ? more_limits_[beyond] : 0;
 }
 
 const std::string& MusicPlayer::entry_title_utf8(int index) const {

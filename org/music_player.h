@@ -14,6 +14,9 @@
 
 namespace org {
 
+// Songs a desktop player's playlist may hold (the game's own playlist keeps its 120).
+inline constexpr int kMaxAppendedEntries = 100000;
+
 class MusicPlayer {
  public:
   MusicPlayer();
@@ -69,7 +72,9 @@ class MusicPlayer {
   int64_t loop_start_ms() const;
   // Appends an entry for a song file (a path this system opens, UTF-8, of any length, never
   // converted): its title (CP932, cut to the field) and time limit. False when the playlist is
-  // full. Works whether or not a playlist was read; with none, the song becomes entry 0.
+  // full (kMaxAppendedEntries: past the game's 120 entries the record's arrays end, and the
+  // rest are kept beside them). Works whether or not a playlist was read; with none, the song
+  // becomes entry 0.
   // Such a song never raises a message box: its drums are the kit beside it (its Org folder),
   // else the kit the playlist's songs use, else the shipped kit; each missing drum file, and a
   // song that cannot be loaded when its turn comes, is one line on standard error, once.
@@ -81,6 +86,9 @@ class MusicPlayer {
   const std::string& entry_file(int index) const;
   // An appended entry's title as the user wrote it, UTF-8 ("" for the playlist's own entries).
   const std::string& entry_title_utf8(int index) const;
+  // Any entry's title (CP932) and time limit, the record's or kept beside it ("" and 0 outside).
+  const char* title(int index) const;
+  int time_limit(int index) const;
 
   // The record, read directly by the jukebox.
   uint8_t ready = 0;
@@ -108,6 +116,8 @@ class MusicPlayer {
   std::string playlist_kit_;               // where the playlist's songs find their drums
   std::vector<std::string> entry_files_;   // appended songs' files, by entry
   std::vector<std::string> entry_titles_;  // and their UTF-8 titles
+  std::vector<std::string> more_titles_;   // CP932 titles of the entries past the record's
+  std::vector<int32_t> more_limits_;       // and their time limits
   bool paused_ = false;
   bool fade_to_silence_ = false;
   int32_t output_gain_q15_ = 32768;  // the listener's volume

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "runtime/core/random.h"
@@ -120,6 +122,42 @@ TEST_F(EmptyPlaylistTest, SongKeysDoNothingWithoutSongs) {
   player_.count_ = 0;  // no playlist at all
   for (int key : {kSpace, kLeft, kRight, 31, 32}) Frame(key);
   EXPECT_TRUE(player_.plays.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// A desktop playlist past the game's 120 songs: every song is in the order, and numbers past 99
+// are drawn whole, a digit more to the left, the title keeping its place.
+TEST(LongPlaylistTest, TwoHundredSongsAllPlayAndShowTheirNumbers) {
+  test_support::RecordingJukeboxPlayer player(0);
+  app::BitmapFont font;
+  std::vector<std::tuple<int, int, int>> cells;
+  font.SetCellDrawerForTesting([&](int cell, int x, int y) { cells.emplace_back(cell, x, y); });
+  app::KeyTracker keys;
+  JukeboxScreen screen(&player, &font, &keys);
+  for (int i = 0; i < 200; ++i)
+    ASSERT_EQ(screen.model().AppendSong("/music/" + std::to_string(i) + ".org", "SONG", 30), i);
+  screen.ResetPlayOrder();
+  screen.model().PlayEntry(199);
+  screen.model().Next();
+  EXPECT_EQ(player.current_, 0);  // wraps after the 200th
+  screen.model().Previous();
+  EXPECT_EQ(player.current_, 199);
+  screen.model().ShuffleOn();
+  std::vector<int> order;
+  for (int p = 0; p < 200; ++p) order.push_back(screen.model().play_order(p));
+  std::sort(order.begin(), order.end());
+  for (int p = 0; p < 200; ++p) ASSERT_EQ(order[p], p);
+  screen.model().PlayEntry(125);
+  cells.clear();
+  screen.Step();
+  std::vector<std::tuple<int, int, int>> number;
+  for (const auto& cell : cells)
+    if (std::get<2>(cell) == 72 && std::get<1>(cell) < 80) number.push_back(cell);
+  EXPECT_EQ(number, (std::vector<std::tuple<int, int, int>>{
+                        {1, 52, 72}, {2, 60, 72}, {5, 68, 72}, {120, 44, 72}}));
 }
 
 }  // namespace

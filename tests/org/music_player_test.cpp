@@ -207,6 +207,21 @@ TEST_F(MusicPlayerTest, ASongOfOnesOwnThatCannotBeLoadedIsSaidOnceAndNothingPlay
   EXPECT_EQ(said.find("gone.org"), said.rfind("gone.org")) << said;
 }
 
+TEST_F(MusicPlayerTest, ADesktopPlaylistHoldsMoreThanTheGames120Songs) {
+  player_.Init(&device);
+  player_.ClearPlaylist();
+  for (int i = 0; i < 130; ++i)
+    ASSERT_TRUE(player_.AppendEntry(dir.Join("Org/s1.org"), "T" + std::to_string(i), 40 + i));
+  EXPECT_EQ(player_.entry_count, 131);
+  EXPECT_STREQ(player_.title(5), "T5");
+  EXPECT_STREQ(player_.title(125), "T125");
+  EXPECT_EQ(player_.time_limit(125), 165);
+  EXPECT_STREQ(player_.title(130), "");  // past the last
+  player_.PlayIndex(125);
+  EXPECT_EQ(player_.current_index, 125);
+  EXPECT_EQ(LoadedWait(), 60);  // s1.org, from the entry's own file
+}
+
 TEST_F(MusicPlayerTest, SetMusicVolumeTakesOnly0To127) {
   player_.Init(&device);
   player_.SetMusicVolume(64);
