@@ -43,12 +43,8 @@ done
 cp "$plugin" "$prefix/$relative/Input/orgsynth.so"
 
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache HOME=$work
-dbus-daemon --session --nofork --print-address=3 --address="unix:path=$work/bus" \
-  3>"$work/bus_address" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/bus_address" ] && break; sleep 0.1; done
-[ -s "$work/bus_address" ] || { echo "skipped: dbus-daemon could not start"; exit 77; }
-export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$work/bus_address")
+source "$(dirname "$0")/../test_support/session_bus.sh"
+start_session_bus
 
 start_audacious() {
   "$prefix/bin/audacious" --headless >>"$work/audacious.log" 2>&1 &

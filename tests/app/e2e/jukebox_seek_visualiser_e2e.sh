@@ -10,9 +10,6 @@
 # Exits 77 (skipped) when no X server or no dbus-daemon can run here.
 set -u
 jukebox=$1 find_window=$2 capture_check=$3 songc=$4 source=$5 org2wav=$6
-for tool in dbus-daemon dbus-send dbus-monitor; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
-done
 source "$(dirname "$0")/e2e_common.sh"
 cp -r "$source/data/." "$work/"
 mkdir -p "$work/mine"
