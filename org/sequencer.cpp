@@ -67,6 +67,8 @@ JukeboxSequencerState GetSequencerState() {
   return state;
 }
 
+uint32_t SongTimerId() { return g_timer.timer_id; }
+
 int32_t PublishedPlayStep() { return JukeboxEngine().published_step(); }
 
 int32_t PublishedLoopCount() { return JukeboxEngine().loop_count(); }

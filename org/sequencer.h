@@ -40,6 +40,9 @@ int32_t MasterVolume();
 
 // A copy of the state, for tests and tools (main thread, timer stopped, or from within a tick).
 JukeboxSequencerState GetSequencerState();
+// The running timer's id (0 before the first start). Only the thread that starts and stops the
+// timer writes it, so that thread may read it while the timer ticks.
+uint32_t SongTimerId();
 
 // The step the next tick plays and the number of loop-backs so far, safe to read from any
 // thread while the timer runs (for displays).

@@ -2,7 +2,7 @@
 
 #include <SDL.h>
 #include <dirent.h>
-#include <semaphore.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -19,13 +19,15 @@ namespace {
 constexpr int kGraceSeconds = 2;
 
 std::atomic<int> g_signal{0};
-sem_t g_woken;
 char g_line[128];
 
-// Async-signal-safe: an atomic store and sem_post.
-void OnQuitSignal(int signal_number) {
-  int none = 0;
-  if (g_signal.compare_exchange_strong(none, signal_number)) sem_post(&g_woken);
+// The signals that end the program, blocked in every thread and taken by the watcher alone.
+sigset_t QuitSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  return set;
 }
 
 void Sleep(long ms) {
@@ -56,7 +58,7 @@ void EndChildren() {
     if (!after || std::sscanf(line, "%d", &pid) != 1 ||
         std::sscanf(after + 1, " %*c %d", &parent) != 1)
       continue;
-    // SIGKILL: a forked child carries this process's handlers, and would only note a SIGTERM.
+    // SIGKILL: a forked child inherits the blocked SIGTERM, and has no watcher to take it.
     if (parent == self) kill(pid, SIGKILL);
   }
   closedir(processes);
@@ -65,8 +67,11 @@ void EndChildren() {
 // Waits for a signal, gives the frame loop its grace (closing a message box that holds it),
 // then ends the process where it stands.
 void Watch() {
-  while (sem_wait(&g_woken) != 0 && errno == EINTR) {
+  const sigset_t quit = QuitSet();
+  int number = 0;
+  while (sigwait(&quit, &number) != 0) {
   }
+  g_signal.store(number);
   Sleep(kGraceSeconds * 1000 / 4);
   EndChildren();
   Sleep(kGraceSeconds * 1000 * 3 / 4);
@@ -84,14 +89,13 @@ void InstallQuitSignals(const char* program) {
   std::snprintf(g_line, sizeof g_line, "%s: ended by a signal while it could not stop by itself\n",
                 program);
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  sem_init(&g_woken, 0, 0);
+  // No handler: a handler runs on whichever thread the signal finds, and may be held back while
+  // that thread waits (a sanitizer's runtime defers it until the wait returns, and the wait for
+  // a message box does not return). Blocked here, before any other thread starts, the signals
+  // stay pending for the watcher, which takes them with sigwait whatever the others do.
+  const sigset_t quit = QuitSet();
+  pthread_sigmask(SIG_BLOCK, &quit, nullptr);
   std::thread(&Watch).detach();
-  struct sigaction action {};
-  action.sa_handler = &OnQuitSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
 }
 
 int QuitSignalReceived() { return g_signal.load(); }

@@ -4,7 +4,8 @@
 // program hangs — the program ends right there, saying so on standard error, with the signal's
 // exit status (128 + the signal). SDL's own handlers only queue a quit event, which nothing reads
 // while a message box is up, so they are switched off. Installed once, on the main thread, before
-// SDL starts.
+// SDL or any other thread starts (the signals are blocked there and every later thread inherits
+// that; a watcher thread takes them).
 #pragma once
 
 namespace platform {

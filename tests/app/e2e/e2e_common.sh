@@ -11,7 +11,8 @@ work=$(mktemp -d)
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  rm -rf "$work"
+  # KEEP_E2E_WORK=1 keeps the folder (its standard error files) for a look after a failure.
+  if [ -n "${KEEP_E2E_WORK:-}" ]; then echo "kept: $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 

@@ -120,8 +120,10 @@ took=$((($(date +%s%N) - started) / 1000000))
 check "SIGTERM ends it promptly even while a box is up ($took ms, exit $status)" \
   [ "$took" -lt 4500 -a "$status" != 124 ]
 sleep 0.3
-check "and nothing of it is left: no box, no process of it ($children)" \
-  bash -c "[ -z \"\$('$find_window' 'Error (Load)' 2>/dev/null)\" ] && ! ps -p '${children// /,}0' >/dev/null"
+left=""
+for child in $children; do kill -0 "$child" 2>/dev/null && left="$left $child"; done
+check "and nothing of it is left: no box, no process of it (children: ${children:-none}; left:${left:- none})" \
+  bash -c "[ -z \"\$('$find_window' 'Error (Load)' 2>/dev/null)\" ] && [ -z '$left' ]"
 
 # --- the X server goes away under a playing jukebox
 start_jukebox 5 "$mine"
