@@ -16,7 +16,7 @@ cmake --build "$arm" -j "$(nproc)"
 # Left out under the emulator, and run on x86-64 in every other stage:
 # - whatever starts a second thread: under qemu-user 7.2 (Debian 12) pthread_create never
 #   returns in the emulated program, so the runtime's start-up (timer and sound threads), the
-#   concurrency tests, the timer's own test, the exits while a song plays, and the tools' tests
+#   jukebox program (its signal watcher), the concurrency tests, the timer's own test, the exits while a song plays, and the tools' tests
 #   that run orgplay (its sound thread) would only wait for their time limit;
 # - the tests that render long songs many times over (loudness, loop tags, a playlist in
 #   parallel, the golden renders of every demo song, the library's seeks through every song),
@@ -26,7 +26,7 @@ cmake --build "$arm" -j "$(nproc)"
 # another one.
 threads='RuntimeStartupTest\.|DisplayStartupTest\.|ConcurrencyTest\.|ThreadTickSourceTest\.'
 threads+='|InputTest\.KeyboardFailuresEndTheProgram|MainWindowTest\.FocusLostHoldsThePump'
-threads+='|ExitPathsTest\.AFatalErrorWhileASongPlays|DamagedInputCliTest\.(MissingFiles|ASongWithoutDrums)'
+threads+='|ExitPathsTest\.(AFatalErrorWhileASongPlays|WithoutADisplay)|DamagedInputCliTest\.(MissingFiles|ASongWithoutDrums)'
 threads+='|ToolArgumentsCliTest\.(EachMissingDrumFile|WithoutDrumsBesideTheSong|OrgplayEndsAfter|OrgplayStartsWhere|PathsOutside)'
 threads+='|SafeOutputCliTest\.ALinkIsFollowed|InstanceLockTest\.ALaterCopy'
 slow='Org2wavCliTest\.InfoDescribesTheSong|ExportCliTest\.(TheLoopTags|Loudness|AWholePlaylist)'

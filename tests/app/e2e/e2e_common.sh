@@ -17,7 +17,10 @@ cleanup() {
 trap cleanup EXIT
 
 # The server writes the display number it chose to descriptor 3 once it is ready for clients.
-Xvfb -displayfd 3 -screen 0 "${xvfb_screen:-800x600x24}" -nolisten tcp 3>"$work/display" \
+# -noreset: by default the server resets whenever its last client leaves (a jukebox that ended,
+# a probe of ours), and refuses the connections that come in while it does, so a jukebox started
+# just then found no display.
+Xvfb -displayfd 3 -noreset -screen 0 "${xvfb_screen:-800x600x24}" -nolisten tcp 3>"$work/display" \
   >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
