@@ -30,6 +30,13 @@ sigset_t QuitSet() {
   return set;
 }
 
+// A child (SDL forks one for each message box, and whatever it execs) starts with the signals
+// open again, so that it ends on SIGTERM as any program does.
+void UnblockInChild() {
+  const sigset_t quit = QuitSet();
+  pthread_sigmask(SIG_UNBLOCK, &quit, nullptr);
+}
+
 void Sleep(long ms) {
   timespec rest{ms / 1000, (ms % 1000) * 1000000L};
   while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
@@ -58,7 +65,7 @@ void EndChildren() {
     if (!after || std::sscanf(line, "%d", &pid) != 1 ||
         std::sscanf(after + 1, " %*c %d", &parent) != 1)
       continue;
-    // SIGKILL: a forked child inherits the blocked SIGTERM, and has no watcher to take it.
+    // SIGKILL: whatever the child does with SIGTERM, it ends.
     if (parent == self) kill(pid, SIGKILL);
   }
   closedir(processes);
@@ -95,6 +102,7 @@ void InstallQuitSignals(const char* program) {
   // stay pending for the watcher, which takes them with sigwait whatever the others do.
   const sigset_t quit = QuitSet();
   pthread_sigmask(SIG_BLOCK, &quit, nullptr);
+  pthread_atfork(nullptr, nullptr, &UnblockInChild);
   std::thread(&Watch).detach();
 }
 
