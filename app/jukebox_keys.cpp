@@ -1,30 +1,10 @@
 #include "app/jukebox_keys.h"
 
+#include "app/key_codes.h"
+
 namespace app {
-namespace {
 
-constexpr int kKeySpace = 57;
-constexpr int kKeyP = 25;
-constexpr int kKeyS = 31;
-constexpr int kKeyD = 32;
-constexpr int kKeyE = 18;
-constexpr int kKeyLeft = 203;
-constexpr int kKeyRight = 205;
-constexpr int kKeyReturn = 28;
-constexpr int kKeyPause = 197;
-constexpr int kKeyUp = 200;
-constexpr int kKeyDown = 208;
-constexpr int kKeyF11 = 87;
-constexpr int kKeyLeftAlt = 56;
-constexpr int kKeyRightAlt = 184;
-constexpr int kKeyComma = 51;
-constexpr int kKeyPeriod = 52;
-constexpr int kKeyHome = 199;
-constexpr int kKeyV = 47;
-constexpr int kKeyH = 35;
-constexpr int kKeyF1 = 59;
-
-}  // namespace
+using namespace key_codes;
 
 WindowRequests ApplyKeys(const KeyTracker& keys, JukeboxModel* model) {
   if (keys.KeyPressed(kKeySpace) || keys.KeyPressed(kKeyP)) model->Play();

@@ -1,16 +1,10 @@
 #include "app/track_mutes.h"
 
+#include "app/key_codes.h"
+
 namespace app {
-namespace {
 
-constexpr int kKey1 = 2;  // 1..8 are 2..9, 0 is 11
-constexpr int kKey0 = 11;
-constexpr int kKeyLeftShift = 42;
-constexpr int kKeyRightShift = 54;
-constexpr int kKeyLeftCtrl = 29;
-constexpr int kKeyRightCtrl = 157;
-
-}  // namespace
+using namespace key_codes;
 
 void TrackMutes::ToggleMute(int track) { muted_[track] = !muted_[track]; }
 
