@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -179,18 +177,18 @@ void MusicPlayer::LoadSongAt(const char* path) { LoadOrgSong(path); }
 
 bool MusicPlayer::LoadAppendedSong(const std::string& file) {
   std::string why;
-  if (LoadUserSong(file, user_drums_ ? user_drums_ : DrumsForSongFile(file), &why)) return true;
+  std::vector<uint8_t> bytes;
+  if (ReadUserSongFile(file, &bytes, &why) &&
+      LoadUserSong(bytes, user_drums_ ? user_drums_ : DrumsForSong(file, bytes), &why))
+    return true;
   SayOnce(file + ": " + why + ": not played");
   return false;
 }
 
-DrumProvider MusicPlayer::DrumsForSongFile(const std::string& file) {
+DrumProvider MusicPlayer::DrumsForSong(const std::string& file, const std::vector<uint8_t>& bytes) {
   // The kit beside the song (a game folder of its own), else the kit the playlist's songs use
   // (where the game's loader looks for the first entry's drums), else ours.
   ParsedSong song;
-  std::vector<uint8_t> bytes;
-  std::ifstream in(file, std::ios::binary);
-  bytes.assign(std::istreambuf_iterator<char>(in), {});
   ParseOrgSong(bytes.data(), bytes.size(), &song);
   for (const std::string& folder : {DrumFolderFor(file, ""), playlist_kit_}) {
     if (!HasAnyDrumOf(song, folder)) continue;

@@ -106,7 +106,8 @@ class MusicPlayer {
   void StoreEntries(const std::vector<PlaylistEntry>& entries);
   void LoadSongAt(const char* path);
   bool LoadAppendedSong(const std::string& file);
-  DrumProvider DrumsForSongFile(const std::string& file);
+  // The drums of the song `file` whose bytes are `bytes`.
+  DrumProvider DrumsForSong(const std::string& file, const std::vector<uint8_t>& bytes);
   void SayOnce(const std::string& line);
   void StartPlayback();
 

@@ -66,15 +66,19 @@ std::string DrumPathForSong(const std::string& song_path, int wave) {
   return song_path.substr(0, folder_end) + file;
 }
 
-bool LoadUserSong(const std::string& file, const DrumProvider& drums, std::string* why) {
+bool ReadUserSongFile(const std::string& file, std::vector<uint8_t>* bytes, std::string* why) {
   std::error_code error;
   std::ifstream in(file, std::ios::binary);
   if (!std::filesystem::is_regular_file(file, error) || !in) {
     *why = std::filesystem::is_directory(file, error) ? "is a folder" : "cannot be read";
     return false;
   }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-  if (bytes.size() > kMaxSongBytes) bytes.resize(kMaxSongBytes);
+  bytes->assign(std::istreambuf_iterator<char>(in), {});
+  if (bytes->size() > kMaxSongBytes) bytes->resize(kMaxSongBytes);
+  return true;
+}
+
+bool LoadUserSong(const std::vector<uint8_t>& bytes, const DrumProvider& drums, std::string* why) {
   if (!g_event_stores) {
     *why = "the player is not ready";
     return false;

@@ -27,10 +27,14 @@ void FreeSongNotes();
 // usable Org file; the record is then unchanged.
 bool LoadOrgSong(const char* path);
 
-// Loads a song file a user gave (a path of this system, UTF-8, used as it is, never converted)
-// with its drums from `drums`, as LoadOrgSong does but showing nothing: false with `why` (one
-// line) when the file cannot be read or is not a song; the loaded song is then unchanged.
-bool LoadUserSong(const std::string& file, const DrumProvider& drums, std::string* why);
+// Reads a song file a user gave (a path of this system, UTF-8, used as it is, never converted),
+// at most the largest song's bytes: false with `why` (one line) when it cannot be read.
+bool ReadUserSongFile(const std::string& file, std::vector<uint8_t>* bytes, std::string* why);
+
+// Loads the bytes of such a song with its drums from `drums`, as LoadOrgSong does but showing
+// nothing: false with `why` (one line) when they are not a song; the loaded song is then
+// unchanged.
+bool LoadUserSong(const std::vector<uint8_t>& bytes, const DrumProvider& drums, std::string* why);
 
 // The drum file path the loader uses for a song path and a drum `wave`: the song's folder (up to
 // its last backslash) followed by the table entry. Empty when `wave` is outside the table.
