@@ -1,7 +1,8 @@
 #include "app/overlay_view.h"
 
-#include <cstdio>
 #include <string>
+
+#include "app/song_clock.h"
 
 namespace app {
 namespace {
@@ -23,13 +24,6 @@ constexpr const char* kHelpLines[] = {
     "ESC       QUIT",
 };
 
-std::string Clock(int64_t ms) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(ms / 60000),
-                static_cast<long long>(ms / 1000 % 60));
-  return text;
-}
-
 }  // namespace
 
 std::string OverlayView::VolumeText(int step) {
@@ -40,8 +34,7 @@ std::string OverlayView::VolumeText(int step) {
 std::string OverlayView::TimeText(const JukeboxModel& model) {
   const int index = model.current_index();
   if (index < 0 || !model.playing()) return "NO SONG PLAYS";
-  const int64_t length = model.played_length_ms(index);
-  return Clock(model.elapsed_ms()) + " / " + (length < 0 ? std::string("ENDLESS") : Clock(length));
+  return SongClockText(model);
 }
 
 void OverlayView::Panel(platform::PixelSurface* surface, int x, int y, int width, int height) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/song_clock.h"
 #include "app/tiny_font.h"
 
 namespace app {
@@ -18,14 +19,6 @@ constexpr uint8_t kTrackColours[org::kTrackCount][3] = {
     {192, 160, 128}, {160, 160, 160}, {224, 192, 96},  {128, 192, 160},
     {160, 176, 224}, {208, 144, 160}, {176, 208, 112}, {192, 192, 192},
 };
-
-std::string Clock(int64_t ms) {
-  const int64_t seconds = std::max<int64_t>(ms, 0) / 1000;
-  char text[32];
-  std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
-                static_cast<long long>(seconds % 60));
-  return text;
-}
 
 std::string LabelOf(const org::ParsedSong& song, int track) {
   const org::ParsedSong::Track& t = song.tracks[track];
@@ -91,9 +84,7 @@ void VisualiserView::DrawInfo(const JukeboxModel& model, const org::ParsedSong& 
                 source->loop_count(), song.loop_start, song.loop_end);
   const uint32_t text = colours_(224, 224, 224);
   DrawTinyText(surface_, 2, L::kInfoTop, info, text);
-  const int64_t length = model.played_length_ms(model.current_index());
-  const std::string time =
-      Clock(model.elapsed_ms()) + " / " + (length < 0 ? std::string("ENDLESS") : Clock(length));
+  const std::string time = SongClockText(model);
   DrawTinyText(surface_, L::kWidth - 2 - TinyTextWidth(time), L::kInfoTop, time, text);
 }
 
