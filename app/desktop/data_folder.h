@@ -13,7 +13,4 @@ namespace app {
 // The folder ("" when none holds the data).
 std::string FindDataFolder();
 
-// True when `folder` holds the game's data (its waveform bank, any letter case).
-bool IsGameFolder(const std::string& folder);
-
 }  // namespace app
