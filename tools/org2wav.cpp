@@ -327,11 +327,15 @@ std::string LoudnessText(const exporting::Loudness& l) {
   return text;
 }
 
-// The render as asked (loops, seconds, fade, start), and where its first step sounds: one step
-// after the start, as the jukebox's timer plays it, so a loop tag's LOOPSTART is that lead and
-// the intro.
+// The length of the render as asked (loops, seconds, fade, start), in seconds.
+double RenderSeconds(const org::ParsedSong& song, const render::RenderOptions& r) {
+  return static_cast<double>(render::PlannedFrames(song, r)) / r.rate;
+}
+
+// The render as asked, and where its first step sounds: one step after the start, as the
+// jukebox's timer plays it, so a loop tag's LOOPSTART is that lead and the intro.
 std::string RenderText(const org::ParsedSong& song, const render::RenderOptions& r) {
-  const double seconds = static_cast<double>(render::PlannedFrames(song, r)) / r.rate;
+  const double seconds = RenderSeconds(song, r);
   char text[320];
   std::snprintf(text, sizeof text,
                 "render     %.2f s (%s, a fade of %.2f s)\n"
@@ -357,12 +361,11 @@ int Info(const Options& o, const org::ParsedSong& song) {
   std::string json = render::SongInfoJson(song);
   const size_t end = json.rfind('}');
   char more[256];
-  std::snprintf(
-      more, sizeof more,
-      ", \"render_seconds\": %.3f, \"first_step_ms\": %d, \"loudness_lufs\": %.2f, "
-      "\"loudness_range_lu\": %.2f, \"true_peak_dbtp\": %.2f",
-      static_cast<double>(render::PlannedFrames(song, o.song.render)) / o.song.render.rate,
-      song.wait, loudness.integrated_lufs, loudness.range_lu, loudness.true_peak_dbtp);
+  std::snprintf(more, sizeof more,
+                ", \"render_seconds\": %.3f, \"first_step_ms\": %d, \"loudness_lufs\": %.2f, "
+                "\"loudness_range_lu\": %.2f, \"true_peak_dbtp\": %.2f",
+                RenderSeconds(song, o.song.render), song.wait, loudness.integrated_lufs,
+                loudness.range_lu, loudness.true_peak_dbtp);
   json.insert(end, more);
   std::fputs(json.c_str(), stdout);
   return 0;
