@@ -4,7 +4,7 @@
 // say why it may be empty or silent. Main thread, once, after the music player's Init.
 #pragma once
 
-#include "org/music_player.h"
+#include "game_music/music_player.h"
 
 namespace app {
 

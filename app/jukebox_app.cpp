@@ -7,7 +7,7 @@
 #include "app/jukebox_screen.h"
 #include "app/key_tracker.h"
 #include "app/visualiser_source.h"
-#include "org/music_player.h"
+#include "game_music/music_player.h"
 #include "runtime/core/app_log.h"
 #include "runtime/core/clock.h"
 #include "runtime/core/main_window.h"

@@ -1,7 +1,7 @@
 #include "app/visualiser_source.h"
 
-#include "org/jukebox_engine.h"
-#include "org/music_player.h"
+#include "game_music/game_engine.h"
+#include "game_music/music_player.h"
 #include "runtime/sound/sound_device.h"
 
 namespace app {

@@ -1,4 +1,4 @@
-#include "org/drum_folder.h"
+#include "game_music/drum_folder.h"
 
 #include <strings.h>
 

@@ -1,8 +1,8 @@
-#include "org/drum_voice.h"
+#include "game_music/drum_voice.h"
 
 #include <cstdio>
 
-#include "org/jukebox_engine.h"
+#include "game_music/game_engine.h"
 #include "runtime/platform/data_path.h"
 #include "runtime/platform/notice.h"
 #include "runtime/platform/text_encoding.h"

@@ -1,6 +1,6 @@
-#include "org/engine_device.h"
+#include "game_music/engine_device.h"
 
-#include "org/jukebox_engine.h"
+#include "game_music/game_engine.h"
 
 namespace org {
 

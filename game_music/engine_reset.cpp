@@ -1,10 +1,10 @@
-#include "org/engine_reset.h"
+#include "game_music/engine_reset.h"
 
-#include "org/drum_voice.h"
-#include "org/engine_device.h"
-#include "org/melody_voice.h"
-#include "org/org_song.h"
-#include "org/sequencer.h"
+#include "game_music/drum_voice.h"
+#include "game_music/engine_device.h"
+#include "game_music/melody_voice.h"
+#include "game_music/org_song.h"
+#include "game_music/sequencer.h"
 
 namespace org {
 

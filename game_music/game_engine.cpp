@@ -1,4 +1,4 @@
-#include "org/jukebox_engine.h"
+#include "game_music/game_engine.h"
 
 namespace org {
 

@@ -1,10 +1,10 @@
-#include "org/melody_voice.h"
+#include "game_music/melody_voice.h"
 
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
-#include "org/jukebox_engine.h"
+#include "game_music/game_engine.h"
 #include "runtime/platform/data_path.h"
 
 namespace org {

@@ -1,4 +1,4 @@
-#include "org/music_player.h"
+#include "game_music/music_player.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,13 +7,13 @@
 #include <limits>
 #include <vector>
 
-#include "org/drum_folder.h"
-#include "org/drum_voice.h"
-#include "org/engine_device.h"
-#include "org/jukebox_engine.h"
-#include "org/melody_voice.h"
-#include "org/org_song.h"
-#include "org/sequencer.h"
+#include "game_music/drum_folder.h"
+#include "game_music/drum_voice.h"
+#include "game_music/engine_device.h"
+#include "game_music/game_engine.h"
+#include "game_music/melody_voice.h"
+#include "game_music/org_song.h"
+#include "game_music/sequencer.h"
 #include "org/step_replay.h"
 #include "runtime/platform/data_path.h"
 #include "runtime/platform/mixing_sound_device.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "org/engine.h"
-#include "org/playlist.h"
+#include "game_music/playlist.h"
 #include "runtime/platform/sound_interface.h"
 
 namespace org {

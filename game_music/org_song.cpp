@@ -1,12 +1,12 @@
-#include "org/org_song.h"
+#include "game_music/org_song.h"
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
-#include "org/drum_voice.h"
-#include "org/jukebox_engine.h"
+#include "game_music/drum_voice.h"
+#include "game_music/game_engine.h"
 #include "runtime/platform/data_path.h"
 #include "runtime/platform/notice.h"
 #include "runtime/platform/text_encoding.h"

@@ -1,4 +1,4 @@
-#include "org/playlist.h"
+#include "game_music/playlist.h"
 
 #include <algorithm>
 #include <cctype>

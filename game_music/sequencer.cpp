@@ -1,6 +1,6 @@
-#include "org/sequencer.h"
+#include "game_music/sequencer.h"
 
-#include "org/jukebox_engine.h"
+#include "game_music/game_engine.h"
 
 namespace org {
 namespace {

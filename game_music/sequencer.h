@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "org/org_format.h"
-#include "org/song_timer.h"
+#include "game_music/song_timer.h"
 #include "org/step_sequencer.h"
 
 namespace org {

@@ -1,4 +1,4 @@
-#include "org/song_timer.h"
+#include "game_music/song_timer.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "org/playlist.h"
+#include "game_music/playlist.h"
 #include "runtime/platform/data_path.h"
 #include "runtime/platform/text_encoding.h"
 #include "tools/cli/arguments.h"

@@ -15,9 +15,9 @@
 #include <memory>
 #include <string>
 
-#include "org/drum_folder.h"
-#include "org/music_player.h"
-#include "org/sequencer.h"
+#include "game_music/drum_folder.h"
+#include "game_music/music_player.h"
+#include "game_music/sequencer.h"
 #include "org/song_renderer.h"
 #include "runtime/core/app_log.h"
 #include "runtime/platform/data_path.h"

@@ -10,7 +10,7 @@
 #include "app/desktop/data_folder.h"
 #include "app/desktop/settings.h"
 #include "app/desktop/user_songs.h"
-#include "org/music_player.h"
+#include "game_music/music_player.h"
 #include "runtime/core/main_window.h"
 #include "runtime/platform/instance_lock.h"
 #include "runtime/platform/notice.h"

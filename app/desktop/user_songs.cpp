@@ -10,8 +10,8 @@
 
 #include "app/bitmap_font.h"
 #include "app/jukebox_model.h"
-#include "org/org_song.h"
-#include "org/playlist.h"
+#include "game_music/org_song.h"
+#include "game_music/playlist.h"
 #include "runtime/platform/data_path.h"
 #include "runtime/platform/text_encoding.h"
 

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/jukebox_app.h"
-#include "org/sequencer.h"
+#include "game_music/sequencer.h"
 #include "runtime/core/input.h"
 #include "runtime/core/runtime_startup.h"
 #include "test_support/fake_input_devices.h"

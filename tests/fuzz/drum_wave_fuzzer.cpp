@@ -1,7 +1,7 @@
 // Fuzzes the drum sample reader: whatever it accepts becomes a sound buffer, which is then played
 // at the lowest and the highest key, panned and at two volumes, and mixed.
 #include "fuzz/fuzz_support.h"
-#include "org/drum_voice.h"
+#include "game_music/drum_voice.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::ScratchFolder();  // the error log the loader may write goes there

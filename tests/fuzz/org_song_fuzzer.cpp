@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "org/org_song.h"
+#include "game_music/org_song.h"
 #include "tools/render/offline_render.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

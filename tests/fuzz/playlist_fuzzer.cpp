@@ -2,7 +2,7 @@
 // the cut itself: a cut text is a prefix of the original, within the limit, and never ends in the
 // first byte of a two-byte character (an uncut item may: the file can end in one).
 #include "fuzz/fuzz_support.h"
-#include "org/playlist.h"
+#include "game_music/playlist.h"
 #include "runtime/platform/text_encoding.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Fuzzes the waveform bank reader: the bank is read from a file, a voice is built on a waveform
 // the input chooses, looping and one-shot, and a high and a low note are played and mixed.
 #include "fuzz/fuzz_support.h"
-#include "org/melody_voice.h"
+#include "game_music/melody_voice.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::ScratchFolder();

@@ -1,8 +1,8 @@
-#include "org/drum_voice.h"
+#include "game_music/drum_voice.h"
 
 #include <gtest/gtest.h>
 
-#include "org/engine_fixture.h"
+#include "game_music/engine_fixture.h"
 #include "runtime/platform/text_encoding.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "org/org_song.h"
-#include "org/song_timer.h"
+#include "game_music/org_song.h"
+#include "game_music/song_timer.h"
 #include "test_support/recording_sound_device.h"
 #include "test_support/scratch_directory.h"
 

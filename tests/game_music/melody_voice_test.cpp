@@ -1,9 +1,9 @@
-#include "org/melody_voice.h"
+#include "game_music/melody_voice.h"
 
 #include <gtest/gtest.h>
 
-#include "org/engine_device.h"
-#include "org/engine_fixture.h"
+#include "game_music/engine_device.h"
+#include "game_music/engine_fixture.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <memory>
 #include <vector>
 
-#include "org/engine_reset.h"
-#include "org/jukebox_engine.h"
-#include "org/music_player.h"
-#include "org/sequencer.h"
+#include "game_music/engine_reset.h"
+#include "game_music/game_engine.h"
+#include "game_music/music_player.h"
+#include "game_music/sequencer.h"
 #include "org/song_renderer.h"
 #include "runtime/platform/mixing_sound_device.h"
 #include "runtime/platform/offline_audio_output.h"

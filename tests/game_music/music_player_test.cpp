@@ -1,11 +1,11 @@
-#include "org/music_player.h"
+#include "game_music/music_player.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "org/engine_fixture.h"
-#include "org/sequencer.h"
+#include "game_music/engine_fixture.h"
+#include "game_music/sequencer.h"
 
 namespace {
 

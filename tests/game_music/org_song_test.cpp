@@ -1,12 +1,12 @@
-#include "org/org_song.h"
+#include "game_music/org_song.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "org/engine_fixture.h"
-#include "org/melody_voice.h"
-#include "org/sequencer.h"
+#include "game_music/engine_fixture.h"
+#include "game_music/melody_voice.h"
+#include "game_music/sequencer.h"
 #include "runtime/platform/text_encoding.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <thread>
 
-#include "org/music_player.h"
-#include "org/sequencer.h"
+#include "game_music/music_player.h"
+#include "game_music/sequencer.h"
 #include "runtime/platform/mixing_sound_device.h"
 #include "runtime/platform/notice.h"
 #include "runtime/platform/platform_clock.h"

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "org/music_player.h"
-#include "org/sequencer.h"
+#include "game_music/music_player.h"
+#include "game_music/sequencer.h"
 #include "runtime/platform/mixing_sound_device.h"
 #include "runtime/platform/notice.h"
 #include "runtime/platform/platform_clock.h"

@@ -1,12 +1,12 @@
-#include "org/sequencer.h"
+#include "game_music/sequencer.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-#include "org/engine_fixture.h"
-#include "org/melody_voice.h"
+#include "game_music/engine_fixture.h"
+#include "game_music/melody_voice.h"
 
 namespace {
 

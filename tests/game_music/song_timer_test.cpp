@@ -1,6 +1,6 @@
 // The periodic timer's own thread: ticks repeat at their period, and a kill waits for the tick
 // that runs.
-#include "org/song_timer.h"
+#include "game_music/song_timer.h"
 
 #include <gtest/gtest.h>
 

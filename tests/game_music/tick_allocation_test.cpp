@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <new>
 
-#include "org/drum_voice.h"
-#include "org/engine_device.h"
-#include "org/melody_voice.h"
-#include "org/org_song.h"
-#include "org/sequencer.h"
+#include "game_music/drum_voice.h"
+#include "game_music/engine_device.h"
+#include "game_music/melody_voice.h"
+#include "game_music/org_song.h"
+#include "game_music/sequencer.h"
 #include "runtime/platform/mixing_sound_device.h"
 #include "runtime/platform/offline_audio_output.h"
 #include "test_support/scratch_directory.h"

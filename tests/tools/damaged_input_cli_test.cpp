@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "org/org_song.h"
+#include "game_music/org_song.h"
 #include "test_support/program_run.h"
 #include "test_support/scratch_directory.h"
 

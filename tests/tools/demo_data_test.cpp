@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "org/org_song.h"
-#include "org/playlist.h"
+#include "game_music/org_song.h"
+#include "game_music/playlist.h"
 #include "test_support/scratch_directory.h"
 #include "tools/assets/app_icon.h"
 #include "tools/assets/score_compiler.h"

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "org/org_song.h"
+#include "game_music/org_song.h"
 #include "runtime/platform/data_path.h"
 #include "test_support/program_run.h"
 #include "test_support/scratch_directory.h"

@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "org/drum_voice.h"
-#include "org/org_song.h"
+#include "game_music/drum_voice.h"
+#include "game_music/org_song.h"
 #include "test_support/program_run.h"
 #include "test_support/scratch_directory.h"
 #include "tools/cli/arguments.h"

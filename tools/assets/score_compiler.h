@@ -22,7 +22,7 @@
 
 #include <string>
 
-#include "org/org_song.h"
+#include "game_music/org_song.h"
 
 namespace assets {
 

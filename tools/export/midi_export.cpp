@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "org/melody_voice.h"
+#include "game_music/melody_voice.h"
 
 namespace exporting {
 namespace {

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "org/org_song.h"
+#include "game_music/org_song.h"
 
 namespace exporting {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "org/drum_folder.h"
+#include "game_music/drum_folder.h"
 #include "org/song_renderer.h"
 
 namespace render {

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "org/drum_voice.h"
+#include "game_music/drum_voice.h"
 
 namespace render {
 namespace {

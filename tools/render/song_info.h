@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "org/org_song.h"
+#include "game_music/org_song.h"
 
 namespace render {
 

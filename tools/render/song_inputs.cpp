@@ -8,7 +8,7 @@
 #include <iterator>
 #include <vector>
 
-#include "org/drum_folder.h"
+#include "game_music/drum_folder.h"
 
 namespace render {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "org/org_song.h"
+#include "game_music/org_song.h"
 #include "runtime/platform/text_encoding.h"
 #include "test_support/scratch_directory.h"
 
