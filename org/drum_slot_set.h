@@ -13,6 +13,11 @@
 
 namespace org {
 
+// The largest drum file the game's loaders read, in bytes: a longer file is read only this far
+// from a data path (the slot then holds what was read) and is not taken for a drum from a
+// user's folder.
+inline constexpr size_t kMaxDrumFileBytes = 64u << 20;
+
 // Why a slot holds no drum after a load.
 enum class DrumLoadResult {
   kLoaded,

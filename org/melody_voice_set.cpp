@@ -117,28 +117,7 @@ void MelodyVoiceSet::ReleaseAll() {
 }
 
 void MelodyVoiceSet::StartNote(int track, uint8_t key, uint16_t finetune) {
-  if (!device_ || !ValidTrack(track) || key > kMaxKey) return;
-  const int octave = key / 12;
-  const int semitone = key % 12;
-  int& alternate = alternate_[track];
-  uint8_t& current = current_key_[track];
-  if (!Buffer(track, octave, alternate)) return;
-  if (current == kNoValue) {
-    TuneTrack(track, semitone, finetune);
-    Play(Buffer(track, octave, alternate), true);
-    current = key;
-  } else if (current == key) {
-    // The same note again: the sounding buffer finishes its period, its twin takes over.
-    Play(Buffer(track, octave, alternate), false);
-    alternate ^= 1;
-    Play(Buffer(track, octave, alternate), true);
-  } else {
-    Play(Buffer(track, current / 12, alternate), false);
-    alternate ^= 1;
-    TuneTrack(track, semitone, finetune);
-    Play(Buffer(track, octave, alternate), true);
-    current = key;
-  }
+  StartKey(track, key, finetune, true);
 }
 
 void MelodyVoiceSet::EndNote(int track) {
@@ -150,25 +129,26 @@ void MelodyVoiceSet::EndNote(int track) {
 }
 
 void MelodyVoiceSet::StartOneShotNote(int track, uint8_t key, uint16_t finetune) {
+  StartKey(track, key, finetune, false);
+}
+
+void MelodyVoiceSet::StartKey(int track, uint8_t key, uint16_t finetune, bool sustained) {
   if (!device_ || !ValidTrack(track) || key > kMaxKey) return;
   const int octave = key / 12;
-  const int semitone = key % 12;
   int& alternate = alternate_[track];
   uint8_t& current = current_key_[track];
   if (!Buffer(track, octave, alternate)) return;
-  if (current == kNoValue) {
-    TuneTrack(track, semitone, finetune);
-    Play(Buffer(track, octave, alternate), false);
-    current = key;
-  } else if (current == key) {
+  if (current != kNoValue) {
+    // The buffer that sounds is left to its twin: a sustained one finishes its period (a one-shot
+    // plays out by itself).
+    if (sustained) Play(Buffer(track, current / 12, alternate), false);
     alternate ^= 1;
-    Play(Buffer(track, octave, alternate), false);
-  } else {
-    alternate ^= 1;
-    TuneTrack(track, semitone, finetune);
-    Play(Buffer(track, octave, alternate), false);
+  }
+  if (current != key) {  // the same note again is not tuned again
+    TuneTrack(track, key % 12, finetune);
     current = key;
   }
+  Play(Buffer(track, octave, alternate), sustained);
 }
 
 void MelodyVoiceSet::EndOneShotNote(int track) {

@@ -69,6 +69,8 @@ class MelodyVoiceSet {
     return buffers_[track][octave][alternate];
   }
   void TuneTrack(int track, int semitone, uint16_t finetune);
+  // A note on the track's buffer pair: looping until its end (`sustained`) or played once.
+  void StartKey(int track, uint8_t key, uint16_t finetune, bool sustained);
 
   platform::SoundDevice* device_ = nullptr;
   std::shared_ptr<const WaveBank> bank_;

@@ -37,6 +37,16 @@ bool HasOrgMagic(const uint8_t* data, size_t size) {
   return data && size >= 6 && VersionOfMagic(data) != 0;
 }
 
+ParsedSong DefaultSong() {
+  ParsedSong song;
+  song.wait = 128;
+  song.meter[0] = 4;
+  song.meter[1] = 4;
+  song.loop_start = 0;
+  song.loop_end = 4080;
+  return song;
+}
+
 ParseResult ParseOrgSong(const uint8_t* data, size_t size, ParsedSong* song) {
   runtime::ByteReader reader(data, size);
   uint8_t magic[6];

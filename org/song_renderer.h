@@ -54,7 +54,7 @@ class SongRenderer {
   // same mix before saturation scaled by 1 / 32768.
   size_t RenderS16(int16_t* stereo, size_t frames);
   size_t RenderF32(float* stereo, size_t frames);
-  // Moves to `frame` exactly (past the end: to the end). False when the song never ticks.
+  // Moves to `frame` exactly (past the end: to the end); Position() says where it landed.
   void Seek(uint64_t frame);
   uint64_t Position() const { return static_cast<uint64_t>(done_); }
 

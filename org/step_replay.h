@@ -2,7 +2,8 @@
 // frames their ticks fall on, while the mixer only moves its voices over the frames between them
 // (each voice's position, loop and end worked out as mixing would), and steps that would change
 // nothing are passed over at once. What is mixed afterwards is what a render from the start gives
-// from that frame. Used by the offline renderer's seek and by the jukebox's seek while it plays.
+// from that frame. The offline renderer's seek replays on its own mixer; a player's seek replays on
+// the engine's own output, whichever device that is (SeekOutput).
 // On the thread that drives the engine, with no tick running elsewhere.
 #pragma once
 
@@ -27,5 +28,19 @@ struct ReplayPosition {
 // play, as long as they fall before `end` (the end of the song's body: no tick at or after it).
 void ReplayTo(Engine& engine, platform::SoundMixer& mixer, int rate, int64_t target, int64_t end,
               ReplayPosition* at);
+
+// Where a seek of the engine's output landed: the output's rate (frames per second) and the
+// replay's position.
+struct OutputSeek {
+  int rate = 0;
+  ReplayPosition at;
+};
+
+// Moves the engine and the voices of its device to `ms` milliseconds from the song's start,
+// exactly: the device holds its output and puts its voices back at their start, the engine goes
+// back to the moment its song was loaded, and every tick up to there is replayed (see ReplayTo).
+// Then the output goes on (`resume`) or stays silent. The engine's ticks must be stopped. False,
+// with nothing changed, when the device cannot move its voices (one that does not mix them).
+bool SeekOutput(Engine& engine, uint32_t ms, bool resume, OutputSeek* seek);
 
 }  // namespace org

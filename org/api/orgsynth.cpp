@@ -215,9 +215,9 @@ int orgsynth_get_info(const orgsynth_song* song, orgsynth_info* info) {
   out.steps_per_beat = s.meter[1];
   out.loop_start_step = s.loop_start;
   out.loop_end_step = s.loop_end;
-  // Step s first sounds on tick s + 1; a loop that never returns (loop end at or below 0, or no
-  // longer than its start) has these frames as its own.
-  const int64_t start = renderer.TickFrame(std::max<int64_t>(int64_t{s.loop_start}, 0) + 1);
+  // Step s first sounds on tick s + 1 (after the lead); a loop that never returns (loop end at
+  // or below 0, or no longer than its start) has these frames as its own.
+  const int64_t start = renderer.TickFrame(org::kLeadSteps + org::IntroSteps(s));
   const int64_t end = renderer.TickFrame(std::max<int64_t>(int64_t{s.loop_end}, 0) + 1);
   out.loop_start_frame = static_cast<uint64_t>(start);
   out.loop_end_frame = static_cast<uint64_t>(std::max(end, start));

@@ -194,6 +194,20 @@ SoundBuffer* MixingSoundDevice::CreateSoundBuffer(const SoundBufferDesc& desc) {
   return new MixedSoundBuffer(this, voice, f, std::move(content));
 }
 
+void MixingSoundDevice::BeginSeek() {
+  // The output holds still while the voices move, and every call waiting takes effect now; the
+  // mixer works offline meanwhile, so that the voices move at once.
+  mixer_.SetPaused(true);
+  realtime_before_seek_ = mixer_.realtime();
+  mixer_.SetRealtime(false);
+  mixer_.ResetAllVoices();
+}
+
+void MixingSoundDevice::EndSeek(bool resume) {
+  mixer_.SetRealtime(realtime_before_seek_);
+  if (resume) mixer_.SetPaused(false);
+}
+
 int MixingSoundDevice::LiveBufferCount() const {
   return live_buffers_.load(std::memory_order_relaxed);
 }

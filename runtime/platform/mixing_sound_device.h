@@ -57,6 +57,10 @@ class MixingSoundDevice final : public SoundDevice {
   int CopyGroupTap(int group, int32_t* mono, int count) override {
     return mixer_.CopyGroupTap(group, mono, count);
   }
+  int SeekRate() override { return mixer_.output_rate(); }
+  void BeginSeek() override;
+  void SeekVoices(int64_t frames) override { mixer_.AdvanceFrames(frames); }
+  void EndSeek(bool resume) override;
 
   SoundMixer& mixer() { return mixer_; }
   AudioOutput& output() { return *output_; }
@@ -74,6 +78,7 @@ class MixingSoundDevice final : public SoundDevice {
   SoundDeviceFaults faults_;
   SoundMixer mixer_;
   bool primary_started_ = false;
+  bool realtime_before_seek_ = false;
   std::atomic<int> live_buffers_{0};
 };
 

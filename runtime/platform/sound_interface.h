@@ -113,6 +113,17 @@ class SoundDevice {
   virtual void SetGroupTapFrames(int /*frames*/) {}
   virtual int CopyGroupTap(int /*group*/, int32_t* /*mono*/, int /*count*/) { return 0; }
 
+  // Seeking, for a player: the voices moved as mixing would move them, without mixing them.
+  // SeekRate: the output's frames per second when the device can (it mixes its voices itself),
+  // else 0, and then the other three do nothing. BeginSeek holds the output still and silent,
+  // applies every call waiting and puts every voice back at its start (stopped, at 0, full
+  // volume, centred); SeekVoices moves every playing voice `frames` output frames ahead; EndSeek
+  // lets the output go on (`resume`) or leaves it silent with every voice where it stands.
+  virtual int SeekRate() { return 0; }
+  virtual void BeginSeek() {}
+  virtual void SeekVoices(int64_t /*frames*/) {}
+  virtual void EndSeek(bool /*resume*/) {}
+
  protected:
   virtual ~SoundDevice() = default;
 };
