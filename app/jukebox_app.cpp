@@ -27,7 +27,7 @@ namespace {
 constexpr int kEscape = 1;
 
 // The application's objects, constructed before the entry point in this order (the song record
-// is the engine's own static) and destroyed in reverse: the player first.
+// is the player's engine) and destroyed in reverse: the player first.
 KeyTracker g_keys;
 BitmapFont g_font;
 org::MusicPlayer g_player;
@@ -75,6 +75,8 @@ void ReleaseMusic() {
 }  // namespace
 
 void SetFrameObserver(FrameObserver observer) { g_observer = observer; }
+
+const org::MusicPlayer& JukeboxMusicPlayer() { return g_player; }
 
 int FrameWait(int frame_ms, int last_frame_time, int now) {
   // The millisecond count wraps (every 49.7 days, and through the sign after 24.8): the time

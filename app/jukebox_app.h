@@ -1,8 +1,8 @@
-// The jukebox's spine: its global objects (the song record, the key tracker, the bitmap font and
-// the music player, constructed in that order before the entry point and destroyed in reverse),
-// the runtime settings made before start-up, and the frame loop paced to one frame per 35 ms:
-// clear, screen step, music update, the clamped sleep, the message pump, the key update and the
-// Escape test, present. Main thread.
+// The jukebox's spine: its global objects (the key tracker, the bitmap font and the music player,
+// whose engine holds the song record, constructed in that order before the entry point and
+// destroyed in reverse), the runtime settings made before start-up, and the frame loop paced to
+// one frame per 35 ms: clear, screen step, music update, the clamped sleep, the message pump, the
+// key update and the Escape test, present. Main thread.
 #pragma once
 
 #include "app/jukebox_keys.h"
@@ -41,6 +41,8 @@ int AppExit();
 // returning false ends the loop as Escape would. Null for none.
 using FrameObserver = bool (*)(int now_ms);
 void SetFrameObserver(FrameObserver observer);
+// The jukebox's music player, for such observers.
+const org::MusicPlayer& JukeboxMusicPlayer();
 
 // The frame pacing rule: how long to sleep so that a frame lasts `frame_ms` since the last wait,
 // never below 0 or above the frame time.

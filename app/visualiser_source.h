@@ -1,7 +1,7 @@
 // What the jukebox's visualiser reads of the playing song and acts on: the song's events and
 // loop, the step that sounds, each track's own signal and level (the sound device's per-track
 // taps and meters, read, never rendered twice) and live track mutes. An interface, so the view
-// is drawn and tested without a sound device; the jukebox's own reads its one engine.
+// is drawn and tested without a sound device; the jukebox's own asks the music player.
 // Main thread.
 #pragma once
 
@@ -35,10 +35,10 @@ class VisualiserSource {
   virtual void SetTrackMuted(int track, bool muted) = 0;
 };
 
-// The jukebox's own: the music player's engine on the runtime's sound device.
+// The jukebox's own: what the music player gives of its engine and its sound device.
 class JukeboxVisualiserSource final : public VisualiserSource {
  public:
-  explicit JukeboxVisualiserSource(const org::MusicPlayer* player) : player_(player) {}
+  explicit JukeboxVisualiserSource(org::MusicPlayer* player) : player_(player) {}
   const org::ParsedSong* song() const override;
   int32_t playing_step() const override;
   int32_t loop_count() const override;
@@ -48,7 +48,7 @@ class JukeboxVisualiserSource final : public VisualiserSource {
   void SetTrackMuted(int track, bool muted) override;
 
  private:
-  const org::MusicPlayer* player_;
+  org::MusicPlayer* player_;
 };
 
 }  // namespace app

@@ -12,9 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Larger files are not drums.
-constexpr uintmax_t kMaxDrumFileBytes = 64u << 20;
-
 std::string DrumFileNameOf(int drum) {
   const char* name = DrumName(drum);
   return name ? std::string(name) + ".wav" : std::string();

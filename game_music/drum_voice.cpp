@@ -10,15 +10,9 @@
 namespace org {
 namespace {
 
-// Larger drum files are read only this far; the buffer then holds what was read.
-constexpr size_t kMaxDrumFileBytes = 64u << 20;
 constexpr const char* kLoadCaption = "Error (Load)";
 
-std::string g_folder_override;
-
-DrumSlotSet& Slots() { return JukeboxEngine().drums(); }
-
-bool HasDevice() { return JukeboxEngine().device() != nullptr; }
+DrumSlotSet& Slots() { return GameEngine().drums(); }
 
 }  // namespace
 
@@ -37,22 +31,6 @@ void ReportDrumLoad(DrumLoadResult result, bool read) {
     WriteOrgErrorLog(SJIS("SoundBufferのLockに失敗した。"));
 }
 
-bool LoadDrumVoice(const std::string& path, int slot) {
-  if (!HasDevice() || slot < 0 || slot >= kDrumSlots) return false;
-  Slots().Release(slot);
-  if (path.empty()) return false;  // a drum number outside the table: no drum on this track
-  std::vector<uint8_t> file;
-  if (!ReadDrumFile(path, &file)) return false;
-  return LoadDrumVoiceBytes(file.data(), file.size(), slot);
-}
-
-bool LoadDrumVoiceBytes(const uint8_t* file, size_t size, int slot) {
-  if (!HasDevice() || slot < 0 || slot >= kDrumSlots) return false;
-  const DrumLoadResult result = Slots().Load(file, size, slot);
-  ReportDrumLoad(result, true);
-  return result == DrumLoadResult::kLoaded;
-}
-
 void ReleaseDrumVoice(int slot) { Slots().Release(slot); }
 
 void PlayDrum(int slot, uint8_t key) { Slots().Play(slot, key); }
@@ -67,15 +45,6 @@ void WriteOrgErrorLog(const char* message) {
   std::fprintf(file.get(), "%s\n", message);
 }
 
-void SetDrumFolderOverride(const std::string& folder) { g_folder_override = folder; }
-
-const std::string& DrumFolderOverride() { return g_folder_override; }
-
-bool HasDrumVoice(int slot) { return Slots().has_voice(slot); }
-
-void ResetDrumVoices() {
-  Slots().ReleaseAll();
-  g_folder_override.clear();
-}
+void ResetDrumVoices() { Slots().ReleaseAll(); }
 
 }  // namespace org

@@ -1,6 +1,6 @@
-// Puts every global of the music engine back to its start state: the timer stopped, the voices
-// and drum slots released, the song's event stores freed and no sound device. For tests, and for
-// tools that render one song after another. Main thread, with no tick running.
+// Puts the game's face back to its start state: its timer stopped, its engine's voices and drum
+// slots released, the song's events freed and no sound device. For tests. Main thread, with no
+// tick running.
 #pragma once
 
 namespace org {

@@ -2,19 +2,15 @@
 
 namespace org {
 
-Engine& JukeboxEngine() {
+Engine& GameEngine() {
   static Engine* const engine = [] {
     auto* made = new Engine(nullptr);
-    ParsedSong empty;  // the song before any load: 128 ms a step, looping from 4080 to 0
-    empty.wait = 128;
-    empty.meter[0] = 4;
-    empty.meter[1] = 4;
-    empty.loop_start = 0;
-    empty.loop_end = 4080;
-    made->SetEmptySong(empty);
+    made->SetEmptySong(DefaultSong());
     return made;
   }();
   return *engine;
 }
+
+void SetEngineSoundDevice(platform::SoundDevice* device) { GameEngine().SetDevice(device); }
 
 }  // namespace org

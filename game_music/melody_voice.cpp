@@ -10,33 +10,37 @@
 namespace org {
 namespace {
 
-MelodyVoiceSet& Voices() { return JukeboxEngine().melody(); }
+MelodyVoiceSet& Voices() { return GameEngine().melody(); }
+
+// A short file replaces only what it covers; an empty one changes nothing.
+void OverlayWaveBank(Engine& engine, const std::vector<uint8_t>& bytes) {
+  engine.SetWaveBank(WaveBank::Overlay(engine.wave_bank(), bytes.data(), bytes.size()));
+}
 
 }  // namespace
 
-bool LoadWaveBank(const char* path) {
+bool LoadWaveBank(const char* path) { return LoadWaveBank(GameEngine(), path); }
+
+bool LoadWaveBank(Engine& engine, const char* path) {
   std::vector<uint8_t> bytes;
   if (!platform::ReadDataFile(path, kWaveBankBytes, &bytes)) return false;
-  // A short file replaces only what it covers; an empty one changes nothing.
-  JukeboxEngine().SetWaveBank(
-      WaveBank::Overlay(JukeboxEngine().wave_bank(), bytes.data(), bytes.size()));
+  OverlayWaveBank(engine, bytes);
   return true;
 }
 
-bool LoadWaveBankFile(const std::string& file) {
+bool LoadWaveBankFile(Engine& engine, const std::string& file) {
   std::ifstream in(file, std::ios::binary);
   std::error_code error;
   if (!in || std::filesystem::is_directory(file, error)) return false;
   std::vector<uint8_t> bytes(kWaveBankBytes);
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   bytes.resize(static_cast<size_t>(in.gcount()));
-  JukeboxEngine().SetWaveBank(
-      WaveBank::Overlay(JukeboxEngine().wave_bank(), bytes.data(), bytes.size()));
+  OverlayWaveBank(engine, bytes);
   return true;
 }
 
 int8_t WaveBankSample(int wave, int index) {
-  const WaveBank* bank = JukeboxEngine().wave_bank();
+  const WaveBank* bank = GameEngine().wave_bank();
   return bank ? bank->Sample(wave, index) : 0;
 }
 
@@ -58,18 +62,12 @@ void StartOneShotNote(int track, uint8_t key, uint16_t finetune) {
 
 void EndOneShotNote(int track) { Voices().EndOneShotNote(track); }
 
-void SetMelodyPan(int track, uint8_t pan) { Voices().SetPan(track, pan); }
-
-void SetMelodyVolume(int track, int volume) { Voices().SetVolume(track, volume); }
-
 uint8_t MelodyCurrentKey(int track) { return Voices().current_key(track); }
-
-int MelodyAlternate(int track) { return Voices().alternate(track); }
 
 void ResetMelodyVoices() {
   Voices().ReleaseAll();
   Voices().ClearPlayingState();
-  JukeboxEngine().SetWaveBank(nullptr);
+  GameEngine().SetWaveBank(nullptr);
 }
 
 }  // namespace org

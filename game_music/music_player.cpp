@@ -8,15 +8,10 @@
 #include <vector>
 
 #include "game_music/drum_folder.h"
-#include "game_music/drum_voice.h"
-#include "game_music/engine_device.h"
-#include "game_music/game_engine.h"
 #include "game_music/melody_voice.h"
 #include "game_music/org_song.h"
-#include "game_music/sequencer.h"
 #include "org/step_replay.h"
 #include "runtime/platform/data_path.h"
-#include "runtime/platform/mixing_sound_device.h"
 
 namespace org {
 namespace {
@@ -31,7 +26,7 @@ void CopyField(char* field, size_t field_size, const std::string& text) {
 
 }  // namespace
 
-MusicPlayer::MusicPlayer() = default;
+MusicPlayer::MusicPlayer() : timer_(&engine_) {}
 
 MusicPlayer::~MusicPlayer() {
   if (ready) {
@@ -41,11 +36,11 @@ MusicPlayer::~MusicPlayer() {
 }
 
 bool MusicPlayer::InitEngine(platform::SoundDevice* device, const char* bank_path) {
-  SetEngineSoundDevice(device);
+  engine_.SetDevice(device);
   device_ = device;
   if (!device) return false;
-  if (!LoadWaveBank(bank_path)) return false;
-  InitSong();
+  if (!LoadWaveBank(engine_, bank_path)) return false;
+  engine_.SetEmptySong(DefaultSong());
   return true;
 }
 
@@ -83,10 +78,10 @@ void MusicPlayer::InitFrom(platform::SoundDevice* device, const char* bank_path,
 
 void MusicPlayer::InitWithSong(platform::SoundDevice* device, const std::string& bank_file,
                                const std::string& song_file) {
-  SetEngineSoundDevice(device);
+  engine_.SetDevice(device);
   device_ = device;
-  if (!device || !LoadWaveBankFile(bank_file)) return;
-  InitSong();
+  if (!device || !LoadWaveBankFile(engine_, bank_file)) return;
+  engine_.SetEmptySong(DefaultSong());
   PlaylistEntry entry;
   entry.title = CutCp932(song_file, kTitleField - 1);
   StoreEntries({entry});
@@ -125,7 +120,6 @@ void MusicPlayer::PlayIndex(int index) {
     // A song of the user's own plays only when it loads: never the song before it again.
     if (!LoadAppendedSong(tool_song_path_.empty() ? entry_file(index) : tool_song_path_)) return;
   } else if (index < kMaxPlaylistEntries) {
-    SetDrumFolderOverride("");
     LoadSongAt(paths[index]);
   }
   StartPlayback();
@@ -154,32 +148,32 @@ void MusicPlayer::StopPlayback() {
     paused_ = false;
     device_->SetOutputPaused(false);
   }
-  StopSongTimer();
-  for (int track = 0; track < kMelodyTracks; ++track) EndNote(track);
+  timer_.Stop();
+  engine_.EndNotes();
 }
 
 void MusicPlayer::ReleasePlayer() {
   if (!ready) return;
-  FreeSongNotes();
+  engine_.SetEmptySong(engine_.song());  // the song's events go; its header stays
   for (int i = 0; i < kMelodyTracks; ++i) {
-    ReleaseMelodyVoice(i);
-    ReleaseDrumVoice(i);
+    engine_.melody().Release(i);
+    engine_.drums().Release(i);
   }
   ready = 0;
 }
 
 void MusicPlayer::SetMusicVolume(int volume) {
   if (!ready) return;
-  if (volume >= 0 && volume <= 127) SetMasterVolume(volume);
+  if (volume >= 0 && volume <= 127) engine_.SetMasterVolume(volume);
 }
 
-void MusicPlayer::LoadSongAt(const char* path) { LoadOrgSong(path); }
+void MusicPlayer::LoadSongAt(const char* path) { LoadOrgSong(engine_, path); }
 
 bool MusicPlayer::LoadAppendedSong(const std::string& file) {
   std::string why;
   std::vector<uint8_t> bytes;
   if (ReadUserSongFile(file, &bytes, &why) &&
-      LoadUserSong(bytes, user_drums_ ? user_drums_ : DrumsForSong(file, bytes), &why))
+      LoadUserSong(engine_, bytes, user_drums_ ? user_drums_ : DrumsForSong(file, bytes), &why))
     return true;
   SayOnce(file + ": " + why + ": not played");
   return false;
@@ -213,7 +207,7 @@ void MusicPlayer::SetPaused(bool paused) {
   if (paused && current_index < 0) return;
   paused_ = paused;
   if (paused) {
-    StopSongTimer();  // the sequencer keeps its step and its notes' counts
+    timer_.Stop();  // the sequencer keeps its step and its notes' counts
     device_->SetOutputPaused(true);
   } else {
     device_->SetOutputPaused(false);
@@ -288,45 +282,53 @@ const std::string& MusicPlayer::entry_file(int index) const {
 
 void MusicPlayer::StartPlayback() {
   if (resume_after_ms_ >= 0) {
-    StartSongTimerAfter(static_cast<uint32_t>(resume_after_ms_), GetOrgSong().wait);
+    timer_.StartAfter(static_cast<uint32_t>(resume_after_ms_), engine_.song().wait);
   } else {
-    StartSongTimer(GetOrgSong().wait);
+    timer_.Start(engine_.song().wait);
   }
   resume_after_ms_ = -1;
 }
 
 int64_t MusicPlayer::SeekTo(uint32_t ms) {
-  auto* mixing = dynamic_cast<platform::MixingSoundDevice*>(device_);
-  Engine& engine = JukeboxEngine();
-  const uint16_t wait = engine.song().wait;
-  if (!ready || current_index < 0 || !mixing || wait == 0) return -1;
-  platform::SoundMixer& mixer = mixing->mixer();
-  const int rate = mixer.output_rate();
-  StopSongTimer();
-  // The output holds still while the voices move, and every call waiting takes effect now.
-  mixer.SetPaused(true);
-  const bool realtime = mixer.realtime();
-  mixer.SetRealtime(false);
-  mixer.ResetAllVoices();
-  engine.Rewind();
-  ReplayPosition at;
-  ReplayTo(engine, mixer, rate, int64_t{ms} * rate / 1000, std::numeric_limits<int64_t>::max(),
-           &at);
-  mixer.SetRealtime(realtime);
+  const uint16_t wait = engine_.song().wait;
+  if (!ready || current_index < 0 || !device_ || device_->SeekRate() <= 0 || wait == 0) return -1;
+  timer_.Stop();
+  OutputSeek seek;
+  SeekOutput(engine_, ms, !paused_, &seek);
+  const int rate = seek.rate;
   // The step to come falls part of a period later.
-  const int64_t to_next = FrameOfTick(wait, rate, at.next_tick) - at.frame;
+  const int64_t to_next = FrameOfTick(wait, rate, seek.at.next_tick) - seek.at.frame;
   resume_after_ms_ = (to_next * 1000 + rate / 2) / rate;
-  if (!paused_) {
-    mixer.SetPaused(false);
-    StartPlayback();
-  }
-  return at.frame * 1000 / rate;
+  if (!paused_) StartPlayback();
+  return seek.at.frame * 1000 / rate;
 }
 
 int64_t MusicPlayer::loop_start_ms() const {
   if (!ready || current_index < 0) return -1;
-  const ParsedSong& song = JukeboxEngine().song();
-  return (int64_t{song.loop_start} + 1) * song.wait;
+  const ParsedSong& song = engine_.song();
+  return int64_t{kLeadSteps + IntroSteps(song)} * song.wait;
+}
+
+int32_t MusicPlayer::playing_step() const { return engine_.last_played_step(); }
+
+int32_t MusicPlayer::loop_count() const { return engine_.loop_count(); }
+
+void MusicPlayer::SetTrackMuted(int track, bool muted) { engine_.SetTrackMuted(track, muted); }
+
+void MusicPlayer::WatchTracks(int frames) {
+  if (!device_) return;
+  device_->SetGroupTapFrames(frames);
+  device_->SetGroupMetering(frames > 0);
+}
+
+int MusicPlayer::CopyTrackScope(int track, int32_t* mono, int count) {
+  return device_ ? device_->CopyGroupTap(track, mono, count) : 0;
+}
+
+void MusicPlayer::TakeTrackPeaks(int32_t peaks[kTrackCount]) {
+  for (int track = 0; track < kTrackCount; ++track)
+    peaks[track] = device_ ? device_->GroupPeak(track) : 0;
+  if (device_) device_->ResetGroupPeaks();
 }
 
 }  // namespace org

@@ -1,15 +1,18 @@
-// The music player: the engine's only face towards the jukebox. It owns the playlist, initialises
-// the engine on the sound device, plays an entry by index, fades the current song out over 127
-// frames before switching to a requested entry, and shuts the engine down. Main thread; the
-// jukebox calls it from its frame loop (one UpdateFrame per 35 ms frame).
+// The music player: the jukebox's (and orgplay's) only way to the music. It owns an engine, the
+// timer that plays it and the playlist; it puts the engine on the sound device, plays an entry by
+// index, fades the current song out over 127 frames before switching to a requested entry, seeks,
+// gives displays the song, its step, its tracks' signals and levels and live mutes, and shuts the
+// engine down. Main thread; the jukebox calls it from its frame loop (one UpdateFrame per 35 ms
+// frame); the engine's ticks run on the timer's thread.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "org/engine.h"
 #include "game_music/playlist.h"
+#include "game_music/song_timer.h"
+#include "org/engine.h"
 #include "runtime/platform/sound_interface.h"
 
 namespace org {
@@ -70,6 +73,26 @@ class MusicPlayer {
   int64_t SeekTo(uint32_t ms);
   // Where the playing song's loop starts, in the same time (ms); -1 when nothing plays.
   int64_t loop_start_ms() const;
+
+  // For displays. The engine the player plays (its song: meaningful while ready and an entry
+  // plays); the step that sounds now (-1 before the first) and the loop-backs so far (any thread).
+  const Engine& engine() const { return engine_; }
+  int32_t playing_step() const;
+  int32_t loop_count() const;
+  // Silences a track live (its voices go on unheard) or gives it back.
+  void SetTrackMuted(int track, bool muted);
+  // Keeps the last `frames` frames of each track's own signal and each track's level, as the
+  // sound device taps and meters them (0: stops; they cost the sound thread a little while kept).
+  void WatchTracks(int frames);
+  // The newest `count` values of a track's own signal (16-bit units, mono), oldest first; how many.
+  int CopyTrackScope(int track, int32_t* mono, int count);
+  // Each track's peak (16-bit units) since the last call.
+  void TakeTrackPeaks(int32_t peaks[kTrackCount]);
+  // Replaces the timer's tick source (tests step the ticks themselves; null: the timer's own
+  // thread). Only while nothing plays.
+  void SetTickSource(TickSource* source) { timer_.SetTickSource(source); }
+  // The timer's id: 0 until a song first plays.
+  uint32_t timer_id() const { return timer_.id(); }
   // Appends an entry for a song file (a path this system opens, UTF-8, of any length, never
   // converted): its title (CP932, cut to the field) and time limit. False when the playlist is
   // full (kMaxAppendedEntries: past the game's 120 entries the record's arrays end, and the
@@ -124,6 +147,8 @@ class MusicPlayer {
   int32_t output_gain_q15_ = 32768;  // the listener's volume
   int64_t resume_after_ms_ = -1;     // after a seek while held: when the first step comes
   platform::SoundDevice* device_ = nullptr;
+  Engine engine_;
+  SongTimer timer_;  // plays engine_; declared after it, so stopped before it goes
 };
 
 }  // namespace org

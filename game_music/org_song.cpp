@@ -19,40 +19,17 @@ constexpr size_t kHeaderBytes = 114;
 constexpr size_t kMaxSongBytes = kHeaderBytes + kTrackCount * kNoteCapacity * 8;
 constexpr const char* kLoadCaption = "Error (Load)";
 
-bool g_event_stores = false;
-
-ParsedSong DefaultSong() {
-  ParsedSong song;
-  song.wait = 128;
-  song.meter[0] = 4;
-  song.meter[1] = 4;
-  song.loop_start = 0;
-  song.loop_end = 4080;
-  return song;
-}
-
 }  // namespace
 
-const ParsedSong& GetOrgSong() { return JukeboxEngine().song(); }
+const ParsedSong& GetOrgSong() { return GameEngine().song(); }
 
-void InitSong() {
-  JukeboxEngine().SetEmptySong(DefaultSong());
-  g_event_stores = true;
-}
+void InitSong() { GameEngine().SetEmptySong(DefaultSong()); }
 
-void FreeSongNotes() {
-  JukeboxEngine().SetEmptySong(JukeboxEngine().song());
-  g_event_stores = false;
-}
+void FreeSongNotes() { GameEngine().SetEmptySong(GameEngine().song()); }
 
 std::string DrumPathForSong(const std::string& song_path, int wave) {
   const char* file = DrumFileName(wave);
   if (!file) return {};
-  if (!DrumFolderOverride().empty()) {
-    std::string folder = DrumFolderOverride();
-    if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
-    return folder + (file + 4);  // the table entry without its "Org\\"
-  }
   // The folder ends at the last backslash that is not the second byte of a CP932 character.
   size_t folder_end = 0;
   for (size_t i = 0; i < song_path.size(); ++i) {
@@ -78,30 +55,29 @@ bool ReadUserSongFile(const std::string& file, std::vector<uint8_t>* bytes, std:
   return true;
 }
 
-bool LoadUserSong(const std::vector<uint8_t>& bytes, const DrumProvider& drums, std::string* why) {
-  if (!g_event_stores) {
-    *why = "the player is not ready";
-    return false;
-  }
-  const LoadReport report = JukeboxEngine().Load(bytes.data(), bytes.size(), drums);
+bool LoadUserSong(Engine& engine, const std::vector<uint8_t>& bytes, const DrumProvider& drums,
+                  std::string* why) {
+  const LoadReport report = engine.Load(bytes.data(), bytes.size(), drums);
   if (report.status == LoadStatus::kOk) return true;
   *why = report.status == LoadStatus::kNotOrg ? "not an Org song" : "a damaged Org song";
   return false;
 }
 
-bool LoadOrgSong(const char* path) {
+bool LoadOrgSong(const char* path) { return LoadOrgSong(GameEngine(), path); }
+
+bool LoadOrgSong(Engine& engine, const char* path) {
   std::vector<uint8_t> bytes;
   if (!path || !platform::ReadDataFile(path, kMaxSongBytes, &bytes)) {
     platform::ShowNotice(SJIS("ファイルにアクセスできません"), kLoadCaption);
     return false;
   }
   // Parsed in full before anything changes: a damaged file leaves the loaded song playable.
-  if (!g_event_stores || !HasOrgMagic(bytes.data(), bytes.size())) {
+  if (!HasOrgMagic(bytes.data(), bytes.size())) {
     platform::ShowNotice(SJIS("このファイルは使えません"), kLoadCaption);
     return false;
   }
   const std::string song_path = path;
-  const LoadReport report = JukeboxEngine().Load(
+  const LoadReport report = engine.Load(
       bytes.data(), bytes.size(), [&song_path](int, int drum, std::vector<uint8_t>* file) {
         return ReadDrumFile(DrumPathForSong(song_path, drum), file);
       });

@@ -1,9 +1,10 @@
-// The jukebox's sequencer: its engine played one step per timer tick, on a periodic timer with
-// the song's wait as its period, with the game's timer bookkeeping (the timer id, the resolution
-// request made and released in pairs). The master volume scales every track's volume; the
-// player's fades work through it.
-// Threads: SongTick runs on the timer's thread; everything else on the main thread, and only
-// while the timer is stopped, except the master volume, which is an atomic.
+// The game's sequencer: the face's engine played one step per tick of the face's timer (a
+// SongTimer: the song's wait as its period, the game's timer bookkeeping). The master volume
+// scales every track's volume. The jukebox does not call these (its music player has an engine
+// and a timer of its own); they are the game's face over one engine, and the tests drive it.
+// Threads: the timer's ticks play the engine on the timer's thread (SongTick is the same step
+// for whoever steps the song by hand); everything else on the main thread, and only while the
+// timer is stopped, except the master volume, which is an atomic.
 #pragma once
 
 #include <atomic>
@@ -21,10 +22,7 @@ struct JukeboxSequencerState : SequencerState {
   uint32_t timer_period = 13;  // ms; the resolution request is taken from it
 };
 
-// Points every cursor at its track's first event at or after `step`; play_step = step.
-void SeekSong(int32_t step);
-
-// Plays one step. Called by the timer (or by whoever steps a manual tick source).
+// Plays one step of the face's engine, as a tick of its timer does.
 void SongTick();
 
 // Starts the periodic timer with `wait` ms per step; the first tick comes one period later.
@@ -49,9 +47,7 @@ uint32_t SongTimerId();
 int32_t PublishedPlayStep();
 int32_t PublishedLoopCount();
 
-// The timer resolution requests in force (our platform's timers need none; the bookkeeping
-// keeps requests and releases paired) and the value of the last request.
-int ResolutionRequestsInForce();
+// The last timer resolution request (see SongTimer).
 uint32_t LastResolutionRequest();
 
 // Replaces the tick source (null restores the thread source). Only while no timer runs.

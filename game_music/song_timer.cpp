@@ -1,13 +1,24 @@
 #include "game_music/song_timer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
+#include "org/engine.h"
 #include "runtime/platform/sound_mixer.h"
 
 namespace org {
+namespace {
+
+// The platform's smallest timer period, in milliseconds.
+constexpr uint32_t kMinimumTimerPeriod = 1;
+
+void TickEngine(void* engine) { static_cast<Engine*>(engine)->Tick(); }
+
+}  // namespace
+
 struct ThreadTickSource::Impl {
   using Clock = std::chrono::steady_clock;  // the monotonic clock
 
@@ -97,6 +108,33 @@ bool ManualTickSource::Fire() {
   if (!running_id_) return false;
   tick_(context_);
   return true;
+}
+
+void SongTimer::StartAfter(uint32_t first_ms, uint32_t wait) {
+  // A timer that still runs is stopped first: its id would otherwise be overwritten and its
+  // thread left ticking with nothing able to stop it.
+  if (id_ != 0) Stop();
+  // The resolution request: the remembered period, raised to the platform's minimum.
+  requested_resolution_ = std::max(period_, kMinimumTimerPeriod);
+  resolution_held_ = true;
+  period_ = wait;
+  id_ = source_->StartAfter(first_ms, wait, &TickEngine, engine_);
+}
+
+bool SongTimer::Stop() {
+  if (id_ != 0 && !source_->Kill(id_)) return false;
+  // The id keeps its value, so a second stop fails at the kill and gives nothing back.
+  resolution_held_ = false;
+  return id_ != 0;
+}
+
+void SongTimer::Reset() {
+  if (id_) source_->Kill(id_);
+  id_ = 0;
+  period_ = 13;
+  requested_resolution_ = 0;
+  resolution_held_ = false;
+  source_ = &thread_source_;
 }
 
 }  // namespace org

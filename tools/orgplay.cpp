@@ -17,7 +17,6 @@
 
 #include "game_music/drum_folder.h"
 #include "game_music/music_player.h"
-#include "game_music/sequencer.h"
 #include "org/song_renderer.h"
 #include "runtime/core/app_log.h"
 #include "runtime/platform/data_path.h"
@@ -87,7 +86,9 @@ int ParseArguments(int argc, char** argv, Options* o) {
 }
 
 // True once the song has played its intro and the asked-for passes of its loop.
-bool LoopsDone(const Options& o) { return o.loops > 0 && org::PublishedLoopCount() >= o.loops; }
+bool LoopsDone(const Options& o, const org::MusicPlayer& player) {
+  return o.loops > 0 && player.loop_count() >= o.loops;
+}
 
 // How long the song plays (ms): to S seconds, or through the intro and N passes of its loop (the
 // last step's period included); -1 until stopped.
@@ -194,12 +195,12 @@ int main(int argc, char** argv) {
   const std::string length_text = length < 0 ? "" : " / " + Clock(length);
   tools::TerminalKeys keys;
   const auto show_line = [&] {
-    std::printf("\rstep %6d   loop %3d   %s%s   ", org::PublishedPlayStep(),
-                org::PublishedLoopCount(), Clock(clock.now()).c_str(), length_text.c_str());
+    std::printf("\rstep %6d   loop %3d   %s%s   ", player->engine().published_step(),
+                player->loop_count(), Clock(clock.now()).c_str(), length_text.c_str());
     std::fflush(stdout);
   };
   uint32_t shown_at = platform::ClockMs() - kFrameMs;
-  while (!g_stop && !LoopsDone(o) && (o.seconds < 0 || clock.now() < o.seconds * 1000)) {
+  while (!g_stop && !LoopsDone(o, *player) && (o.seconds < 0 || clock.now() < o.seconds * 1000)) {
     player->UpdateFrame();
     for (tools::TerminalKey key; (key = keys.Read()) != tools::TerminalKey::kNone;)
       Seek(key, player.get(), &clock);

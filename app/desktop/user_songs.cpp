@@ -111,7 +111,8 @@ int TimeLimitForSong(const std::vector<uint8_t>& bytes) {
       song->wait == 0)
     return -1;
   const double step_seconds = song->wait / 1000.0;
-  const double intro = std::max(song->loop_start, 0) * step_seconds;
+  // The song's own time: its intro and two passes of its loop (the one-step lead not counted).
+  const double intro = org::IntroSteps(*song) * step_seconds;
   const double loop = std::max(song->loop_end - song->loop_start, 0) * step_seconds;
   return std::max(kShortestLimit, static_cast<int>(std::ceil(intro + 2 * loop)));
 }

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/jukebox_app.h"
-#include "game_music/sequencer.h"
+#include "game_music/music_player.h"
 #include "runtime/core/input.h"
 #include "runtime/core/runtime_startup.h"
 #include "test_support/fake_input_devices.h"
@@ -24,7 +24,7 @@ bool Observe(int) {
   g_keys.keys[kSpace] = g_frames >= 2 && g_frames < 5 ? 0x80 : 0;
   if (g_frames == 35) {
     // The song has started and its timer ticks: a fatal error now.
-    if (org::SongTimerId() == 0) return false;  // never started: exit 0 says so
+    if (app::JukeboxMusicPlayer().timer_id() == 0) return false;  // never started: exit 0 says so
     runtime::FatalErrorExit("fatal error during playback (test)");
   }
   return true;

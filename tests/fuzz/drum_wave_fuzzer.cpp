@@ -2,6 +2,7 @@
 // at the lowest and the highest key, panned and at two volumes, and mixed.
 #include "fuzz/fuzz_support.h"
 #include "game_music/drum_voice.h"
+#include "game_music/game_engine.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::ScratchFolder();  // the error log the loader may write goes there
@@ -10,7 +11,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::OfflineEngine engine;
-  if (org::LoadDrumVoiceBytes(data, size, 0)) {
+  const org::DrumLoadResult result = org::GameEngine().drums().Load(data, size, 0);
+  org::ReportDrumLoad(result, true);
+  if (result == org::DrumLoadResult::kLoaded) {
     org::SetDrumVolume(0, 200);
     org::SetDrumPan(0, 2);
     org::PlayDrum(0, 0);

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "game_music/engine_device.h"
+#include "game_music/game_engine.h"
 #include "runtime/platform/mixing_sound_device.h"
 #include "runtime/platform/offline_audio_output.h"
 #include "test_support/scratch_directory.h"

@@ -1,11 +1,11 @@
 #include "game_music/engine_fixture.h"
 
-#include "game_music/drum_voice.h"
-#include "game_music/engine_device.h"
 #include "game_music/engine_reset.h"
+#include "game_music/game_engine.h"
 #include "game_music/melody_voice.h"
 #include "game_music/sequencer.h"
 #include "runtime/platform/notice.h"
+#include "test_support/drum_wav.h"
 
 namespace test_support {
 
@@ -51,35 +51,7 @@ std::string EngineFixture::WriteSong(const std::string& relative, const org::Par
 
 void EngineFixture::WriteDrum(const std::string& relative, const std::vector<uint8_t>& data,
                               uint32_t rate, uint32_t declared_length) {
-  const uint32_t length =
-      declared_length == 0xFFFFFFFF ? static_cast<uint32_t>(data.size()) : declared_length;
-  std::string file;
-  auto u16 = [&](uint32_t v) {
-    file.push_back(static_cast<char>(v & 0xFF));
-    file.push_back(static_cast<char>((v >> 8) & 0xFF));
-  };
-  auto u32 = [&](uint32_t v) {
-    u16(v & 0xFFFF);
-    u16(v >> 16);
-  };
-  file += "RIFF";
-  u32(50 + length);
-  file += "WAVEfmt ";
-  u32(18);
-  u16(1);  // PCM
-  u16(1);
-  u32(rate);
-  u32(rate);
-  u16(1);
-  u16(8);
-  u16(0);
-  file += "fact";
-  u32(4);
-  u32(length);
-  file += "data";
-  u32(length);  // offset 54: the data length
-  file.append(data.begin(), data.end());
-  dir.WriteFile(relative, file);
+  dir.WriteFile(relative, DrumWav(data, rate, declared_length));
 }
 
 org::ParsedSong EngineFixture::EmptySong() {

@@ -1,6 +1,7 @@
-// Shared set-up for the engine's tests: a scratch working directory holding a waveform bank, the
-// recording sound device handed to the engine, a notice recorder and a manual tick source. Every
-// global of the engine is reset before and after each test.
+// Shared set-up for the tests of the game's face: a scratch working directory holding a waveform
+// bank, the recording sound device handed to the face's engine, a notice recorder and a manual
+// tick source for the face's timer (a music player under test is given it too). The face is reset
+// before and after each test.
 #pragma once
 
 #include <gtest/gtest.h>

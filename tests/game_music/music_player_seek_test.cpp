@@ -8,10 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "game_music/engine_reset.h"
-#include "game_music/game_engine.h"
 #include "game_music/music_player.h"
-#include "game_music/sequencer.h"
 #include "org/song_renderer.h"
 #include "runtime/platform/mixing_sound_device.h"
 #include "runtime/platform/offline_audio_output.h"
@@ -29,14 +26,13 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 class MusicPlayerSeekTest : public testing::Test {
  protected:
   void SetUp() override {
-    org::ResetEngine();
     auto output = std::make_unique<platform::OfflineAudioOutput>();
     output_ = output.get();
     device_ = platform::MixingSoundDevice::Create(std::move(output));
     ASSERT_TRUE(device_);
     device_->CreatePrimaryBuffer();
     ASSERT_EQ(device_->mixer().output_rate(), kRate);
-    org::SetTickSource(&ticks_);
+    player_.SetTickSource(&ticks_);
     player_.InitWithSong(device_.get(), kData + "Wave100.dat", kData + "Joy.org");
     player_.SetUserSongDrums(org::BuiltInDrums());
     ASSERT_TRUE(player_.ready);
@@ -45,13 +41,12 @@ class MusicPlayerSeekTest : public testing::Test {
   void TearDown() override {
     player_.StopPlayback();
     player_.ReleasePlayer();
-    org::ResetEngine();
   }
 
   // Mixes `frames` frames from `frame` on, firing the timer's ticks on the frames they fall on
   // (as an offline render places them) and the first one `first_ms` after the start.
   std::vector<int16_t> Play(int64_t frame, int frames) {
-    const uint16_t wait = org::JukeboxEngine().song().wait;
+    const uint16_t wait = player_.engine().song().wait;
     int64_t next_tick_frame = frame + int64_t{ticks_.first_ms()} * kRate / 1000;
     int64_t tick = 0;
     while (org::FrameOfTick(wait, kRate, tick) < next_tick_frame) ++tick;
@@ -100,14 +95,14 @@ TEST_F(MusicPlayerSeekTest, TheMixAfterASeekIsTheOfflineRenderFromThere) {
 }
 
 TEST_F(MusicPlayerSeekTest, TheFirstTickComesWhenTheStepInProgressEnds) {
-  const int wait = org::JukeboxEngine().song().wait;
+  const int wait = player_.engine().song().wait;
   player_.SeekTo(static_cast<uint32_t>(10 * wait + wait / 4));
   EXPECT_EQ(static_cast<int>(ticks_.first_ms()), wait - wait / 4);
   EXPECT_EQ(ticks_.period_ms(), static_cast<uint32_t>(wait));
   // On a step's own start the step plays at once (it sounds on the tick the seek lands on).
   player_.SeekTo(static_cast<uint32_t>(10 * wait));
   EXPECT_EQ(ticks_.first_ms(), static_cast<uint32_t>(wait));
-  EXPECT_EQ(org::PublishedPlayStep(), 10);
+  EXPECT_EQ(player_.engine().published_step(), 10);
 }
 
 TEST_F(MusicPlayerSeekTest, AHeldSongStaysHeldAndGoesOnFromTheNewPlace) {
@@ -125,7 +120,7 @@ TEST_F(MusicPlayerSeekTest, AHeldSongStaysHeldAndGoesOnFromTheNewPlace) {
 }
 
 TEST_F(MusicPlayerSeekTest, TheLoopStartIsWhereItsFirstStepSounds) {
-  const org::ParsedSong& song = org::JukeboxEngine().song();
+  const org::ParsedSong& song = player_.engine().song();
   EXPECT_EQ(player_.loop_start_ms(), (song.loop_start + 1) * song.wait);
   player_.PlayIndex(-1);
   EXPECT_EQ(player_.loop_start_ms(), -1);

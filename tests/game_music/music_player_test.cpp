@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "game_music/engine_fixture.h"
-#include "game_music/sequencer.h"
 
 namespace {
 
@@ -15,6 +14,7 @@ class MusicPlayerTest : public test_support::EngineFixture {
  protected:
   void SetUp() override {
     EngineFixture::SetUp();
+    player_.SetTickSource(&ticks);
     for (int i = 0; i < 3; ++i) {
       org::ParsedSong song = EmptySong();
       song.wait = static_cast<uint16_t>(50 + 10 * i);
@@ -29,7 +29,7 @@ class MusicPlayerTest : public test_support::EngineFixture {
     player_.ReleasePlayer();
     EngineFixture::TearDown();
   }
-  int LoadedWait() const { return org::GetOrgSong().wait; }
+  int LoadedWait() const { return player_.engine().song().wait; }
 
   MusicPlayer player_;
 };
@@ -68,13 +68,13 @@ TEST_F(MusicPlayerTest, PlayIndexLoadsAndStartsAndNeverRestartsTheSameEntry) {
   ticks.Fire();
   ticks.Fire();
   player_.PlayIndex(1);  // already playing: no reload
-  EXPECT_EQ(org::GetSequencerState().play_step, 2);
+  EXPECT_EQ(player_.engine().sequencer_state().play_step, 2);
   player_.PlayIndex(-1);
   EXPECT_FALSE(ticks.running());
-  EXPECT_EQ(org::MasterVolume(), 0);
+  EXPECT_EQ(player_.engine().master_volume(), 0);
   EXPECT_EQ(player_.current_index, -1);
   player_.PlayIndex(2);
-  EXPECT_EQ(org::MasterVolume(), 127);
+  EXPECT_EQ(player_.engine().master_volume(), 127);
   EXPECT_EQ(LoadedWait(), 70);
 }
 
@@ -97,12 +97,12 @@ TEST_F(MusicPlayerTest, ASwitchFadesFor127FramesThenPlaysTheNewEntry) {
   player_.RequestSwitch(2);
   for (int frame = 1; frame < 127; ++frame) {
     player_.UpdateFrame();
-    ASSERT_EQ(org::MasterVolume(), 127 - frame);
+    ASSERT_EQ(player_.engine().master_volume(), 127 - frame);
     ASSERT_EQ(player_.current_index, 0);
   }
   player_.UpdateFrame();
   EXPECT_EQ(player_.current_index, 2);
-  EXPECT_EQ(org::MasterVolume(), 127);
+  EXPECT_EQ(player_.engine().master_volume(), 127);
   EXPECT_FALSE(player_.switch_pending);
 }
 
@@ -134,7 +134,7 @@ TEST_F(MusicPlayerTest, PlayIndexDuringAFadeCancelsIt) {
   player_.RequestSwitch(1);
   for (int frame = 0; frame < 40; ++frame) player_.UpdateFrame();
   player_.PlayIndex(0);
-  EXPECT_EQ(org::MasterVolume(), 127);
+  EXPECT_EQ(player_.engine().master_volume(), 127);
   EXPECT_FALSE(player_.switch_pending);
   EXPECT_EQ(player_.fade_volume, 127);
   player_.UpdateFrame();
@@ -149,7 +149,7 @@ TEST_F(MusicPlayerTest, AMissingSongShowsItsNoticeAndTheOldSongResumes) {
   player_.PlayIndex(1);
   EXPECT_EQ(notices.size(), 1u);
   EXPECT_TRUE(ticks.running());  // started anyway, on the song the engine holds
-  EXPECT_EQ(org::GetSequencerState().play_step, 1);
+  EXPECT_EQ(player_.engine().sequencer_state().play_step, 1);
   EXPECT_EQ(LoadedWait(), 50);
 }
 
@@ -227,7 +227,7 @@ TEST_F(MusicPlayerTest, SetMusicVolumeTakesOnly0To127) {
   player_.SetMusicVolume(64);
   player_.SetMusicVolume(128);
   player_.SetMusicVolume(-1);
-  EXPECT_EQ(org::MasterVolume(), 64);
+  EXPECT_EQ(player_.engine().master_volume(), 64);
 }
 
 TEST_F(MusicPlayerTest, ReleaseFreesEveryBuffer) {

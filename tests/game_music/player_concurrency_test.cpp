@@ -64,7 +64,7 @@ TEST(PlayerConcurrencyTest, ThePlayerTheTimerAndTheMixerShareTheEngine) {
           break;
       }
       player.UpdateFrame();
-      (void)org::PublishedPlayStep();
+      (void)player.engine().published_step();
       platform::SleepMs(1);
     }
     player.StopPlayback();
@@ -73,7 +73,6 @@ TEST(PlayerConcurrencyTest, ThePlayerTheTimerAndTheMixerShareTheEngine) {
   EXPECT_EQ(device->LiveBufferCount(), 0);
   device->ReleasePrimaryBuffer();
   device.reset();
-  org::ResetSequencer();
 }
 
 }  // namespace

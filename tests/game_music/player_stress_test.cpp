@@ -66,7 +66,6 @@ class PlayerStressConcurrencyTest : public testing::Test {
       device_->ReleasePrimaryBuffer();
       device_.reset();
     }
-    org::ResetSequencer();
     platform::SetNoticeSink({});
   }
 
@@ -111,7 +110,7 @@ TEST_F(PlayerStressConcurrencyTest, ThousandsOfCallsAgainstAOneMillisecondTimer)
       }
       player.UpdateFrame();
       ++calls[2];
-      (void)org::PublishedPlayStep();
+      (void)player.engine().published_step();
       if (round % 4 == 0) platform::SleepMs(1);  // let ticks fall between the calls
     }
     player.StopPlayback();
@@ -171,11 +170,10 @@ TEST(StalledOutputConcurrencyTest, AStopReturnsWhileTheOutputPullsNothing) {
     const double stop_ms = MillisecondsSince(start);
     std::printf("stop with a stalled output: %.2f ms\n", stop_ms);
     EXPECT_LT(stop_ms, 1000.0);
-    EXPECT_GT(org::PublishedLoopCount(), 5);  // the timer really ran
+    EXPECT_GT(player.loop_count(), 5);  // the timer really ran
     player.ReleasePlayer();
   }
   device->ReleasePrimaryBuffer();
-  org::ResetSequencer();
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "game_music/org_song.h"
+#include "org/org_format.h"
 #include "test_support/program_run.h"
 #include "test_support/scratch_directory.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "game_music/org_song.h"
+#include "org/org_format.h"
 #include "game_music/playlist.h"
 #include "test_support/scratch_directory.h"
 #include "tools/assets/app_icon.h"

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "game_music/org_song.h"
+#include "org/org_format.h"
 #include "runtime/platform/data_path.h"
 #include "test_support/program_run.h"
 #include "test_support/scratch_directory.h"

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <map>
 
-#include "game_music/melody_voice.h"
-#include "game_music/org_song.h"
+#include "org/melody_voice_set.h"
+#include "org/org_format.h"
 #include "test_support/program_run.h"
 #include "test_support/scratch_directory.h"
 

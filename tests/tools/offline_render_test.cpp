@@ -147,7 +147,7 @@ TEST_P(GoldenRenderTest, EveryRenderOfTheSongKeepsItsBytes) {
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_TRUE(result.missing_drums.empty());
     EXPECT_EQ(static_cast<int64_t>(stereo.size() / 2), golden.frames) << golden.settings;
-    EXPECT_EQ(test_support::Fnv1a(stereo.data(), stereo.size()), golden.hash)
+    EXPECT_EQ(test_support::GoldenHash(stereo.data(), stereo.size()), golden.hash)
         << golden.song << " " << golden.settings;
     ++checked;
   }

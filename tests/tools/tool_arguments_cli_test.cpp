@@ -6,8 +6,7 @@
 
 #include <filesystem>
 
-#include "game_music/drum_voice.h"
-#include "game_music/org_song.h"
+#include "org/org_format.h"
 #include "test_support/program_run.h"
 #include "test_support/scratch_directory.h"
 #include "tools/cli/arguments.h"

@@ -22,7 +22,7 @@
 
 #include <string>
 
-#include "game_music/org_song.h"
+#include "org/org_format.h"
 
 namespace assets {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "game_music/melody_voice.h"
+#include "org/melody_voice_set.h"
 
 namespace exporting {
 namespace {

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "game_music/org_song.h"
+#include "org/org_format.h"
 
 namespace exporting {
 

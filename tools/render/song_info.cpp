@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "game_music/drum_voice.h"
+#include "org/org_format.h"
 
 namespace render {
 namespace {
@@ -18,7 +18,9 @@ std::string Format(const char* format, ...) {
   return buffer;
 }
 
-double IntroSeconds(const org::ParsedSong& song) { return song.loop_start * song.wait / 1000.0; }
+// The song's intro, and the lead before it (see org::IntroSteps): the loop first sounds after both.
+double IntroSeconds(const org::ParsedSong& song) { return org::IntroSteps(song) * song.wait / 1000.0; }
+double LeadSeconds(const org::ParsedSong& song) { return org::kLeadSteps * song.wait / 1000.0; }
 double LoopSeconds(const org::ParsedSong& song) {
   return (static_cast<double>(song.loop_end) - song.loop_start) * song.wait / 1000.0;
 }
@@ -33,8 +35,9 @@ std::string DrumName(int wave) {
 std::string SongInfoText(const org::ParsedSong& song, const std::string& after_times) {
   std::string out = Format("version    Org-0%d\nwait       %d ms per step\nmeter      %d/%d\n",
                            song.version, song.wait, song.meter[0], song.meter[1]);
-  out += Format("loop       steps %d to %d\nintro      %.2f s\nloop time  %.2f s\n",
-                song.loop_start, song.loop_end, IntroSeconds(song), LoopSeconds(song));
+  out += Format("loop       steps %d to %d\nintro      %.2f s after a lead of %.2f s\n",
+                song.loop_start, song.loop_end, IntroSeconds(song), LeadSeconds(song));
+  out += Format("loop time  %.2f s\n", LoopSeconds(song));
   out += after_times;
   for (int t = 0; t < org::kTrackCount; ++t) {
     const org::ParsedSong::Track& track = song.tracks[t];
@@ -52,9 +55,10 @@ std::string SongInfoText(const org::ParsedSong& song, const std::string& after_t
 std::string SongInfoJson(const org::ParsedSong& song) {
   std::string out = Format(
       "{\"version\": %d, \"wait_ms\": %d, \"meter\": [%d, %d], \"loop_start\": %d, "
-      "\"loop_end\": %d, \"intro_seconds\": %.3f, \"loop_seconds\": %.3f, \"tracks\": [",
+      "\"loop_end\": %d, \"lead_seconds\": %.3f, \"intro_seconds\": %.3f, \"loop_seconds\": %.3f, "
+      "\"tracks\": [",
       song.version, song.wait, song.meter[0], song.meter[1], song.loop_start, song.loop_end,
-      IntroSeconds(song), LoopSeconds(song));
+      LeadSeconds(song), IntroSeconds(song), LoopSeconds(song));
   for (int t = 0; t < org::kTrackCount; ++t) {
     const org::ParsedSong::Track& track = song.tracks[t];
     out += Format(

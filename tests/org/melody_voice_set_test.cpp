@@ -1,0 +1,180 @@
+// The melody voices of one engine, on a recording device: the buffers a voice is made of, the
+// notes' tuning and the buffer pair's alternation, pan and volume, and what is refused.
+#include "org/melody_voice_set.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "test_support/recording_sound_device.h"
+
+namespace {
+
+using test_support::SoundCall;
+
+class MelodyVoiceSetTest : public testing::Test {
+ protected:
+  MelodyVoiceSetTest() {
+    // Waveform w, sample i: a ramp offset by w, so every waveform and index is recognisable.
+    std::string bank(org::kWaveBankBytes, '\0');
+    for (int w = 0; w < org::kWaveCount; ++w)
+      for (int i = 0; i < org::kWaveLength; ++i) bank[w * 256 + i] = static_cast<char>((i + w) & 0xFF);
+    voices.SetBank(org::WaveBank::Overlay(nullptr, reinterpret_cast<const uint8_t*>(bank.data()),
+                                          bank.size()));
+    voices.SetDevice(&device);
+  }
+  // Buffer index of track 0's (octave, alternate) after one Make on a fresh device.
+  static int BufferOf(int octave, int alternate) { return octave * 2 + alternate; }
+  std::vector<SoundCall> PlaysAndStops() const {
+    std::vector<SoundCall> out;
+    for (const SoundCall& call : device.Calls())
+      if (call.what == "play" || call.what == "stop") out.push_back(call);
+    return out;
+  }
+
+  test_support::RecordingSoundDevice device;
+  org::MelodyVoiceSet voices;  // after the device: released before it goes
+};
+
+TEST_F(MelodyVoiceSetTest, BuffersHoldTheWaveformAtEachOctavesLength) {
+  ASSERT_TRUE(voices.Make(0, 3, 0));
+  ASSERT_EQ(device.buffers.size(), 16u);
+  const uint32_t lengths[8] = {256, 256, 128, 128, 64, 32, 16, 8};
+  for (int octave = 0; octave < 8; ++octave) {
+    for (int alternate = 0; alternate < 2; ++alternate) {
+      const test_support::RecordedBuffer& b = device.buffers[BufferOf(octave, alternate)];
+      EXPECT_EQ(b.desc.length_bytes, lengths[octave]);
+      EXPECT_EQ(b.desc.format.samples_per_sec, 22050u);
+      EXPECT_EQ(b.desc.format.bits_per_sample, 8);
+      const uint32_t stride = 256 / lengths[octave];
+      // Sample i is bank sample (i * stride) of waveform 3 with its sign bit flipped.
+      for (uint32_t i = 0; i < lengths[octave]; ++i)
+        ASSERT_EQ(b.content[i], static_cast<uint8_t>(((i * stride) % 256 + 3) ^ 0x80));
+    }
+  }
+}
+
+TEST_F(MelodyVoiceSetTest, OneShotBuffersRepeatThePeriodAFixedNumberOfTimes) {
+  ASSERT_TRUE(voices.Make(0, 0, 1));
+  const uint32_t lengths[8] = {256 * 4, 256 * 8, 128 * 12, 128 * 16,
+                               64 * 20, 32 * 24, 16 * 28,  8 * 32};
+  for (int octave = 0; octave < 8; ++octave)
+    EXPECT_EQ(device.buffers[BufferOf(octave, 0)].desc.length_bytes, lengths[octave]);
+  const auto& octave7 = device.buffers[BufferOf(7, 0)].content;
+  EXPECT_EQ(octave7[8], octave7[0]);  // period 8 samples, repeated
+}
+
+TEST_F(MelodyVoiceSetTest, AWaveformPastTheBankKeepsTheOldVoice) {
+  ASSERT_TRUE(voices.Make(0, 1, 0));
+  EXPECT_FALSE(voices.Make(0, 100, 0));
+  EXPECT_EQ(device.LiveBuffers(), 16);
+  EXPECT_TRUE(device.Calls("release").empty());
+}
+
+TEST_F(MelodyVoiceSetTest, RatesFollowTheOctaveTableAndFinetune) {
+  EXPECT_EQ(org::MelodyRate(3, 9, 1000), 56320u);  // A in octave 3: 440 Hz from 128 samples
+  EXPECT_EQ(org::MelodyRate(3, 9, 1100), 56420u);
+  EXPECT_EQ(org::MelodyRate(0, 0, 1000), 256u * 262 / 8);
+  EXPECT_EQ(org::MelodyRate(7, 11, 1000), 8u * 128 * 494 / 8);
+}
+
+TEST_F(MelodyVoiceSetTest, SustainedNotesAlternateBuffersAndLetTheOldOneFinish) {
+  ASSERT_TRUE(voices.Make(0, 0, 0));
+  device.ClearCalls();
+  voices.StartNote(0, 36, 1000);  // octave 3, C
+  EXPECT_EQ(device.buffers[BufferOf(3, 0)].frequency, org::MelodyRate(3, 0, 1000));
+  EXPECT_EQ(device.buffers[BufferOf(5, 1)].frequency, org::MelodyRate(5, 0, 1000));  // all 16
+  voices.StartNote(0, 36, 1000);  // the same key: no re-tuning
+  voices.StartNote(0, 50, 1000);  // octave 4, D
+  voices.EndNote(0);
+  voices.EndNote(0);  // silent: nothing
+  const std::vector<SoundCall> plays = PlaysAndStops();
+  const std::vector<std::pair<int, int>> expected = {
+      {BufferOf(3, 0), 1},                       // first note loops
+      {BufferOf(3, 0), 0}, {BufferOf(3, 1), 1},  // same key: finish, twin takes over
+      {BufferOf(3, 1), 0}, {BufferOf(4, 0), 1},  // other key: finish old, new octave loops
+      {BufferOf(4, 0), 0},                       // end: finish the period
+  };
+  ASSERT_EQ(plays.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(plays[i].buffer, expected[i].first) << i;
+    EXPECT_EQ(plays[i].value, expected[i].second) << i;
+  }
+  EXPECT_EQ(device.Calls("frequency").size(), 32u);  // tuned twice, never for the repeat
+  EXPECT_EQ(voices.current_key(0), 255);
+}
+
+TEST_F(MelodyVoiceSetTest, OneShotNotesPlayOnceAndNeverStopTheOldSound) {
+  ASSERT_TRUE(voices.Make(0, 0, 1));
+  device.ClearCalls();
+  voices.StartOneShotNote(0, 24, 1000);
+  voices.StartOneShotNote(0, 24, 1000);
+  voices.StartOneShotNote(0, 30, 1000);
+  voices.EndOneShotNote(0);
+  const std::vector<SoundCall> plays = PlaysAndStops();
+  ASSERT_EQ(plays.size(), 3u);
+  EXPECT_EQ(plays[0].buffer, BufferOf(2, 0));
+  EXPECT_EQ(plays[1].buffer, BufferOf(2, 1));
+  EXPECT_EQ(plays[2].buffer, BufferOf(2, 0));
+  for (const SoundCall& call : plays) EXPECT_EQ(call.value, 0);
+  EXPECT_EQ(device.Calls("frequency").size(), 32u);
+  EXPECT_EQ(voices.current_key(0), 255);
+}
+
+TEST_F(MelodyVoiceSetTest, PanAndVolumeReachOnlyTheSoundingBuffer) {
+  ASSERT_TRUE(voices.Make(0, 0, 0));
+  voices.SetPan(0, 0);  // silent track: nothing
+  voices.SetVolume(0, 10);
+  EXPECT_TRUE(device.Calls("pan").empty());
+  EXPECT_TRUE(device.Calls("volume").empty());
+  voices.StartNote(0, 12, 1000);
+  voices.SetPan(0, 0);
+  voices.SetPan(0, 12);
+  voices.SetPan(0, 6);
+  voices.SetVolume(0, 0);
+  voices.SetVolume(0, 254);
+  const auto pans = device.Calls("pan");
+  ASSERT_EQ(pans.size(), 3u);
+  EXPECT_EQ(pans[0].value, -2560);
+  EXPECT_EQ(pans[1].value, 2560);
+  EXPECT_EQ(pans[2].value, 0);
+  EXPECT_EQ(pans[0].buffer, BufferOf(1, 0));
+  const auto volumes = device.Calls("volume");
+  ASSERT_EQ(volumes.size(), 2u);
+  EXPECT_EQ(volumes[0].value, -2040);
+  EXPECT_EQ(volumes[1].value, -8);
+}
+
+TEST_F(MelodyVoiceSetTest, KeysAndPansOutsideTheTablesAreIgnored) {
+  // Regression: keys 96..254 reached past the octave table, pans 13..254 past the pan table.
+  ASSERT_TRUE(voices.Make(0, 0, 0));
+  ASSERT_TRUE(voices.Make(1, 0, 1));
+  device.ClearCalls();
+  voices.StartNote(0, 96, 1000);
+  voices.StartNote(0, 254, 1000);
+  voices.StartOneShotNote(1, 200, 1000);
+  EXPECT_TRUE(device.Calls().empty());
+  EXPECT_EQ(voices.current_key(0), 255);
+  voices.StartNote(0, 95, 1000);
+  device.ClearCalls();
+  voices.SetPan(0, 13);
+  voices.SetPan(0, 254);
+  EXPECT_TRUE(device.Calls().empty());
+}
+
+TEST_F(MelodyVoiceSetTest, WithoutADeviceNothingIsBuiltOrPlayed) {
+  voices.SetDevice(nullptr);
+  EXPECT_FALSE(voices.Make(0, 0, 0));
+  voices.StartNote(0, 36, 1000);
+  EXPECT_TRUE(device.Calls().empty());
+}
+
+TEST_F(MelodyVoiceSetTest, AFailedCreateEndsTheBuildKeepingWhatWasMade) {
+  device.creates_before_failure = 5;
+  EXPECT_FALSE(voices.Make(0, 0, 0));
+  EXPECT_EQ(device.LiveBuffers(), 5);
+  voices.StartNote(0, 36, 1000);  // octave 3 has no buffer: ignored
+  EXPECT_TRUE(device.Calls("play").empty());
+}
+
+}  // namespace
