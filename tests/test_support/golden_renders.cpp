@@ -23,8 +23,8 @@ std::vector<std::string> DemoSongNames() {
   return {"Joy", "Korobeiniki", "Greensleeves", "Sakura", "Jacques", "Twinkle"};
 }
 
-uint64_t Fnv1a(const int16_t* samples, size_t count) {
-  uint64_t hash = 1469598103934665603ull;
+uint64_t GoldenHash(const int16_t* samples, size_t count) {
+  uint64_t hash = 1469598103934665603ull;  // not the FNV offset basis: see the header
   for (size_t i = 0; i < count; ++i)
     for (int byte = 0; byte < 2; ++byte) {
       hash ^= static_cast<uint8_t>(static_cast<uint16_t>(samples[i]) >> (8 * byte));
