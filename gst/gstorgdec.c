@@ -65,15 +65,19 @@ static void ChooseOutput(GstOrgDec* self) {
 static gboolean OpenSong(GstOrgDec* self, guint64 frame, orgsynth_error* error) {
   GstMapInfo map;
   orgsynth_options options;
+  orgsynth_info info;
   if (!gst_buffer_map(self->source, &map, GST_MAP_READ)) return FALSE;
   memset(&options, 0, sizeof options);
   options.size = sizeof options;
   options.sample_rate = self->rate;
   orgsynth_close(self->song);
   self->song = orgsynth_open_memory(map.data, map.size, &options, error);
-  self->version = map.size >= 6 ? map.data[5] - '0' : 0;
   gst_buffer_unmap(self->source, &map);
+  self->version = 0;
   if (!self->song) return FALSE;
+  memset(&info, 0, sizeof info);
+  info.size = sizeof info;
+  if (orgsynth_get_info(self->song, &info) == ORGSYNTH_OK) self->version = info.version;
   orgsynth_set_repeat_count(self->song, self->num_loops);
   if (frame > 0) orgsynth_seek(self->song, frame);
   UpdateDuration(self);
