@@ -14,11 +14,12 @@
 
 #include "org/engine.h"
 #include "org/step_replay.h"
+#include "runtime/platform/audio_output.h"
 
 namespace org {
 
 struct RenderSettings {
-  int rate = 44100;      // frames per second, 8000..192000
+  int rate = platform::kDefaultOutputRate;  // frames per second, 8000..192000
   bool nearest = false;  // nearest-sample resampling instead of linear interpolation
   std::shared_ptr<const WaveBank> bank;  // null: the built-in bank
   DrumProvider drums;                    // empty: the built-in kit

@@ -22,7 +22,7 @@ struct orgsynth_song {
 
 namespace {
 
-constexpr uint32_t kDefaultRate = 44100;
+constexpr uint32_t kDefaultRate = platform::kDefaultOutputRate;
 
 org::SongRenderer& Renderer(const orgsynth_song* song) {
   return *static_cast<org::SongRenderer*>(song->renderer);

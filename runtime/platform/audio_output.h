@@ -10,6 +10,10 @@
 
 namespace platform {
 
+// The output's rate unless one is asked for (CD quality), in frames per second: the real-time
+// output's request, the offline output's, and the engine's renders.
+inline constexpr int kDefaultOutputRate = 44100;
+
 // What an output device can do, reported at opening.
 struct AudioCaps {
   bool primary_mono = true;
@@ -21,7 +25,7 @@ struct AudioCaps {
   bool secondary_8bit = true;
   bool secondary_16bit = true;
   uint32_t min_secondary_rate = 100;    // samples per second
-  uint32_t max_secondary_rate = 44100;  // the device's own output rate
+  uint32_t max_secondary_rate = kDefaultOutputRate;  // the device's own output rate
   uint32_t total_memory_bytes = 0;      // software mixing: no sound memory
   uint32_t free_memory_bytes = 0;
 };
@@ -30,7 +34,7 @@ struct AudioCaps {
 struct AudioFormat {
   int channels = 2;          // 1 or 2
   int bits_per_sample = 16;  // 8 (unsigned) or 16 (signed)
-  int rate = 44100;          // frames per second
+  int rate = kDefaultOutputRate;  // frames per second
 };
 
 struct AudioDeviceName {

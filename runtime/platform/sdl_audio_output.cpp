@@ -21,7 +21,7 @@ bool SdlAudioOutput::Open() {
   subsystem_started_ = true;
   // Ask for CD quality and let the device say what it really does; that is its format.
   SDL_AudioSpec wanted{};
-  wanted.freq = 44100;
+  wanted.freq = kDefaultOutputRate;
   wanted.format = AUDIO_S16SYS;
   wanted.channels = 2;
   wanted.samples = static_cast<Uint16>(BlockFrames(wanted.freq));
