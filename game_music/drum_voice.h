@@ -21,12 +21,10 @@ bool ReadDrumFile(const std::string& path, std::vector<uint8_t>* bytes);
 // Writes the ORG_ERROR.TXT line for what the device refused of a drum that was read.
 void ReportDrumLoad(DrumLoadResult result, bool read);
 
-// Restarts the slot's sample at key * 800 + 100 samples per second, played once.
+// The face's engine's DrumSlotSet: Play, SetPan, SetVolume and Release, as documented there.
 void PlayDrum(int slot, uint8_t key);
-// Pan 0..12 (others ignored) and volume 0..254.
 void SetDrumPan(int slot, uint8_t pan);
 void SetDrumVolume(int slot, int volume);
-// Frees the slot's buffer: the track falls silent.
 void ReleaseDrumVoice(int slot);
 
 // Appends one line (CP932 text) to ORG_ERROR.TXT in the working directory.

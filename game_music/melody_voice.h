@@ -24,13 +24,9 @@ bool LoadWaveBankFile(Engine& engine, const std::string& file);
 // Bank sample `index` of waveform `wave` (signed 8-bit).
 int8_t WaveBankSample(int wave, int index);
 
-// Builds the track's sixteen buffers from waveform `wave`, sustained (`one_shot` 0) or one-shot.
-// False when `wave` is above 99 (the old buffers stay) or a buffer cannot be made.
+// The face's engine's MelodyVoiceSet: Make, Release and the notes, as documented there.
 bool MakeMelodyVoice(int track, uint8_t wave, uint8_t one_shot);
 void ReleaseMelodyVoice(int track);
-
-// Notes. `key` is octave * 12 + semitone (0..95; other keys are ignored); `finetune` adds
-// finetune - 1000 samples per second to every rate.
 void StartNote(int track, uint8_t key, uint16_t finetune);
 void EndNote(int track);
 void StartOneShotNote(int track, uint8_t key, uint16_t finetune);

@@ -10,8 +10,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "org/org_format.h"
 #include "game_music/song_timer.h"
+#include "org/org_format.h"
 #include "org/step_sequencer.h"
 
 namespace org {
@@ -25,14 +25,12 @@ struct JukeboxSequencerState : SequencerState {
 // Plays one step of the face's engine, as a tick of its timer does.
 void SongTick();
 
-// Starts the periodic timer with `wait` ms per step; the first tick comes one period later.
+// The face's SongTimer: Start, StartAfter and Stop, as documented there.
 void StartSongTimer(uint32_t wait);
-// The same with the first tick `first_ms` later (playback resumed in the middle of a step).
 void StartSongTimerAfter(uint32_t first_ms, uint32_t wait);
-// Stops it; returns when no tick runs. False when there was nothing to kill.
 bool StopSongTimer();
 
-// The overall volume 0..127 that scales every track's volume.
+// The face's engine's master volume (see Engine::SetMasterVolume).
 void SetMasterVolume(int32_t volume);
 int32_t MasterVolume();
 

@@ -35,16 +35,17 @@ TEST_F(DrumVoiceTest, RefusedBuffersOfDrumsThatWereReadAreReportedInTheErrorLog)
   org::ReportDrumLoad(org::DrumLoadResult::kNotWav, true);         // refused silently
   org::ReportDrumLoad(org::DrumLoadResult::kLoaded, true);
   org::ReportDrumLoad(org::DrumLoadResult::kLockFailed, true);
-  EXPECT_EQ(test_support::ReadWholeFile(dir.Join("ORG_ERROR.TXT")),
-            platform::Utf8ToCp932("CreateSoundBufferに失敗した。\nSoundBufferのLockに失敗した。\n"));
+  EXPECT_EQ(
+      test_support::ReadWholeFile(dir.Join("ORG_ERROR.TXT")),
+      platform::Utf8ToCp932("CreateSoundBufferに失敗した。\nSoundBufferのLockに失敗した。\n"));
 }
 
 TEST_F(DrumVoiceTest, TheFreeFunctionsPlayTheFaceEnginesSlots) {
   WriteDrum("Org/Bass01.wav", std::vector<uint8_t>(64, 0x90));
   const std::string file = test_support::ReadWholeFile(dir.Join("Org/Bass01.wav"));
-  ASSERT_EQ(org::GameEngine().drums().Load(reinterpret_cast<const uint8_t*>(file.data()),
-                                           file.size(), 0),
-            org::DrumLoadResult::kLoaded);
+  ASSERT_EQ(
+      org::GameEngine().drums().Load(reinterpret_cast<const uint8_t*>(file.data()), file.size(), 0),
+      org::DrumLoadResult::kLoaded);
   device.ClearCalls();
   org::PlayDrum(0, 10);
   org::SetDrumPan(0, 12);

@@ -6,6 +6,7 @@
 #include "game_music/sequencer.h"
 #include "runtime/platform/notice.h"
 #include "test_support/drum_wav.h"
+#include "test_support/test_song.h"
 
 namespace test_support {
 
@@ -54,15 +55,6 @@ void EngineFixture::WriteDrum(const std::string& relative, const std::vector<uin
   dir.WriteFile(relative, DrumWav(data, rate, declared_length));
 }
 
-org::ParsedSong EngineFixture::EmptySong() {
-  org::ParsedSong song;
-  song.version = 2;
-  song.wait = 100;
-  song.meter[0] = 4;
-  song.meter[1] = 4;
-  song.loop_start = 0;
-  song.loop_end = 64;
-  return song;
-}
+org::ParsedSong EngineFixture::EmptySong() { return EmptyTestSong(); }
 
 }  // namespace test_support

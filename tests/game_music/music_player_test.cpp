@@ -5,6 +5,9 @@
 #include <algorithm>
 
 #include "game_music/engine_fixture.h"
+#include "game_music/game_engine.h"
+#include "game_music/org_song.h"
+#include "game_music/sequencer.h"
 
 namespace {
 
@@ -239,6 +242,36 @@ TEST_F(MusicPlayerTest, ReleaseFreesEveryBuffer) {
   player_.ReleasePlayer();
   EXPECT_EQ(device.LiveBuffers(), 0);
   EXPECT_FALSE(player_.ready);
+}
+
+// The player plays its own engine: the game's face keeps its song before any load, and the
+// player's step, loop count and mutes are its engine's.
+TEST_F(MusicPlayerTest, ThePlayerPlaysAnEngineOfItsOwn) {
+  player_.Init(&device);
+  player_.PlayIndex(1);
+  ticks.Fire();
+  ticks.Fire();
+  EXPECT_EQ(player_.engine().song().wait, 60);
+  EXPECT_EQ(org::GetOrgSong().wait, 128);  // the face's engine: untouched
+  EXPECT_EQ(org::GetSequencerState().play_step, 0);
+  EXPECT_EQ(player_.playing_step(), 1);
+  EXPECT_EQ(player_.loop_count(), 0);
+  player_.SetTrackMuted(3, true);
+  EXPECT_TRUE(player_.engine().track_muted(3));
+  EXPECT_FALSE(org::GameEngine().track_muted(3));
+}
+
+// Seeking needs a device that moves its own voices: on one that cannot, nothing changes.
+TEST_F(MusicPlayerTest, OnADeviceThatCannotMoveItsVoicesASeekChangesNothing) {
+  player_.Init(&device);
+  player_.PlayIndex(0);
+  ticks.Fire();
+  device.ClearCalls();
+  EXPECT_EQ(player_.SeekTo(1000), -1);
+  EXPECT_TRUE(ticks.running());
+  EXPECT_EQ(ticks.period_ms(), 50u);
+  EXPECT_EQ(player_.engine().sequencer_state().play_step, 1);
+  EXPECT_TRUE(device.Calls().empty());
 }
 
 }  // namespace

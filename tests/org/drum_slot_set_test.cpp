@@ -33,7 +33,8 @@ TEST_F(DrumSlotSetTest, ADrumFileBecomesOneBufferOfItsSamples) {
 }
 
 TEST_F(DrumSlotSetTest, PlayingRestartsTheSampleAtTheKeysRate) {
-  ASSERT_EQ(Load(test_support::DrumWav(std::vector<uint8_t>(64, 0x90)), 0), DrumLoadResult::kLoaded);
+  ASSERT_EQ(Load(test_support::DrumWav(std::vector<uint8_t>(64, 0x90)), 0),
+            DrumLoadResult::kLoaded);
   device.ClearCalls();
   slots.Play(0, 0);
   slots.Play(0, 95);

@@ -18,7 +18,8 @@ class MelodyVoiceSetTest : public testing::Test {
     // Waveform w, sample i: a ramp offset by w, so every waveform and index is recognisable.
     std::string bank(org::kWaveBankBytes, '\0');
     for (int w = 0; w < org::kWaveCount; ++w)
-      for (int i = 0; i < org::kWaveLength; ++i) bank[w * 256 + i] = static_cast<char>((i + w) & 0xFF);
+      for (int i = 0; i < org::kWaveLength; ++i)
+        bank[w * 256 + i] = static_cast<char>((i + w) & 0xFF);
     voices.SetBank(org::WaveBank::Overlay(nullptr, reinterpret_cast<const uint8_t*>(bank.data()),
                                           bank.size()));
     voices.SetDevice(&device);

@@ -11,6 +11,7 @@
 #include "org/engine.h"
 #include "test_support/drum_wav.h"
 #include "test_support/recording_sound_device.h"
+#include "test_support/test_song.h"
 
 namespace {
 
@@ -22,17 +23,7 @@ class StepSequencerTest : public testing::Test {
     const std::vector<uint8_t> bank(org::kWaveBankBytes, 0x10);
     engine.SetWaveBank(org::WaveBank::Overlay(nullptr, bank.data(), bank.size()));
   }
-  // A song with every track empty, wait 100, loop 0..64, version 2.
-  static ParsedSong EmptySong() {
-    ParsedSong song;
-    song.version = 2;
-    song.wait = 100;
-    song.meter[0] = 4;
-    song.meter[1] = 4;
-    song.loop_start = 0;
-    song.loop_end = 64;
-    return song;
-  }
+  static ParsedSong EmptySong() { return test_support::EmptyTestSong(); }
   // Loads the song with a short drum for every drum track.
   void Load(const ParsedSong& song) {
     const std::vector<uint8_t> bytes = org::SerializeOrgSong(song);
@@ -72,7 +63,7 @@ TEST_F(StepSequencerTest, ANoteSoundsForItsLengthAndEndsAfterTheNextStepsEvent) 
   EXPECT_EQ(engine.melody().current_key(0), 255);
   const auto plays = device.Calls("play");
   ASSERT_EQ(plays.size(), 2u);
-  EXPECT_EQ(plays[1].value, 0);                       // the end lets the buffer finish its period
+  EXPECT_EQ(plays[1].value, 0);  // the end lets the buffer finish its period
   for (int step = 14; step < 20; ++step) engine.Tick();  // ending a silent track does nothing
   EXPECT_EQ(device.Calls("play").size(), 2u);
 }

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "org/org_format.h"
 #include "game_music/playlist.h"
+#include "org/org_format.h"
 #include "test_support/scratch_directory.h"
 #include "tools/assets/app_icon.h"
 #include "tools/assets/score_compiler.h"

@@ -19,7 +19,9 @@ std::string Format(const char* format, ...) {
 }
 
 // The song's intro, and the lead before it (see org::IntroSteps): the loop first sounds after both.
-double IntroSeconds(const org::ParsedSong& song) { return org::IntroSteps(song) * song.wait / 1000.0; }
+double IntroSeconds(const org::ParsedSong& song) {
+  return org::IntroSteps(song) * song.wait / 1000.0;
+}
 double LeadSeconds(const org::ParsedSong& song) { return org::kLeadSteps * song.wait / 1000.0; }
 double LoopSeconds(const org::ParsedSong& song) {
   return (static_cast<double>(song.loop_end) - song.loop_start) * song.wait / 1000.0;
