@@ -109,7 +109,8 @@ class Engine {
   void SetTrackMuted(int track, bool muted);
   bool track_muted(int track) const;
 
-  // Published for displays on other threads: the step the next tick plays, loop-backs so far.
+  // Published for displays on other threads: the step the next tick plays, and how often
+  // playback has returned to the loop start (counted as the step after the loop-back begins).
   int32_t published_step() const { return published_step_.load(std::memory_order_relaxed); }
   int32_t loop_count() const { return loop_count_.load(std::memory_order_relaxed); }
   // The step the last tick played (-1 before the first tick after a load or rewind).
@@ -135,6 +136,7 @@ class Engine {
   };
 
   void PublishStep();
+  void ResetLoopCount();
 
   std::unique_ptr<platform::MixingSoundDevice> own_device_;
   platform::SoundDevice* device_ = nullptr;
@@ -148,6 +150,8 @@ class Engine {
   std::atomic<int32_t> loop_count_{0};
   std::atomic<int32_t> last_played_{-1};
   std::atomic<uint32_t> muted_tracks_{0};
+  bool loopback_pending_ = false;  // the last tick went back to the loop start
+  bool loop_entered_ = true;       // the loop start has sounded (a jump there is a return)
 };
 
 }  // namespace org

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace org {
 namespace {
@@ -21,24 +22,30 @@ int64_t TicksBefore(uint16_t wait, int rate, const ReplayPosition& at, int64_t f
 int64_t FrameOfTick(uint16_t wait, int rate, int64_t tick) {
   // In this order and in doubles, so that every render keeps its bytes.
   const double frames_per_ms = rate / 1000.0;
-  return std::llround(static_cast<double>(tick) * static_cast<double>(wait) * frames_per_ms);
+  const double frame = static_cast<double>(tick) * static_cast<double>(wait) * frames_per_ms;
+  // Past what 64 bits hold (a week-long loop repeated 2^30 times): saturated, never reached.
+  if (!(frame < 9.2e18)) return std::numeric_limits<int64_t>::max();
+  return std::llround(frame);
 }
 
 void ReplayTo(Engine& engine, platform::SoundMixer& mixer, int rate, int64_t target, int64_t end,
               ReplayPosition* at) {
   const uint16_t wait = engine.song().wait;
+  const int64_t last = std::min(target, end);  // ticks before this frame play
   while (at->frame < target) {
     const int64_t tick_frame = FrameOfTick(wait, rate, at->next_tick);
-    const int64_t until = std::min(tick_frame, target);
-    mixer.AdvanceFrames(until - at->frame);
-    at->frame = until;
-    if (at->frame == tick_frame && at->frame < end) {
-      engine.Tick();
-      ++at->next_tick;
-      // Steps that change nothing are passed over at once: a long silence (or a damaged song's
-      // endless gap) costs no more than one step. Only those whose ticks fall before the target.
-      at->next_tick += engine.SkipIdleSteps(TicksBefore(wait, rate, *at, std::min(target, end)));
+    if (tick_frame >= last) {
+      mixer.AdvanceFrames(target - at->frame);
+      at->frame = target;
+      break;
     }
+    mixer.AdvanceFrames(tick_frame - at->frame);
+    at->frame = tick_frame;
+    engine.Tick();
+    ++at->next_tick;
+    // Steps that change nothing are passed over at once: a long silence (or a damaged song's
+    // endless gap) costs no more than one step. Only those whose ticks fall before the target.
+    at->next_tick += engine.SkipIdleSteps(TicksBefore(wait, rate, *at, last));
   }
 }
 

@@ -45,8 +45,11 @@ class StepSequencer {
   // among them. A step that repeats the volumes the last step set changes nothing either. Call
   // right after a Tick; at most `limit`.
   int64_t IdleStepsAhead(const ParsedSong& song, const MelodyVoiceSet& melody, int64_t limit) const;
-  // Moves over `steps` idle steps (as counted above) without playing them.
-  void SkipIdleSteps(int64_t steps) { state_.play_step += static_cast<int32_t>(steps); }
+  // Moves over `steps` idle steps (as counted above: never past the step before the loop end,
+  // so the sum stays a step) without playing them.
+  void SkipIdleSteps(int64_t steps) {
+    state_.play_step = static_cast<int32_t>(int64_t{state_.play_step} + steps);
+  }
 
   const SequencerState& state() const { return state_; }
   SequencerState& mutable_state() { return state_; }

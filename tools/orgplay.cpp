@@ -16,6 +16,7 @@
 #include <string>
 
 #include "org/drum_folder.h"
+#include "org/jukebox_engine.h"
 #include "org/music_player.h"
 #include "org/sequencer.h"
 #include "org/song_renderer.h"
@@ -194,7 +195,8 @@ int main(int argc, char** argv) {
   const std::string length_text = length < 0 ? "" : " / " + Clock(length);
   tools::TerminalKeys keys;
   const auto show_line = [&] {
-    std::printf("\rstep %6d   loop %3d   %s%s   ", org::PublishedPlayStep(),
+    // The step that sounds (the last one played), not the one the next tick plays.
+    std::printf("\rstep %6d   loop %3d   %s%s   ", org::JukeboxEngine().last_played_step(),
                 org::PublishedLoopCount(), Clock(clock.now()).c_str(), length_text.c_str());
     std::fflush(stdout);
   };
