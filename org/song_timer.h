@@ -1,5 +1,7 @@
 // The periodic timer that drives the jukebox's sequencer: a thread of its own that calls the tick
-// at fixed periods kept on absolute deadlines of the monotonic clock, so the tempo never drifts.
+// at fixed periods kept on absolute deadlines of the monotonic clock, so the tempo never drifts:
+// ticks that fell due while the thread woke late are played at once (each standing for its own
+// deadline), not slipped.
 // The tick carries its context (the engine it plays). The tick source is replaceable: tests
 // install a manual one and step the ticks themselves. Started and stopped on the main thread; the
 // tick runs on the timer's thread.
