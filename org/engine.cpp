@@ -1,5 +1,8 @@
 #include "org/engine.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "org/drum_kit.h"
 #include "org/song_loop.h"
 #include "runtime/platform/mixing_sound_device.h"
@@ -91,7 +94,7 @@ void Engine::Tick() {
   // the loop end is entered by the first jump, not returned to.
   if (loopback_pending_) {
     loopback_pending_ = false;
-    if (loop_entered_) loop_count_.fetch_add(1, std::memory_order_relaxed);
+    if (loop_entered_) AddLoopCount(1);
     loop_entered_ = true;
   }
   last_played_.store(sequencer_.state().play_step, std::memory_order_relaxed);
@@ -181,6 +184,32 @@ void Engine::ResetSequencer() {
   ResetLoopCount();
   published_step_.store(0, std::memory_order_relaxed);
   at_load_ = {sequencer_.state(), melody_.playing_state(), sequencer_.activity()};
+}
+
+Engine::Snapshot Engine::Now() const {
+  return {{sequencer_.state(), melody_.playing_state(), sequencer_.activity()},
+          loopback_pending_,
+          loop_entered_,
+          last_played_.load(std::memory_order_relaxed),
+          master_volume_.load(std::memory_order_relaxed)};
+}
+
+void Engine::SaveSnapshot() { snapshot_ = Now(); }
+
+bool Engine::MatchesSnapshot() const {
+  const Snapshot now = Now();
+  return now.carried.sequencer == snapshot_.carried.sequencer &&
+         now.carried.melody == snapshot_.carried.melody &&
+         now.carried.activity == snapshot_.carried.activity &&
+         now.loopback_pending == snapshot_.loopback_pending &&
+         now.loop_entered == snapshot_.loop_entered && now.last_played == snapshot_.last_played &&
+         now.master_volume == snapshot_.master_volume;
+}
+
+void Engine::AddLoopCount(int64_t passes) {
+  const int64_t count = int64_t{loop_count_.load(std::memory_order_relaxed)} + passes;
+  loop_count_.store(static_cast<int32_t>(std::min<int64_t>(count, INT32_MAX)),
+                    std::memory_order_relaxed);
 }
 
 void Engine::PublishStep() {

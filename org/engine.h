@@ -124,6 +124,14 @@ class Engine {
   MelodyVoiceSet& melody() { return melody_; }
   DrumSlotSet& drums() { return drums_; }
 
+  // For seeking: keeps the sequencer's whole state (cursors, counters, volumes, pans, the
+  // sounding keys, what the loop count waits for), and compares the state now with it. Never
+  // allocates.
+  void SaveSnapshot();
+  bool MatchesSnapshot() const;
+  // Counts `passes` more returns to the loop start (passes stepped over), saturated.
+  void AddLoopCount(int64_t passes);
+
   // The sequencer back to its start: step 0, no event ahead on any track, counters cleared,
   // the master volume 127, no loop-backs.
   void ResetSequencer();
@@ -134,6 +142,14 @@ class Engine {
     MelodyVoiceSet::PlayingState melody;
     TrackActivity activity;
   };
+  struct Snapshot {
+    CarriedState carried;
+    bool loopback_pending = false;
+    bool loop_entered = false;
+    int32_t last_played = 0;
+    int32_t master_volume = 0;
+  };
+  Snapshot Now() const;
 
   void PublishStep();
   void ResetLoopCount();
@@ -152,6 +168,7 @@ class Engine {
   std::atomic<uint32_t> muted_tracks_{0};
   bool loopback_pending_ = false;  // the last tick went back to the loop start
   bool loop_entered_ = true;       // the loop start has sounded (a jump there is a return)
+  Snapshot snapshot_{};
 };
 
 }  // namespace org

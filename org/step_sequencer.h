@@ -21,12 +21,14 @@ struct SequencerState {
   int32_t steps_left[kMelodyTracks] = {};
   int32_t track_volume[kMelodyTracks] = {};
   int32_t drum_volume[kDrumSlots] = {};
+  friend bool operator==(const SequencerState&, const SequencerState&) = default;
 };
 
 // What the last steps did to each track, for players and displays.
 struct TrackActivity {
   uint8_t drum_key[kDrumSlots];  // the last drum key played (255: none yet)
   uint8_t pan[kTrackCount];      // the last pan an event set (255: none yet)
+  friend bool operator==(const TrackActivity&, const TrackActivity&) = default;
 };
 
 class StepSequencer {

@@ -184,6 +184,60 @@ TEST(OrgsynthTest, SeekingOverALongSilenceLandsExactly) {
   }
 }
 
+// A short loop of 1 ms steps whose sound runs on across its passes: held and repeated notes whose
+// buffers hand over mid-period, a one-shot track, a drum longer than a pass, changing volumes and
+// pans. Its state at the loop start repeats only after several passes (voices' phases included).
+org::ParsedSong RestlessSong(int32_t loop_start, int32_t loop_end) {
+  org::ParsedSong song;
+  song.version = 2;
+  song.wait = 1;
+  song.loop_start = loop_start;
+  song.loop_end = loop_end;
+  song.tracks[0].events = {{0, 40, 3, 200, 3}, {2, 40, 2, 180, 255}, {3, 45, 1, 255, 9},
+                           {5, 47, 4, 220, 6}};
+  song.tracks[1].wave = 7;
+  song.tracks[1].events = {{1, 60, 2, 150, 2}, {4, 72, 1, 254, 10}};
+  song.tracks[2].one_shot = 1;
+  song.tracks[2].events = {{0, 30, 1, 200, 6}};
+  song.tracks[8].wave = 2;
+  song.tracks[8].events = {{0, 40, 0, 254, 6}, {6, 52, 0, 120, 1}};
+  return song;
+}
+
+TEST(OrgsynthTest, AFarSeekLandsOnTheSamplesOfARenderThatPlayedThere) {
+  struct Case {
+    org::ParsedSong song;
+    uint32_t rate;
+  } cases[] = {{RestlessSong(0, 7), 44100}, {RestlessSong(2, 7), 8001},
+               {RestlessSong(3, 3), 22050}, {RestlessSong(0, 1), 48000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.song.loop_start << ".." << c.song.loop_end << " at "
+                                    << c.rate);
+    const std::vector<uint8_t> bytes = org::SerializeOrgSong(c.song);
+    Song played = Open(bytes, c.rate);
+    const std::vector<int16_t> all = RenderFrames(played.get(), 40 * size_t{c.rate});
+    orgsynth_playing at_end{};
+    at_end.size = sizeof at_end;
+    ASSERT_EQ(orgsynth_get_playing(played.get(), &at_end), ORGSYNTH_OK);
+    for (const uint64_t target : {uint64_t{c.rate} * 39, uint64_t{c.rate} * 20 + 17, uint64_t{12345}}) {
+      SCOPED_TRACE(target);
+      Song sought = Open(bytes, c.rate);
+      ASSERT_EQ(orgsynth_seek(sought.get(), target), ORGSYNTH_OK);
+      const size_t window = std::min<size_t>(size_t{c.rate}, all.size() / 2 - target);
+      const std::vector<int16_t> got = RenderFrames(sought.get(), window);
+      ASSERT_TRUE(std::equal(got.begin(), got.end(), all.begin() + static_cast<long>(2 * target)));
+      if (target + window == all.size() / 2) {
+        orgsynth_playing playing{};
+        playing.size = sizeof playing;
+        ASSERT_EQ(orgsynth_get_playing(sought.get(), &playing), ORGSYNTH_OK);
+        EXPECT_EQ(playing.step, at_end.step);
+        EXPECT_EQ(playing.loop_count, at_end.loop_count);
+      }
+    }
+    EXPECT_GT(at_end.loop_count, 1000) << "many passes";
+  }
+}
+
 TEST(OrgsynthTest, UnmutingMidNoteIsSeamlessAndMutingSilencesOnlyThatTrack) {
   const std::vector<uint8_t> bytes = DemoSong("Joy");
   Song plain = Open(bytes);
