@@ -99,6 +99,17 @@ TEST_F(MusicPlayerSeekTest, TheMixAfterASeekIsTheOfflineRenderFromThere) {
   }
 }
 
+TEST_F(MusicPlayerSeekTest, TheFarthestSeekABusClientCanAskForLandsExactlyAndAtOnce) {
+  // About 50 days into the endless song (hundreds of thousands of passes): the whole repeats of
+  // its state are stepped over, so this takes no longer than a seek into its first passes.
+  const uint32_t ms = 4294967000u;
+  ASSERT_EQ(player_.SeekTo(ms), ms);
+  const int64_t frame = int64_t{ms} * kRate / 1000;
+  const std::vector<int16_t> played = Play(frame, 2 * kRate);
+  EXPECT_NE(played, std::vector<int16_t>(played.size(), 0));
+  EXPECT_EQ(played, Rendered(frame, 2 * kRate));
+}
+
 TEST_F(MusicPlayerSeekTest, TheFirstTickComesWhenTheStepInProgressEnds) {
   const int wait = org::JukeboxEngine().song().wait;
   player_.SeekTo(static_cast<uint32_t>(10 * wait + wait / 4));

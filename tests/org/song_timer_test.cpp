@@ -56,8 +56,9 @@ TEST(ThreadTickSourceTest, TicksThatFellDueWhileOneRanLateArePlayedNotSlipped) {
                            std::chrono::steady_clock::now() - started)
                            .count();
   EXPECT_TRUE(source.Kill(id));
-  // The last tick due may still be running (at most 3 ms behind).
-  EXPECT_GE(ticks, elapsed - 5) << elapsed << " ms";
+  // The ticks due at the end may still be on their way (a loaded machine may not run the
+  // thread for some milliseconds); a timer that slipped would have lost about a fifth (80).
+  EXPECT_GE(ticks, elapsed - 30) << elapsed << " ms";
   EXPECT_LE(ticks, elapsed + 1) << elapsed << " ms";
 }
 
