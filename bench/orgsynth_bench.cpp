@@ -1,6 +1,8 @@
 // liborgsynth through its C API on the densest demo song (Jacques): rendering 16-bit and float
 // frames, with track levels on too, beside org2wav's own render path in the same run; a seek
-// to the last second of a ten-minute render; and the memory one open song holds.
+// to the last second of a ten-minute render; far seeks into endless songs of 1 ms steps (the
+// densest the format allows: 16 tracks of 4096 notes, a one-step loop) up to 2^40 frames; and the
+// memory one open song holds.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "include/orgsynth.h"
+#include "org/org_format.h"
 #include "tools/render/offline_render.h"
 
 namespace {
@@ -84,6 +87,55 @@ void BM_SeekToTheLastSecondOfTenMinutes(benchmark::State& state) {
   orgsynth_close(song);
 }
 
+// Endless songs of 1 ms steps to seek far into. kDensest: every track holds 4096 notes, one a
+// step, of varied keys, lengths, volumes and pans, looping over all of them; kOneStep: a loop of
+// one step with a note on it, every track.
+enum class FarSong { kDensest, kOneStep };
+
+std::vector<uint8_t> FarSongBytes(FarSong kind) {
+  org::ParsedSong song;
+  song.version = 2;
+  song.wait = 1;
+  song.loop_start = kind == FarSong::kDensest ? 0 : 5;
+  song.loop_end = kind == FarSong::kDensest ? 4096 : 6;
+  for (int t = 0; t < org::kTrackCount; ++t) {
+    song.tracks[t].wave = static_cast<uint8_t>(t < 8 ? t * 11 : t - 8);
+    const int notes = kind == FarSong::kDensest ? org::kNoteCapacity : 6;
+    for (int n = 0; n < notes; ++n)
+      song.tracks[t].events.push_back({n, static_cast<uint8_t>((n * 7 + t * 5) % 96),
+                                       static_cast<uint8_t>(1 + (n + t) % 4),
+                                       static_cast<uint8_t>(100 + (n * 3) % 150),
+                                       static_cast<uint8_t>((n + t) % 13)});
+  }
+  return org::SerializeOrgSong(song);
+}
+
+// Each round opens the song and seeks from the start to `frames` (a fresh song each time: no
+// earlier seek helps).
+void SeekFar(benchmark::State& state, FarSong kind, uint64_t frames) {
+  const std::vector<uint8_t> bytes = FarSongBytes(kind);
+  for (auto _ : state) {
+    state.PauseTiming();
+    orgsynth_song* song = orgsynth_open_memory(bytes.data(), bytes.size(), nullptr, nullptr);
+    state.ResumeTiming();
+    orgsynth_seek(song, frames);
+    state.PauseTiming();
+    orgsynth_close(song);
+    state.ResumeTiming();
+  }
+  state.counters["hours_in"] = static_cast<double>(frames) / 44100 / 3600;
+}
+
+void BM_SeekDensestSongTenHours(benchmark::State& state) {
+  SeekFar(state, FarSong::kDensest, 44100ull * 36000);
+}
+void BM_SeekDensestSong2To40Frames(benchmark::State& state) {
+  SeekFar(state, FarSong::kDensest, 1ull << 40);
+}
+void BM_SeekOneStepLoop2To40Frames(benchmark::State& state) {
+  SeekFar(state, FarSong::kOneStep, 1ull << 40);
+}
+
 // The heap one open song holds (after its first render), in kilobytes.
 void BM_MemoryPerOpenSong(benchmark::State& state) {
   const std::vector<uint8_t> bytes = SongBytes();
@@ -104,6 +156,9 @@ BENCHMARK(BM_CApiS16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CApiS16WithLevels)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CApiF32)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekToTheLastSecondOfTenMinutes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeekDensestSongTenHours)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeekDensestSong2To40Frames)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeekOneStepLoop2To40Frames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoryPerOpenSong)->Iterations(3);
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "game_music/drum_folder.h"
 #include "game_music/melody_voice.h"
 #include "game_music/org_song.h"
+#include "org/song_loop.h"
 #include "org/step_replay.h"
 #include "runtime/platform/data_path.h"
 
@@ -306,7 +307,7 @@ int64_t MusicPlayer::SeekTo(uint32_t ms) {
 int64_t MusicPlayer::loop_start_ms() const {
   if (!ready || current_index < 0) return -1;
   const ParsedSong& song = engine_.song();
-  return int64_t{kLeadSteps + IntroSteps(song)} * song.wait;
+  return SaturatingMultiply(kLeadSteps + IntroSteps(song), song.wait);
 }
 
 int32_t MusicPlayer::playing_step() const { return engine_.last_played_step(); }

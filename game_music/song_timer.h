@@ -1,6 +1,8 @@
 // The periodic timer that plays an engine's steps (the music player's, the game's face's): a
 // thread of its own that calls the tick at fixed periods kept on absolute deadlines of the
-// monotonic clock, so the tempo never drifts, and the game's bookkeeping around it (SongTimer).
+// monotonic clock, so the tempo never drifts: ticks that fell due while the thread woke late are
+// played at once (each standing for its own deadline), not slipped; and the game's bookkeeping
+// around it (SongTimer).
 // The tick carries its context (the engine it plays). The tick source is replaceable: tests
 // install a manual one and step the ticks themselves. Started and stopped on the main thread; the
 // tick runs on the timer's thread.

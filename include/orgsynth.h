@@ -59,11 +59,12 @@ extern "C" {
 
 /* Error codes. 0 is success. */
 #define ORGSYNTH_OK 0
-#define ORGSYNTH_ERROR_INVALID_ARGUMENT 1 /* a null pointer, or a size or value out of range */
+#define ORGSYNTH_ERROR_INVALID_ARGUMENT 1 /* a null pointer, or a size or value out of range (or,
+                                             opening, a C++ exception out of the drum function) */
 #define ORGSYNTH_ERROR_NOT_ORG 2          /* the bytes do not start with an Org magic */
 #define ORGSYNTH_ERROR_DAMAGED 3          /* an Org song that ends early or counts too many */
 #define ORGSYNTH_ERROR_ZERO_STEP 4        /* the song's step length is 0 ms: it cannot play */
-#define ORGSYNTH_ERROR_OUT_OF_MEMORY 5
+#define ORGSYNTH_ERROR_OUT_OF_MEMORY 5 /* an allocation failed (or a size too large to hold) */
 
 typedef struct orgsynth_error {
   int code;          /* ORGSYNTH_OK or an ORGSYNTH_ERROR_* */
@@ -126,16 +127,18 @@ ORGSYNTH_API void orgsynth_close(orgsynth_song* song);
 /*
  * Renders up to `frames` frames into `stereo` (2 * frames values). Returns the frames written:
  * fewer than asked only at the song's end, 0 after it. s16 saturates to 16 bits; f32 is the same
- * mix before saturation, scaled by 1/32768 (loud passages may exceed 1.0 there). Where the s16
- * output does not saturate, f32 * 32768 equals it exactly.
+ * mix before saturation, scaled by 1/32768 (loud passages may exceed 1.0 there). The fade
+ * applies to the mix before either (the faded mix is rounded to whole 16-bit steps), so where
+ * the s16 output does not saturate, f32 * 32768 equals it exactly, fading or not.
  */
 ORGSYNTH_API size_t orgsynth_render_s16(orgsynth_song* song, int16_t* stereo, size_t frames);
 ORGSYNTH_API size_t orgsynth_render_f32(orgsynth_song* song, float* stereo, size_t frames);
 
 /*
  * Where the song ends. -1: never (the default; it loops as the jukebox plays it). n >= 0: the
- * intro and the loop n + 1 times, then the end (n = 1 is what `org2wav --loops 2` renders).
- * Values below -1 count as -1. Keeps the position.
+ * intro and the loop n + 1 times, then the end (n = 1 is what `org2wav --loops 2` renders);
+ * a loop whose end is at or before its start is its start step repeated, one step a pass.
+ * Values below -1 count as -1. Keeps the position. Lengths past 2^63 - 1 frames are that.
  */
 ORGSYNTH_API void orgsynth_set_repeat_count(orgsynth_song* song, int count);
 ORGSYNTH_API int orgsynth_get_repeat_count(const orgsynth_song* song);
@@ -148,7 +151,8 @@ ORGSYNTH_API void orgsynth_set_fade(orgsynth_song* song, uint32_t ms);
  * Moves to `frame` exactly: rendering afterwards gives the very samples a render from the start
  * gives from that frame on (voices, phases, volumes, pans, ringing notes, mutes and the fade
  * included). A frame past the end moves to the end. Costs time in proportion to the song's steps
- * before the frame, never to its frames. Returns ORGSYNTH_OK, or ORGSYNTH_ERROR_INVALID_ARGUMENT
+ * before the frame, never to its frames, and once the song's whole state at its loop start
+ * repeats (usually within a few passes), no more however far the frame lies. Returns ORGSYNTH_OK, or ORGSYNTH_ERROR_INVALID_ARGUMENT
  * for a NULL song.
  */
 ORGSYNTH_API int orgsynth_seek(orgsynth_song* song, uint64_t frame);
@@ -223,7 +227,10 @@ typedef struct orgsynth_playing {
   int32_t loop_count; /* how often playback has returned to the loop start */
 } orgsynth_playing;
 
-/* Where the song is, in its own steps, after the frames rendered so far. */
+/* Where the song is, in its own steps, after the frames rendered so far. Returns ORGSYNTH_OK, or
+   ORGSYNTH_ERROR_INVALID_ARGUMENT for a NULL argument or a playing->size too small for `step`;
+   an older, smaller struct gets the members it holds. The loop count turns over as the loop's
+   start step sounds again, after the pass's last step has sounded whole. */
 ORGSYNTH_API int orgsynth_get_playing(const orgsynth_song* song, orgsynth_playing* playing);
 
 typedef struct orgsynth_track_state {
@@ -237,7 +244,9 @@ typedef struct orgsynth_track_state {
                   full scale (a loud track may go above); 0 while levels are off */
 } orgsynth_track_state;
 
-/* Fills the state of track 0..15. Returns ORGSYNTH_OK or ORGSYNTH_ERROR_INVALID_ARGUMENT. */
+/* Fills the state of track 0..15 (up to state->size bytes: an older, smaller struct gets the
+   members it holds). Returns ORGSYNTH_OK, or ORGSYNTH_ERROR_INVALID_ARGUMENT for a NULL argument,
+   a bad track or a state->size too small for `key`. */
 ORGSYNTH_API int orgsynth_get_track_state(const orgsynth_song* song, int track,
                                           orgsynth_track_state* state);
 

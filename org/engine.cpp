@@ -1,6 +1,10 @@
 #include "org/engine.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "org/drum_kit.h"
+#include "org/song_loop.h"
 #include "runtime/platform/mixing_sound_device.h"
 #include "runtime/platform/offline_audio_output.h"
 
@@ -75,7 +79,7 @@ LoadReport Engine::Load(const uint8_t* data, size_t size, const DrumProvider& dr
   SeekStep(0);
   at_load_ = {sequencer_.state(), melody_.playing_state(), sequencer_.activity()};
   last_played_.store(-1, std::memory_order_relaxed);
-  loop_count_.store(0, std::memory_order_relaxed);
+  ResetLoopCount();
   return report;
 }
 
@@ -85,10 +89,23 @@ void Engine::SetEmptySong(const ParsedSong& song) {
 }
 
 void Engine::Tick() {
+  // Playback has returned to the loop start when the step after a loop-back begins (not when
+  // the pass's last step does), and only once it had been there: a loop start below 0 or past
+  // the loop end is entered by the first jump, not returned to.
+  if (loopback_pending_) {
+    loopback_pending_ = false;
+    if (loop_entered_) AddLoopCount(1);
+    loop_entered_ = true;
+  }
   last_played_.store(sequencer_.state().play_step, std::memory_order_relaxed);
-  if (sequencer_.Tick(song_, master_volume_, melody_, drums_))
-    loop_count_.fetch_add(1, std::memory_order_relaxed);
+  loopback_pending_ = sequencer_.Tick(song_, master_volume_, melody_, drums_);
   PublishStep();
+}
+
+void Engine::ResetLoopCount() {
+  loop_count_.store(0, std::memory_order_relaxed);
+  loopback_pending_ = false;
+  loop_entered_ = LoopOf(song_).start_reached_by_stepping;
 }
 
 int64_t Engine::SkipIdleSteps(int64_t limit) {
@@ -115,7 +132,7 @@ void Engine::Rewind() {
   sequencer_.RestoreActivity(at_load_.activity);
   melody_.RestorePlayingState(at_load_.melody);
   SeekStep(0);
-  loop_count_.store(0, std::memory_order_relaxed);
+  ResetLoopCount();
   last_played_.store(-1, std::memory_order_relaxed);
 }
 
@@ -164,9 +181,35 @@ void Engine::ResetSequencer() {
     state.cursor[t] = static_cast<int32_t>(song_.tracks[t].events.size());
   sequencer_.ClearActivity();
   master_volume_.store(127, std::memory_order_relaxed);
-  loop_count_.store(0, std::memory_order_relaxed);
+  ResetLoopCount();
   published_step_.store(0, std::memory_order_relaxed);
   at_load_ = {sequencer_.state(), melody_.playing_state(), sequencer_.activity()};
+}
+
+Engine::Snapshot Engine::Now() const {
+  return {{sequencer_.state(), melody_.playing_state(), sequencer_.activity()},
+          loopback_pending_,
+          loop_entered_,
+          last_played_.load(std::memory_order_relaxed),
+          master_volume_.load(std::memory_order_relaxed)};
+}
+
+void Engine::SaveSnapshot() { snapshot_ = Now(); }
+
+bool Engine::MatchesSnapshot() const {
+  const Snapshot now = Now();
+  return now.carried.sequencer == snapshot_.carried.sequencer &&
+         now.carried.melody == snapshot_.carried.melody &&
+         now.carried.activity == snapshot_.carried.activity &&
+         now.loopback_pending == snapshot_.loopback_pending &&
+         now.loop_entered == snapshot_.loop_entered && now.last_played == snapshot_.last_played &&
+         now.master_volume == snapshot_.master_volume;
+}
+
+void Engine::AddLoopCount(int64_t passes) {
+  const int64_t count = int64_t{loop_count_.load(std::memory_order_relaxed)} + passes;
+  loop_count_.store(static_cast<int32_t>(std::min<int64_t>(count, INT32_MAX)),
+                    std::memory_order_relaxed);
 }
 
 void Engine::PublishStep() {

@@ -109,7 +109,8 @@ class Engine {
   void SetTrackMuted(int track, bool muted);
   bool track_muted(int track) const;
 
-  // Published for displays on other threads: the step the next tick plays, loop-backs so far.
+  // Published for displays on other threads: the step the next tick plays, and how often
+  // playback has returned to the loop start (counted as the step after the loop-back begins).
   int32_t published_step() const { return published_step_.load(std::memory_order_relaxed); }
   int32_t loop_count() const { return loop_count_.load(std::memory_order_relaxed); }
   // The step the last tick played (-1 before the first tick after a load or rewind).
@@ -123,6 +124,14 @@ class Engine {
   MelodyVoiceSet& melody() { return melody_; }
   DrumSlotSet& drums() { return drums_; }
 
+  // For seeking: keeps the sequencer's whole state (cursors, counters, volumes, pans, the
+  // sounding keys, what the loop count waits for), and compares the state now with it. Never
+  // allocates.
+  void SaveSnapshot();
+  bool MatchesSnapshot() const;
+  // Counts `passes` more returns to the loop start (passes stepped over), saturated.
+  void AddLoopCount(int64_t passes);
+
   // The sequencer back to its start: step 0, no event ahead on any track, counters cleared,
   // the master volume 127, no loop-backs.
   void ResetSequencer();
@@ -133,8 +142,17 @@ class Engine {
     MelodyVoiceSet::PlayingState melody;
     TrackActivity activity;
   };
+  struct Snapshot {
+    CarriedState carried;
+    bool loopback_pending = false;
+    bool loop_entered = false;
+    int32_t last_played = 0;
+    int32_t master_volume = 0;
+  };
+  Snapshot Now() const;
 
   void PublishStep();
+  void ResetLoopCount();
 
   std::unique_ptr<platform::MixingSoundDevice> own_device_;
   platform::SoundDevice* device_ = nullptr;
@@ -148,6 +166,9 @@ class Engine {
   std::atomic<int32_t> loop_count_{0};
   std::atomic<int32_t> last_played_{-1};
   std::atomic<uint32_t> muted_tracks_{0};
+  bool loopback_pending_ = false;  // the last tick went back to the loop start
+  bool loop_entered_ = true;       // the loop start has sounded (a jump there is a return)
+  Snapshot snapshot_{};
 };
 
 }  // namespace org

@@ -58,6 +58,7 @@ class MelodyVoiceSet {
   struct PlayingState {
     uint8_t current_key[kMelodyTracks];
     int alternate[kMelodyTracks];
+    friend bool operator==(const PlayingState&, const PlayingState&) = default;
   };
   PlayingState playing_state() const;
   void RestorePlayingState(const PlayingState& state);

@@ -42,14 +42,6 @@ struct ParsedSong {
   } tracks[kTrackCount];
 };
 
-// A song's intro and lead. The intro is the steps before the loop's start (none when the start
-// is below 0). A render, and the jukebox's timer, plays step s on tick s + 1: one step of
-// silence, the lead, comes first, so the loop first sounds after the lead and the intro.
-inline constexpr int32_t kLeadSteps = 1;
-inline int32_t IntroSteps(const ParsedSong& song) {
-  return song.loop_start > 0 ? song.loop_start : 0;
-}
-
 // The song the game's engine holds before any load: 128 ms a step, meter 4/4, looping from step
 // 4080 back to 0, no events.
 ParsedSong DefaultSong();

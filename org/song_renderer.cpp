@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "org/song_loop.h"
 #include "runtime/platform/mixing_sound_device.h"
 #include "runtime/platform/sound_mixer_simd.h"
 
@@ -45,11 +46,8 @@ SongRenderer::SongRenderer(std::unique_ptr<Engine> engine, int rate)
   engine_->device()->SetGroupMetering(metering_);
 }
 
-int64_t SongRenderer::StepsForPasses(const ParsedSong& song, int passes) {
-  const int64_t loop_length = int64_t{song.loop_end} - song.loop_start;
-  if (song.loop_end <= 0) return 1;
-  if (loop_length <= 0) return song.loop_end;
-  return song.loop_end + int64_t{std::max(passes, 1) - 1} * loop_length;
+int64_t SongRenderer::StepsForPasses(const ParsedSong& song, int64_t passes) {
+  return LoopOf(song).StepsForPasses(passes);
 }
 
 int64_t SongRenderer::TickFrame(int64_t tick) const {
@@ -68,12 +66,13 @@ void SongRenderer::SetFadeFrames(int64_t frames) { fade_frames_ = std::max<int64
 int64_t SongRenderer::BodyEnd() const {
   if (end_frame_ >= 0) return end_frame_;
   if (repeat_count_ < 0) return -1;
-  return TickFrame(StepsForPasses(song(), repeat_count_ + 1) + 1);
+  // Saturated: INT_MAX repeats of a week-long loop end past any frame a render reaches.
+  return TickFrame(SaturatingAdd(StepsForPasses(song(), int64_t{repeat_count_} + 1), 1));
 }
 
 int64_t SongRenderer::Length() const {
   const int64_t body = BodyEnd();
-  return body < 0 ? -1 : body + fade_frames_;
+  return body < 0 ? -1 : SaturatingAdd(body, fade_frames_);
 }
 
 size_t SongRenderer::RenderWide(size_t frames) {
@@ -83,18 +82,19 @@ size_t SongRenderer::RenderWide(size_t frames) {
   size_t produced = 0;
   while (produced < frames && done_ < total) {
     const int64_t tick_frame = TickFrame(next_tick_);
+    // A tick plays as its frame is about to be mixed, not when a render call ends on it: the
+    // step reported after a call is the one its last frame sounded.
+    if (done_ == tick_frame) {
+      engine_->Tick();
+      ++next_tick_;
+      continue;
+    }
     const int64_t until =
         std::min({tick_frame, total, done_ + static_cast<int64_t>(frames - produced)});
     const int count = static_cast<int>(until - done_);
-    if (count > 0) {
-      mixer.RenderUnsaturated(wide_.get() + 2 * produced, count);
-      produced += static_cast<size_t>(count);
-      done_ = until;
-    }
-    if (done_ == tick_frame && done_ < total) {
-      engine_->Tick();
-      ++next_tick_;
-    }
+    mixer.RenderUnsaturated(wide_.get() + 2 * produced, count);
+    produced += static_cast<size_t>(count);
+    done_ = until;
   }
   return produced;
 }
@@ -104,26 +104,29 @@ double SongRenderer::FadeGain(int64_t frame) const {
   return 1.0 - static_cast<double>(into_fade) / static_cast<double>(fade_frames_);
 }
 
+void SongRenderer::FadeWide(int64_t first, size_t count) {
+  const int64_t body_end = BodyEnd();
+  if (body_end < 0 || fade_frames_ == 0 || first + static_cast<int64_t>(count) <= body_end) return;
+  for (size_t i = 0; i < count; ++i) {
+    const int64_t frame = first + static_cast<int64_t>(i);
+    if (frame < body_end) continue;
+    // The mix is faded before it is saturated (or scaled to floats), so that the two outputs
+    // agree wherever the 16-bit one does not saturate, fade or not.
+    const double gain = FadeGain(frame);
+    for (size_t c = 2 * i; c < 2 * i + 2; ++c)
+      wide_[c] = static_cast<int32_t>(std::lround(wide_[c] * gain));
+  }
+}
+
 size_t SongRenderer::RenderS16(int16_t* stereo, size_t frames) {
   engine_->device()->ResetGroupPeaks();
-  const int64_t body_end = BodyEnd();
   size_t done = 0;
   while (done < frames) {
     const int64_t first = done_;
     const size_t count = RenderWide(std::min<size_t>(frames - done, kBlockFrames));
     if (count == 0) break;
-    int16_t* out = stereo + 2 * done;
-    platform::SaturateToInt16(wide_.get(), out, static_cast<int>(2 * count));
-    const bool fading =
-        body_end >= 0 && fade_frames_ > 0 && first + static_cast<int64_t>(count) > body_end;
-    for (size_t i = 0; fading && i < count; ++i) {
-      const int64_t frame = first + static_cast<int64_t>(i);
-      if (frame < body_end) continue;
-      // The fade scales the 16-bit frames, as the exported files were always made.
-      const double gain = FadeGain(frame);
-      out[2 * i] = static_cast<int16_t>(std::lround(out[2 * i] * gain));
-      out[2 * i + 1] = static_cast<int16_t>(std::lround(out[2 * i + 1] * gain));
-    }
+    FadeWide(first, count);
+    platform::SaturateToInt16(wide_.get(), stereo + 2 * done, static_cast<int>(2 * count));
     done += count;
   }
   return done;
@@ -131,25 +134,15 @@ size_t SongRenderer::RenderS16(int16_t* stereo, size_t frames) {
 
 size_t SongRenderer::RenderF32(float* stereo, size_t frames) {
   engine_->device()->ResetGroupPeaks();
-  const int64_t body_end = BodyEnd();
   size_t done = 0;
   while (done < frames) {
     const int64_t first = done_;
     const size_t count = RenderWide(std::min<size_t>(frames - done, kBlockFrames));
     if (count == 0) break;
+    FadeWide(first, count);
     float* out = stereo + 2 * done;
     // 1/32768 is a power of two: the scaling is exact for every value a mix can hold.
     for (size_t i = 0; i < 2 * count; ++i) out[i] = static_cast<float>(wide_[i]) * (1.0f / 32768);
-    const bool fading =
-        body_end >= 0 && fade_frames_ > 0 && first + static_cast<int64_t>(count) > body_end;
-    for (size_t i = 0; fading && i < count; ++i) {
-      const int64_t frame = first + static_cast<int64_t>(i);
-      if (frame < body_end) continue;
-      // Faded values are rounded as the 16-bit ones are, so the two agree where both hold.
-      const double gain = FadeGain(frame);
-      for (size_t c = 2 * i; c < 2 * i + 2; ++c)
-        out[c] = static_cast<float>(std::lround(wide_[c] * gain)) * (1.0f / 32768);
-    }
     done += count;
   }
   return done;

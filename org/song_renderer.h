@@ -46,13 +46,14 @@ class SongRenderer {
   int repeat_count() const { return repeat_count_; }
   void SetEndFrame(int64_t frame);
   void SetFadeFrames(int64_t frames);
-  // Frames from the start to the end of the fade; -1 when endless.
+  // Frames from the start to the end of the fade; -1 when endless; at most INT64_MAX (an end
+  // that far is never reached).
   int64_t Length() const;
   // The frame the body (before the fade) ends at; -1 when endless.
   int64_t BodyEnd() const;
 
   // Renders up to `frames` frames; fewer only at the end (0 after it). 16-bit saturated, or the
-  // same mix before saturation scaled by 1 / 32768.
+  // same mix before saturation scaled by 1 / 32768 (the fade applies before either).
   size_t RenderS16(int16_t* stereo, size_t frames);
   size_t RenderF32(float* stereo, size_t frames);
   // Moves to `frame` exactly (past the end: to the end); Position() says where it landed.
@@ -73,13 +74,15 @@ class SongRenderer {
   // The frame on which tick `tick` falls.
   int64_t TickFrame(int64_t tick) const;
   // Steps the render covers for `passes` passes of the loop (1: to the loop end once).
-  static int64_t StepsForPasses(const ParsedSong& song, int passes);
+  static int64_t StepsForPasses(const ParsedSong& song, int64_t passes);
 
  private:
   SongRenderer(std::unique_ptr<Engine> engine, int rate);
   // Mixes `frames` frames into `wide` (unsaturated), ticking where ticks fall. Returns frames.
   size_t RenderWide(size_t frames);
   double FadeGain(int64_t frame) const;
+  // Fades the `count` unsaturated frames in `wide_` that begin at frame `first`.
+  void FadeWide(int64_t first, size_t count);
 
   std::unique_ptr<Engine> engine_;
   int rate_;

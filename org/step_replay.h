@@ -24,8 +24,9 @@ struct ReplayPosition {
   int64_t next_tick = 1;
 };
 
-// Moves `at` forward to `target` (never back): the ticks falling on frames up to the target
+// Moves `at` forward to `target` (never back): the ticks falling on frames before the target
 // play, as long as they fall before `end` (the end of the song's body: no tick at or after it).
+// A tick on the target itself is left to whoever plays on from there, as a render plays it.
 void ReplayTo(Engine& engine, platform::SoundMixer& mixer, int rate, int64_t target, int64_t end,
               ReplayPosition* at);
 

@@ -96,8 +96,11 @@ bool StepSequencer::Tick(const ParsedSong& song, const std::atomic<int32_t>& mas
   for (int j = 0; j < kDrumSlots; ++j)
     PlayDrumTrack(j, song.tracks[kMelodyTracks + j], master_volume.load(std::memory_order_relaxed),
                   drums);
-  ++state_.play_step;
-  if (state_.play_step < song.loop_end) return false;
+  // In 64 bits: a step at INT32_MAX (a loop start there) goes back instead of wrapping.
+  if (int64_t{state_.play_step} + 1 < song.loop_end) {
+    ++state_.play_step;
+    return false;
+  }
   Seek(song, song.loop_start);
   return true;
 }

@@ -21,12 +21,14 @@ struct SequencerState {
   int32_t steps_left[kMelodyTracks] = {};
   int32_t track_volume[kMelodyTracks] = {};
   int32_t drum_volume[kDrumSlots] = {};
+  friend bool operator==(const SequencerState&, const SequencerState&) = default;
 };
 
 // What the last steps did to each track, for players and displays.
 struct TrackActivity {
   uint8_t drum_key[kDrumSlots];  // the last drum key played (255: none yet)
   uint8_t pan[kTrackCount];      // the last pan an event set (255: none yet)
+  friend bool operator==(const TrackActivity&, const TrackActivity&) = default;
 };
 
 class StepSequencer {
@@ -45,8 +47,11 @@ class StepSequencer {
   // among them. A step that repeats the volumes the last step set changes nothing either. Call
   // right after a Tick; at most `limit`.
   int64_t IdleStepsAhead(const ParsedSong& song, const MelodyVoiceSet& melody, int64_t limit) const;
-  // Moves over `steps` idle steps (as counted above) without playing them.
-  void SkipIdleSteps(int64_t steps) { state_.play_step += static_cast<int32_t>(steps); }
+  // Moves over `steps` idle steps (as counted above: never past the step before the loop end,
+  // so the sum stays a step) without playing them.
+  void SkipIdleSteps(int64_t steps) {
+    state_.play_step = static_cast<int32_t>(int64_t{state_.play_step} + steps);
+  }
 
   const SequencerState& state() const { return state_; }
   SequencerState& mutable_state() { return state_; }

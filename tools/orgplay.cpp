@@ -38,7 +38,6 @@ constexpr const char* kUsage =
     "Right seek 5 s back and forward while it plays, Home to where the loop starts. Without\n"
     "drums beside the song the shipped ones play.\n";
 constexpr uint32_t kFrameMs = 35;  // the jukebox's frame period
-constexpr uint32_t kStreamStartLimitMs = 3000;
 
 std::atomic<bool> g_stop{false};
 
@@ -177,12 +176,7 @@ int main(int argc, char** argv) {
     runtime::CloseSoundDevice();
     return 1;
   }
-  // A sound server may take a second to start consuming the new stream: the song starts once
-  // the stream runs, so its first notes are neither lost nor bunched together.
-  const uint32_t opened = platform::ClockMs();
-  while (!runtime::GetMixingSoundDevice()->output().Streaming() && !g_stop &&
-         platform::ClockMs() - opened < kStreamStartLimitMs)
-    platform::SleepMs(5);
+  // The device was opened once its stream runs: the song is heard from its first step.
   player->PlayIndex(0);
   SongClock clock;
   clock.Set(0);
@@ -195,8 +189,9 @@ int main(int argc, char** argv) {
   const std::string length_text = length < 0 ? "" : " / " + Clock(length);
   tools::TerminalKeys keys;
   const auto show_line = [&] {
-    std::printf("\rstep %6d   loop %3d   %s%s   ", player->engine().published_step(),
-                player->loop_count(), Clock(clock.now()).c_str(), length_text.c_str());
+    // The step that sounds (the last one played), not the one the next tick plays.
+    std::printf("\rstep %6d   loop %3d   %s%s   ", player->playing_step(), player->loop_count(),
+                Clock(clock.now()).c_str(), length_text.c_str());
     std::fflush(stdout);
   };
   uint32_t shown_at = platform::ClockMs() - kFrameMs;

@@ -12,6 +12,7 @@
 #include "app/jukebox_model.h"
 #include "game_music/org_song.h"
 #include "game_music/playlist.h"
+#include "org/song_loop.h"
 #include "runtime/platform/data_path.h"
 #include "runtime/platform/text_encoding.h"
 

@@ -4,13 +4,17 @@
 #include "include/orgsynth.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "org/drum_kit.h"
+#include "org/song_loop.h"
 #include "org/song_renderer.h"
 
 // The handle holds the renderer by an untyped pointer, so that the library's description of its
@@ -110,6 +114,13 @@ orgsynth_song* Open(const void* data, size_t size, const orgsynth_options* given
 
 bool ValidTrack(int track) { return track >= 0 && track < ORGSYNTH_TRACKS; }
 
+// Copies a filled struct into the caller's, up to the size the caller gave (its own sizeof: an
+// older, smaller struct gets the members it knows of).
+template <typename Struct>
+void CopySized(Struct* to, const Struct& from) {
+  std::memcpy(to, &from, std::min(to->size, sizeof from));
+}
+
 }  // namespace
 
 extern "C" {
@@ -145,8 +156,15 @@ orgsynth_song* orgsynth_open_memory(const void* data, size_t size, const orgsynt
     return Open(data, size, options, error);
   } catch (const std::bad_alloc&) {
     SetError(error, ORGSYNTH_ERROR_OUT_OF_MEMORY, "out of memory");
+  } catch (const std::length_error&) {
+    SetError(error, ORGSYNTH_ERROR_OUT_OF_MEMORY, "out of memory (a size too large to hold)");
+  } catch (const std::exception& e) {
+    // Nothing of ours throws anything else: it came from the caller's drum function.
+    const std::string why = std::string("the song could not be opened: ") + e.what();
+    SetError(error, ORGSYNTH_ERROR_INVALID_ARGUMENT, why.c_str());
   } catch (...) {
-    SetError(error, ORGSYNTH_ERROR_OUT_OF_MEMORY, "the song could not be opened");
+    SetError(error, ORGSYNTH_ERROR_INVALID_ARGUMENT,
+             "the song could not be opened: the drum function threw");
   }
   return nullptr;
 }
@@ -215,12 +233,13 @@ int orgsynth_get_info(const orgsynth_song* song, orgsynth_info* info) {
   out.steps_per_beat = s.meter[1];
   out.loop_start_step = s.loop_start;
   out.loop_end_step = s.loop_end;
-  // Step s first sounds on tick s + 1 (after the lead); a loop that never returns (loop end at
-  // or below 0, or no longer than its start) has these frames as its own.
-  const int64_t start = renderer.TickFrame(org::kLeadSteps + org::IntroSteps(s));
-  const int64_t end = renderer.TickFrame(std::max<int64_t>(int64_t{s.loop_end}, 0) + 1);
+  // Step s first sounds on tick s + 1 (after the lead); the loop as the jukebox plays it (a loop
+  // of no steps repeats its start step, a start outside the loop is first reached by the jump).
+  const org::SongLoop loop = org::LoopOf(s);
+  const int64_t start = renderer.TickFrame(org::kLeadSteps + loop.intro_steps);
+  const int64_t end = renderer.TickFrame(org::kLeadSteps + loop.intro_steps + loop.loop_steps);
   out.loop_start_frame = static_cast<uint64_t>(start);
-  out.loop_end_frame = static_cast<uint64_t>(std::max(end, start));
+  out.loop_end_frame = static_cast<uint64_t>(end);
   out.intro_frames = out.loop_start_frame;
   out.loop_frames = out.loop_end_frame - out.loop_start_frame;
   for (int t = 0; t < ORGSYNTH_TRACKS; ++t) {
@@ -230,7 +249,7 @@ int orgsynth_get_info(const orgsynth_song* song, orgsynth_info* info) {
     out.tracks[t].one_shot = track.one_shot ? 1 : 0;
     out.tracks[t].note_count = static_cast<uint32_t>(track.events.size());
   }
-  std::memcpy(info, &out, std::min(info->size, sizeof out));
+  CopySized(info, out);
   return ORGSYNTH_OK;
 }
 
@@ -262,24 +281,30 @@ size_t orgsynth_get_events(const orgsynth_song* song, int track, size_t first,
 }
 
 int orgsynth_get_playing(const orgsynth_song* song, orgsynth_playing* playing) {
-  if (!song || !playing || playing->size < sizeof(orgsynth_playing))
+  if (!song || !playing || playing->size < offsetof(orgsynth_playing, step) + sizeof playing->step)
     return ORGSYNTH_ERROR_INVALID_ARGUMENT;
   const org::Engine& engine = Renderer(song).engine();
-  playing->step = engine.last_played_step();
-  playing->loop_count = engine.loop_count();
+  orgsynth_playing out{};
+  out.size = playing->size;
+  out.step = engine.last_played_step();
+  out.loop_count = engine.loop_count();
+  CopySized(playing, out);
   return ORGSYNTH_OK;
 }
 
 int orgsynth_get_track_state(const orgsynth_song* song, int track, orgsynth_track_state* state) {
-  if (!song || !state || !ValidTrack(track) || state->size < sizeof(orgsynth_track_state))
+  if (!song || !state || !ValidTrack(track) || state->size < offsetof(orgsynth_track_state, key) + sizeof state->key)
     return ORGSYNTH_ERROR_INVALID_ARGUMENT;
   org::SongRenderer& renderer = Renderer(song);
   const org::TrackState now = renderer.engine().track_state(track);
-  state->key = now.key;
-  state->volume = now.volume;
-  state->pan = now.pan;
-  state->muted = renderer.engine().track_muted(track) ? 1 : 0;
-  state->peak = song->levels ? renderer.TrackPeak(track) : 0.0f;
+  orgsynth_track_state out{};
+  out.size = state->size;
+  out.key = now.key;
+  out.volume = now.volume;
+  out.pan = now.pan;
+  out.muted = renderer.engine().track_muted(track) ? 1 : 0;
+  out.peak = song->levels ? renderer.TrackPeak(track) : 0.0f;
+  CopySized(state, out);
   return ORGSYNTH_OK;
 }
 

@@ -61,6 +61,8 @@ class MixingSoundDevice final : public SoundDevice {
   void BeginSeek() override;
   void SeekVoices(int64_t frames) override { mixer_.AdvanceFrames(frames); }
   void EndSeek(bool resume) override;
+  void SaveSeekSnapshot() override { mixer_.SaveVoiceSnapshot(); }
+  bool SeekVoicesMatchSnapshot() override { return mixer_.VoicesMatchSnapshot(); }
 
   SoundMixer& mixer() { return mixer_; }
   AudioOutput& output() { return *output_; }

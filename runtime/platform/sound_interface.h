@@ -123,6 +123,11 @@ class SoundDevice {
   virtual void BeginSeek() {}
   virtual void SeekVoices(int64_t /*frames*/) {}
   virtual void EndSeek(bool /*resume*/) {}
+  // During a seek: keeps the playing state of every voice, and compares the state now with the
+  // one kept, so that a seek can step over whole repeats of a song's sound. A device that cannot
+  // keep it never matches (and the seek replays every step).
+  virtual void SaveSeekSnapshot() {}
+  virtual bool SeekVoicesMatchSnapshot() { return false; }
 
  protected:
   virtual ~SoundDevice() = default;

@@ -69,6 +69,7 @@ int32_t GainQ15(int32_t hundredths_db) {
 
 SoundMixer::SoundMixer(int output_rate, int max_voices, int queue_capacity)
     : voices_(static_cast<size_t>(std::max(max_voices, 1))),
+      snapshot_(voices_.size()),
       active_(voices_.size()),
       accumulator_(2 * kChunkFrames),
       output_rate_(output_rate > 0 ? output_rate : 44100),
@@ -509,6 +510,25 @@ void SoundMixer::AdvanceFrames(int64_t frames) {
     std::fill(taps_.begin(), taps_.end(), 0);
     tap_written_ = 0;
   }
+}
+
+SoundMixer::VoiceMotion SoundMixer::MotionOf(const Voice& voice) {
+  if (!voice.in_use) return {};
+  return {true,        voice.generation, voice.playing, voice.looping,   voice.position,
+          voice.step,  voice.rate,       voice.volume,  voice.pan,       voice.gain_left,
+          voice.gain_right};
+}
+
+void SoundMixer::SaveVoiceSnapshot() {
+  const Guard lock(mix_mutex_, single_threaded_);
+  for (size_t slot = 0; slot < voices_.size(); ++slot) snapshot_[slot] = MotionOf(voices_[slot]);
+}
+
+bool SoundMixer::VoicesMatchSnapshot() {
+  const Guard lock(mix_mutex_, single_threaded_);
+  for (size_t slot = 0; slot < voices_.size(); ++slot)
+    if (!(MotionOf(voices_[slot]) == snapshot_[slot])) return false;
+  return true;
 }
 
 void SoundMixer::ResetAllVoices() {

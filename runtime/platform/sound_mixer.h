@@ -146,6 +146,11 @@ class SoundMixer final : public AudioRenderSource {
   // Every voice back to how it was made: stopped at position 0, its own rate, full volume,
   // centred. Offline only.
   void ResetAllVoices();
+  // Offline: keeps the playing state of every voice (which voices exist, playing or not,
+  // looping, position, rate, volume, pan), and compares the state now with the one kept: a seek
+  // finds where a song's sound repeats. Never allocates (the room is made at construction).
+  void SaveVoiceSnapshot();
+  bool VoicesMatchSnapshot();
   // Offline: the next `frames` frames before the 16-bit saturation (after the output gain).
   void RenderUnsaturated(int32_t* stereo, int frames);
 
@@ -165,6 +170,22 @@ class SoundMixer final : public AudioRenderSource {
     int frame_offset = 0;  // set when taken for a block
   };
   struct Voice;
+  // What of a voice changes while it plays (its samples never do).
+  struct VoiceMotion {
+    bool in_use = false;
+    uint32_t generation = 0;
+    bool playing = false;
+    bool looping = false;
+    uint64_t position = 0;
+    uint64_t step = 0;
+    uint32_t rate = 0;
+    int32_t volume = 0;
+    int32_t pan = 0;
+    int32_t gain_left = 0;
+    int32_t gain_right = 0;
+    friend bool operator==(const VoiceMotion&, const VoiceMotion&) = default;
+  };
+  static VoiceMotion MotionOf(const Voice& voice);
 
   void Submit(VoiceId id, CommandType type, int32_t value);
   void ApplyCommand(const Command& command);  // mix lock held
@@ -208,6 +229,7 @@ class SoundMixer final : public AudioRenderSource {
   std::atomic<bool> paused_{false};
   std::mutex mix_mutex_;  // voices, active list, output rate, accumulator
   std::vector<Voice> voices_;
+  std::vector<VoiceMotion> snapshot_;  // one per voice slot
   std::vector<int> free_slots_;
   std::vector<int> active_;  // slots of playing voices
   int active_count_ = 0;

@@ -1,6 +1,8 @@
 #include "runtime/sound/sound_device.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "runtime/core/app_log.h"
 #include "runtime/platform/sdl_audio_output.h"
@@ -14,6 +16,8 @@ using platform::SoundBuffer;
 
 constexpr uint32_t kSilentBufferBytes = 400;
 constexpr uint32_t kMaxPrimaryRate = 44100;
+// The longest wait for a sound server to start consuming the new stream.
+constexpr std::chrono::milliseconds kStreamStartLimit{3000};
 
 struct SoundDeviceState {
   std::unique_ptr<MixingSoundDevice> sound_device;
@@ -91,6 +95,16 @@ void LogDeviceReport(MixingSoundDevice& device) {
   AppLogOutdent();
 }
 
+// A sound server (PulseAudio) may take a second to start consuming a new stream, and calls made
+// before it does all land on its first blocks: a song started then would lose its first steps.
+// The device counts as open once its output plays at its steady pace (or after a few seconds).
+void WaitForTheStream(MixingSoundDevice& device) {
+  // The steady clock itself: a test's stand-in for the fine clock may stand still.
+  const auto limit = std::chrono::steady_clock::now() + kStreamStartLimit;
+  while (!device.output().Streaming() && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
 }  // namespace
 
 platform::WaveFormat ChoosePrimaryFormat(const platform::AudioCaps& caps) {
@@ -118,6 +132,7 @@ int OpenSoundDevice() {
   if (!device->SetPrimaryFormat(ChoosePrimaryFormat(device->GetCaps())))
     AppLogWrite(SJIS("DirectSoundのプライマリサウンドバッファのフォーマット設定に失敗しました\n"));
   StartSilentBuffer(*device);
+  WaitForTheStream(*device);
   LogDeviceReport(*device);
   g_sound.sound_device = std::move(device);
   AppLogWrite(SJIS("DirectSound の初期化は正常に終了しました\n"));

@@ -1,7 +1,9 @@
 // The runtime's sound device: opened once at start-up, closed at shut-down, handed to the music
 // engine in between. Opening logs its steps, sets the primary output format from the device's
 // capabilities (its channels and sample size, its rate but never above 44100), keeps a 400-byte
-// silent buffer looping, and writes a device report to the log. Main thread.
+// silent buffer looping, waits (a few seconds at most) until the output plays at its steady pace,
+// so that whatever starts next is heard from its first sound, and writes a device report to the
+// log. Main thread.
 #pragma once
 
 #include <functional>

@@ -48,10 +48,46 @@ def bgra(width, height, sixteen):
     return b"BGRA" + struct.pack("<III", code, width, height) + pixels
 
 
+def org(wait, loop_start, loop_end, tracks):
+    """An Org-02 song: `tracks` maps a track number to its events (step, key, length, volume,
+    pan)."""
+    out = b"Org-02" + struct.pack("<HBBii", wait, 4, 4, loop_start, loop_end)
+    for t in range(16):
+        out += struct.pack("<HBBH", 1000, t % 8, 0, len(tracks.get(t, [])))
+    for t in range(16):
+        events = tracks.get(t, [])
+        out += b"".join(struct.pack("<i", e[0]) for e in events)
+        for field in range(1, 5):
+            out += bytes(e[field] for e in events)
+    return out
+
+
+INT32_MAX = 2**31 - 1
+INT32_MIN = -2**31
+
+
+def overflow_songs():
+    """Songs whose steps, frames and repeats reach the ends of 32 and 64 bits: a loop start at
+    the largest step, a loop over every step, a week-long loop, loops of no steps or backwards,
+    1 ms steps looping one step, events at the extreme steps."""
+    note = [(0, 40, 3, 200, 6)]
+    return {
+        "loop_start_at_int32_max.org": org(10, INT32_MAX, 2, {0: note}),
+        "loop_over_every_step.org": org(1, INT32_MIN, INT32_MAX, {0: note, 8: note}),
+        "week_long_loop.org": org(65535, 40000, 40000 + 9229, {0: note}),
+        "loop_end_at_int32_max.org": org(1, 0, INT32_MAX, {0: note + [(INT32_MAX - 1, 50, 9, 254, 2)]}),
+        "loop_of_no_steps.org": org(100, 4, 4, {0: [(4, 40, 1, 200, 6)], 8: [(4, 40, 0, 254, 6)]}),
+        "loop_backwards.org": org(100, 6, 2, {0: [(6, 45, 2, 200, 3)]}),
+        "one_step_loop_of_1ms.org": org(1, 0, 1, {t: [(0, 30 + t, 1, 200, t % 13)] for t in range(16)}),
+        "extreme_event_steps.org": org(2, -5, 3, {1: [(INT32_MIN, 40, 1, 200, 6), (INT32_MAX, 41, 255, 254, 12)]}),
+    }
+
+
 def main():
     songs = folder("org_song")
     for path in sorted(glob.glob(os.path.join(ROOT, "data", "Org", "*.org"))):
         shutil.copy(path, songs)
+    write_overflow_seeds()
 
     drums = folder("drum_wave")
     for path in small(glob.glob(os.path.join(ROOT, "data", "Org", "Org", "*.wav")), 9000):
@@ -114,6 +150,14 @@ def main():
     write(os.path.join(files, "bgra_with_alpha"),
           b"\x00" + struct.pack("<I", len(bgra(16, 16, False))) + bgra(16, 16, False) +
           bgra(16, 16, True))
+
+
+def write_overflow_seeds():
+    """The overflow songs into the song corpus, and into the C API's (after its eight control
+    bytes: 44100 Hz, two repeats, a fade, a seek to the end of the render, odd blocks)."""
+    for name, song in overflow_songs().items():
+        write(os.path.join(OUT, "org_song", name), song)
+        write(os.path.join(OUT, "orgsynth", name), bytes([0, 3, 20, 0, 0, 255, 7, 0]) + song)
 
 
 if __name__ == "__main__":

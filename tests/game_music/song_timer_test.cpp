@@ -36,4 +36,30 @@ TEST(ThreadTickSourceTest, TicksRepeatAndAKillWaitsForTheRunningTick) {
   EXPECT_FALSE(source.Kill(id));
 }
 
+// Counts, and every tenth tick takes three periods of 1 ms, as a loaded machine makes it.
+std::atomic<int> g_fast_ticks{0};
+void SometimesSlowTick(void*) {
+  if (++g_fast_ticks % 10 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(3));
+}
+
+TEST(ThreadTickSourceTest, TicksThatFellDueWhileOneRanLateArePlayedNotSlipped) {
+  // A song of 1 ms steps keeps its tempo: after any stretch of time, as many ticks have played
+  // as periods have passed, however late the thread woke or long a tick took.
+  org::ThreadTickSource source;
+  g_fast_ticks = 0;
+  const auto started = std::chrono::steady_clock::now();
+  const uint32_t id = source.Start(1, &SometimesSlowTick);
+  ASSERT_NE(id, 0u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  const int ticks = g_fast_ticks;
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - started)
+                           .count();
+  EXPECT_TRUE(source.Kill(id));
+  // The ticks due at the end may still be on their way (a loaded machine may not run the
+  // thread for some milliseconds); a timer that slipped would have lost about a fifth (80).
+  EXPECT_GE(ticks, elapsed - 30) << elapsed << " ms";
+  EXPECT_LE(ticks, elapsed + 1) << elapsed << " ms";
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 //   capture_check level FILE FROM TO   the level (dBFS) of the bytes FROM..TO of the capture
 //   capture_check pitch FILE FROM TO   their pitch in Hz (rising zero crossings)
 //   capture_check silent FILE FROM TO  exit 0 when they are all exactly silent
+//   capture_check first FILE      the byte offset of the first sounding frame (exit 1: none)
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -132,6 +133,17 @@ int Silent(const std::vector<int16_t>& span) {
   return span.empty() ? 1 : 0;
 }
 
+// The byte offset of the first frame that is not exactly silent.
+int First(const std::vector<int16_t>& stereo) {
+  for (size_t frame = 0; frame < stereo.size() / 2; ++frame) {
+    if (!Silent(stereo, frame)) {
+      std::printf("%zu\n", frame * 4);
+      return 0;
+    }
+  }
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,10 +156,11 @@ int main(int argc, char** argv) {
     if (mode == "silent") return Silent(span);
   }
   if (argc == 3 && std::string(argv[1]) == "gaps") return Gaps(ReadCapture(argv[2]));
+  if (argc == 3 && std::string(argv[1]) == "first") return First(ReadCapture(argv[2]));
   if (argc == 4 && std::string(argv[1]) == "onsets")
     return Onsets(ReadCapture(argv[2]), std::atoi(argv[3]));
   std::fprintf(stderr,
-               "usage: capture_check gaps FILE | onsets FILE PERIOD_MS | level|pitch|silent FILE "
+               "usage: capture_check gaps|first FILE | onsets FILE PERIOD_MS | level|pitch|silent FILE "
                "FROM_BYTE TO_BYTE\n");
   return 2;
 }

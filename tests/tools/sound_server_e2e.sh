@@ -4,7 +4,9 @@
 # with parec. Idle and with every core loaded (stress-ng), RUNS times each:
 #   - a sustained sine has no gap of 32 or more exactly silent samples;
 #   - a click every 50 ms step comes out 50 ± 0.5 ms apart on average, standard deviation at
-#     most 1 ms.
+#     most 1 ms; so does a click every 50 steps of 1 ms (the timer keeps a fast song's tempo).
+# And the jukebox (when JUKEBOX names it and Xvfb is installed), given a song on its command line
+# whose first step never comes back: that first step is the first sound heard.
 # Prints the figures of every run. With TIMING "untimed" (the sanitizer builds, which run the
 # program several times slower and schedule its threads unevenly) only the playing is checked,
 # once and idle (loading the machine only tests timing), and the figures are printed; the plain
@@ -35,6 +37,8 @@ mkdir -p "$work/Org" "$work/run" "$work/home"
 cp "$source"/data/Org/Wave100.dat "$source"/data/Org/Org/*.wav "$work/Org/"
 "$songc" "$source/tests/tools/sustained_sine.score" "$work/Sine.org" >/dev/null
 "$songc" "$source/bench/metronome_50ms.score" "$work/Metronome.org" >/dev/null
+"$songc" "$source/bench/metronome_1ms.score" "$work/Metronome1ms.org" >/dev/null
+"$songc" "$source/tests/tools/first_step.score" "$work/FirstStep.org" >/dev/null
 
 failures=0
 check() {  # check DESCRIPTION CONDITION...
@@ -74,6 +78,38 @@ onsets_ok() {  # the line "onsets N mean M sd S" within the limits
   awk '{ exit !($2 >= 3 && $4 >= 49.5 && $4 <= 50.5 && $6 <= 1.0) }' <<<"$1"
 }
 
+# jukebox_first_step: the jukebox under an X server of its own plays FirstStep.org given on its
+# command line; the capture must begin with step 0's A4, heard for its whole 500 ms.
+jukebox_first_step() {
+  local display capture=$work/jukebox.raw first pitch
+  mkdir -p "$work/jukebox"
+  cp -r "$source/data/." "$work/jukebox/"
+  Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+  display=":$(head -1 "$work/display")"
+  parec -d capture.monitor --format=s16le --rate=44100 --channels=2 --raw >"$capture" &
+  local recorder=$!
+  sleep 0.3
+  (cd "$work/jukebox" && DISPLAY=$display SDL_AUDIODRIVER=pulseaudio SDL_RENDER_DRIVER=software \
+     RTLIB_INSTANCE_SUFFIX="-sound-server-$$" XDG_CONFIG_HOME="$work/config" \
+     ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" exec "$JUKEBOX" "$work/FirstStep.org" \
+     >"$work/jukebox.out" 2>"$work/jukebox.err") &
+  local jukebox_pid=$!
+  sleep 6
+  kill "$jukebox_pid"; wait "$jukebox_pid" 2>/dev/null
+  kill "$recorder"; wait "$recorder" 2>/dev/null
+  first=$("$check" first "$capture") || {
+    echo "  the jukebox was not heard; it said:"; cat "$work/jukebox.err"; return 1
+  }
+  pitch=$("$check" pitch "$capture" $((first + 4 * 2205)) $((first + 4 * 19845)))
+  echo "  jukebox: first sound at byte $first, pitch of its first 0.45 s $pitch Hz"
+  awk "BEGIN { exit !($pitch > 430 && $pitch < 450) }"
+}
+if [ -n "${JUKEBOX:-}" ] && command -v Xvfb >/dev/null; then
+  check "the jukebox plays a song given on its command line from its first step" jukebox_first_step
+fi
+
 for load in $loads; do
   if [ "$load" = loaded ]; then
     stress-ng --cpu "$(nproc)" --timeout 600 >/dev/null 2>&1 &
@@ -89,6 +125,11 @@ for load in $loads; do
     result=$("$check" onsets "$work/clicks.raw" 50)
     echo "  $load run $run clicks: $result; $(cat "$work/clicks.raw.out")"
     [ "$timing" = timed ] && check "$load run $run: clicks 50 ± 0.5 ms apart, sd at most 1 ms" \
+      onsets_ok "$result"
+    check "$load run $run: orgplay plays the 1 ms steps" play Metronome1ms.org "$work/fast.raw"
+    result=$("$check" onsets "$work/fast.raw" 50)
+    echo "  $load run $run clicks of 1 ms steps: $result; $(cat "$work/fast.raw.out")"
+    [ "$timing" = timed ] && check "$load run $run: 1 ms steps: clicks 50 ± 0.5 ms apart" \
       onsets_ok "$result"
   done
 done

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "org/org_format.h"
+#include "org/song_loop.h"
 
 namespace render {
 namespace {

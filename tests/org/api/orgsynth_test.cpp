@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstddef>
+#include <new>
+#include <stdexcept>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -179,6 +184,60 @@ TEST(OrgsynthTest, SeekingOverALongSilenceLandsExactly) {
   }
 }
 
+// A short loop of 1 ms steps whose sound runs on across its passes: held and repeated notes whose
+// buffers hand over mid-period, a one-shot track, a drum longer than a pass, changing volumes and
+// pans. Its state at the loop start repeats only after several passes (voices' phases included).
+org::ParsedSong RestlessSong(int32_t loop_start, int32_t loop_end) {
+  org::ParsedSong song;
+  song.version = 2;
+  song.wait = 1;
+  song.loop_start = loop_start;
+  song.loop_end = loop_end;
+  song.tracks[0].events = {{0, 40, 3, 200, 3}, {2, 40, 2, 180, 255}, {3, 45, 1, 255, 9},
+                           {5, 47, 4, 220, 6}};
+  song.tracks[1].wave = 7;
+  song.tracks[1].events = {{1, 60, 2, 150, 2}, {4, 72, 1, 254, 10}};
+  song.tracks[2].one_shot = 1;
+  song.tracks[2].events = {{0, 30, 1, 200, 6}};
+  song.tracks[8].wave = 2;
+  song.tracks[8].events = {{0, 40, 0, 254, 6}, {6, 52, 0, 120, 1}};
+  return song;
+}
+
+TEST(OrgsynthTest, AFarSeekLandsOnTheSamplesOfARenderThatPlayedThere) {
+  struct Case {
+    org::ParsedSong song;
+    uint32_t rate;
+  } cases[] = {{RestlessSong(0, 7), 44100}, {RestlessSong(2, 7), 8001},
+               {RestlessSong(3, 3), 22050}, {RestlessSong(0, 1), 48000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.song.loop_start << ".." << c.song.loop_end << " at "
+                                    << c.rate);
+    const std::vector<uint8_t> bytes = org::SerializeOrgSong(c.song);
+    Song played = Open(bytes, c.rate);
+    const std::vector<int16_t> all = RenderFrames(played.get(), 40 * size_t{c.rate});
+    orgsynth_playing at_end{};
+    at_end.size = sizeof at_end;
+    ASSERT_EQ(orgsynth_get_playing(played.get(), &at_end), ORGSYNTH_OK);
+    for (const uint64_t target : {uint64_t{c.rate} * 39, uint64_t{c.rate} * 20 + 17, uint64_t{12345}}) {
+      SCOPED_TRACE(target);
+      Song sought = Open(bytes, c.rate);
+      ASSERT_EQ(orgsynth_seek(sought.get(), target), ORGSYNTH_OK);
+      const size_t window = std::min<size_t>(size_t{c.rate}, all.size() / 2 - target);
+      const std::vector<int16_t> got = RenderFrames(sought.get(), window);
+      ASSERT_TRUE(std::equal(got.begin(), got.end(), all.begin() + static_cast<long>(2 * target)));
+      if (target + window == all.size() / 2) {
+        orgsynth_playing playing{};
+        playing.size = sizeof playing;
+        ASSERT_EQ(orgsynth_get_playing(sought.get(), &playing), ORGSYNTH_OK);
+        EXPECT_EQ(playing.step, at_end.step);
+        EXPECT_EQ(playing.loop_count, at_end.loop_count);
+      }
+    }
+    EXPECT_GT(at_end.loop_count, 1000) << "many passes";
+  }
+}
+
 TEST(OrgsynthTest, UnmutingMidNoteIsSeamlessAndMutingSilencesOnlyThatTrack) {
   const std::vector<uint8_t> bytes = DemoSong("Joy");
   Song plain = Open(bytes);
@@ -213,6 +272,7 @@ TEST(OrgsynthTest, FloatIsTheSameMixBeforeSaturationAndLoudPassagesGoPastFullSca
     loud.tracks[t].events = {{0, 45, 60, 254, 6}};
   }
   const std::vector<uint8_t> bytes = org::SerializeOrgSong(loud);
+  // Fading from a saturated mix: the fade's quieter end is exact again.
   std::vector<float> unfaded;  // the mix itself, from the first round
   for (bool with_fade : {false, true}) {
     Song a = Open(bytes);
@@ -228,19 +288,177 @@ TEST(OrgsynthTest, FloatIsTheSameMixBeforeSaturationAndLoudPassagesGoPastFullSca
     int saturated = 0;
     for (size_t i = 0; i < ints.size(); ++i) {
       const float scaled = floats[i] * 32768.0f;
-      const bool mix_fits = i < unfaded.size() && std::fabs(unfaded[i] * 32768.0f) < 32767.0f;
-      if (mix_fits) {
+      // Faded, then saturated: wherever the 16-bit output holds the (faded) mix, the two agree.
+      if (std::fabs(scaled) < 32767.0f) {
         ASSERT_EQ(scaled, static_cast<float>(ints[i])) << i;
         continue;
       }
       ++saturated;
-      // Saturated, then faded as the 16-bit render always was: never louder than the float.
-      if (!with_fade) {
-        EXPECT_EQ(std::abs(ints[i]), ints[i] < 0 ? 32768 : 32767);
+      EXPECT_EQ(std::abs(ints[i]), ints[i] < 0 ? 32768 : 32767) << i;
+      if (i < unfaded.size()) {
+        EXPECT_GE(std::fabs(unfaded[i] * 32768.0f), 32767.0f) << i;
       }
-      EXPECT_LE(std::abs(ints[i]), std::fabs(scaled) + 0.5f);
     }
     EXPECT_GT(saturated, 100) << "the test song is meant to be loud";
+  }
+}
+
+// A four-step song of distinct steps (a different key on each, every step sounding whole), the
+// steps `wait` ms long, looping over all four.
+std::vector<uint8_t> FourStepSong(uint16_t wait) {
+  org::ParsedSong song;
+  song.version = 2;
+  song.wait = wait;
+  song.loop_start = 0;
+  song.loop_end = 4;
+  song.tracks[0].events = {{0, 36, 1, 200, 6}, {1, 43, 1, 200, 6}, {2, 48, 1, 200, 6},
+                           {3, 55, 1, 200, 6}};
+  return org::SerializeOrgSong(song);
+}
+
+TEST(OrgsynthTest, TheStepReportedIsTheOneThatSoundsAndTheLoopCountTurnsOverAsItComesRound) {
+  for (uint16_t wait : {500, 2000, 7}) {
+    SCOPED_TRACE(wait);
+    Song song = Open(FourStepSong(wait));
+    const int64_t per_step = int64_t{wait} * 44100 / 1000;  // whole frames at these waits
+    std::vector<int16_t> block(2 * 1000);
+    orgsynth_playing playing{};
+    playing.size = sizeof playing;
+    for (int64_t rendered = 0; rendered < 10 * per_step;) {
+      // Uneven calls, some ending right on a step's first frame.
+      const size_t frames = rendered % per_step == 0 ? 1000 : static_cast<size_t>(std::min<int64_t>(
+                                                                  per_step - rendered % per_step, 997));
+      rendered += static_cast<int64_t>(orgsynth_render_s16(song.get(), block.data(), frames));
+      ASSERT_EQ(orgsynth_get_playing(song.get(), &playing), ORGSYNTH_OK);
+      // The last frame rendered belongs to step (frame / per_step - 1): step s sounds from tick
+      // s + 1; the count turns over when step 0 sounds again, after step 3 sounded whole.
+      const int64_t ticks = (rendered - 1) / per_step;
+      ASSERT_EQ(playing.step, ticks == 0 ? -1 : (ticks - 1) % 4) << rendered;
+      ASSERT_EQ(playing.loop_count, ticks == 0 ? 0 : (ticks - 1) / 4) << rendered;
+    }
+  }
+}
+
+TEST(OrgsynthTest, OneRepeatPlaysTheLastStepOfThePassWhole) {
+  Song song = Open(FourStepSong(500));
+  orgsynth_set_repeat_count(song.get(), 0);
+  const std::vector<int16_t> all = RenderToEnd(song.get());
+  // The lead-in step, then four steps of 500 ms: 2.5 s, the last step's note sounding to the end.
+  ASSERT_EQ(all.size(), 2u * 5 * 22050);
+  const auto loud = [&](size_t from, size_t to) {
+    int peak = 0;
+    for (size_t i = 2 * from; i < 2 * to; ++i) peak = std::max(peak, std::abs(int{all[i]}));
+    return peak;
+  };
+  EXPECT_GT(loud(4 * 22050 + 100, 5 * 22050 - 2000), 1000);
+}
+
+TEST(OrgsynthTest, ALoopOfNoStepsOrBackwardsRepeatsItsStartStepAsTheJukeboxDoes) {
+  for (const auto& [start, end] : {std::pair{4, 4}, std::pair{4, 2}}) {
+    SCOPED_TRACE(testing::Message() << start << ".." << end);
+    org::ParsedSong song;
+    song.version = 2;
+    song.wait = 100;
+    song.loop_start = start;
+    song.loop_end = end;
+    song.tracks[8].events = {{4, 40, 0, 254, 6}};  // a drum on the loop's step only
+    Song s = Open(org::SerializeOrgSong(song));
+    const orgsynth_info info = InfoOf(s.get());
+    // Step 4 first sounds after the steps before the loop end, and a pass is that one step.
+    const uint64_t step = 4410;
+    EXPECT_EQ(info.loop_start_frame, (std::max(end, 1) + 1) * step);
+    EXPECT_EQ(info.loop_frames, step);
+    orgsynth_set_repeat_count(s.get(), 1);  // two passes: the drum twice
+    EXPECT_EQ(orgsynth_length(s.get()), static_cast<int64_t>(info.loop_start_frame + 2 * step));
+    const std::vector<int16_t> all = RenderToEnd(s.get());
+    ASSERT_EQ(all.size(), 2 * (info.loop_start_frame + 2 * step));
+    const auto sounding = [&](uint64_t frame) { return all[2 * frame] != 0 || all[2 * frame + 1] != 0; };
+    for (uint64_t f = 0; f < info.loop_start_frame; ++f) ASSERT_FALSE(sounding(f)) << f;
+    EXPECT_TRUE(sounding(info.loop_start_frame + 10));
+    EXPECT_TRUE(sounding(info.loop_start_frame + step + 10));
+  }
+}
+
+TEST(OrgsynthTest, HugeRepeatCountsAndFarLoopsSaturateInsteadOfWrapping) {
+  org::ParsedSong week;  // a loop of a week: 9229 steps of 65535 ms
+  week.version = 2;
+  week.wait = 65535;
+  week.loop_start = 40000;
+  week.loop_end = 40000 + 9229;
+  week.tracks[0].events = {{0, 40, 1, 200, 6}};
+  Song song = Open(org::SerializeOrgSong(week));
+  const orgsynth_info info = InfoOf(song.get());
+  EXPECT_EQ(info.loop_start_frame, (40001ull * 65535 * 441 + 5) / 10);  // the intro, 30 days
+  orgsynth_set_repeat_count(song.get(), 0);
+  const int64_t once = orgsynth_length(song.get());
+  EXPECT_GT(once, 0);
+  for (int count : {1 << 20, 1 << 30, INT_MAX}) {
+    orgsynth_set_repeat_count(song.get(), count);
+    EXPECT_GT(orgsynth_length(song.get()), once) << count;  // never "endless", never wrapped
+  }
+  orgsynth_set_fade(song.get(), 1000);
+  EXPECT_EQ(orgsynth_length(song.get()), INT64_MAX);
+  // A loop over every step a file can hold, reached by a far seek: exact figures, no wrap.
+  org::ParsedSong wide = week;
+  wide.wait = 1;
+  wide.loop_start = INT32_MIN;
+  wide.loop_end = INT32_MAX;
+  Song far = Open(org::SerializeOrgSong(wide));
+  const uint64_t target = 44100ull * 3000000;  // beyond the first pass of 2^31 ms
+  ASSERT_EQ(orgsynth_seek(far.get(), target), ORGSYNTH_OK);
+  orgsynth_playing playing{};
+  playing.size = sizeof playing;
+  ASSERT_EQ(orgsynth_get_playing(far.get(), &playing), ORGSYNTH_OK);
+  EXPECT_EQ(playing.loop_count, 0);  // the first jump enters the loop: not a return
+  EXPECT_EQ(int64_t{playing.step}, int64_t{INT32_MIN} + (3000000000 - 1 - int64_t{INT32_MAX}) - 1);
+}
+
+int ThrowingDrums(void* what, int, const void**, size_t*) {
+  if (what) throw std::runtime_error("no drums today");
+  throw std::bad_alloc();
+}
+
+TEST(OrgsynthTest, OlderSmallerStructsAndFailingDrumFunctionsAreTakenCalmly) {
+  Song song = Open(DemoSong("Joy"));
+  std::vector<int16_t> block(2 * 44100);
+  orgsynth_render_s16(song.get(), block.data(), 44100);
+  // A caller built when the structs were smaller: only what it holds is written.
+  struct {
+    orgsynth_playing playing;
+    char guard[8];
+  } old_playing{};
+  std::memset(old_playing.guard, 0x5A, sizeof old_playing.guard);
+  old_playing.playing.size = offsetof(orgsynth_playing, step) + sizeof(int32_t);
+  old_playing.playing.loop_count = 77;
+  ASSERT_EQ(orgsynth_get_playing(song.get(), &old_playing.playing), ORGSYNTH_OK);
+  EXPECT_GE(old_playing.playing.step, 0);
+  EXPECT_EQ(old_playing.playing.loop_count, 77) << "past the caller's size";
+  orgsynth_track_state state{};
+  state.size = offsetof(orgsynth_track_state, volume) + sizeof(int);
+  state.pan = 99;
+  ASSERT_EQ(orgsynth_get_track_state(song.get(), 0, &state), ORGSYNTH_OK);
+  EXPECT_EQ(state.pan, 99) << "past the caller's size";
+  state.size = sizeof(size_t);
+  EXPECT_EQ(orgsynth_get_track_state(song.get(), 0, &state), ORGSYNTH_ERROR_INVALID_ARGUMENT);
+  old_playing.playing.size = sizeof(size_t);
+  EXPECT_EQ(orgsynth_get_playing(song.get(), &old_playing.playing),
+            ORGSYNTH_ERROR_INVALID_ARGUMENT);
+
+  // A drum function that throws: out of memory only when memory ran out.
+  const std::vector<uint8_t> bytes = DemoSong("Joy");
+  orgsynth_options options{};
+  options.size = sizeof options;
+  options.get_drum = ThrowingDrums;
+  for (const bool runtime_error : {true, false}) {
+    int flag = 1;
+    options.drum_user = runtime_error ? &flag : nullptr;
+    orgsynth_error error{};
+    EXPECT_EQ(orgsynth_open_memory(bytes.data(), bytes.size(), &options, &error), nullptr);
+    EXPECT_EQ(error.code,
+              runtime_error ? ORGSYNTH_ERROR_INVALID_ARGUMENT : ORGSYNTH_ERROR_OUT_OF_MEMORY);
+    if (runtime_error) {
+      EXPECT_NE(std::string(error.message).find("no drums today"), std::string::npos);
+    }
   }
 }
 
