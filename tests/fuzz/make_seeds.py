@@ -53,6 +53,17 @@ def main():
     for path in sorted(glob.glob(os.path.join(ROOT, "data", "Org", "*.org"))):
         shutil.copy(path, songs)
 
+    # The writer: our own files, and one as another program might write it (a first-version file
+    # with a one-shot byte set, events out of step order, bytes after the last event).
+    writer = folder("org_writer")
+    for path in sorted(glob.glob(os.path.join(ROOT, "data", "Org", "*.org"))):
+        shutil.copy(path, writer)
+    header = b"Org-01" + struct.pack("<HBBii", 100, 4, 4, 0, 64)
+    tracks = [(1000, 0, 1, 3)] + [(1000, 0, 0, 0)] * 15
+    header += b"".join(struct.pack("<HBBH", *t) for t in tracks)
+    events = struct.pack("<iii", 0, 8, 4) + bytes([45, 48, 50, 4, 4, 2, 200, 255, 255, 6, 255, 255])
+    write(os.path.join(writer, "foreign.org"), header + events + b"extra")
+
     drums = folder("drum_wave")
     for path in small(glob.glob(os.path.join(ROOT, "data", "Org", "Org", "*.wav")), 9000):
         shutil.copy(path, drums)
