@@ -4,7 +4,9 @@
 // draws what this posts back; nothing here waits on it.
 //
 // Commands (port messages {type, ...}):
-//   load {id, bytes, limitFrames, fadeFrames, muted[16]}  open a song (play from its start)
+//   load {id, bytes, limitFrames, fadeFrames, muted[16], keepPosition}  open a song (play from
+//                                      its start; with keepPosition, from the frame the song
+//                                      it replaces had reached: the studio's edits)
 //   play / pause                       go on / hold (a held song outputs silence)
 //   seek {frame, captureFrames}        move to a frame exactly; optionally post the next
 //                                      captureFrames frames played from there ("captured")
@@ -70,6 +72,7 @@ class OrgsynthPlayer extends AudioWorkletProcessor {
   }
 
   load(c) {
+    const resumeAt = c.keepPosition && this.song ? this.song.position : 0;
     if (this.song) this.song.close();
     this.song = null;
     this.id = c.id;
@@ -79,6 +82,7 @@ class OrgsynthPlayer extends AudioWorkletProcessor {
       this.port.postMessage({type: 'failed', id: c.id, message: error.message});
       return;
     }
+    if (resumeAt > 0) this.song.seek(resumeAt);
     this.song.levels = true;
     this.song.scopeFrames = SCOPE_FRAMES;
     (c.muted ?? []).forEach((muted, track) => this.song.setTrackMute(track, muted));
