@@ -59,18 +59,22 @@ function show(bytes, song = readSong(module, bytes).song) {
   state.bytes = bytes;
   for (const s of [...state.selection]) if (!trackEvents().some((e) => e.step === s)) state.selection.delete(s);
   audio.setSong(bytes);
-  storeSong(bytes, state.title, state.saved);
-  const expected = bytes;
-  songLink(location.href.split('#')[0], bytes, state.title).then((link) => {
-    if (state.bytes === expected) state.link = link;
-  });
   refreshControls();
   redraw();
+  // Kept and linked once the sound has been sent on: neither holds the edit's sound back.
+  setTimeout(() => {
+    if (state.bytes !== bytes) return;
+    storeSong(bytes, state.title, state.saved);
+    songLink(location.href.split('#')[0], bytes, state.title).then((link) => {
+      if (state.bytes === bytes) state.link = link;
+    });
+  }, 0);
 }
 
 // Makes an edit: `change` alters a copy of the song; the edit lands when the writer accepts it
 // (else its message is said and nothing changes). Returns true when it landed.
 function edit(change) {
+  audio.editStarted = performance.now();
   const song = cloneSong(state.song);
   let bytes;
   try {
@@ -519,7 +523,7 @@ function bindRoll() {
   let press = null;
   roll.addEventListener('pointerdown', (event) => {
     audio.start();
-    roll.focus();
+    roll.focus({preventScroll: true});
     roll.setPointerCapture(event.pointerId);
     const p = pointerPlace(event, roll);
     const hit = eventAt(p.x, p.y);

@@ -18,7 +18,8 @@ export class StudioAudio extends EventTarget {
     this.node = null;
     this.analyser = null;
     this.loadId = 0;
-    this.sentAt = new Map();  // load id → when its edit was sent (performance.now())
+    this.sentAt = new Map();  // load id → when its edit began (performance.now())
+    this.editStarted = null;  // set by the studio as an edit begins
     this.editToSoundMs = [];  // the latest measurements
     this.status = null;
     this.playing = false;
@@ -51,8 +52,10 @@ export class StudioAudio extends EventTarget {
       this.status = message;
       this.dispatchEvent(new Event('status'));
     } else if (message.type === 'loaded' && this.sentAt.has(message.id)) {
-      const latency = (this.context.outputLatency || this.context.baseLatency || 0) * 1000;
-      this.editToSoundMs.push(performance.now() - this.sentAt.get(message.id) + latency);
+      // The edited song's first frame, on the page's clock when it leaves the speakers.
+      const stamp = this.context.getOutputTimestamp();
+      const heard = stamp.performanceTime + (message.frame / this.sampleRate - stamp.contextTime) * 1000;
+      this.editToSoundMs.push(heard - this.sentAt.get(message.id));
       if (this.editToSoundMs.length > 50) this.editToSoundMs.shift();
       this.sentAt.delete(message.id);
     }
@@ -60,7 +63,7 @@ export class StudioAudio extends EventTarget {
 
   #send(bytes, keepPosition) {
     const id = ++this.loadId;
-    if (keepPosition) this.sentAt.set(id, performance.now());
+    if (keepPosition) this.sentAt.set(id, this.editStarted ?? performance.now());
     this.node.port.postMessage({
       type: 'load', id, bytes, muted: this.muted, limitFrames: -1, fadeFrames: 0, keepPosition
     });

@@ -12,7 +12,7 @@
 //                                      captureFrames frames played from there ("captured")
 //   mute {track, muted}                silence a track or give it back
 //   limit {limitFrames, fadeFrames}    when to fade out (limitFrames -1: endless)
-// Posts: ready, loaded {id, rate}, failed {id, message}, status {...} about 40 times a second
+// Posts: ready, loaded {id, rate, frame (the context's frame it opened at)}, failed {id, message}, status {...} about 40 times a second
 // while playing, captured {left, right}, ended {id}.
 import {loadOrgsynth, OrgSong, TRACKS} from './orgsong.js';
 
@@ -90,7 +90,7 @@ class OrgsynthPlayer extends AudioWorkletProcessor {
     this.fadeFrames = c.fadeFrames ?? 0;
     this.ended = false;
     this.capture = null;
-    this.port.postMessage({type: 'loaded', id: c.id, rate: sampleRate});
+    this.port.postMessage({type: 'loaded', id: c.id, rate: sampleRate, frame: currentFrame});
     this.postStatus();
   }
 
