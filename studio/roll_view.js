@@ -13,6 +13,36 @@ const DRUM_LANE_HEIGHT = 28;
 const NAMES = ['C', 'C#', 'D', 'D#', 'E', 'F', 'F#', 'G', 'G#', 'A', 'A#', 'B'];
 const BLACK = [false, true, false, true, false, false, true, false, true, false, true, false];
 
+// Whether a track's events are in step order (as the studio writes them), remembered per array.
+const sortedness = new WeakMap();
+function inOrder(events) {
+  let known = sortedness.get(events);
+  if (known === undefined) {
+    known = events.every((e, i) => i === 0 || events[i - 1].step < e.step);
+    sortedness.set(events, known);
+  }
+  return known;
+}
+
+// The events that may show between two steps: by bisection where they are in order (a note
+// starting up to 255 steps earlier may reach in), else all of them.
+export function eventsBetween(events, first, last) {
+  if (!inOrder(events)) return events;
+  const from = first - 256;
+  let lo = 0;
+  let hi = events.length;
+  while (lo < hi) {
+    const mid = (lo + hi) >> 1;
+    if (events[mid].step < from)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  let end = lo;
+  while (end < events.length && events[end].step <= last) ++end;
+  return events.slice(lo, end);
+}
+
 export function keyName(key) { return `${NAMES[key % 12]}${Math.floor(key / 12)}`; }
 
 
@@ -23,8 +53,8 @@ export class RollView {
     this.lane = lane;
     this.stepWidth = 12;
     this.keyHeight = 10;
-    this.firstStep = 0;   // the step at the left edge
-    this.topKey = 71;     // the key at the top edge (melody)
+    this.firstStep = 0;  // the step at the left edge
+    this.topKey = 71;    // the key at the top edge (melody)
     this.laneMode = 'volume';
   }
 
@@ -38,12 +68,13 @@ export class RollView {
   xOf(step) { return (step - this.firstStep) * this.stepWidth; }
   rowAt(y) {
     if (this.drums)
-      return MELODY_TRACKS + Math.max(0, Math.min(TRACKS - MELODY_TRACKS - 1,
-                                                  Math.floor(y / DRUM_LANE_HEIGHT)));
+      return MELODY_TRACKS +
+          Math.max(0, Math.min(TRACKS - MELODY_TRACKS - 1, Math.floor(y / DRUM_LANE_HEIGHT)));
     return Math.max(0, Math.min(KEYS - 1, this.topKey - Math.floor(y / this.keyHeight)));
   }
   yOf(row) {
-    return this.drums ? (row - MELODY_TRACKS) * DRUM_LANE_HEIGHT : (this.topKey - row) * this.keyHeight;
+    return this.drums ? (row - MELODY_TRACKS) * DRUM_LANE_HEIGHT :
+                        (this.topKey - row) * this.keyHeight;
   }
 
   // Where a note of the selected track's view is drawn: {x, y, w, h}.
@@ -78,10 +109,14 @@ export class RollView {
     const first = Math.floor(this.firstStep);
     for (let s = first; s <= first + this.visibleSteps; ++s) {
       const x = Math.round(this.xOf(s)) + 0.5;
-      if (s % barSteps === 0) g.strokeStyle = '#6a6a88';
-      else if (s % beatSteps === 0) g.strokeStyle = '#3c3c52';
-      else if (this.stepWidth >= 8) g.strokeStyle = '#25252f';
-      else continue;
+      if (s % barSteps === 0)
+        g.strokeStyle = '#6a6a88';
+      else if (s % beatSteps === 0)
+        g.strokeStyle = '#3c3c52';
+      else if (this.stepWidth >= 8)
+        g.strokeStyle = '#25252f';
+      else
+        continue;
       g.beginPath();
       g.moveTo(x, 0);
       g.lineTo(x, height);
@@ -120,21 +155,24 @@ export class RollView {
     }
     // The loop region.
     g.fillStyle = 'rgba(90, 140, 255, 0.08)';
-    g.fillRect(this.xOf(song.loopStart), 0, (song.loopEnd - song.loopStart) * this.stepWidth, height);
+    g.fillRect(
+        this.xOf(song.loopStart), 0, (song.loopEnd - song.loopStart) * this.stepWidth, height);
     this.#grid(g, song, height);
     // Other tracks dimmed, then the selected one (or every drum lane) bright.
     const shown = (t) => this.drums ? t >= MELODY_TRACKS : t === state.track;
     const hidden = (t) => state.drag && state.drag.track === t;
+    const first = Math.floor(this.firstStep);
+    const last = first + this.visibleSteps;
     for (let t = 0; t < TRACKS; ++t) {
       if (shown(t) || this.drums !== (t >= MELODY_TRACKS)) continue;
       g.fillStyle = TRACK_COLOURS[t];
       g.globalAlpha = 0.25;
-      for (const e of song.tracks[t].events) this.#note(g, t, e, false);
+      for (const e of eventsBetween(song.tracks[t].events, first, last)) this.#note(g, t, e, false);
       g.globalAlpha = 1;
     }
     for (let t = 0; t < TRACKS; ++t) {
       if (!shown(t)) continue;
-      for (const e of song.tracks[t].events) {
+      for (const e of eventsBetween(song.tracks[t].events, first, last)) {
         if (hidden(t) && state.drag.steps.has(e.step)) continue;
         const selected = t === state.track && state.selection.has(e.step);
         g.fillStyle = selected ? '#ffffff' : TRACK_COLOURS[t];
@@ -149,8 +187,9 @@ export class RollView {
       const r = state.rectangle;
       g.strokeStyle = '#ffffff';
       g.setLineDash([4, 3]);
-      g.strokeRect(Math.min(r.x0, r.x1) + 0.5, Math.min(r.y0, r.y1) + 0.5, Math.abs(r.x1 - r.x0),
-                   Math.abs(r.y1 - r.y0));
+      g.strokeRect(
+          Math.min(r.x0, r.x1) + 0.5, Math.min(r.y0, r.y1) + 0.5, Math.abs(r.x1 - r.x0),
+          Math.abs(r.y1 - r.y0));
       g.setLineDash([]);
     }
     // The cursor and the play line.
@@ -183,7 +222,8 @@ export class RollView {
     g.fillStyle = '#22222c';
     g.fillRect(0, 0, width, height);
     g.fillStyle = 'rgba(90, 140, 255, 0.35)';
-    g.fillRect(this.xOf(song.loopStart), height - 6, (song.loopEnd - song.loopStart) * this.stepWidth, 6);
+    g.fillRect(
+        this.xOf(song.loopStart), height - 6, (song.loopEnd - song.loopStart) * this.stepWidth, 6);
     const barSteps = Math.max(1, song.beatsPerBar * song.stepsPerBeat);
     g.fillStyle = '#c8c8d8';
     g.font = '11px sans-serif';
@@ -219,7 +259,9 @@ export class RollView {
       g.fillRect(0, Math.round(height / 2), width, 1);
     }
     const colour = TRACK_COLOURS[state.track];
-    for (const e of state.song.tracks[state.track].events) {
+    const first = Math.floor(this.firstStep);
+    for (const e of eventsBetween(
+             state.song.tracks[state.track].events, first, first + this.visibleSteps)) {
       const x = this.xOf(e.step);
       if (x < -this.stepWidth || x > width) continue;
       const value = pan ? e.pan : e.volume;

@@ -6,10 +6,10 @@
 // Used by the studio's page (studio.js) and its tests in node.
 import {MELODY_TRACKS, TRACKS} from '../orgsong.js';
 
-const ERROR_BYTES = 260;   // orgsynth_error: code, message[256]
-const TRACK_BYTES = 20;    // orgsynth_track_data: instrument, finetune, one_shot, count, events*
+const ERROR_BYTES = 260;  // orgsynth_error: code, message[256]
+const TRACK_BYTES = 20;   // orgsynth_track_data: instrument, finetune, one_shot, count, events*
 const SONG_BYTES = 24 + TRACKS * TRACK_BYTES;  // orgsynth_song_data
-const EVENT_BYTES = 8;     // orgsynth_event: step, key, length, volume, pan
+const EVENT_BYTES = 8;                         // orgsynth_event: step, key, length, volume, pan
 const EVENTS_PER_TRACK = 4096;
 const SONG_EVENTS = TRACKS * EVENTS_PER_TRACK;
 
@@ -28,17 +28,26 @@ export function newSong() {
     stepsPerBeat: 4,
     loopStart: 0,
     loopEnd: 64,
-    tracks: Array.from({length: TRACKS}, (_, t) => ({
-      instrument: t < MELODY_TRACKS ? 0 : drums[t - MELODY_TRACKS],
-      finetune: IN_TUNE,
-      oneShot: 0,
-      events: [],
-    })),
+    tracks:
+        Array.from({length: TRACKS}, (_, t) => ({
+                                       instrument: t < MELODY_TRACKS ? 0 : drums[t - MELODY_TRACKS],
+                                       finetune: IN_TUNE,
+                                       oneShot: 0,
+                                       events: [],
+                                     })),
   };
 }
 
-export function cloneSong(song) {
-  return {...song, tracks: song.tracks.map((t) => ({...t, events: t.events.map((e) => ({...e}))}))};
+// A copy of a song to change. With `tracks` (track numbers), only those tracks' events are
+// copied: the others are shared with `song` and must not be changed.
+export function cloneSong(song, tracks = null) {
+  const deep = (t) => tracks === null || tracks.includes(t);
+  return {
+    ...song,
+    tracks: song.tracks.map(
+        (track, t) =>
+            ({...track, events: deep(t) ? track.events.map((e) => ({...e})) : track.events})),
+  };
 }
 
 function withError(m, call) {

@@ -8,15 +8,15 @@ import {parseMusicList, titleOfFile} from '../playlist.js';
 import {renderWav} from '../wav.js';
 
 import {keyName, RollView} from './roll_view.js';
-import {songLink, songOfFragment, storedSong, storeSong} from './song_link.js';
 import {cloneSong, importMidi, IN_TUNE, KEYS, newSong, NO_VALUE, readSong, writeSong} from './song_data.js';
+import {songLink, songOfFragment, storedSong, storeSong} from './song_link.js';
 import {StudioAudio} from './studio_audio.js';
 
 const $ = (selector) => document.querySelector(selector);
-const DRUM_KEY = 27;  // a new drum hit's key: about the drum samples' own rate
+const DRUM_KEY = 27;                 // a new drum hit's key: about the drum samples' own rate
 const PIANO_LOWER = 'zsxdcvgbhnjm';  // C to B, as trackers lay out the keyboard
 const PIANO_UPPER = 'q2w3e4r5t6y7u';
-const DRAG_THRESHOLD = 4;            // pixels before a press becomes a drag
+const DRAG_THRESHOLD = 4;  // pixels before a press becomes a drag
 
 const module = await loadOrgsynth();
 const audio = new StudioAudio(module);
@@ -26,11 +26,11 @@ const view = new RollView($('#ruler'), $('#roll'), $('#lane'));
 
 const state = {
   song: newSong(),
-  bytes: null,         // the song's bytes as the writer wrote them
+  bytes: null,  // the song's bytes as the writer wrote them
   title: '',
-  saved: null,         // the bytes last saved or opened: differing bytes are unsaved changes
-  history: [],         // every state's bytes, oldest first
-  at: -1,              // the state shown
+  saved: null,  // the bytes last saved or opened: differing bytes are unsaved changes
+  history: [],  // every state's bytes, oldest first
+  at: -1,       // the state shown
   track: 0,
   selection: new Set(),  // steps of the selected track's selected events
   cursor: 0,
@@ -38,7 +38,7 @@ const state = {
   playStep: -1,
   drag: null,
   rectangle: null,
-  clipboard: null,     // {track, events (steps from the first)}
+  clipboard: null,  // {track, events (steps from the first)}
   link: '',
 };
 
@@ -57,7 +57,8 @@ const unsaved = () => !sameBytes(state.bytes, state.saved);
 function show(bytes, song = readSong(module, bytes).song) {
   state.song = song;
   state.bytes = bytes;
-  for (const s of [...state.selection]) if (!trackEvents().some((e) => e.step === s)) state.selection.delete(s);
+  for (const s of [...state.selection])
+    if (!trackEvents().some((e) => e.step === s)) state.selection.delete(s);
   audio.setSong(bytes);
   refreshControls();
   redraw();
@@ -71,11 +72,12 @@ function show(bytes, song = readSong(module, bytes).song) {
   }, 0);
 }
 
-// Makes an edit: `change` alters a copy of the song; the edit lands when the writer accepts it
-// (else its message is said and nothing changes). Returns true when it landed.
-function edit(change) {
+// Makes an edit: `change` alters a copy of the song (the events of `tracks` only: the selected
+// track by default); the edit lands when the writer accepts it (else its message is said and
+// nothing changes). Returns true when it landed.
+function edit(change, tracks = [state.track]) {
   audio.editStarted = performance.now();
-  const song = cloneSong(state.song);
+  const song = cloneSong(state.song, tracks);
   let bytes;
   try {
     if (change(song) === false) return false;
@@ -104,7 +106,8 @@ function open(bytes, title = state.title) {
   state.saved = written;
   state.cursor = 0;
   show(written, song);
-  for (const line of notes.split('\n').filter((l) => l)) say(`This file differs from how the studio writes it: ${line}.`);
+  for (const line of notes.split('\n').filter((l) => l))
+    say(`This file differs from how the studio writes it: ${line}.`);
 }
 
 function undo() {
@@ -129,12 +132,14 @@ const sortEvents = (events) => events.sort((a, b) => a.step - b.step);
 
 function checkKey(key) {
   if (key < 0 || key >= KEYS)
-    throw new Error(`Keys run from 0 to ${KEYS - 1} (${keyName(0)} to ${keyName(KEYS - 1)}): this would take a note past them.`);
+    throw new Error(`Keys run from 0 to ${KEYS - 1} (${keyName(0)} to ${
+        keyName(KEYS - 1)}): this would take a note past them.`);
 }
 
 function checkStep(step) {
   if (step < 0) throw new Error('Steps start at 0: this would take a note before the song begins.');
-  if (step > 0x7fffff00) throw new Error('Steps end at 2147483392: this would take a note past them.');
+  if (step > 0x7fffff00)
+    throw new Error('Steps end at 2147483392: this would take a note past them.');
 }
 
 // Adds a note (or a drum hit) on track `t` at `step`, heard as it is placed.
@@ -146,10 +151,12 @@ function addNote(t, step, key) {
     const events = song.tracks[t].events;
     const there = events.find((e) => e.step === step);
     if (there && there.key !== NO_VALUE) return false;
-    if (there) Object.assign(there, {key, length});
-    else events.push({step, key, length, volume: NO_VALUE, pan: NO_VALUE});
+    if (there)
+      Object.assign(there, {key, length});
+    else
+      events.push({step, key, length, volume: NO_VALUE, pan: NO_VALUE});
     sortEvents(events);
-  });
+  }, [t]);
   if (landed) {
     selectTrack(t);
     state.selection = new Set([step]);
@@ -174,7 +181,8 @@ function moveSelection(steps, keys) {
         checkKey(e.key);
       }
       if (rest.some((r) => r.step === e.step))
-        throw new Error(`Track ${state.track + 1} already has an event on step ${e.step}: a track plays one event a step.`);
+        throw new Error(`Track ${state.track + 1} already has an event on step ${
+            e.step}: a track plays one event a step.`);
       moved.add(e.step);
     }
     song.tracks[state.track].events = sortEvents([...rest, ...chosen]);
@@ -228,7 +236,8 @@ function paste() {
 function setSelectedValue(field, value) {
   if (state.selection.size === 0) return say('Select notes first.');
   edit((song) => {
-    for (const e of trackEvents(song)) if (state.selection.has(e.step)) e[field] = value;
+    for (const e of trackEvents(song))
+      if (state.selection.has(e.step)) e[field] = value;
   });
 }
 
@@ -242,8 +251,16 @@ function setLaneValue(step, value) {
   });
 }
 
-function setSong(field, value) { return edit((song) => { song[field] = value; }); }
-function setTrack(field, value) { return edit((song) => { song.tracks[state.track][field] = value; }); }
+function setSong(field, value) {
+  return edit((song) => {
+    song[field] = value;
+  });
+}
+function setTrack(field, value) {
+  return edit((song) => {
+    song.tracks[state.track][field] = value;
+  });
+}
 
 // --- controls --------------------------------------------------------------------------------
 
@@ -261,10 +278,12 @@ function buildTracks() {
     });
     row.querySelector('.mute').setAttribute('aria-label', `Mute ${trackLabel(t)}`);
     row.querySelector('.solo').setAttribute('aria-label', `Solo ${trackLabel(t)}`);
-    for (const kind of ['mute', 'solo']) row.querySelector(`.${kind}`).addEventListener('change', sendMutes);
+    for (const kind of ['mute', 'solo'])
+      row.querySelector(`.${kind}`).addEventListener('change', sendMutes);
     box.append(row);
   }
-  for (let d = 0; d < 28; ++d) $('#drum').append(new Option(`${d} ${drumName(module, d)}`, String(d)));
+  for (let d = 0; d < 28; ++d)
+    $('#drum').append(new Option(`${d} ${drumName(module, d)}`, String(d)));
 }
 
 function trackLabel(t) { return isDrum(t) ? `Drum ${t - MELODY_TRACKS + 1}` : `Track ${t + 1}`; }
@@ -287,7 +306,8 @@ function refreshControls() {
   const track = song.tracks[state.track];
   $('#wait').value = song.wait;
   $('#tempo').textContent = song.wait > 0 && song.stepsPerBeat > 0 ?
-      `= ${(60000 / (song.wait * song.stepsPerBeat)).toFixed(1)} beats a minute` : '';
+      `= ${(60000 / (song.wait * song.stepsPerBeat)).toFixed(1)} beats a minute` :
+      '';
   $('#beats').value = song.beatsPerBar;
   $('#steps').value = song.stepsPerBeat;
   $('#loopstart').value = song.loopStart;
@@ -301,14 +321,19 @@ function refreshControls() {
   $('#oneshot').checked = track.oneShot !== 0;
   document.querySelectorAll('.track').forEach((row, t) => {
     const count = song.tracks[t].events.length;
-    const name = isDrum(t) ? drumName(module, song.tracks[t].instrument) : `W${song.tracks[t].instrument}`;
-    row.querySelector('.pick').textContent = `${trackLabel(t)} ${name}${count ? ` (${count})` : ''}`;
+    const name =
+        isDrum(t) ? drumName(module, song.tracks[t].instrument) : `W${song.tracks[t].instrument}`;
+    row.querySelector('.pick').textContent =
+        `${trackLabel(t)} ${name}${count ? ` (${count})` : ''}`;
     row.querySelector('.pick').setAttribute('aria-pressed', String(t === state.track));
     row.setAttribute('aria-current', String(t === state.track));
   });
   const chosen = trackEvents().filter((e) => state.selection.has(e.step));
-  $('#selected').textContent = chosen.length === 0 ? 'No note selected' :
-      chosen.length === 1 ? `Step ${chosen[0].step}, ${chosen[0].key === NO_VALUE ? 'no key' : keyName(chosen[0].key)}, ${chosen[0].length} steps` :
+  $('#selected').textContent = chosen.length === 0 ?
+      'No note selected' :
+      chosen.length === 1 ?
+      `Step ${chosen[0].step}, ${chosen[0].key === NO_VALUE ? 'no key' : keyName(chosen[0].key)}, ${
+          chosen[0].length} steps` :
       `${chosen.length} notes selected`;
   $('#volume').value = chosen.length ? chosen[0].volume : '';
   $('#pan').value = chosen.length ? chosen[0].pan : '';
@@ -322,7 +347,8 @@ function numberInput(selector, low, high, apply) {
   $(selector).addEventListener('change', (event) => {
     const value = Number(event.target.value);
     if (!Number.isInteger(value) || value < low || value > high) {
-      say(`${event.target.getAttribute('aria-label') ?? selector} takes a whole number from ${low} to ${high}.`);
+      say(`${event.target.getAttribute('aria-label') ?? selector} takes a whole number from ${
+          low} to ${high}.`);
       refreshControls();
       return;
     }
@@ -337,17 +363,20 @@ function bindControls() {
   numberInput('#loopstart', 0, 0x7fffffff, (v) => setLoop(v, state.song.loopEnd));
   numberInput('#loopend', 1, 0x7fffffff, (v) => setLoop(state.song.loopStart, v));
   numberInput('#wave', 0, 99, (v) => {
-    if (setTrack('instrument', v)) audio.preview(state.song, state.track, state.cursorKey).catch(() => {});
+    if (setTrack('instrument', v))
+      audio.preview(state.song, state.track, state.cursorKey).catch(() => {});
   });
   $('#drum').addEventListener('change', (event) => {
     if (setTrack('instrument', Number(event.target.value)))
       audio.preview(state.song, state.track, DRUM_KEY).catch(() => {});
   });
   numberInput('#finetune', -1000, 64535, (v) => setTrack('finetune', v + IN_TUNE));
-  $('#oneshot').addEventListener('change', (event) => setTrack('oneShot', event.target.checked ? 1 : 0));
+  $('#oneshot')
+      .addEventListener('change', (event) => setTrack('oneShot', event.target.checked ? 1 : 0));
   numberInput('#volume', 0, 255, (v) => setSelectedValue('volume', v));
   numberInput('#pan', 0, 255, (v) => {
-    if (v > 12 && v !== NO_VALUE) return say('Pan runs from 0 (left) to 12 (right), 6 the centre; 255 leaves it unchanged.');
+    if (v > 12 && v !== NO_VALUE)
+      return say('Pan runs from 0 (left) to 12 (right), 6 the centre; 255 leaves it unchanged.');
     setSelectedValue('pan', v);
   });
   $('#title').addEventListener('input', (event) => {
@@ -415,7 +444,8 @@ function zoom(factor) {
 
 function songSteps() {
   let last = state.song.loopEnd;
-  for (const t of state.song.tracks) for (const e of t.events) last = Math.max(last, e.step + e.length);
+  for (const t of state.song.tracks)
+    for (const e of t.events) last = Math.max(last, e.step + e.length);
   return last + 64;
 }
 
@@ -446,7 +476,8 @@ function download(bytes, name, type) {
   setTimeout(() => URL.revokeObjectURL(url), 1000);
 }
 
-const fileName = (extension) => `${(state.title || 'song').replace(/[\\/:*?"<>|]/g, '_')}.${extension}`;
+const fileName = (extension) =>
+    `${(state.title || 'song').replace(/[\\/:*?"<>|]/g, '_')}.${extension}`;
 
 function saveFile() {
   download(state.bytes, fileName('org'), 'application/octet-stream');
@@ -458,7 +489,8 @@ function saveFile() {
 async function exportWav() {
   $('#wav').disabled = true;
   try {
-    const wav = await renderWav(module, state.bytes, {pause: () => new Promise((r) => setTimeout(r, 0))});
+    const wav =
+        await renderWav(module, state.bytes, {pause: () => new Promise((r) => setTimeout(r, 0))});
     download(wav, fileName('wav'), 'audio/wav');
   } finally {
     $('#wav').disabled = false;
@@ -508,7 +540,8 @@ function eventAt(x, y) {
     for (const e of state.song.tracks[t].events) {
       if (e.key === NO_VALUE) continue;
       const b = view.box(t, e);
-      if (x >= b.x && x < b.x + Math.max(b.w, 4) && y >= b.y && y < b.y + b.h) return {track: t, e, box: b};
+      if (x >= b.x && x < b.x + Math.max(b.w, 4) && y >= b.y && y < b.y + b.h)
+        return {track: t, e, box: b};
     }
   return null;
 }
@@ -538,7 +571,8 @@ function bindRoll() {
         press.hit = null;
       }
       // The note's last third (or its last 6 pixels) lengthens; the rest moves.
-      press.resize = !isDrum(hit.track) && p.x > hit.box.x + Math.max(hit.box.w * 2 / 3, hit.box.w - 6);
+      press.resize =
+          !isDrum(hit.track) && p.x > hit.box.x + Math.max(hit.box.w * 2 / 3, hit.box.w - 6);
     }
     refreshControls();
     redraw();
@@ -546,7 +580,8 @@ function bindRoll() {
   roll.addEventListener('pointermove', (event) => {
     if (!press) return;
     const p = pointerPlace(event, roll);
-    if (!press.moved && Math.hypot(p.x - press.start.x, p.y - press.start.y) < DRAG_THRESHOLD) return;
+    if (!press.moved && Math.hypot(p.x - press.start.x, p.y - press.start.y) < DRAG_THRESHOLD)
+      return;
     press.moved = true;
     if (press.hit) {
       const steps = Math.round((p.x - press.start.x) / view.stepWidth);
@@ -556,9 +591,9 @@ function bindRoll() {
       state.drag = {
         track: state.track,
         steps: new Set(chosen.map((e) => e.step)),
-        events: chosen.map((e) => press.resize ?
-            {...e, length: Math.max(1, Math.min(255, e.length + steps))} :
-            {...e, step: e.step + steps, key: e.key + keys}),
+        events: chosen.map(
+            (e) => press.resize ? {...e, length: Math.max(1, Math.min(255, e.length + steps))} :
+                                  {...e, step: e.step + steps, key: e.key + keys}),
       };
     } else {
       state.rectangle = {x0: press.start.x, y0: press.start.y, x1: p.x, y1: p.y};
@@ -572,16 +607,20 @@ function bindRoll() {
     press = null;
     state.drag = null;
     if (done.hit && done.moved && done.delta) {
-      if (done.resize) resizeSelection(done.delta.steps);
-      else moveSelection(done.delta.steps, done.delta.keys);
+      if (done.resize)
+        resizeSelection(done.delta.steps);
+      else
+        moveSelection(done.delta.steps, done.delta.keys);
     } else if (!done.hit && done.moved && state.rectangle) {
       selectRectangle(state.rectangle, done.additive);
     } else if (!done.hit && !done.moved) {
       const step = Math.floor(view.stepAt(p.x));
       const row = view.rowAt(p.y);
       state.cursor = step;
-      if (isDrum(state.track)) addNote(row, step, lastKey(row));
-      else addNote(state.track, step, row);
+      if (isDrum(state.track))
+        addNote(row, step, lastKey(row));
+      else
+        addNote(state.track, step, row);
     }
     state.rectangle = null;
     refreshControls();
@@ -599,7 +638,8 @@ function bindRoll() {
     if (event.shiftKey || Math.abs(event.deltaX) > Math.abs(event.deltaY))
       view.firstStep = Math.max(0, view.firstStep + Math.sign(event.deltaX || event.deltaY) * 8);
     else
-      view.topKey = Math.max(view.visibleKeys - 1, Math.min(KEYS - 1, view.topKey - Math.sign(event.deltaY) * 3));
+      view.topKey = Math.max(
+          view.visibleKeys - 1, Math.min(KEYS - 1, view.topKey - Math.sign(event.deltaY) * 3));
     redraw();
   }, {passive: false});
 }
@@ -628,15 +668,19 @@ function bindRuler() {
     ruler.setPointerCapture(event.pointerId);
     const {x} = pointerPlace(event, ruler);
     const near = (step) => Math.abs(view.xOf(step) - x) <= 8;
-    dragging = near(state.song.loopEnd) ? 'loopEnd' : near(state.song.loopStart) ? 'loopStart' : 'cursor';
+    dragging = near(state.song.loopEnd) ? 'loopEnd' :
+        near(state.song.loopStart)      ? 'loopStart' :
+                                          'cursor';
     if (dragging === 'cursor') state.cursor = Math.max(0, Math.round(view.stepAt(x)));
     redraw();
   });
   ruler.addEventListener('pointermove', (event) => {
     if (!dragging) return;
     const step = Math.max(0, Math.round(view.stepAt(pointerPlace(event, ruler).x)));
-    if (dragging === 'cursor') state.cursor = step;
-    else state.loopDrag = {[dragging]: step};
+    if (dragging === 'cursor')
+      state.cursor = step;
+    else
+      state.loopDrag = {[dragging]: step};
     redraw();
   });
   ruler.addEventListener('pointerup', () => {
@@ -665,8 +709,12 @@ function bindLane() {
     painting = true;
     paint(event);
   });
-  lane.addEventListener('pointermove', (event) => { if (painting) paint(event); });
-  lane.addEventListener('pointerup', () => { painting = false; });
+  lane.addEventListener('pointermove', (event) => {
+    if (painting) paint(event);
+  });
+  lane.addEventListener('pointerup', () => {
+    painting = false;
+  });
 }
 
 // --- keys ------------------------------------------------------------------------------------
@@ -707,20 +755,26 @@ function handleKey(event) {
     case 'ArrowUp':
     case 'ArrowDown': {
       const sign = event.key === 'ArrowUp' ? 1 : -1;
-      if (state.selection.size > 0) moveSelection(0, sign * (event.shiftKey ? 12 : 1));
-      else state.cursorKey = Math.max(0, Math.min(KEYS - 1, state.cursorKey + sign));
+      if (state.selection.size > 0)
+        moveSelection(0, sign * (event.shiftKey ? 12 : 1));
+      else
+        state.cursorKey = Math.max(0, Math.min(KEYS - 1, state.cursorKey + sign));
       return after();
     }
     case 'ArrowLeft':
     case 'ArrowRight': {
       const sign = event.key === 'ArrowRight' ? 1 : -1;
-      if (event.shiftKey && state.selection.size > 0) resizeSelection(sign);
-      else if (event.altKey && state.selection.size > 0) moveSelection(sign, 0);
-      else state.cursor = Math.max(0, state.cursor + sign);
+      if (event.shiftKey && state.selection.size > 0)
+        resizeSelection(sign);
+      else if (event.altKey && state.selection.size > 0)
+        moveSelection(sign, 0);
+      else
+        state.cursor = Math.max(0, state.cursor + sign);
       return after();
     }
     case 'Enter':
-      addNote(state.track, state.cursor, isDrum(state.track) ? lastKey(state.track) : state.cursorKey);
+      addNote(
+          state.track, state.cursor, isDrum(state.track) ? lastKey(state.track) : state.cursorKey);
       return after();
     case 'Escape':
       state.selection.clear();
@@ -765,7 +819,9 @@ function draw() {
   if (audio.playing) redraw();
 }
 
-audio.addEventListener('status', () => { if (audio.playing) redraw(); });
+audio.addEventListener('status', () => {
+  if (audio.playing) redraw();
+});
 
 // --- start -----------------------------------------------------------------------------------
 

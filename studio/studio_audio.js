@@ -54,7 +54,8 @@ export class StudioAudio extends EventTarget {
     } else if (message.type === 'loaded' && this.sentAt.has(message.id)) {
       // The edited song's first frame, on the page's clock when it leaves the speakers.
       const stamp = this.context.getOutputTimestamp();
-      const heard = stamp.performanceTime + (message.frame / this.sampleRate - stamp.contextTime) * 1000;
+      const heard =
+          stamp.performanceTime + (message.frame / this.sampleRate - stamp.contextTime) * 1000;
       this.editToSoundMs.push(heard - this.sentAt.get(message.id));
       if (this.editToSoundMs.length > 50) this.editToSoundMs.shift();
       this.sentAt.delete(message.id);
@@ -64,9 +65,8 @@ export class StudioAudio extends EventTarget {
   #send(bytes, keepPosition) {
     const id = ++this.loadId;
     if (keepPosition) this.sentAt.set(id, this.editStarted ?? performance.now());
-    this.node.port.postMessage({
-      type: 'load', id, bytes, muted: this.muted, limitFrames: -1, fadeFrames: 0, keepPosition
-    });
+    this.node.port.postMessage(
+        {type: 'load', id, bytes, muted: this.muted, limitFrames: -1, fadeFrames: 0, keepPosition});
   }
 
   // The song to play from now on: while playing, re-opened where it was.
@@ -82,7 +82,8 @@ export class StudioAudio extends EventTarget {
     await this.start();
     await this.context.resume();
     this.#send(this.bytes, false);
-    this.node.port.postMessage({type: 'seek', frame: Math.max(0, this.frameOfStep(step, wait) - 1)});
+    this.node.port.postMessage(
+        {type: 'seek', frame: Math.max(0, this.frameOfStep(step, wait) - 1)});
     this.node.port.postMessage({type: 'play'});
     this.playing = true;
   }
@@ -94,7 +95,8 @@ export class StudioAudio extends EventTarget {
 
   setMuted(muted) {
     this.muted = muted;
-    if (this.node) muted.forEach((m, track) => this.node.port.postMessage({type: 'mute', track, muted: m}));
+    if (this.node)
+      muted.forEach((m, track) => this.node.port.postMessage({type: 'mute', track, muted: m}));
   }
 
   // Plays `key` on track `t` of `song` once, as the song's track sounds (its waveform, finetune,
@@ -107,11 +109,10 @@ export class StudioAudio extends EventTarget {
     tiny.loopStart = 0;
     tiny.loopEnd = PREVIEW_STEPS * 2;
     tiny.tracks[t] = {...cloneSong(song).tracks[t], events: []};
-    tiny.tracks[t].events.push({
-      step: 0, key, length: t < MELODY_TRACKS ? PREVIEW_STEPS : 1, volume: 200, pan: 6
-    });
-    const rendered = new OrgSong(this.module, writeSong(this.module, tiny),
-                                 {sampleRate: this.sampleRate});
+    tiny.tracks[t].events.push(
+        {step: 0, key, length: t < MELODY_TRACKS ? PREVIEW_STEPS : 1, volume: 200, pan: 6});
+    const rendered =
+        new OrgSong(this.module, writeSong(this.module, tiny), {sampleRate: this.sampleRate});
     try {
       rendered.repeatCount = 0;
       const frames = this.frameOfStep(PREVIEW_STEPS + 2, PREVIEW_WAIT_MS);

@@ -86,8 +86,8 @@ async function rollPoint(step, row) {
 }
 
 async function mouse(type, {x, y}, buttons = 1) {
-  await browser.send('Input.dispatchMouseEvent',
-                     {type, x, y, button: 'left', buttons, clickCount: 1});
+  await browser.send(
+      'Input.dispatchMouseEvent', {type, x, y, button: 'left', buttons, clickCount: 1});
 }
 
 async function click(point) {
@@ -100,38 +100,58 @@ async function click(point) {
 async function drag(from, to) {
   await mouse('mousePressed', from);
   for (let i = 1; i <= 5; ++i) {
-    await mouse('mouseMoved', {x: from.x + (to.x - from.x) * i / 5, y: from.y + (to.y - from.y) * i / 5});
+    await mouse(
+        'mouseMoved', {x: from.x + (to.x - from.x) * i / 5, y: from.y + (to.y - from.y) * i / 5});
     await sleep(16);
   }
   await mouse('mouseReleased', to, 0);
   await sleep(30);
 }
 
-const CODES = {ArrowUp: 38, ArrowDown: 40, ArrowLeft: 37, ArrowRight: 39, Delete: 46, ' ': 32};
-const MODIFIERS = {alt: 1, ctrl: 2, shift: 8};
+const CODES = {
+  ArrowUp: 38,
+  ArrowDown: 40,
+  ArrowLeft: 37,
+  ArrowRight: 39,
+  Delete: 46,
+  ' ': 32
+};
+const MODIFIERS = {
+  alt: 1,
+  ctrl: 2,
+  shift: 8
+};
 
 async function press(key, modifiers = []) {
   const bits = modifiers.reduce((sum, m) => sum + MODIFIERS[m], 0);
   const code = key === ' ' ? 'Space' : key.length === 1 ? `Key${key.toUpperCase()}` : key;
   const vk = CODES[key] ?? key.toUpperCase().charCodeAt(0);
-  await browser.send('Input.dispatchKeyEvent',
-                     {type: 'rawKeyDown', key, code, modifiers: bits, windowsVirtualKeyCode: vk});
+  await browser.send(
+      'Input.dispatchKeyEvent',
+      {type: 'rawKeyDown', key, code, modifiers: bits, windowsVirtualKeyCode: vk});
   await sleep(120);
-  await browser.send('Input.dispatchKeyEvent',
-                     {type: 'keyUp', key, code, modifiers: bits, windowsVirtualKeyCode: vk});
+  await browser.send(
+      'Input.dispatchKeyEvent',
+      {type: 'keyUp', key, code, modifiers: bits, windowsVirtualKeyCode: vk});
   await sleep(20);
 }
 
-const track0 = (bytes) => readSong(module, bytes).song.tracks[0].events.map(
-    ({step, key, length}) => ({step, key, length}));
+const track0 = (bytes) =>
+    readSong(module, bytes).song.tracks[0].events.map(({step,
+                                                        key,
+                                                        length}) => ({step, key, length}));
 const frequencyOfKey = (key) => 440 * 2 ** ((key - 45) / 12);
 
 test('the studio opens without an error, linked both ways with the player', async () => {
   assert.deepEqual(browser.errors, []);
-  assert.equal(await browser.evaluate('document.querySelector("header a").getAttribute("href")'),
-               '../index.html');
+  assert.equal(
+      await browser.evaluate('document.querySelector("header a").getAttribute("href")'),
+      '../index.html');
   const player = readFileSync(join(web, 'index.html'), 'utf8');
   assert.match(player, /href="studio\/index.html"/);
+  assert.equal(
+      await browser.evaluate('document.querySelector("#demo").options.length'), 7,
+      'the six demo songs to open');
   for (const name of ['load', 'save', 'shareUrl', 'undo', 'redo'])
     assert.equal(await browser.evaluate(`typeof orgStudio.${name}`), 'function');
   // Every control is labelled for a screen reader.
@@ -144,50 +164,53 @@ test('the studio opens without an error, linked both ways with the player', asyn
 let original;
 let edited;
 
-test('mouse and keys place, move, lengthen, delete and transpose notes; org2wav renders them',
-     async () => {
-       await click(await browser.evaluate(`(() => {
+test(
+    'mouse and keys place, move, lengthen, delete and transpose notes; org2wav renders them',
+    async () => {
+      await click(await browser.evaluate(`(() => {
          const r = document.querySelector('#new').getBoundingClientRect();
          return {x: r.left + r.width / 2, y: r.top + r.height / 2};
        })()`));
-       original = await saved();
-       assert.deepEqual(track0(original), []);
-       await click(await rollPoint(0.5, 45));   // a note A3, four steps long
-       await click(await rollPoint(16.5, 45));  // a second one
-       assert.deepEqual(track0(await saved()),
-                        [{step: 0, key: 45, length: 4}, {step: 16, key: 45, length: 4}]);
-       // Drag the first from its start: four steps later, three keys higher.
-       await drag(await rollPoint(0.5, 45), await rollPoint(4.5, 48));
-       // Drag its end: four steps longer.
-       await drag(await rollPoint(7.8, 48), await rollPoint(11.8, 48));
-       // Select the second and delete it.
-       await click(await rollPoint(17, 45));
-       await press('Delete');
-       // A third note, transposed a semitone, then an octave.
-       await click(await rollPoint(20.5, 40));
-       await press('ArrowUp');
-       await press('ArrowUp', ['shift']);
-       edited = await saved();
-       assert.deepEqual(track0(edited),
-                        [{step: 4, key: 48, length: 8}, {step: 20, key: 53, length: 4}]);
-       // The saved file in org2wav: the two notes at their pitches and times.
-       const file = join(scratch, 'edited.org');
-       writeFileSync(file, edited);
-       const wav = join(scratch, 'edited.wav');
-       execFileSync(process.env.ORG2WAV, ['-q', file, wav]);
-       const native = readFileSync(wav);
-       const samples = new Int16Array(native.buffer, native.byteOffset + 44, (native.length - 44) / 2);
-       const left = (fromStep, toStep) => {
-         const frame = (s) => Math.round((s + 1) * 125 * 44100 / 1000);
-         return Float32Array.from({length: frame(toStep) - frame(fromStep)},
-                                  (_, i) => samples[2 * (frame(fromStep) + i)]);
-       };
-       const near = (hz, want) => Math.abs(hz / want - 1) < 0.02;
-       assert.ok(near(toneFrequency(left(6, 11), 44100), frequencyOfKey(48)), 'C4 from step 4');
-       assert.ok(near(toneFrequency(left(21, 23.5), 44100), frequencyOfKey(53)), 'F4 at step 20');
-       // Export WAV in the page renders the same bytes as org2wav.
-       assert.deepEqual(Buffer.from(await renderWav(module, edited)), native);
-     });
+      original = await saved();
+      assert.deepEqual(track0(original), []);
+      await click(await rollPoint(0.5, 45));   // a note A3, four steps long
+      await click(await rollPoint(16.5, 45));  // a second one
+      assert.deepEqual(
+          track0(await saved()), [{step: 0, key: 45, length: 4}, {step: 16, key: 45, length: 4}]);
+      // Drag the first from its start: four steps later, three keys higher.
+      await drag(await rollPoint(0.5, 45), await rollPoint(4.5, 48));
+      // Drag its end: four steps longer.
+      await drag(await rollPoint(7.8, 48), await rollPoint(11.8, 48));
+      // Select the second and delete it.
+      await click(await rollPoint(17, 45));
+      await press('Delete');
+      // A third note, transposed a semitone, then an octave.
+      await click(await rollPoint(20.5, 40));
+      await press('ArrowUp');
+      await press('ArrowUp', ['shift']);
+      edited = await saved();
+      assert.deepEqual(
+          track0(edited), [{step: 4, key: 48, length: 8}, {step: 20, key: 53, length: 4}]);
+      // The saved file in org2wav: the two notes at their pitches and times.
+      const file = join(scratch, 'edited.org');
+      writeFileSync(file, edited);
+      const wav = join(scratch, 'edited.wav');
+      execFileSync(process.env.ORG2WAV, ['-q', file, wav]);
+      const native = readFileSync(wav);
+      const samples =
+          new Int16Array(native.buffer, native.byteOffset + 44, (native.length - 44) / 2);
+      const left = (fromStep, toStep) => {
+        const frame = (s) => Math.round((s + 1) * 125 * 44100 / 1000);
+        return Float32Array.from(
+            {length: frame(toStep) - frame(fromStep)},
+            (_, i) => samples[2 * (frame(fromStep) + i)]);
+      };
+      const near = (hz, want) => Math.abs(hz / want - 1) < 0.02;
+      assert.ok(near(toneFrequency(left(6, 11), 44100), frequencyOfKey(48)), 'C4 from step 4');
+      assert.ok(near(toneFrequency(left(21, 23.5), 44100), frequencyOfKey(53)), 'F4 at step 20');
+      // Export WAV in the page renders the same bytes as org2wav.
+      assert.deepEqual(Buffer.from(await renderWav(module, edited)), native);
+    });
 
 test('undo after the edits gives back the original bytes exactly, redo the edited', async () => {
   let undone = 0;
@@ -197,7 +220,8 @@ test('undo after the edits gives back the original bytes exactly, redo the edite
   }
   assert.equal(undone, 8);  // three adds, a move, a lengthening, a delete, two transposes
   assert.deepEqual(await saved(), original);
-  for (let i = 0; i < undone; ++i) await press(i % 2 ? 'y' : 'z', i % 2 ? ['ctrl'] : ['ctrl', 'shift']);
+  for (let i = 0; i < undone; ++i)
+    await press(i % 2 ? 'y' : 'z', i % 2 ? ['ctrl'] : ['ctrl', 'shift']);
   assert.deepEqual(await saved(), edited);
 });
 
@@ -225,8 +249,13 @@ test('a share link opens the same bytes in a new page; the demo songs\' links', 
 
 test('the format\'s limits refuse with their message', async () => {
   // A track of 4096 events (every other step): one more is refused.
-  const full = makeSong({tracks: [{track: 0, wave: 0, events: Array.from(
-      {length: 4096}, (_, i) => ({step: 2 * i, key: 40, length: 1}))}]});
+  const full = makeSong({
+    tracks: [{
+      track: 0,
+      wave: 0,
+      events: Array.from({length: 4096}, (_, i) => ({step: 2 * i, key: 40, length: 1}))
+    }]
+  });
   await load(full);
   await click(await rollPoint(1.5, 52));
   assert.match(await messages(), /a track holds at most 4096/);
@@ -242,7 +271,7 @@ test('the format\'s limits refuse with their message', async () => {
 });
 
 test('an edit made while playing is heard at its step', async () => {
-  await load(makeSong({wait: 60, loopStart: 0, loopEnd: 32, tracks: []}));
+  await load(makeSong({wait: 100, loopStart: 0, loopEnd: 48, tracks: []}));
   await click(await browser.evaluate(`(() => {
     const r = document.querySelector('#ruler').getBoundingClientRect();
     return {x: r.left + orgStudio.view.xOf(0) + 1, y: r.top + 10};
@@ -250,29 +279,40 @@ test('an edit made while playing is heard at its step', async () => {
   await browser.evaluate('document.querySelector("#roll").focus()');
   await press(' ');
   const step = 'orgStudio.audio.status?.step ?? -1';
-  await until(`(${step}) >= 2 && (${step}) <= 8`, 'the play line early in the loop');
-  await click(await rollPoint(24.5, 45));  // heard at once as a preview, then in the song
+  // The note goes in early in a pass (heard at once as a preview, over by step 14); on a machine
+  // too busy to place it in time, it is taken back and placed again in the next pass.
+  for (let attempt = 0;; ++attempt) {
+    await until(`(${step}) >= 1 && (${step}) <= 5`, 'the play line early in the loop');
+    await click(await rollPoint(32.5, 45));
+    if (await browser.evaluate(`(${step}) <= 8`)) break;
+    assert.ok(attempt < 3, 'the machine lets a click land within 0.3 s');
+    await press('z', ['ctrl']);
+  }
   const loudest = async (from, to) => {
-    await until(`(${step}) >= ${from} && (${step}) <= ${to}`, `steps ${from} to ${to}`, 5000);
+    await until(`(${step}) >= ${from} && (${step}) <= ${to}`, `steps ${from} to ${to}`, 8000);
     let most = 0;
     while (await browser.evaluate(`(${step}) >= ${from} && (${step}) <= ${to}`))
       most = Math.max(most, await browser.evaluate('orgStudio.audio.level()'));
     return most;
   };
-  const before = await loudest(16, 21);
-  const during = await loudest(25, 27);
-  assert.ok(before < 0.003, `silence before the note (${before})`);
-  assert.ok(during > 0.02, `the new note is heard at step 24 (${during})`);
+  const before = await loudest(18, 28);
+  const during = await loudest(33, 35);
   await press(' ');
+  assert.ok(before < 0.003, `silence before the note (${before})`);
+  assert.ok(during > 0.02, `the new note is heard at step 32 (${during})`);
 });
 
 // Plays `tracks` tracks of 4096 notes each; gives the frames drawn a second while playing and
 // the times from six edits (transposing one note) to their sound.
 async function playAndEdit(trackCount) {
-  const tracks = Array.from({length: trackCount}, (_, t) => ({
-    track: t, wave: t < 8 ? t * 10 : t - 8,
-    events: Array.from({length: 4096}, (_, i) => ({step: i, key: 30 + (i * 7 + t) % 40, length: 1})),
-  }));
+  const tracks = Array.from(
+      {length: trackCount},
+      (_, t) => ({
+        track: t,
+        wave: t < 8 ? t * 10 : t - 8,
+        events: Array.from(
+            {length: 4096}, (_, i) => ({step: i, key: 30 + (i * 7 + t) % 40, length: 1})),
+      }));
   await load(makeSong({wait: 40, loopStart: 0, loopEnd: 4096, tracks}));
   await browser.evaluate('document.querySelector("#roll").focus()');
   await press(' ');
@@ -280,7 +320,8 @@ async function playAndEdit(trackCount) {
   const frames0 = await browser.evaluate('orgStudio.framesDrawn()');
   const t0 = Date.now();
   await sleep(3000);
-  const fps = (await browser.evaluate('orgStudio.framesDrawn()') - frames0) / ((Date.now() - t0) / 1000);
+  const fps =
+      (await browser.evaluate('orgStudio.framesDrawn()') - frames0) / ((Date.now() - t0) / 1000);
   await click(await rollPoint(12, 30 + (12 * 7) % 40));  // one note of track 1 selected
   await browser.evaluate('orgStudio.audio.editToSoundMs.length = 0');
   for (let i = 0; i < 6; ++i) await press(i % 2 ? 'ArrowDown' : 'ArrowUp');
@@ -288,7 +329,7 @@ async function playAndEdit(trackCount) {
   const times = (await browser.evaluate('orgStudio.audio.editToSoundMs')).sort((a, b) => a - b);
   await press(' ');
   return `${fps.toFixed(1)} frames a second; edit to sound ${times[3].toFixed(1)} ms median ` +
-         `(${times[0].toFixed(1)} to ${times[5].toFixed(1)})`;
+      `(${times[0].toFixed(1)} to ${times[5].toFixed(1)})`;
 }
 
 test('playing 4096-note tracks: edit to sound and frames a second', async () => {
@@ -296,40 +337,45 @@ test('playing 4096-note tracks: edit to sound and frames a second', async () => 
   console.log(`MEASURED while playing 16 x 4096 notes: ${await playAndEdit(16)}`);
 });
 
-test('MIDI import in the page gives mid2org\'s very file; a 10-minute file\'s import time',
-     async () => {
-       const midi = join(scratch, 'joy.mid');
-       execFileSync(process.env.ORG2MID, [join(demo, 'Joy.org'), midi]);
-       const cli = join(scratch, 'joy.org');
-       execFileSync(process.env.MID2ORG, ['--steps-per-beat', '4', midi, cli]);
-       await browser.chooseFiles('#open', [midi]);
-       await until('document.querySelector("#report").textContent.includes("notes imported")',
-                   'the import report');
-       assert.deepEqual(await saved(), new Uint8Array(readFileSync(cli)));
-       // Ten minutes of four voices of eighth notes and a drum on every beat, at 120 a minute.
-       const track = [];
-       const put = (delta, ...bytes) => {
-         const stack = [delta & 0x7f];
-         while ((delta >>= 7)) stack.push(0x80 | (delta & 0x7f));
-         track.push(...stack.reverse(), ...bytes);
-       };
-       for (let eighth = 0; eighth < 2400; ++eighth) {
-         for (let v = 0; v < 4; ++v) put(0, 0x90 | v, 48 + (eighth * 5 + v * 7) % 36, 100);
-         if (eighth % 2 === 0) put(0, 0x99, 36, 100);
-         put(48, 0x80, 48 + (eighth * 5) % 36, 0);
-         for (let v = 1; v < 4; ++v) put(0, 0x80 | v, 48 + (eighth * 5 + v * 7) % 36, 0);
-         if (eighth % 2 === 0) put(0, 0x89, 36, 0);
-       }
-       put(0, 0xff, 0x2f, 0);
-       const header = [0x4d, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 0, 0, 1, 0, 96];
-       const size = track.length;
-       const file = Uint8Array.from([...header, 0x4d, 0x54, 0x72, 0x6b, size >>> 24,
-                                     (size >> 16) & 255, (size >> 8) & 255, size & 255, ...track]);
-       const t0 = performance.now();
-       const {report} = importMidi(module, file, 4);
-       console.log(`MEASURED MIDI import of a 10-minute file (${file.length} bytes, 10800 notes): ` +
-                   `${(performance.now() - t0).toFixed(1)} ms in node's WebAssembly; ${report[0]}`);
-     });
+test(
+    'MIDI import in the page gives mid2org\'s very file; a 10-minute file\'s import time',
+    async () => {
+      const midi = join(scratch, 'joy.mid');
+      execFileSync(process.env.ORG2MID, [join(demo, 'Joy.org'), midi]);
+      const cli = join(scratch, 'joy.org');
+      execFileSync(process.env.MID2ORG, ['--steps-per-beat', '4', midi, cli]);
+      await browser.chooseFiles('#open', [midi]);
+      await until(
+          'document.querySelector("#report").textContent.includes("notes imported")',
+          'the import report');
+      assert.deepEqual(await saved(), new Uint8Array(readFileSync(cli)));
+      // Ten minutes of four voices of eighth notes and a drum on every beat, at 120 a minute.
+      const track = [];
+      const put = (delta, ...bytes) => {
+        const stack = [delta & 0x7f];
+        while ((delta >>= 7)) stack.push(0x80 | (delta & 0x7f));
+        track.push(...stack.reverse(), ...bytes);
+      };
+      for (let eighth = 0; eighth < 2400; ++eighth) {
+        for (let v = 0; v < 4; ++v) put(0, 0x90 | v, 48 + (eighth * 5 + v * 7) % 36, 100);
+        if (eighth % 2 === 0) put(0, 0x99, 36, 100);
+        put(48, 0x80, 48 + (eighth * 5) % 36, 0);
+        for (let v = 1; v < 4; ++v) put(0, 0x80 | v, 48 + (eighth * 5 + v * 7) % 36, 0);
+        if (eighth % 2 === 0) put(0, 0x89, 36, 0);
+      }
+      put(0, 0xff, 0x2f, 0);
+      const header = [0x4d, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 0, 0, 1, 0, 96];
+      const size = track.length;
+      const file = Uint8Array.from([
+        ...header, 0x4d, 0x54, 0x72, 0x6b, size >>> 24, (size >> 16) & 255, (size >> 8) & 255,
+        size & 255, ...track
+      ]);
+      const t0 = performance.now();
+      const {report} = importMidi(module, file, 4);
+      console.log(
+          `MEASURED MIDI import of a 10-minute file (${file.length} bytes, 10800 notes): ` +
+          `${(performance.now() - t0).toFixed(1)} ms in node's WebAssembly; ${report[0]}`);
+    });
 
 test('a phone-sized screen opens, plays and edits by touch', async () => {
   if (process.env.SCREENSHOT_DIR) {
@@ -337,8 +383,9 @@ test('a phone-sized screen opens, plays and edits by touch', async () => {
     await sleep(300);
     writeFileSync(join(process.env.SCREENSHOT_DIR, 'studio.png'), await browser.screenshot());
   }
-  await browser.send('Emulation.setDeviceMetricsOverride',
-                     {width: 390, height: 844, deviceScaleFactor: 1, mobile: true});
+  await browser.send(
+      'Emulation.setDeviceMetricsOverride',
+      {width: 390, height: 844, deviceScaleFactor: 1, mobile: true});
   await browser.send('Emulation.setTouchEmulationEnabled', {enabled: true, maxTouchPoints: 1});
   await openStudio(studioUrl);
   await load(makeSong({tracks: []}));
@@ -348,7 +395,8 @@ test('a phone-sized screen opens, plays and edits by touch', async () => {
     await browser.send('Input.dispatchTouchEvent', {type: 'touchEnd', touchPoints: []});
     await sleep(60);
   };
-  const width = await browser.evaluate('document.querySelector("#roll").getBoundingClientRect().width');
+  const width =
+      await browser.evaluate('document.querySelector("#roll").getBoundingClientRect().width');
   assert.ok(width <= 390 && width > 300, `the roll fits the phone's width (${width})`);
   await tap(await rollPoint(2.5, 50));
   assert.deepEqual(track0(await saved()), [{step: 2, key: 50, length: 4}]);
