@@ -302,6 +302,42 @@ test('an edit made while playing is heard at its step', async () => {
   assert.ok(during > 0.02, `the new note is heard at step 32 (${during})`);
 });
 
+test('the loop\'s end is dragged on the ruler; mute and solo are heard', async () => {
+  await load(makeSong({
+    wait: 100,
+    loopStart: 0,
+    loopEnd: 64,
+    tracks: [{track: 0, wave: 0, events: [{step: 0, key: 45, length: 64}]}],
+  }));
+  const ruler = async (step) => browser.evaluate(`(() => {
+    const r = document.querySelector('#ruler').getBoundingClientRect();
+    return {x: r.left + orgStudio.view.xOf(${step}), y: r.top + 12};
+  })()`);
+  await drag(await ruler(64), await ruler(40));
+  assert.equal(readSong(module, await saved()).song.loopEnd, 40);
+  await click(await ruler(1));
+  await browser.evaluate('document.querySelector("#roll").focus()');
+  await press(' ');
+  const level = async () => {
+    await sleep(400);
+    return browser.evaluate('orgStudio.audio.level()');
+  };
+  const box = (t, kind) => browser.evaluate(`(() => {
+    const r = document.querySelectorAll('.track')[${t}].querySelector('.${kind}')
+        .getBoundingClientRect();
+    return {x: r.left + r.width / 2, y: r.top + r.height / 2};
+  })()`);
+  assert.ok(await level() > 0.02, 'the note plays');
+  await click(await box(0, 'mute'));
+  assert.ok(await level() < 0.003, 'muting its track silences it');
+  await click(await box(0, 'mute'));
+  await click(await box(1, 'solo'));
+  assert.ok(await level() < 0.003, 'a solo of another track silences it');
+  await click(await box(0, 'solo'));
+  assert.ok(await level() > 0.02, 'soloed too, it is heard');
+  await press(' ');
+});
+
 // Plays `tracks` tracks of 4096 notes each; gives the frames drawn a second while playing and
 // the times from six edits (transposing one note) to their sound.
 async function playAndEdit(trackCount) {
