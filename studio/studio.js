@@ -772,10 +772,19 @@ function handleKey(event) {
         state.cursor = Math.max(0, state.cursor + sign);
       return after();
     }
-    case 'Enter':
-      addNote(
-          state.track, state.cursor, isDrum(state.track) ? lastKey(state.track) : state.cursorKey);
+    case 'Enter': {
+      // A note at the cursor is selected (Shift: added to the selection); else one is added.
+      const there = trackEvents().find((e) => e.step === state.cursor && e.key !== NO_VALUE);
+      if (!there)
+        addNote(
+            state.track, state.cursor,
+            isDrum(state.track) ? lastKey(state.track) : state.cursorKey);
+      else if (event.shiftKey)
+        state.selection.add(there.step);
+      else
+        state.selection = new Set([there.step]);
       return after();
+    }
     case 'Escape':
       state.selection.clear();
       return after();
@@ -809,12 +818,29 @@ function redraw() {
   requestAnimationFrame(draw);
 }
 
+// Keeps the play line (while playing) or the cursor in view, a page at a time.
+let followed = {cursor: -1, cursorKey: -1};
+function follow() {
+  const inView = (step) => step >= view.firstStep && step < view.firstStep + view.visibleSteps - 1;
+  if (audio.playing && state.playStep >= 0 && !inView(state.playStep))
+    view.firstStep = Math.max(0, state.playStep - 2);
+  if (state.cursor !== followed.cursor && !inView(state.cursor))
+    view.firstStep = Math.max(0, state.cursor - Math.floor(view.visibleSteps / 4));
+  if (state.cursorKey !== followed.cursorKey && !isDrum(state.track)) {
+    if (state.cursorKey > view.topKey) view.topKey = state.cursorKey;
+    if (state.cursorKey <= view.topKey - view.visibleKeys)
+      view.topKey = state.cursorKey + view.visibleKeys - 1;
+  }
+  followed = {cursor: state.cursor, cursorKey: state.cursorKey};
+}
+
 function draw() {
   drawPending = false;
   ++frames;
   if (audio.playing && audio.status) state.playStep = audio.status.step;
   const song = state.loopDrag ? {...state.song, ...state.loopDrag} : state.song;
   view.fit();
+  follow();
   view.draw({...state, song});
   if (audio.playing) redraw();
 }
