@@ -409,9 +409,13 @@ bool ImportMidi(const uint8_t* data, size_t size, int steps_per_beat, org::Parse
 
   // The loop.
   bool unused = false;
-  const bool marked = midi.loop_end > midi.loop_start && midi.loop_start >= 0;
-  const int64_t loop_end_step =
-      marked ? ToStep(midi.loop_end, division, steps_per_beat, &unused) : INT64_MAX;
+  auto loop_step = [&](int64_t tick) {
+    return std::min<int64_t>(ToStep(tick, division, steps_per_beat, &unused), INT32_MAX);
+  };
+  const int64_t loop_start_step = midi.loop_start >= 0 ? loop_step(midi.loop_start) : -1;
+  const bool marked = loop_start_step >= 0 && midi.loop_end >= 0 &&
+                      loop_step(midi.loop_end) > loop_start_step;
+  const int64_t loop_end_step = marked ? loop_step(midi.loop_end) : INT64_MAX;
 
   std::vector<TrackFill> fills(org::kTrackCount);
   unsigned homes = 0;  // melody tracks that are the home of a channel with notes
@@ -492,8 +496,7 @@ bool ImportMidi(const uint8_t* data, size_t size, int steps_per_beat, org::Parse
     song->tracks[t].events = std::move(events);
   }
   if (marked) {
-    song->loop_start =
-        static_cast<int32_t>(ToStep(midi.loop_start, division, steps_per_beat, &unused));
+    song->loop_start = static_cast<int32_t>(loop_start_step);
     song->loop_end = static_cast<int32_t>(loop_end_step);
   } else {
     const int64_t bar = int64_t{song->meter[0]} * steps_per_beat;
