@@ -275,12 +275,12 @@ typedef struct orgsynth_track_data {
 } orgsynth_track_data;
 
 typedef struct orgsynth_song_data {
-  uint32_t version;          /* 1, 2 or 3: "Org-01" .. "Org-03" */
-  uint32_t step_ms;          /* milliseconds per step, 0..65535 (0 cannot be played) */
-  uint32_t beats_per_bar;    /* 0..255, as stored */
-  uint32_t steps_per_beat;   /* 0..255, as stored */
-  int32_t loop_start_step;   /* the step playback returns to */
-  int32_t loop_end_step;     /* the step at which it returns */
+  uint32_t version;        /* 1, 2 or 3: "Org-01" .. "Org-03" */
+  uint32_t step_ms;        /* milliseconds per step, 0..65535 (0 cannot be played) */
+  uint32_t beats_per_bar;  /* 0..255, as stored */
+  uint32_t steps_per_beat; /* 0..255, as stored */
+  int32_t loop_start_step; /* the step playback returns to */
+  int32_t loop_end_step;   /* the step at which it returns */
   orgsynth_track_data tracks[ORGSYNTH_TRACKS];
 } orgsynth_song_data;
 
@@ -294,8 +294,7 @@ typedef struct orgsynth_song_data {
  * the file is exactly what the writer gives); a song of step length 0 reads (it cannot play).
  */
 ORGSYNTH_API int orgsynth_read_song(const void* data, size_t size, orgsynth_song_data* song,
-                                    orgsynth_event* events, size_t capacity,
-                                    orgsynth_error* error);
+                                    orgsynth_event* events, size_t capacity, orgsynth_error* error);
 
 /*
  * Writes `song` as an Org file into `out` (room for `capacity` bytes; `out` may be NULL with

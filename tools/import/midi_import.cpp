@@ -413,8 +413,8 @@ bool ImportMidi(const uint8_t* data, size_t size, int steps_per_beat, org::Parse
     return std::min<int64_t>(ToStep(tick, division, steps_per_beat, &unused), INT32_MAX);
   };
   const int64_t loop_start_step = midi.loop_start >= 0 ? loop_step(midi.loop_start) : -1;
-  const bool marked = loop_start_step >= 0 && midi.loop_end >= 0 &&
-                      loop_step(midi.loop_end) > loop_start_step;
+  const bool marked =
+      loop_start_step >= 0 && midi.loop_end >= 0 && loop_step(midi.loop_end) > loop_start_step;
   const int64_t loop_end_step = marked ? loop_step(midi.loop_end) : INT64_MAX;
 
   std::vector<TrackFill> fills(org::kTrackCount);
