@@ -33,9 +33,9 @@
 #include <stdint.h>
 
 #define ORGSYNTH_VERSION_MAJOR 1
-#define ORGSYNTH_VERSION_MINOR 0
+#define ORGSYNTH_VERSION_MINOR 1
 #define ORGSYNTH_VERSION_PATCH 0
-#define ORGSYNTH_VERSION_STRING "1.0.0"
+#define ORGSYNTH_VERSION_STRING "1.1.0"
 /* The version as one number: major * 10000 + minor * 100 + patch. */
 #define ORGSYNTH_VERSION_NUMBER \
   (ORGSYNTH_VERSION_MAJOR * 10000 + ORGSYNTH_VERSION_MINOR * 100 + ORGSYNTH_VERSION_PATCH)
@@ -100,7 +100,7 @@ typedef struct orgsynth_options {
   void* drum_user; /* handed to get_drum */
 } orgsynth_options;
 
-/* The library's version, "1.0.0" (the same as ORGSYNTH_VERSION_STRING of the header it was built
+/* The library's version, "1.1.0" (the same as ORGSYNTH_VERSION_STRING of the header it was built
    with). */
 ORGSYNTH_API const char* orgsynth_version(void);
 
@@ -264,6 +264,59 @@ ORGSYNTH_API int orgsynth_set_scope_frames(orgsynth_song* song, size_t frames);
    first, 1.0 being full scale; returns how many (fewer while less has been rendered since the
    scopes began or since the last seek). */
 ORGSYNTH_API size_t orgsynth_get_scope(orgsynth_song* song, int track, float* mono, size_t count);
+
+/* ==== Since 1.1: song data for editors (the Org reader and writer) ============================
+ * An Org file as plain, editable data and back, without opening it for playback: an editor
+ * reads a file into an orgsynth_song_data, changes it, writes it back with orgsynth_write_song
+ * and opens the bytes with orgsynth_open_memory to hear them. A file this library wrote reads
+ * back and writes again byte for byte; any file the reader accepts reads back the same after a
+ * write. Neither function allocates or keeps anything; both may be called from any thread. */
+
+#define ORGSYNTH_EVENTS_PER_TRACK 4096 /* the most events a track may hold */
+#define ORGSYNTH_SONG_EVENTS (ORGSYNTH_TRACKS * ORGSYNTH_EVENTS_PER_TRACK) /* always enough */
+
+typedef struct orgsynth_track_data {
+  uint32_t instrument;    /* as stored, 0..255: melody waveform 0..99, drum 0..27 */
+  uint32_t finetune;      /* as stored, 0..65535: 1000 is in tune (orgsynth_info's 0) */
+  uint32_t one_shot;      /* as stored, 0..255: nonzero plays one-shot (version 1 reads 0) */
+  uint32_t event_count;   /* 0..ORGSYNTH_EVENTS_PER_TRACK */
+  orgsynth_event* events; /* event_count events, in the order they are stored and played */
+} orgsynth_track_data;
+
+typedef struct orgsynth_song_data {
+  uint32_t version;        /* 1, 2 or 3: "Org-01" .. "Org-03" */
+  uint32_t step_ms;        /* milliseconds per step, 0..65535 (0 cannot be played) */
+  uint32_t beats_per_bar;  /* 0..255, as stored */
+  uint32_t steps_per_beat; /* 0..255, as stored */
+  int32_t loop_start_step; /* the step playback returns to */
+  int32_t loop_end_step;   /* the step at which it returns */
+  orgsynth_track_data tracks[ORGSYNTH_TRACKS];
+} orgsynth_song_data;
+
+/*
+ * Reads the bytes of an Org file into `song`; the events go into `events` (room for `capacity`
+ * events: ORGSYNTH_SONG_EVENTS always suffice), each track's `events` pointing into it. Returns
+ * ORGSYNTH_OK, ORGSYNTH_ERROR_NOT_ORG, ORGSYNTH_ERROR_DAMAGED, or ORGSYNTH_ERROR_INVALID_ARGUMENT
+ * (a NULL argument, or fewer than the file's events of room). On success `error->message` says,
+ * one sentence per line, where the file differs from what orgsynth_write_song writes back
+ * (bytes after the last event, unused fields) or where its events are out of step order ("" when
+ * the file is exactly what the writer gives); a song of step length 0 reads (it cannot play).
+ */
+ORGSYNTH_API int orgsynth_read_song(const void* data, size_t size, orgsynth_song_data* song,
+                                    orgsynth_event* events, size_t capacity, orgsynth_error* error);
+
+/*
+ * Writes `song` as an Org file into `out` (room for `capacity` bytes; `out` may be NULL with
+ * `capacity` 0 to learn the size). `*written` (required) is set to the file's size in bytes,
+ * 114 + 8 per event, also when `capacity` is too small (then nothing is written and the result
+ * is ORGSYNTH_ERROR_INVALID_ARGUMENT with the message "the output needs N bytes"). A value the
+ * format cannot hold is refused with ORGSYNTH_ERROR_INVALID_ARGUMENT and a message naming it
+ * ("track 3 holds 4097 events: a track holds at most 4096", "a version other than 1, 2 or 3",
+ * a step length, meter, instrument, finetune or one-shot out of its range).
+ */
+ORGSYNTH_API int orgsynth_write_song(const orgsynth_song_data* song, void* out, size_t capacity,
+                                     size_t* written, orgsynth_error* error);
+/* ==== End of the song data functions (1.1) ================================================== */
 
 #ifdef __cplusplus
 }

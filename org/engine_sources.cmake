@@ -6,6 +6,7 @@ set(ORG_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/engine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/melody_voice_set.cpp
   ${CMAKE_CURRENT_LIST_DIR}/org_format.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/org_writer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/song_loop.cpp
   ${CMAKE_CURRENT_LIST_DIR}/song_renderer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/step_replay.cpp

@@ -84,40 +84,6 @@ ParseResult ParseOrgSong(const uint8_t* data, size_t size, ParsedSong* song) {
   return reader.ok() ? ParseResult::kOk : ParseResult::kDamaged;
 }
 
-std::vector<uint8_t> SerializeOrgSong(const ParsedSong& song) {
-  std::vector<uint8_t> out;
-  auto u8 = [&](uint32_t v) { out.push_back(static_cast<uint8_t>(v)); };
-  auto u16 = [&](uint32_t v) {
-    u8(v);
-    u8(v >> 8);
-  };
-  auto u32 = [&](uint32_t v) {
-    u16(v);
-    u16(v >> 16);
-  };
-  const char* magic = song.version == 1 ? "Org-01" : song.version == 3 ? "Org-03" : "Org-02";
-  for (int i = 0; i < 6; ++i) u8(static_cast<uint8_t>(magic[i]));
-  u16(song.wait);
-  u8(song.meter[0]);
-  u8(song.meter[1]);
-  u32(static_cast<uint32_t>(song.loop_start));
-  u32(static_cast<uint32_t>(song.loop_end));
-  for (const ParsedSong::Track& track : song.tracks) {
-    u16(track.finetune);
-    u8(track.wave);
-    u8(track.one_shot);
-    u16(static_cast<uint32_t>(track.events.size()));
-  }
-  for (const ParsedSong::Track& track : song.tracks) {
-    for (const OrgEvent& e : track.events) u32(static_cast<uint32_t>(e.position));
-    for (const OrgEvent& e : track.events) u8(e.key);
-    for (const OrgEvent& e : track.events) u8(e.length);
-    for (const OrgEvent& e : track.events) u8(e.volume);
-    for (const OrgEvent& e : track.events) u8(e.pan);
-  }
-  return out;
-}
-
 const char* DrumFileName(int wave) {
   return wave >= 0 && wave < kDrumSampleCount ? kDrumFiles[wave] : nullptr;
 }

@@ -1,8 +1,8 @@
 // The Org song file format: a short header, sixteen track headers and, per track, five event
 // arrays (positions, keys, lengths, volumes, pans). Parsing reads the whole file through one
-// bounds-checked reader into plain vectors; serialising writes the same layout back. Also the
-// table of the 28 drum sample names that a drum track's `wave` byte selects. Pure functions, any
-// thread.
+// bounds-checked reader into plain vectors (the writer, its inverse, is org/org_writer.h). Also
+// the table of the 28 drum sample names that a drum track's `wave` byte selects. Pure functions,
+// any thread.
 #pragma once
 
 #include <cstddef>
@@ -55,12 +55,12 @@ ParseResult ParseOrgSong(const uint8_t* data, size_t size, ParsedSong* song);
 // True when the bytes begin with an Org magic (a cheap probe: six bytes are enough).
 bool HasOrgMagic(const uint8_t* data, size_t size);
 
-// Serialises a parsed song to the file layout (the inverse of ParseOrgSong).
-std::vector<uint8_t> SerializeOrgSong(const ParsedSong& song);
-
 // The drum table's file for drum `wave` ("Org\Bass01.wav" ...), or null outside 0..27.
 const char* DrumFileName(int wave);
 // The drum's name without folder and extension ("Bass01" ...), or null outside 0..27.
 const char* DrumName(int wave);
 
 }  // namespace org
+
+// Every user of the format has the writer beside the reader.
+#include "org/org_writer.h"  // IWYU pragma: export

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "org/org_writer.h"
 #include "tools/assets/score_compiler.h"
 #include "tools/cli/arguments.h"
 #include "tools/output/safe_output.h"

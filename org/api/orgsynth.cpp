@@ -15,6 +15,7 @@
 
 #include "org/drum_kit.h"
 #include "org/song_loop.h"
+#include "org/org_writer.h"
 #include "org/song_renderer.h"
 
 // The handle holds the renderer by an untyped pointer, so that the library's description of its
@@ -331,3 +332,157 @@ size_t orgsynth_get_scope(orgsynth_song* song, int track, float* mono, size_t co
 }
 
 }  // extern "C"
+
+// ==== Since 1.1: song data for editors (the Org reader and writer) ==============================
+namespace {
+
+// True when `value` is at most `most`; else false with a message naming `what`.
+bool Fits(uint32_t value, uint32_t most, const std::string& what, std::string* why) {
+  if (value <= most) return true;
+  *why = what + " is " + std::to_string(value) + ": it must be 0.." + std::to_string(most);
+  return false;
+}
+
+bool SongFromData(const orgsynth_song_data& data, org::ParsedSong* song, std::string* why) {
+  if (data.version < 1 || data.version > 3) {
+    *why = "a version other than 1, 2 or 3";
+    return false;
+  }
+  if (!Fits(data.step_ms, 65535, "the step length", why) ||
+      !Fits(data.beats_per_bar, 255, "the beats per bar", why) ||
+      !Fits(data.steps_per_beat, 255, "the steps per beat", why))
+    return false;
+  song->version = static_cast<int>(data.version);
+  song->wait = static_cast<uint16_t>(data.step_ms);
+  song->meter[0] = static_cast<uint8_t>(data.beats_per_bar);
+  song->meter[1] = static_cast<uint8_t>(data.steps_per_beat);
+  song->loop_start = data.loop_start_step;
+  song->loop_end = data.loop_end_step;
+  for (int t = 0; t < ORGSYNTH_TRACKS; ++t) {
+    const orgsynth_track_data& from = data.tracks[t];
+    const std::string name = "track " + std::to_string(t);
+    if (from.event_count > ORGSYNTH_EVENTS_PER_TRACK) {
+      *why = name + " holds " + std::to_string(from.event_count) +
+             " events: a track holds at most " + std::to_string(ORGSYNTH_EVENTS_PER_TRACK);
+      return false;
+    }
+    if (from.event_count > 0 && !from.events) {
+      *why = name + " has events but no event array";
+      return false;
+    }
+    if (!Fits(from.instrument, 255, name + "'s instrument", why) ||
+        !Fits(from.finetune, 65535, name + "'s finetune", why) ||
+        !Fits(from.one_shot, 255, name + "'s one-shot byte", why))
+      return false;
+    org::ParsedSong::Track& track = song->tracks[t];
+    track.wave = static_cast<uint8_t>(from.instrument);
+    track.finetune = static_cast<uint16_t>(from.finetune);
+    track.one_shot = static_cast<uint8_t>(from.one_shot);
+    track.events.resize(from.event_count);
+    for (uint32_t i = 0; i < from.event_count; ++i) {
+      const orgsynth_event& e = from.events[i];
+      track.events[i] = {e.step, e.key, e.length, e.volume, e.pan};
+    }
+  }
+  return true;
+}
+
+int ReadSong(const void* data, size_t size, orgsynth_song_data* out, orgsynth_event* events,
+             size_t capacity, orgsynth_error* error) {
+  if (!data || !out || (!events && capacity > 0)) {
+    SetError(error, ORGSYNTH_ERROR_INVALID_ARGUMENT, "no song bytes or no place for the song");
+    return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  }
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  auto song = std::make_unique<org::ParsedSong>();
+  const org::ParseResult parse = org::ParseOrgSong(bytes, size, song.get());
+  if (parse != org::ParseResult::kOk) {
+    const int code =
+        parse == org::ParseResult::kNotOrg ? ORGSYNTH_ERROR_NOT_ORG : ORGSYNTH_ERROR_DAMAGED;
+    SetError(error, code, orgsynth_error_string(code));
+    return code;
+  }
+  size_t total = 0;
+  for (const org::ParsedSong::Track& track : song->tracks) total += track.events.size();
+  if (total > capacity) {
+    SetError(
+        error, ORGSYNTH_ERROR_INVALID_ARGUMENT,
+        ("the song holds " + std::to_string(total) + " events: more than the room given").c_str());
+    return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  }
+  *out = orgsynth_song_data{};
+  out->version = static_cast<uint32_t>(song->version);
+  out->step_ms = song->wait;
+  out->beats_per_bar = song->meter[0];
+  out->steps_per_beat = song->meter[1];
+  out->loop_start_step = song->loop_start;
+  out->loop_end_step = song->loop_end;
+  size_t next = 0;
+  for (int t = 0; t < ORGSYNTH_TRACKS; ++t) {
+    const org::ParsedSong::Track& track = song->tracks[t];
+    orgsynth_track_data& to = out->tracks[t];
+    to.instrument = track.wave;
+    to.finetune = track.finetune;
+    to.one_shot = track.one_shot;
+    to.event_count = static_cast<uint32_t>(track.events.size());
+    to.events = events ? events + next : nullptr;
+    for (const org::OrgEvent& e : track.events)
+      events[next++] = {e.position, e.key, e.length, e.volume, e.pan};
+  }
+  SetError(error, ORGSYNTH_OK, org::CanonicalFormNotes(bytes, size, *song).c_str());
+  return ORGSYNTH_OK;
+}
+
+int WriteSong(const orgsynth_song_data* data, void* out, size_t capacity, size_t* written,
+              orgsynth_error* error) {
+  if (!data || !written || (!out && capacity > 0)) {
+    SetError(error, ORGSYNTH_ERROR_INVALID_ARGUMENT, "no song or no place for its size");
+    return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  }
+  auto song = std::make_unique<org::ParsedSong>();
+  std::string why;
+  if (!SongFromData(*data, song.get(), &why)) {
+    SetError(error, ORGSYNTH_ERROR_INVALID_ARGUMENT, why.c_str());
+    return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  }
+  *written = org::OrgFileSize(*song);
+  if (*written > capacity) {
+    SetError(error, ORGSYNTH_ERROR_INVALID_ARGUMENT,
+             ("the output needs " + std::to_string(*written) + " bytes").c_str());
+    return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  }
+  const std::vector<uint8_t> bytes = org::SerializeOrgSong(*song);
+  std::memcpy(out, bytes.data(), bytes.size());
+  SetError(error, ORGSYNTH_OK, "");
+  return ORGSYNTH_OK;
+}
+
+// The C entry points never let an exception out.
+template <typename Call>
+int Guarded(orgsynth_error* error, Call call) {
+  try {
+    return call();
+  } catch (const std::bad_alloc&) {
+    SetError(error, ORGSYNTH_ERROR_OUT_OF_MEMORY, "out of memory");
+  } catch (...) {
+    SetError(error, ORGSYNTH_ERROR_OUT_OF_MEMORY, "the song could not be handled");
+  }
+  return ORGSYNTH_ERROR_OUT_OF_MEMORY;
+}
+
+}  // namespace
+
+extern "C" {
+
+int orgsynth_read_song(const void* data, size_t size, orgsynth_song_data* song,
+                       orgsynth_event* events, size_t capacity, orgsynth_error* error) {
+  return Guarded(error, [&] { return ReadSong(data, size, song, events, capacity, error); });
+}
+
+int orgsynth_write_song(const orgsynth_song_data* song, void* out, size_t capacity, size_t* written,
+                        orgsynth_error* error) {
+  return Guarded(error, [&] { return WriteSong(song, out, capacity, written, error); });
+}
+
+}  // extern "C"
+// ==== End of the song data functions (1.1) ======================================================

@@ -89,6 +89,33 @@ def main():
         shutil.copy(path, songs)
     write_overflow_seeds()
 
+    # The writer: our own files, and one as another program might write it (a first-version file
+    # with a one-shot byte set, events out of step order, bytes after the last event).
+    writer = folder("org_writer")
+    for path in sorted(glob.glob(os.path.join(ROOT, "data", "Org", "*.org"))):
+        shutil.copy(path, writer)
+    header = b"Org-01" + struct.pack("<HBBii", 100, 4, 4, 0, 64)
+    tracks = [(1000, 0, 1, 3)] + [(1000, 0, 0, 0)] * 15
+    header += b"".join(struct.pack("<HBBH", *t) for t in tracks)
+    events = struct.pack("<iii", 0, 8, 4) + bytes([45, 48, 50, 4, 4, 2, 200, 255, 255, 6, 255, 255])
+    write(os.path.join(writer, "foreign.org"), header + events + b"extra")
+
+    # MIDI import: org2mid's file of each demo song (when a native build is at build/), behind a
+    # first byte choosing the grid (3: four steps a beat). hand_made.mid (a chord, voices past the
+    # tracks, a tempo change, drums) is kept as it is.
+    org2mid = os.path.join(ROOT, "build", "tools", "org2mid")
+    midi = os.path.join(OUT, "midi_import")
+    os.makedirs(midi, exist_ok=True)
+    if os.path.exists(org2mid):
+        import subprocess
+        import tempfile
+        for path in sorted(glob.glob(os.path.join(ROOT, "data", "Org", "*.org"))):
+            with tempfile.TemporaryDirectory() as scratch:
+                out = os.path.join(scratch, "song.mid")
+                subprocess.run([org2mid, path, out], check=True)
+                name = os.path.splitext(os.path.basename(path))[0] + ".mid"
+                write(os.path.join(midi, name), b"\x03" + read(out))
+
     drums = folder("drum_wave")
     for path in small(glob.glob(os.path.join(ROOT, "data", "Org", "Org", "*.wav")), 9000):
         shutil.copy(path, drums)

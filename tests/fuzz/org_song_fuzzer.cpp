@@ -1,6 +1,6 @@
-// Fuzzes the Org song reader. Every input is parsed; a song that parses must survive the round
-// trip through the writer unchanged, and is then played for a quarter of a second through the
-// whole engine (loader, melody voices, drums, sequencer, mixer), as org2wav would play it.
+// Fuzzes the Org song reader. Every input is parsed; a song that parses is played for a quarter of
+// a second through the whole engine (loader, melody voices, drums, sequencer, mixer), as org2wav
+// would play it. (The round trip through the writer is org_writer_fuzzer's.)
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -19,12 +19,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto song = std::make_unique<org::ParsedSong>();
   if (org::ParseOrgSong(data, size, song.get()) != org::ParseResult::kOk) return 0;
-
-  const std::vector<uint8_t> written = org::SerializeOrgSong(*song);
-  auto again = std::make_unique<org::ParsedSong>();
-  if (org::ParseOrgSong(written.data(), written.size(), again.get()) != org::ParseResult::kOk)
-    fuzz::Fail("a song the writer wrote does not parse");
-  if (org::SerializeOrgSong(*again) != written) fuzz::Fail("a song changed in the round trip");
 
   fuzz::WriteScratchFile("Org/fuzz.org", data, size);
   render::RenderOptions options;

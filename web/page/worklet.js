@@ -4,13 +4,15 @@
 // draws what this posts back; nothing here waits on it.
 //
 // Commands (port messages {type, ...}):
-//   load {id, bytes, limitFrames, fadeFrames, muted[16]}  open a song (play from its start)
+//   load {id, bytes, limitFrames, fadeFrames, muted[16], keepPosition}  open a song (play from
+//                                      its start; with keepPosition, from the frame the song
+//                                      it replaces had reached: the studio's edits)
 //   play / pause                       go on / hold (a held song outputs silence)
 //   seek {frame, captureFrames}        move to a frame exactly; optionally post the next
 //                                      captureFrames frames played from there ("captured")
 //   mute {track, muted}                silence a track or give it back
 //   limit {limitFrames, fadeFrames}    when to fade out (limitFrames -1: endless)
-// Posts: ready, loaded {id, rate}, failed {id, message}, status {...} about 40 times a second
+// Posts: ready, loaded {id, rate, frame (the context's frame it opened at)}, failed {id, message}, status {...} about 40 times a second
 // while playing, captured {left, right}, ended {id}.
 import {loadOrgsynth, OrgSong, TRACKS} from './orgsong.js';
 
@@ -70,6 +72,7 @@ class OrgsynthPlayer extends AudioWorkletProcessor {
   }
 
   load(c) {
+    const resumeAt = c.keepPosition && this.song ? this.song.position : 0;
     if (this.song) this.song.close();
     this.song = null;
     this.id = c.id;
@@ -79,6 +82,7 @@ class OrgsynthPlayer extends AudioWorkletProcessor {
       this.port.postMessage({type: 'failed', id: c.id, message: error.message});
       return;
     }
+    if (resumeAt > 0) this.song.seek(resumeAt);
     this.song.levels = true;
     this.song.scopeFrames = SCOPE_FRAMES;
     (c.muted ?? []).forEach((muted, track) => this.song.setTrackMute(track, muted));
@@ -86,7 +90,7 @@ class OrgsynthPlayer extends AudioWorkletProcessor {
     this.fadeFrames = c.fadeFrames ?? 0;
     this.ended = false;
     this.capture = null;
-    this.port.postMessage({type: 'loaded', id: c.id, rate: sampleRate});
+    this.port.postMessage({type: 'loaded', id: c.id, rate: sampleRate, frame: currentFrame});
     this.postStatus();
   }
 

@@ -26,14 +26,16 @@ export PKG_CONFIG_PATH=$libdir/pkgconfig
 check "the header, the pkg-config file and the man page are installed" \
   test -f "$prefix/include/orgsynth.h" -a -f "$libdir/pkgconfig/orgsynth.pc" \
   -a -f "$prefix/share/man/man3/orgsynth.3"
-check "pkg-config knows orgsynth 1.0.0" [ "$(pkg-config --modversion orgsynth)" = 1.0.0 ]
+check "pkg-config knows orgsynth 1.1.0" [ "$(pkg-config --modversion orgsynth)" = 1.1.0 ]
 
 library=$libdir/liborgsynth.so.1
 check "the soname is liborgsynth.so.1" \
   bash -c "readelf -d '$library' | grep -q 'Library soname: \[liborgsynth.so.1\]'"
-nm -D --defined-only "$library" | awk '{print $3}' | grep -v '^ORGSYNTH_1$' >"$work/exports.txt"
+# Symbol versions: ORGSYNTH_1 and, for each minor version's additions, ORGSYNTH_1.<minor>.
+nm -D --defined-only "$library" | awk '{print $3}' | grep -Ev '^ORGSYNTH_1(\.[0-9]+)?$' \
+  >"$work/exports.txt"
 check "it exports orgsynth_* and nothing else ($(wc -l <"$work/exports.txt") symbols)" \
-  bash -c "! grep -v '^orgsynth_[a-z0-9_]*@@ORGSYNTH_1\$' '$work/exports.txt'"
+  bash -c "! grep -Ev '^orgsynth_[a-z0-9_]*@@ORGSYNTH_1(\\.[0-9]+)?\$' '$work/exports.txt'"
 
 song=$source/data/Org/Greensleeves.org
 "$org2wav" -q --loops 2 --bank "$source/data/Org/Wave100.dat" "$song" "$work/org2wav.wav"
