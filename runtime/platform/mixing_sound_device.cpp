@@ -82,6 +82,8 @@ class MixedSoundBuffer final : public SoundBuffer {
     return true;
   }
 
+  VoiceId voice() const { return voice_; }
+
   void Release() override {
     device_->mixer_.RemoveVoice(voice_);
     device_->live_buffers_.fetch_sub(1, std::memory_order_relaxed);
@@ -192,6 +194,13 @@ SoundBuffer* MixingSoundDevice::CreateSoundBuffer(const SoundBufferDesc& desc) {
   if (voice.slot < 0) return nullptr;
   live_buffers_.fetch_add(1, std::memory_order_relaxed);
   return new MixedSoundBuffer(this, voice, f, std::move(content));
+}
+
+bool MixingSoundDevice::ShareSamples(SoundBuffer* buffer, SoundBuffer* source) {
+  if (!buffer) return false;
+  // Every buffer this device hands out is one of its own.
+  const VoiceId from = source ? static_cast<MixedSoundBuffer*>(source)->voice() : VoiceId{};
+  return mixer_.ShareSamples(static_cast<MixedSoundBuffer*>(buffer)->voice(), from);
 }
 
 int MixingSoundDevice::LiveBufferCount() const {
