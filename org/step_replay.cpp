@@ -4,19 +4,6 @@
 #include <cmath>
 
 namespace org {
-namespace {
-
-// The ticks to come (from `at.next_tick` on) whose frames lie before `frame`: from an estimate,
-// then exactly.
-int64_t TicksBefore(uint16_t wait, int rate, const ReplayPosition& at, int64_t frame) {
-  const double per_tick = static_cast<double>(wait) * rate / 1000.0;
-  int64_t last = static_cast<int64_t>(static_cast<double>(frame) / per_tick);
-  while (last >= at.next_tick && FrameOfTick(wait, rate, last) >= frame) --last;
-  while (FrameOfTick(wait, rate, last + 1) < frame) ++last;
-  return std::max<int64_t>(0, last - at.next_tick + 1);
-}
-
-}  // namespace
 
 int64_t FrameOfTick(uint16_t wait, int rate, int64_t tick) {
   // In this order and in doubles, so that every render keeps its bytes.
@@ -26,9 +13,13 @@ int64_t FrameOfTick(uint16_t wait, int rate, int64_t tick) {
 
 void ReplayTo(Engine& engine, platform::SoundMixer& mixer, int rate, int64_t target, int64_t end,
               ReplayPosition* at) {
-  const uint16_t wait = engine.song().wait;
+  ReplayTo(engine, mixer, TickClock(engine.song().wait, rate), target, end, at);
+}
+
+void ReplayTo(Engine& engine, platform::SoundMixer& mixer, const TickClock& clock, int64_t target,
+              int64_t end, ReplayPosition* at) {
   while (at->frame < target) {
-    const int64_t tick_frame = FrameOfTick(wait, rate, at->next_tick);
+    const int64_t tick_frame = clock.FrameOf(at->next_tick);
     const int64_t until = std::min(tick_frame, target);
     mixer.AdvanceFrames(until - at->frame);
     at->frame = until;
@@ -37,7 +28,8 @@ void ReplayTo(Engine& engine, platform::SoundMixer& mixer, int rate, int64_t tar
       ++at->next_tick;
       // Steps that change nothing are passed over at once: a long silence (or a damaged song's
       // endless gap) costs no more than one step. Only those whose ticks fall before the target.
-      at->next_tick += engine.SkipIdleSteps(TicksBefore(wait, rate, *at, std::min(target, end)));
+      at->next_tick +=
+          engine.SkipIdleSteps(clock.TicksBefore(at->next_tick, std::min(target, end)));
     }
   }
 }

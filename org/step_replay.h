@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "org/engine.h"
+#include "org/tick_clock.h"
 #include "runtime/platform/sound_mixer.h"
 
 namespace org {
@@ -27,5 +28,8 @@ struct ReplayPosition {
 // play, as long as they fall before `end` (the end of the song's body: no tick at or after it).
 void ReplayTo(Engine& engine, platform::SoundMixer& mixer, int rate, int64_t target, int64_t end,
               ReplayPosition* at);
+// The same, the ticks falling where `clock` places them (a tempo factor).
+void ReplayTo(Engine& engine, platform::SoundMixer& mixer, const TickClock& clock, int64_t target,
+              int64_t end, ReplayPosition* at);
 
 }  // namespace org
