@@ -12,7 +12,8 @@ seam: liborgsynth plays the intro and loops by itself. Keys steer it as a game w
 Key presses go to the audio thread through a queue and take effect at the start of the next
 block; the song is only ever touched on that thread. With --record FILE, every block given to
 the output is also written to FILE (raw 16-bit stereo) and each action, with the block it took
-effect at, to FILE.actions; --blocks N quits after N blocks.
+effect at, to FILE.actions; --blocks N quits after N blocks; --start SECONDS begins there (exactly:
+a seek).
 
     ORGSYNTH_LIBRARY=build/org/api/liborgsynth.so.1 python3 python/examples/pygame_player.py \\
         data/Org/Sakura.org
@@ -99,9 +100,11 @@ def main(argv: Optional[List[str]] = None) -> int:
     parser.add_argument("song")
     parser.add_argument("--record", help="also write every block given to the output here")
     parser.add_argument("--blocks", type=int, default=0, help="quit after this many blocks")
+    parser.add_argument("--start", type=float, default=0.0, help="begin this many seconds in")
     args = parser.parse_args(argv)
 
     song = orgsynth.Song.open(args.song, rate=RATE)
+    song.seek(round(args.start * RATE))
     record = open(args.record, "wb") if args.record else None
     actions = open(args.record + ".actions", "w") if args.record else None
     player = Player(song, record, actions)
