@@ -3,7 +3,10 @@
 // one step after the start, as the jukebox's timer plays it), ended after a number of passes of
 // the loop (or a number of frames), with a linear fade after the end. Renders 16-bit or float
 // frames, seeks exactly (a replay of the steps before the frame that moves the voices without
-// mixing them), and mutes tracks live. The engine behind liborgsynth and the export tools.
+// mixing them), and mutes tracks live. For games it can be steered while it plays: a tempo
+// factor (the ticks placed by a TickClock), a transposition, track and master gains with fades,
+// notes over the song (NoteVoices), and the loop's passes and next start frame; each is neutral
+// at its default. The engine behind liborgsynth and the export tools.
 // One thread at a time; different renderers are independent.
 #pragma once
 

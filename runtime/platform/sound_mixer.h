@@ -7,7 +7,9 @@
 //
 // Voices may belong to a group (the music engine's track): a group can be muted (its voices keep
 // moving, unheard), metered (the peak of its own sum) and tapped (its own signal kept for
-// oscilloscopes). Offline, the mixer can also move every voice ahead without mixing (a seek).
+// oscilloscopes) and given a gain that fades linearly, frame by frame (as can the whole mix).
+// A voice may play another voice's samples (a note over a song on a track's instrument).
+// Offline, the mixer can also move every voice ahead without mixing (a seek).
 //
 // Threads: voice management and commands come from any control thread; RenderFrames runs on the
 // output's thread. Two locks: the queue lock (held to push or pop a few small commands) and the
