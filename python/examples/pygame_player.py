@@ -22,6 +22,7 @@ a seek).
 from __future__ import annotations
 
 import argparse
+import ctypes
 import queue
 import sys
 from typing import BinaryIO, List, Optional, TextIO
@@ -91,6 +92,14 @@ class Player:
         self.blocks += 1
 
 
+def close_device(device: sdl_audio.AudioDevice) -> None:
+    """Closes the output with the interpreter's lock released: the callback needs that lock, and
+    SDL waits for a callback under way to end, so closing while holding it could wait forever.
+    (ctypes releases the lock around a call; the SDL library is the one pygame loaded.)"""
+    sdl = ctypes.CDLL("libSDL2-2.0.so.0")
+    sdl.SDL_CloseAudioDevice(ctypes.c_uint32(device.deviceid))  # no callback runs after this
+
+
 KEYS = {pygame.K_d: "drums", pygame.K_UP: "faster", pygame.K_DOWN: "slower",
         pygame.K_SPACE: "effect"}
 
@@ -142,8 +151,7 @@ def main(argv: Optional[List[str]] = None) -> int:
                          (10, 150, 40, 40))
         pygame.display.flip()
         clock.tick(60)
-    device.pause(1)
-    device.close()  # no callback runs after this
+    close_device(device)
     if record:
         record.close()
     if actions:

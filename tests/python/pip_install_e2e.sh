@@ -20,12 +20,13 @@ done
 pc=$(dirname "$(find "$work/prefix" -name orgsynth.pc | head -1)")
 check "liborgsynth installs with its pkg-config file" [ -f "$pc/orgsynth.pc" ]
 
-"$python" -m venv --system-site-packages "$work/venv" >"$work/venv.log" 2>&1
+# Without a pip of its own: Debian's pip (a system package) runs inside it and installs into it.
+"$python" -m venv --system-site-packages --without-pip "$work/venv" >"$work/venv.log" 2>&1
 check "a virtual environment over $python" [ -x "$work/venv/bin/python" ] || cat "$work/venv.log"
 # A copy, so that the build leaves nothing in the source tree.
 cp -r "$source/python" "$work/python"
-(cd "$work" && env -u PIP_INDEX_URL "$work/venv/bin/pip" install --no-build-isolation --no-index \
-  ./python) >"$work/pip.log" 2>&1
+(cd "$work" && env -u PIP_INDEX_URL "$work/venv/bin/python" -m pip install --no-build-isolation \
+  --no-index ./python) >"$work/pip.log" 2>&1
 check "pip install --no-build-isolation ./python works offline" [ $? = 0 ] || cat "$work/pip.log"
 
 cd "$work"

@@ -25,7 +25,8 @@ xdotool windowfocus "$window" 2>/dev/null
 sleep 1; press d
 sleep 1; press Up
 sleep 0.5; press space
-for _ in $(seq 200); do kill -0 "$example_pid" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 600); do kill -0 "$example_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$example_pid" 2>/dev/null && { echo "(still running after a minute: stopped)"; kill "$example_pid"; }
 wait "$example_pid"
 check "the example ends by itself after its blocks (exit $?)" [ $? = 0 ] || cat "$work/example.log"
 check "each key took effect once, in the order pressed" \
