@@ -1,8 +1,9 @@
 // liborgsynth through its C API on the densest demo song (Jacques): rendering 16-bit and float
-// frames, with track levels on too, beside org2wav's own render path in the same run; a seek
-// to the last second of a ten-minute render; far seeks into endless songs of 1 ms steps (the
-// densest the format allows: 16 tracks of 4096 notes, a one-step loop) up to 2^40 frames; and the
-// memory one open song holds.
+// frames, with track levels on too, and with each of 1.1's interactive controls in use (a
+// tempo factor, a transposition, track and master gains fading, notes over the song), beside
+// org2wav's own render path in the same run; a seek to the last second of a ten-minute render;
+// far seeks into endless songs of 1 ms steps (the densest the format allows: 16 tracks of 4096
+// notes, a one-step loop) up to 2^40 frames; and the memory one open song holds.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -24,8 +25,11 @@ std::vector<uint8_t> SongBytes() {
 }
 
 // One pass of the song (to the loop end), rendered in 4096-frame blocks.
+// `steer`, when given, sets controls on the new song and is called again before every block.
+using Steer = void (*)(orgsynth_song* song, int64_t block);
+
 template <typename Sample, size_t (*Render)(orgsynth_song*, Sample*, size_t)>
-void RenderOnePass(benchmark::State& state, bool levels) {
+void RenderOnePass(benchmark::State& state, bool levels, Steer steer = nullptr) {
   const std::vector<uint8_t> bytes = SongBytes();
   std::vector<Sample> block(2 * 4096);
   int64_t frames = 0;
@@ -33,10 +37,12 @@ void RenderOnePass(benchmark::State& state, bool levels) {
     orgsynth_song* song = orgsynth_open_memory(bytes.data(), bytes.size(), nullptr, nullptr);
     orgsynth_set_repeat_count(song, 0);
     orgsynth_set_levels(song, levels ? 1 : 0);
-    for (size_t n; (n = Render(song, block.data(), 4096)) > 0;) {
+    for (int64_t blocks = 0;; ++blocks) {
+      if (steer) steer(song, blocks);
+      if (Render(song, block.data(), 4096) == 0) break;
       benchmark::DoNotOptimize(block.data());
-      frames += static_cast<int64_t>(n);
     }
+    frames += static_cast<int64_t>(orgsynth_position(song));
     orgsynth_close(song);
   }
   state.counters["x_realtime"] =
@@ -51,6 +57,35 @@ void BM_CApiS16WithLevels(benchmark::State& state) {
 }
 void BM_CApiF32(benchmark::State& state) {
   RenderOnePass<float, orgsynth_render_f32>(state, false);
+}
+
+// 1.1's controls, each on its own (frames per second of output, so a faster tempo is no gain).
+void BM_CApiS16Tempo(benchmark::State& state) {
+  RenderOnePass<int16_t, orgsynth_render_s16>(state, false, [](orgsynth_song* song, int64_t block) {
+    if (block == 0) orgsynth_set_tempo_factor(song, 1.5);
+  });
+}
+void BM_CApiS16Transposed(benchmark::State& state) {
+  RenderOnePass<int16_t, orgsynth_render_s16>(state, false, [](orgsynth_song* song, int64_t block) {
+    if (block == 0) orgsynth_set_transpose(song, 3, 20);
+  });
+}
+// Every track and the master at a gain below 1, one track always fading.
+void BM_CApiS16Gains(benchmark::State& state) {
+  RenderOnePass<int16_t, orgsynth_render_s16>(state, false, [](orgsynth_song* song, int64_t block) {
+    if (block == 0)
+      for (int t = ORGSYNTH_MASTER; t < ORGSYNTH_TRACKS; ++t)
+        orgsynth_set_track_gain(song, t, 0.8, 0);
+    orgsynth_set_track_gain(song, static_cast<int>(block % 16), block % 2 ? 0.3 : 0.9, 90);
+  });
+}
+// A note over the song started on every block, all eight voices sounding.
+void BM_CApiS16Notes(benchmark::State& state) {
+  RenderOnePass<int16_t, orgsynth_render_s16>(state, false, [](orgsynth_song* song, int64_t block) {
+    const int voice = static_cast<int>(block % ORGSYNTH_NOTE_VOICES);
+    orgsynth_stop_note(song, voice);
+    orgsynth_play_note(song, voice, 36 + static_cast<int>(block % 24), 200, 6);
+  });
 }
 
 // org2wav's path (the song read from its file, levels off), for comparison in the same run.
@@ -155,6 +190,10 @@ BENCHMARK(BM_Org2wavPath)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CApiS16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CApiS16WithLevels)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CApiF32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CApiS16Tempo)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CApiS16Transposed)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CApiS16Gains)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CApiS16Notes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekToTheLastSecondOfTenMinutes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekDensestSongTenHours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekDensestSong2To40Frames)->Unit(benchmark::kMillisecond);

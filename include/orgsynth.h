@@ -265,7 +265,7 @@ ORGSYNTH_API int orgsynth_set_scope_frames(orgsynth_song* song, size_t frames);
    scopes began or since the last seek). */
 ORGSYNTH_API size_t orgsynth_get_scope(orgsynth_song* song, int track, float* mono, size_t count);
 
-/* ==== Since 1.1: song data for editors (the Org reader and writer) ============================
+/* ==== Since 1.1: song data for editors (the Org reader and writer) =====================
  * An Org file as plain, editable data and back, without opening it for playback: an editor
  * reads a file into an orgsynth_song_data, changes it, writes it back with orgsynth_write_song
  * and opens the bytes with orgsynth_open_memory to hear them. A file this library wrote reads
@@ -317,6 +317,93 @@ ORGSYNTH_API int orgsynth_read_song(const void* data, size_t size, orgsynth_song
 ORGSYNTH_API int orgsynth_write_song(const orgsynth_song_data* song, void* out, size_t capacity,
                                      size_t* written, orgsynth_error* error);
 /* ==== End of the song data functions (1.1) ================================================== */
+=======
+/* ==== 1.1: interactive playback (tempo, transposition, gains and fades, notes over the song,
+ * loop events) ====
+ *
+ * For games and other programs that steer the music while it plays. Every control here is
+ * neutral at its default (tempo 1, no transposition, gains 1, no notes): a song then renders
+ * exactly the bytes 1.0 renders. Thread rules as above: one song is one thread's at a time;
+ * every function in this section is fit for an audio callback (no allocation, no lock, no I/O)
+ * and takes effect at the song's position, between two rendered frames. Available since 1.1
+ * (ORGSYNTH_VERSION_NUMBER >= 10100; the symbols are versioned ORGSYNTH_1.1).
+ */
+
+#define ORGSYNTH_ERROR_NO_VOICE 10 /* every voice for notes over the song is sounding */
+#define ORGSYNTH_NOTE_VOICES 8     /* voices for notes over the song, beside the 16 tracks */
+#define ORGSYNTH_MASTER (-1)       /* the track number of the whole mix, for the gain */
+
+/*
+ * Tempo: from the position on, each step lasts step_ms / factor ms (2: twice as fast; the
+ * pitch is kept), factor 0.25..4 (1: the song's own tempo). While the factor holds from the
+ * start, step s sounds from frame round((s + 1) * step_ms * rate / (1000 * factor)), and
+ * orgsynth_length, orgsynth_get_info's frames and the loop frames below are at that tempo.
+ * A change while playing keeps the part of the current step already heard (no jump in the
+ * sound); a seek afterwards places the song where a render from the start at the new factor
+ * would be. Returns ORGSYNTH_OK, or ORGSYNTH_ERROR_INVALID_ARGUMENT (NULL song, factor outside
+ * 0.25..4), changing nothing.
+ */
+ORGSYNTH_API int orgsynth_set_tempo_factor(orgsynth_song* song, double factor);
+ORGSYNTH_API double orgsynth_get_tempo_factor(const orgsynth_song* song); /* 1.0 for NULL */
+
+/*
+ * Transposition of the melody tracks by `semitones` (-24..24) and `cents` (-100..100): every
+ * melody rate is multiplied by 2^((100 * semitones + cents) / 1200) (+12: each note an octave
+ * higher, its frequency doubled), within the 100..200000 Hz the voices take. Sounding notes are
+ * retuned at once; seeks stay exact. Drums play as the game plays them unless
+ * orgsynth_set_transpose_drums turns them on too. Notes over the song are not transposed.
+ * Returns ORGSYNTH_OK or ORGSYNTH_ERROR_INVALID_ARGUMENT (changing nothing).
+ */
+ORGSYNTH_API int orgsynth_set_transpose(orgsynth_song* song, int semitones, int cents);
+/* Nonzero: the drums are transposed too (from their next hit on); 0: not (the default). */
+ORGSYNTH_API int orgsynth_set_transpose_drums(orgsynth_song* song, int on);
+
+/*
+ * The gain of track 0..15's own output, or of the whole mix (track ORGSYNTH_MASTER, -1):
+ * linear, 0 (silent) .. 1 (as written; the default). It moves in a straight line from the
+ * current gain to `gain` over `fade_ms` ms (0: at once), sample by sample: with the position at
+ * frame p when called, frame p + round(fade_ms * rate / 1000) is the first at `gain`. A new call
+ * starts from wherever the fade is. Composes with mute (a muted track stays silent while its
+ * gain moves on) and with orgsynth_set_fade (that fade scales what this gives). A seek
+ * completes a fade under way. Returns ORGSYNTH_OK or ORGSYNTH_ERROR_INVALID_ARGUMENT (NULL
+ * song, track outside -1..15, gain outside 0..1).
+ */
+ORGSYNTH_API int orgsynth_set_track_gain(orgsynth_song* song, int track, double gain,
+                                         uint32_t fade_ms);
+/* The gain the next frame has (0..1), mid-fade included; 1.0 for a bad argument. */
+ORGSYNTH_API double orgsynth_get_track_gain(const orgsynth_song* song, int track);
+
+/*
+ * Notes over the song, on ORGSYNTH_NOTE_VOICES voices of their own: a note with the instrument
+ * of track 0..15 (a melody track's waveform, with the track's finetune, sustained until stopped
+ * or, on a one-shot track, its fixed periods; a drum track's drum, played once) at `key` (0..95:
+ * octave * 12 + semitone for melody, the drum's key for drums, as in orgsynth_event), `volume`
+ * 0..254 and `pan` 0..12 (6: centre). Returns the voice, 0..ORGSYNTH_NOTE_VOICES - 1, or a
+ * negative error: -ORGSYNTH_ERROR_NO_VOICE when every voice sounds, -ORGSYNTH_ERROR_INVALID_
+ * ARGUMENT for a value out of range or a track without an instrument. The voices belong to no
+ * track: mutes and track gains leave them alone, the master gain does not. A seek silences them.
+ */
+ORGSYNTH_API int orgsynth_play_note(orgsynth_song* song, int track, int key, int volume, int pan);
+/* Ends the note on `voice`: a sustained melody note finishes the period under way (no click),
+   any other stops at once. Stopping a silent voice is fine. Returns ORGSYNTH_OK or
+   ORGSYNTH_ERROR_INVALID_ARGUMENT. */
+ORGSYNTH_API int orgsynth_stop_note(orgsynth_song* song, int voice);
+
+/*
+ * Loop events. orgsynth_get_loop_pass: how many times playback has come back to the loop start
+ * in the frames rendered so far (0 during the intro and the first pass; 1 from the first frame
+ * of the second pass on; never counting returns after the end). orgsynth_next_loop_frame: the
+ * frame, at or after orgsynth_position, on which the loop start sounds next; -1 when it never
+ * will (a song without a loop, or one that ends first). Before rendering a block of n frames
+ * from position p, a frame f with p <= f < p + n says a pass begins at frame f - p of the
+ * block: a game renders up to it, changes section, and renders on. At tempo 1 from the start,
+ * pass k (k >= 1) begins on frame loop_start_frame + k * loop_frames of orgsynth_info (within a
+ * frame when a step is not a whole number of frames). -1 / 0 for a NULL song.
+ */
+ORGSYNTH_API int orgsynth_get_loop_pass(const orgsynth_song* song);
+ORGSYNTH_API int64_t orgsynth_next_loop_frame(const orgsynth_song* song);
+
+/* ==== end of 1.1: interactive playback ==== */
 
 #ifdef __cplusplus
 }

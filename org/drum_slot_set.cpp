@@ -77,8 +77,12 @@ void DrumSlotSet::Play(int slot, uint8_t key) {
   platform::SoundBuffer* buffer = slots_[slot];
   buffer->Stop();
   buffer->SetCurrentPosition(0);
-  buffer->SetFrequency(key * 800u + 100u);
+  buffer->SetFrequency(HitRate(key));
   buffer->Play(0);
+}
+
+uint32_t DrumSlotSet::HitRate(uint8_t key) const {
+  return TransposedRate(key * 800u + 100u, pitch_ratio_);
 }
 
 bool DrumSlotSet::IsSounding(int slot) const {

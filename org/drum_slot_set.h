@@ -49,6 +49,16 @@ class DrumSlotSet {
   void SetPan(int slot, uint8_t pan);
   void SetVolume(int slot, int volume);
 
+  // Every drum's rate is multiplied by `ratio` (drums transposed with the melody; 1: as the game
+  // plays them). From the next hit on.
+  void SetPitchRatio(double ratio) { pitch_ratio_ = ratio; }
+  // The rate a hit of `key` plays at.
+  uint32_t HitRate(uint8_t key) const;
+  // The slot's buffer (null when it holds no drum), for a voice of its own that shares it.
+  platform::SoundBuffer* slot_buffer(int slot) const {
+    return has_voice(slot) ? slots_[slot] : nullptr;
+  }
+
   bool has_voice(int slot) const { return slot >= 0 && slot < kDrumSlots && slots_[slot]; }
   // True while the slot's sample plays (as the output has it).
   bool IsSounding(int slot) const;
@@ -56,6 +66,7 @@ class DrumSlotSet {
  private:
   platform::SoundDevice* device_ = nullptr;
   platform::SoundBuffer* slots_[kDrumSlots] = {};
+  double pitch_ratio_ = 1.0;
 };
 
 }  // namespace org

@@ -1,6 +1,7 @@
 #include "org/melody_voice_set.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace org {
@@ -77,11 +78,33 @@ uint32_t MelodyRate(int octave, int semitone, uint16_t finetune) {
   return static_cast<uint32_t>(static_cast<int64_t>(base) + finetune - 1000);
 }
 
+uint32_t TransposedRate(uint32_t rate, double ratio) {
+  // A rate a buffer refuses stays refused: the old rate stays, as without a transposition.
+  if (ratio == 1.0 || rate < platform::kMinFrequency || rate > platform::kMaxFrequency) return rate;
+  const double scaled = std::round(static_cast<double>(rate) * ratio);
+  return static_cast<uint32_t>(
+      std::clamp(scaled, double{platform::kMinFrequency}, double{platform::kMaxFrequency}));
+}
+
 void MelodyVoiceSet::TuneTrack(int track, int semitone, uint16_t finetune) {
+  tuned_finetune_[track] = finetune;
   for (int octave = 0; octave < kOctaves; ++octave)
     for (int alternate = 0; alternate < 2; ++alternate)
       if (platform::SoundBuffer* buffer = Buffer(track, octave, alternate))
-        buffer->SetFrequency(MelodyRate(octave, semitone, finetune));
+        buffer->SetFrequency(TransposedRate(MelodyRate(octave, semitone, finetune), pitch_ratio_));
+}
+
+uint32_t MelodyVoiceSet::NoteRate(uint8_t key, uint16_t finetune) const {
+  const int k = std::min<int>(key, kMaxKey);
+  return TransposedRate(MelodyRate(k / 12, k % 12, finetune), pitch_ratio_);
+}
+
+void MelodyVoiceSet::SetPitchRatio(double ratio) {
+  if (ratio == pitch_ratio_) return;
+  pitch_ratio_ = ratio;
+  for (int track = 0; track < kMelodyTracks; ++track)
+    if (current_key_[track] != kNoValue)
+      TuneTrack(track, current_key_[track] % 12, tuned_finetune_[track]);
 }
 
 bool MelodyVoiceSet::Make(int track, uint8_t wave, uint8_t one_shot) {

@@ -21,6 +21,9 @@ inline constexpr int kOctaves = 8;
 
 // The rate a track's buffer of `octave` is tuned to for `semitone`, in samples per second.
 uint32_t MelodyRate(int octave, int semitone, uint16_t finetune);
+// `rate` multiplied by `ratio` (a transposition), rounded and kept within what a buffer accepts;
+// exactly `rate` at ratio 1.
+uint32_t TransposedRate(uint32_t rate, double ratio);
 
 class MelodyVoiceSet {
  public:
@@ -52,6 +55,21 @@ class MelodyVoiceSet {
   void SetPan(int track, uint8_t pan);
   void SetVolume(int track, int volume);
 
+  // Every rate the voices are tuned to is multiplied by `ratio` (a transposition; 1: none,
+  // the rates exactly as they are), kept within what a buffer accepts. A sounding note is
+  // retuned at once. From the tick's thread.
+  void SetPitchRatio(double ratio);
+  double pitch_ratio() const { return pitch_ratio_; }
+  // The rate a note of `key` plays at on this set's voices (the ratio applied).
+  uint32_t NoteRate(uint8_t key, uint16_t finetune) const;
+  // The buffer a note of `octave` plays from on `track` (null when there is none), for a voice
+  // of its own that shares its samples.
+  platform::SoundBuffer* octave_buffer(int track, int octave) const {
+    return track >= 0 && track < kMelodyTracks && octave >= 0 && octave < kOctaves
+               ? buffers_[track][octave][0]
+               : nullptr;
+  }
+
   // The playing state (the key that sounds, 255 when none; which buffer of the pair).
   uint8_t current_key(int track) const { return current_key_[track]; }
   int alternate(int track) const { return alternate_[track]; }
@@ -79,6 +97,8 @@ class MelodyVoiceSet {
   uint8_t current_key_[kMelodyTracks] = {kNoValue, kNoValue, kNoValue, kNoValue,
                                          kNoValue, kNoValue, kNoValue, kNoValue};
   int alternate_[kMelodyTracks] = {};
+  double pitch_ratio_ = 1.0;
+  uint16_t tuned_finetune_[kMelodyTracks] = {};  // the finetune of each track's last tuning
 };
 
 // The flags every engine buffer is created with.

@@ -42,7 +42,11 @@ std::unique_ptr<SongRenderer> SongRenderer::Open(const uint8_t* data, size_t siz
 }
 
 SongRenderer::SongRenderer(std::unique_ptr<Engine> engine, int rate)
-    : engine_(std::move(engine)), rate_(rate), wide_(new int32_t[2 * kBlockFrames]) {
+    : engine_(std::move(engine)),
+      notes_(std::make_unique<NoteVoices>(engine_->own_device(), engine_.get())),
+      rate_(rate),
+      clock_(engine_->song().wait, rate),
+      wide_(new int32_t[2 * kBlockFrames]) {
   engine_->device()->SetGroupMetering(metering_);
 }
 
@@ -50,8 +54,79 @@ int64_t SongRenderer::StepsForPasses(const ParsedSong& song, int64_t passes) {
   return LoopOf(song).StepsForPasses(passes);
 }
 
-int64_t SongRenderer::TickFrame(int64_t tick) const {
-  return FrameOfTick(song().wait, rate_, tick);
+int64_t SongRenderer::TickFrame(int64_t tick) const { return clock_.FrameOf(tick); }
+
+int64_t SongRenderer::TickFrameFromStart(int64_t tick) const {
+  TickClock from_start = clock_;
+  from_start.Restart();
+  return from_start.FrameOf(tick);
+}
+
+void SongRenderer::SetTempoFactor(double factor) { clock_.Change(factor, done_, next_tick_); }
+
+void SongRenderer::SetTranspose(int semitones, int cents, bool drums) {
+  transpose_semitones_ = semitones;
+  transpose_cents_ = cents;
+  transpose_drums_ = drums;
+  const int total = semitones * 100 + cents;
+  const double ratio = total == 0 ? 1.0 : std::exp2(total / 1200.0);
+  engine_->melody().SetPitchRatio(ratio);
+  engine_->drums().SetPitchRatio(drums ? ratio : 1.0);
+}
+
+void SongRenderer::SetTrackGain(int track, double gain, int64_t frames) {
+  const auto q15 = static_cast<int32_t>(std::lround(std::clamp(gain, 0.0, 1.0) * 32768.0));
+  platform::SoundMixer& mixer = engine_->own_device()->mixer();
+  if (track < 0) {
+    mixer.SetMasterGain(q15, frames);
+  } else {
+    mixer.SetGroupGain(track, q15, frames);
+  }
+}
+
+double SongRenderer::track_gain(int track) const {
+  platform::SoundMixer& mixer = engine_->own_device()->mixer();
+  return (track < 0 ? mixer.master_gain() : mixer.group_gain(track)) / 32768.0;
+}
+
+int64_t SongRenderer::PassTick(int64_t pass) const {
+  if (pass < 1) return -1;
+  // The loop as the jukebox plays it (see LoopOf): tick k plays step k - 1 until the first
+  // jump; the loop start comes back one pass after it first sounds.
+  const SongLoop loop = LoopOf(song());
+  return SaturatingAdd(kLeadSteps + loop.intro_steps, SaturatingMultiply(pass, loop.loop_steps));
+}
+
+int64_t SongRenderer::TickAtOrAfterPosition() const {
+  // Every tick on a frame before the position has played, and so has one on the position itself
+  // (it plays as the render reaches its frame).
+  if (next_tick_ > 1 && TickFrame(next_tick_ - 1) >= done_) return next_tick_ - 1;
+  return next_tick_;
+}
+
+int SongRenderer::LoopPass() const {
+  const int64_t first = PassTick(1);
+  if (first < 0) return 0;
+  const int64_t length = LoopOf(song()).loop_steps;
+  // Passes whose first tick lies before the first tick still to sound at or after the position.
+  const int64_t tick = TickAtOrAfterPosition();
+  int64_t passes = tick <= first ? 0 : (tick - first + length - 1) / length;
+  // Returns on or after the end of the body never sound (the fade has no steps).
+  const int64_t body_end = BodyEnd();
+  if (body_end >= 0) {
+    const int64_t ticks_in_body = clock_.TicksBefore(1, body_end);
+    passes = std::min(passes, ticks_in_body < first ? 0 : (ticks_in_body - first) / length + 1);
+  }
+  return static_cast<int>(std::min<int64_t>(passes, std::numeric_limits<int>::max()));
+}
+
+int64_t SongRenderer::NextLoopFrame() const {
+  const int64_t pass_tick = PassTick(int64_t{LoopPass()} + 1);
+  if (pass_tick < 0) return -1;
+  const int64_t frame = TickFrame(pass_tick);
+  const int64_t body_end = BodyEnd();
+  if (body_end >= 0 && frame >= body_end) return -1;  // the song ends first
+  return frame;
 }
 
 void SongRenderer::SetRepeatCount(int count) {
@@ -149,17 +224,23 @@ size_t SongRenderer::RenderF32(float* stereo, size_t frames) {
 }
 
 void SongRenderer::Seek(uint64_t frame) {
+  notes_->StopAll();
+  engine_->own_device()->mixer().FinishGainRamps();
+  // After a change of tempo while playing, the song is placed as if the tempo had held from the
+  // start: from there.
+  const bool restart = !clock_.from_start();
+  clock_.Restart();
   const int64_t length = Length();
   const int64_t total = length < 0 ? kNoEnd : length;
   const int64_t target =
       static_cast<int64_t>(std::min<uint64_t>(frame, static_cast<uint64_t>(total)));
-  if (target < done_) {
+  if (restart || target < done_) {
     engine_->Rewind();
     done_ = 0;
     next_tick_ = 1;
   }
   ReplayPosition at{done_, next_tick_};
-  ReplayTo(*engine_, engine_->own_device()->mixer(), rate_, target, total, &at);
+  ReplayTo(*engine_, engine_->own_device()->mixer(), clock_, target, total, &at);
   done_ = at.frame;
   next_tick_ = at.next_tick;
 }

@@ -3,7 +3,10 @@
 // one step after the start, as the jukebox's timer plays it), ended after a number of passes of
 // the loop (or a number of frames), with a linear fade after the end. Renders 16-bit or float
 // frames, seeks exactly (a replay of the steps before the frame that moves the voices without
-// mixing them), and mutes tracks live. The engine behind liborgsynth and the export tools.
+// mixing them), and mutes tracks live. For games it can be steered while it plays: a tempo
+// factor (the ticks placed by a TickClock), a transposition, track and master gains with fades,
+// notes over the song (NoteVoices), and the loop's passes and next start frame; each is neutral
+// at its default. The engine behind liborgsynth and the export tools.
 // One thread at a time; different renderers are independent.
 #pragma once
 
@@ -13,7 +16,9 @@
 #include <vector>
 
 #include "org/engine.h"
+#include "org/note_voices.h"
 #include "org/step_replay.h"
+#include "org/tick_clock.h"
 #include "runtime/platform/audio_output.h"
 
 namespace org {
@@ -71,8 +76,32 @@ class SongRenderer {
   // The newest min(count, scope frames) values of the track's scope, oldest first.
   int CopyScope(int track, float* mono, int count);
 
-  // The frame on which tick `tick` falls.
+  // Interactive controls (each neutral at its default: the render is then exactly as without).
+  // Tempo: steps last wait / factor ms from the position on (pitch kept); a seek afterwards
+  // places the song as a render from the start at this factor would. 0.25..4.
+  void SetTempoFactor(double factor);
+  double tempo_factor() const { return clock_.factor(); }
+  // Transposition of the melody tracks (and of the drums too when `drums`), in semitones and
+  // cents: every rate times 2^(cents total / 1200). Sounding notes are retuned at once.
+  void SetTranspose(int semitones, int cents, bool drums);
+  int transpose_semitones() const { return transpose_semitones_; }
+  int transpose_cents() const { return transpose_cents_; }
+  bool transpose_drums() const { return transpose_drums_; }
+  // The gain 0..1 of track 0..15's own output (-1: the whole mix), reached linearly over
+  // `frames` frames from the position on. A seek completes a fade under way.
+  void SetTrackGain(int track, double gain, int64_t frames);
+  double track_gain(int track) const;
+  NoteVoices& notes() { return *notes_; }
+  // How many times playback has come back to the loop start in the frames rendered so far.
+  int LoopPass() const;
+  // The first frame at or after the position on which the loop start sounds again; -1 when it
+  // never will (a song without a loop, or one that ends first).
+  int64_t NextLoopFrame() const;
+
+  // The frame on which tick `tick` falls (at the tempo factor, as the render places it).
   int64_t TickFrame(int64_t tick) const;
+  // The same, as if the tempo factor had held from the start (the song's facts).
+  int64_t TickFrameFromStart(int64_t tick) const;
   // Steps the render covers for `passes` passes of the loop (1: to the loop end once).
   static int64_t StepsForPasses(const ParsedSong& song, int64_t passes);
 
@@ -84,8 +113,19 @@ class SongRenderer {
   // Fades the `count` unsaturated frames in `wide_` that begin at frame `first`.
   void FadeWide(int64_t first, size_t count);
 
+  // The tick at which the loop start sounds after the pass-th return (pass >= 1); -1 when the
+  // loop never returns.
+  int64_t PassTick(int64_t pass) const;
+  // The first tick whose frame is at or after the position.
+  int64_t TickAtOrAfterPosition() const;
+
   std::unique_ptr<Engine> engine_;
+  std::unique_ptr<NoteVoices> notes_;  // released before the engine's buffers it shares
   int rate_;
+  TickClock clock_;
+  int transpose_semitones_ = 0;
+  int transpose_cents_ = 0;
+  bool transpose_drums_ = false;
   int repeat_count_ = -1;
   int64_t end_frame_ = -1;
   int64_t fade_frames_ = 0;

@@ -15,16 +15,6 @@ constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 // every voice): a song whose sound never repeats is replayed step by step, as before.
 constexpr int kMostComparisons = 1 << 12;
 
-// The ticks to come (from `at.next_tick` on) whose frames lie before `frame`: from an estimate,
-// then exactly.
-int64_t TicksBefore(uint16_t wait, int rate, const ReplayPosition& at, int64_t frame) {
-  const double per_tick = static_cast<double>(wait) * rate / 1000.0;
-  int64_t last = static_cast<int64_t>(static_cast<double>(frame) / per_tick);
-  while (last >= at.next_tick && FrameOfTick(wait, rate, last) >= frame) --last;
-  while (FrameOfTick(wait, rate, last + 1) < frame) ++last;
-  return std::max<int64_t>(0, last - at.next_tick + 1);
-}
-
 // Finds where the whole state of a song (its sequencer, every voice's phase, the place of the
 // ticks within a frame) at the loop start is what it was some passes before: from there on it
 // repeats exactly, so whole repeats can be stepped over at once. Brent's cycle search: one
@@ -109,17 +99,18 @@ struct DeviceVoices {
   bool MatchesSnapshot() { return device.SeekVoicesMatchSnapshot(); }
 };
 
-// Replays the ticks up to `target`, moving `voices` (Advance, SaveSnapshot, MatchesSnapshot)
-// over the frames between them.
+// Replays the ticks up to `target` where `clock` places them, moving `voices` (Advance,
+// SaveSnapshot, MatchesSnapshot) over the frames between them. Whole repeats of the song's state
+// are looked for only at the song's own tempo from the start (the ticks' place within a frame
+// then repeats with the loop); under a tempo factor every step is replayed.
 template <typename Voices>
-void Replay(Engine& engine, Voices& voices, int rate, int64_t target, int64_t end,
+void Replay(Engine& engine, Voices& voices, const TickClock& clock, int64_t target, int64_t end,
             ReplayPosition* at) {
-  const uint16_t wait = engine.song().wait;
   const int64_t last = std::min(target, end);  // ticks before this frame play
-  RepeatFinder finder(engine.song(), rate);
-  bool searching = true;
+  RepeatFinder finder(engine.song(), clock.rate());
+  bool searching = clock.factor() == 1.0 && clock.from_start();
   while (at->frame < target) {
-    const int64_t tick_frame = FrameOfTick(wait, rate, at->next_tick);
+    const int64_t tick_frame = clock.FrameOf(at->next_tick);
     if (tick_frame >= last) {
       voices.Advance(target - at->frame);
       at->frame = target;
@@ -144,17 +135,21 @@ void Replay(Engine& engine, Voices& voices, int rate, int64_t target, int64_t en
     ++at->next_tick;
     // Steps that change nothing are passed over at once: a long silence (or a damaged song's
     // endless gap) costs no more than one step. Only those whose ticks fall before the target.
-    at->next_tick += engine.SkipIdleSteps(TicksBefore(wait, rate, *at, last));
+    at->next_tick += engine.SkipIdleSteps(clock.TicksBefore(at->next_tick, last));
   }
 }
-
 
 }  // namespace
 
 void ReplayTo(Engine& engine, platform::SoundMixer& mixer, int rate, int64_t target, int64_t end,
               ReplayPosition* at) {
+  ReplayTo(engine, mixer, TickClock(engine.song().wait, rate), target, end, at);
+}
+
+void ReplayTo(Engine& engine, platform::SoundMixer& mixer, const TickClock& clock, int64_t target,
+              int64_t end, ReplayPosition* at) {
   MixerVoices voices{mixer};
-  Replay(engine, voices, rate, target, end, at);
+  Replay(engine, voices, clock, target, end, at);
 }
 
 bool SeekOutput(Engine& engine, uint32_t ms, bool resume, OutputSeek* seek) {
@@ -166,8 +161,8 @@ bool SeekOutput(Engine& engine, uint32_t ms, bool resume, OutputSeek* seek) {
   seek->rate = rate;
   seek->at = ReplayPosition{};
   DeviceVoices voices{*device};
-  Replay(engine, voices, rate, int64_t{ms} * rate / 1000, std::numeric_limits<int64_t>::max(),
-         &seek->at);
+  Replay(engine, voices, TickClock(engine.song().wait, rate), int64_t{ms} * rate / 1000,
+         std::numeric_limits<int64_t>::max(), &seek->at);
   device->EndSeek(resume);
   return true;
 }

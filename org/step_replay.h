@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "org/engine.h"
+#include "org/tick_clock.h"
 #include "runtime/platform/sound_mixer.h"
 
 namespace org {
@@ -29,6 +30,9 @@ struct ReplayPosition {
 // A tick on the target itself is left to whoever plays on from there, as a render plays it.
 void ReplayTo(Engine& engine, platform::SoundMixer& mixer, int rate, int64_t target, int64_t end,
               ReplayPosition* at);
+// The same, the ticks falling where `clock` places them (a tempo factor).
+void ReplayTo(Engine& engine, platform::SoundMixer& mixer, const TickClock& clock, int64_t target,
+              int64_t end, ReplayPosition* at);
 
 // Where a seek of the engine's output landed: the output's rate (frames per second) and the
 // replay's position.

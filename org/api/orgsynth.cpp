@@ -142,6 +142,8 @@ const char* orgsynth_error_string(int code) {
       return "the song's step length is 0 ms";
     case ORGSYNTH_ERROR_OUT_OF_MEMORY:
       return "out of memory";
+    case ORGSYNTH_ERROR_NO_VOICE:
+      return "every voice for notes is sounding";
     default:
       return "unknown error";
   }
@@ -237,8 +239,8 @@ int orgsynth_get_info(const orgsynth_song* song, orgsynth_info* info) {
   // Step s first sounds on tick s + 1 (after the lead); the loop as the jukebox plays it (a loop
   // of no steps repeats its start step, a start outside the loop is first reached by the jump).
   const org::SongLoop loop = org::LoopOf(s);
-  const int64_t start = renderer.TickFrame(org::kLeadSteps + loop.intro_steps);
-  const int64_t end = renderer.TickFrame(org::kLeadSteps + loop.intro_steps + loop.loop_steps);
+  const int64_t start = renderer.TickFrameFromStart(org::kLeadSteps + loop.intro_steps);
+  const int64_t end = renderer.TickFrameFromStart(org::kLeadSteps + loop.intro_steps + loop.loop_steps);
   out.loop_start_frame = static_cast<uint64_t>(start);
   out.loop_end_frame = static_cast<uint64_t>(end);
   out.intro_frames = out.loop_start_frame;
@@ -330,6 +332,70 @@ size_t orgsynth_get_scope(orgsynth_song* song, int track, float* mono, size_t co
   const int asked = static_cast<int>(std::min<size_t>(count, 1u << 24));
   return static_cast<size_t>(Renderer(song).CopyScope(track, mono, asked));
 }
+
+/* ==== 1.1: interactive playback ==== */
+
+int orgsynth_set_tempo_factor(orgsynth_song* song, double factor) {
+  // Written so that a NaN is refused too.
+  if (!song || !(factor >= 0.25 && factor <= 4.0)) return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  Renderer(song).SetTempoFactor(factor);
+  return ORGSYNTH_OK;
+}
+
+double orgsynth_get_tempo_factor(const orgsynth_song* song) {
+  return song ? Renderer(song).tempo_factor() : 1.0;
+}
+
+int orgsynth_set_transpose(orgsynth_song* song, int semitones, int cents) {
+  if (!song || semitones < -24 || semitones > 24 || cents < -100 || cents > 100)
+    return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  org::SongRenderer& renderer = Renderer(song);
+  renderer.SetTranspose(semitones, cents, renderer.transpose_drums());
+  return ORGSYNTH_OK;
+}
+
+int orgsynth_set_transpose_drums(orgsynth_song* song, int on) {
+  if (!song) return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  org::SongRenderer& renderer = Renderer(song);
+  renderer.SetTranspose(renderer.transpose_semitones(), renderer.transpose_cents(), on != 0);
+  return ORGSYNTH_OK;
+}
+
+int orgsynth_set_track_gain(orgsynth_song* song, int track, double gain, uint32_t fade_ms) {
+  if (!song || (track != ORGSYNTH_MASTER && !ValidTrack(track)) || !(gain >= 0.0 && gain <= 1.0))
+    return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  org::SongRenderer& renderer = Renderer(song);
+  renderer.SetTrackGain(track, gain, (int64_t{fade_ms} * renderer.rate() + 500) / 1000);
+  return ORGSYNTH_OK;
+}
+
+double orgsynth_get_track_gain(const orgsynth_song* song, int track) {
+  if (!song || (track != ORGSYNTH_MASTER && !ValidTrack(track))) return 1.0;
+  return Renderer(song).track_gain(track);
+}
+
+int orgsynth_play_note(orgsynth_song* song, int track, int key, int volume, int pan) {
+  if (!song) return -ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  const int voice = Renderer(song).notes().Start(track, key, volume, pan);
+  if (voice >= 0) return voice;
+  return voice == org::NoteVoices::kNoFreeVoice ? -ORGSYNTH_ERROR_NO_VOICE
+                                                : -ORGSYNTH_ERROR_INVALID_ARGUMENT;
+}
+
+int orgsynth_stop_note(orgsynth_song* song, int voice) {
+  if (!song || !Renderer(song).notes().Stop(voice)) return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  return ORGSYNTH_OK;
+}
+
+int orgsynth_get_loop_pass(const orgsynth_song* song) {
+  return song ? Renderer(song).LoopPass() : 0;
+}
+
+int64_t orgsynth_next_loop_frame(const orgsynth_song* song) {
+  return song ? Renderer(song).NextLoopFrame() : -1;
+}
+
+/* ==== end of 1.1: interactive playback ==== */
 
 }  // extern "C"
 

@@ -82,6 +82,8 @@ class MixedSoundBuffer final : public SoundBuffer {
     return true;
   }
 
+  VoiceId voice() const { return voice_; }
+
   void Release() override {
     device_->mixer_.RemoveVoice(voice_);
     device_->live_buffers_.fetch_sub(1, std::memory_order_relaxed);
@@ -206,6 +208,13 @@ void MixingSoundDevice::BeginSeek() {
 void MixingSoundDevice::EndSeek(bool resume) {
   mixer_.SetRealtime(realtime_before_seek_);
   if (resume) mixer_.SetPaused(false);
+}
+
+bool MixingSoundDevice::ShareSamples(SoundBuffer* buffer, SoundBuffer* source) {
+  if (!buffer) return false;
+  // Every buffer this device hands out is one of its own.
+  const VoiceId from = source ? static_cast<MixedSoundBuffer*>(source)->voice() : VoiceId{};
+  return mixer_.ShareSamples(static_cast<MixedSoundBuffer*>(buffer)->voice(), from);
 }
 
 int MixingSoundDevice::LiveBufferCount() const {

@@ -64,6 +64,10 @@ class MixingSoundDevice final : public SoundDevice {
   void SaveSeekSnapshot() override { mixer_.SaveVoiceSnapshot(); }
   bool SeekVoicesMatchSnapshot() override { return mixer_.VoicesMatchSnapshot(); }
 
+  // `buffer` plays the samples of `source` (both made by this device; `source` null: its own
+  // again), without copying or allocating: a voice of its own playing another's instrument.
+  bool ShareSamples(SoundBuffer* buffer, SoundBuffer* source);
+
   SoundMixer& mixer() { return mixer_; }
   AudioOutput& output() { return *output_; }
   // The number of buffers created and not yet released.

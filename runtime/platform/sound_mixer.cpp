@@ -22,6 +22,9 @@ thread_local int64_t t_scheduled_call_us = 0;
 
 struct SoundMixer::Voice {
   VoiceSamples data;
+  const VoiceSamples* shared = nullptr;  // another voice's samples played instead of `data`
+  int shared_slot = -1;
+  const VoiceSamples& samples() const { return shared ? *shared : data; }
   bool in_use = false;
   uint32_t generation = 0;
   bool playing = false;
@@ -74,6 +77,8 @@ SoundMixer::SoundMixer(int output_rate, int max_voices, int queue_capacity)
       accumulator_(2 * kChunkFrames),
       output_rate_(output_rate > 0 ? output_rate : 44100),
       wide_kernel_(HasWideMixKernel()),
+      // Made here, as a group's gain may come from an audio callback, which never allocates.
+      group_accumulator_(2 * kChunkFrames),
       queue_capacity_(std::max(queue_capacity, 1)),
       queue_(static_cast<size_t>(queue_capacity_)),
       due_(static_cast<size_t>(queue_capacity_)) {
@@ -148,6 +153,7 @@ void SoundMixer::ReplaceSamples(VoiceId id, VoiceSamples samples) {
     std::swap(voice.data, samples);
     const uint64_t end = uint64_t{voice.data.frames} << 32;
     if (voice.position >= end) voice.position = 0;
+    StopSharers(id.slot);
   }
   // `samples` now holds the old content; it is freed here, outside the lock.
 }
@@ -159,9 +165,43 @@ void SoundMixer::RemoveVoice(VoiceId id) {
   if (!voice.in_use || voice.generation != id.generation) return;
   Deactivate(voice);
   std::swap(released, voice.data);
+  voice.shared = nullptr;
+  voice.shared_slot = -1;
   voice.in_use = false;
   voice.playing = false;
   free_slots_.push_back(id.slot);
+  StopSharers(id.slot);
+}
+
+void SoundMixer::StopSharers(int slot) {
+  for (Voice& voice : voices_) {
+    if (voice.shared_slot != slot) continue;
+    voice.shared = nullptr;
+    voice.shared_slot = -1;
+    voice.playing = false;
+    voice.position = 0;
+    Deactivate(voice);
+  }
+}
+
+bool SoundMixer::ShareSamples(VoiceId id, VoiceId source) {
+  const Guard lock(mix_mutex_, single_threaded_);
+  if (id.slot < 0 || id.slot >= static_cast<int>(voices_.size())) return false;
+  Voice& voice = voices_[id.slot];
+  if (!voice.in_use || voice.generation != id.generation) return false;
+  if (source.slot < 0) {
+    voice.shared = nullptr;
+    voice.shared_slot = -1;
+  } else {
+    if (source.slot >= static_cast<int>(voices_.size())) return false;
+    const Voice& from = voices_[source.slot];
+    if (!from.in_use || from.generation != source.generation || from.shared) return false;
+    voice.shared = &from.data;
+    voice.shared_slot = source.slot;
+  }
+  const uint64_t end = uint64_t{voice.samples().frames} << 32;
+  if (voice.position >= end) voice.position = 0;
+  return true;
 }
 
 void SoundMixer::Play(VoiceId id, bool looping) { Submit(id, CommandType::kPlay, looping ? 1 : 0); }
@@ -267,7 +307,8 @@ void SoundMixer::ApplyCommand(const Command& command) {
       Deactivate(voice);
       break;
     case CommandType::kPosition: {
-      const uint32_t frame = std::min(static_cast<uint32_t>(command.value), voice.data.frames - 1);
+      const uint32_t frame =
+          std::min(static_cast<uint32_t>(command.value), voice.samples().frames - 1);
       voice.position = uint64_t{frame} << 32;
       break;
     }
@@ -365,6 +406,7 @@ void SoundMixer::RenderChunk(int16_t* stereo, int32_t* wide, int frames,
     ApplyCommand(due_[i]);
   }
   MixSegment(cursor, frames - cursor);
+  if (!master_gain_.neutral()) master_gain_.Apply(accumulator_.data(), frames);
   const int32_t gain = output_gain_q15_.load(std::memory_order_relaxed);
   if (gain != 32768) {
     for (int i = 0; i < 2 * frames; ++i)
@@ -379,7 +421,7 @@ void SoundMixer::RenderChunk(int16_t* stereo, int32_t* wide, int frames,
 
 void SoundMixer::MixSegment(int first_frame, int frame_count) {
   if (frame_count <= 0) return;
-  if (metering_ || tap_frames_ > 0) {
+  if (metering_ || tap_frames_ > 0 || AnyGroupGain()) {
     MixSegmentByGroup(first_frame, frame_count);
     return;
   }
@@ -405,16 +447,20 @@ void SoundMixer::MixSegmentByGroup(int first_frame, int frame_count) {
   }
   int32_t* sum = group_accumulator_.data();
   for (int group = 0; group < kMaxGroups; ++group) {
-    const bool muted = GroupMuted(group);
+    GainRamp& gain = group_gains_[group];
+    // A group whose gain stays at 0 is as silent as a muted one: its voices only move on.
+    const bool muted = GroupMuted(group) || gain.silent();
     if (group_active[group] && !muted) std::fill(sum, sum + 2 * frame_count, 0);
     for (int i = active_count_ - 1; group_active[group] && i >= 0; --i) {
       Voice& voice = voices_[active_[i]];
       if (voice.group == group) MixVoice(voice, sum, frame_count, muted);
     }
     if (!group_active[group] || muted) {
+      gain.Advance(frame_count);
       AppendTap(group, nullptr, frame_count);
       continue;
     }
+    if (!gain.neutral()) gain.Apply(sum, frame_count);
     group_peaks_[group] =
         std::max(group_peaks_[group], AddAndPeak(sum, mix, 2 * frame_count, wide_kernel_));
     AppendTap(group, sum, frame_count);
@@ -448,10 +494,45 @@ void SoundMixer::SetGroupMuted(int group, bool muted) {
 
 bool SoundMixer::group_muted(int group) const { return GroupMuted(group); }
 
+bool SoundMixer::AnyGroupGain() const {
+  if (!group_gains_on_) return false;
+  for (const GainRamp& gain : group_gains_)
+    if (!gain.neutral()) return true;
+  return false;
+}
+
+void SoundMixer::SetGroupGain(int group, int32_t target_q15, int64_t frames) {
+  if (group < 0 || group >= kMaxGroups) return;
+  const Guard lock(mix_mutex_, single_threaded_);
+  group_gains_[group].Start(target_q15, frames);
+  group_gains_on_ = true;
+}
+
+int32_t SoundMixer::group_gain(int group) {
+  if (group < 0 || group >= kMaxGroups) return GainRamp::kUnity;
+  const Guard lock(mix_mutex_, single_threaded_);
+  return group_gains_[group].gain();
+}
+
+void SoundMixer::SetMasterGain(int32_t target_q15, int64_t frames) {
+  const Guard lock(mix_mutex_, single_threaded_);
+  master_gain_.Start(target_q15, frames);
+}
+
+int32_t SoundMixer::master_gain() {
+  const Guard lock(mix_mutex_, single_threaded_);
+  return master_gain_.gain();
+}
+
+void SoundMixer::FinishGainRamps() {
+  const Guard lock(mix_mutex_, single_threaded_);
+  for (GainRamp& gain : group_gains_) gain.Finish();
+  master_gain_.Finish();
+}
+
 void SoundMixer::SetGroupMetering(bool on) {
   const Guard lock(mix_mutex_, single_threaded_);
   metering_ = on;
-  if (on && group_accumulator_.empty()) group_accumulator_.resize(2 * kChunkFrames);
 }
 
 void SoundMixer::ResetGroupPeaks() {
@@ -471,7 +552,6 @@ void SoundMixer::SetGroupTapFrames(int frames) {
   std::swap(taps_, rings);
   tap_frames_ = std::max(frames, 0);
   tap_written_ = 0;
-  if (tap_frames_ > 0 && group_accumulator_.empty()) group_accumulator_.resize(2 * kChunkFrames);
   // The old rings are freed here, under the lock: this call is the control thread's alone.
 }
 
@@ -492,7 +572,7 @@ void SoundMixer::AdvanceFrames(int64_t frames) {
   const Guard lock(mix_mutex_, single_threaded_);
   for (int i = active_count_ - 1; i >= 0; --i) {
     Voice& voice = voices_[active_[i]];
-    const uint64_t end = uint64_t{voice.data.frames} << 32;
+    const uint64_t end = uint64_t{voice.samples().frames} << 32;
     const WideUnsigned travel =
         static_cast<WideUnsigned>(voice.step) * static_cast<WideUnsigned>(frames);
     if (voice.looping) {
@@ -550,7 +630,8 @@ void SoundMixer::ResetAllVoices() {
 }
 
 void SoundMixer::MixVoice(Voice& voice, int32_t* accumulator, int frames, bool silent) {
-  const uint64_t end = uint64_t{voice.data.frames} << 32;
+  const VoiceSamples& data = voice.samples();
+  const uint64_t end = uint64_t{data.frames} << 32;
   const bool linear = interpolation_ == Interpolation::kLinear;
   while (frames > 0 && voice.playing) {
     // A one-shot voice has nothing after its last sample to glide towards (the guard frame is
@@ -563,10 +644,10 @@ void SoundMixer::MixVoice(Voice& voice, int32_t* accumulator, int frames, bool s
         static_cast<int>(std::min<uint64_t>(frames_to_end, static_cast<uint64_t>(frames)));
     if (silent || (voice.gain_left == 0 && voice.gain_right == 0)) {
       voice.position += voice.step * static_cast<uint64_t>(run);  // inaudible: only advance
-    } else if (voice.data.channels == 1 && interpolate && wide_kernel_) {
-      voice.position = MixMonoLinearWide(voice.data.samples.data(), voice.position, voice.step,
+    } else if (data.channels == 1 && interpolate && wide_kernel_) {
+      voice.position = MixMonoLinearWide(data.samples.data(), voice.position, voice.step,
                                          voice.gain_left, voice.gain_right, accumulator, run);
-    } else if (voice.data.channels == 1) {
+    } else if (data.channels == 1) {
       interpolate ? MixRun<1, true>(voice, accumulator, run)
                   : MixRun<1, false>(voice, accumulator, run);
     } else {
@@ -589,7 +670,7 @@ void SoundMixer::MixVoice(Voice& voice, int32_t* accumulator, int frames, bool s
 
 template <int kChannels, bool kLinear>
 void SoundMixer::MixRun(Voice& voice, int32_t* accumulator, int frames) {
-  const int16_t* data = voice.data.samples.data();
+  const int16_t* data = voice.samples().samples.data();
   uint64_t position = voice.position;
   const uint64_t step = voice.step;
   const int32_t gain_left = voice.gain_left;

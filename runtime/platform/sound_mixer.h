@@ -7,7 +7,9 @@
 //
 // Voices may belong to a group (the music engine's track): a group can be muted (its voices keep
 // moving, unheard), metered (the peak of its own sum) and tapped (its own signal kept for
-// oscilloscopes). Offline, the mixer can also move every voice ahead without mixing (a seek).
+// oscilloscopes) and given a gain that fades linearly, frame by frame (as can the whole mix).
+// A voice may play another voice's samples (a note over a song on a track's instrument).
+// Offline, the mixer can also move every voice ahead without mixing (a seek).
 //
 // Threads: voice management and commands come from any control thread; RenderFrames runs on the
 // output's thread. Two locks: the queue lock (held to push or pop a few small commands) and the
@@ -21,6 +23,7 @@
 #include <vector>
 
 #include "runtime/platform/audio_output.h"
+#include "runtime/platform/gain_ramp.h"
 
 namespace platform {
 
@@ -108,6 +111,11 @@ class SoundMixer final : public AudioRenderSource {
   void ReplaceSamples(VoiceId id, VoiceSamples samples);
   // Stops and removes a voice; its samples are freed on the calling thread.
   void RemoveVoice(VoiceId id);
+  // The voice plays `source`'s samples (in place of its own, without copying or allocating:
+  // fit for an audio callback) until it is given its own again (`source` with slot -1). A voice
+  // playing another's samples stops when those are replaced or removed. False for a voice or
+  // source that is not there.
+  bool ShareSamples(VoiceId id, VoiceId source);
 
   // Control commands; the values are checked by the caller.
   void Play(VoiceId id, bool looping);
@@ -139,6 +147,18 @@ class SoundMixer final : public AudioRenderSource {
   // Copies the newest min(count, tap frames) values of a group's tap, oldest first; returns how
   // many were copied (fewer than asked only when less has been mixed since the taps began).
   int CopyGroupTap(int group, int32_t* mono, int count);
+
+  // Gains (0..32768, Q15) of a group's sum and of the whole mix (before the output gain),
+  // moving linearly from the gain the next mixed frame would have to `target_q15` over
+  // `frames` frames (the frame `frames` after the call is the first at the target). Composed
+  // with mute (a muted group stays silent; its gain keeps moving). At unity the mix is the
+  // very numbers it is without gains. Any thread; no allocation.
+  void SetGroupGain(int group, int32_t target_q15, int64_t frames);
+  int32_t group_gain(int group);
+  void SetMasterGain(int32_t target_q15, int64_t frames);
+  int32_t master_gain();
+  // Every gain at its target at once (a seek passes over the ramps).
+  void FinishGainRamps();
 
   // Offline only: every playing voice moves `frames` output frames ahead as if mixed (loops
   // wrap, one-shot voices end), in time proportional to the voices, not to the frames.
@@ -200,6 +220,8 @@ class SoundMixer final : public AudioRenderSource {
   void MixSegmentByGroup(int first_frame, int frame_count);  // mix lock held
   void MixVoice(Voice& voice, int32_t* accumulator, int frames, bool silent);
   bool GroupMuted(int group) const;
+  bool AnyGroupGain() const;   // mix lock held
+  void StopSharers(int slot);  // mix lock held
   void AppendTap(int group, const int32_t* accumulator, int frames);
   template <int kChannels, bool kLinear>
   void MixRun(Voice& voice, int32_t* accumulator, int frames);
@@ -238,6 +260,9 @@ class SoundMixer final : public AudioRenderSource {
   bool wide_kernel_;
   Interpolation interpolation_ = Interpolation::kLinear;
   bool metering_ = false;
+  GainRamp group_gains_[kMaxGroups];
+  GainRamp master_gain_;
+  bool group_gains_on_ = false;  // some group's gain is not neutral
   std::vector<int32_t> group_accumulator_;
   int32_t group_peaks_[kMaxGroups] = {};
   int tap_frames_ = 0;

@@ -31,11 +31,16 @@ check "pkg-config knows orgsynth 1.1.0" [ "$(pkg-config --modversion orgsynth)" 
 library=$libdir/liborgsynth.so.1
 check "the soname is liborgsynth.so.1" \
   bash -c "readelf -d '$library' | grep -q 'Library soname: \[liborgsynth.so.1\]'"
-# Symbol versions: ORGSYNTH_1 and, for each minor version's additions, ORGSYNTH_1.<minor>.
-nm -D --defined-only "$library" | awk '{print $3}' | grep -Ev '^ORGSYNTH_1(\.[0-9]+)?$' \
+nm -D --defined-only "$library" | awk '{print $3}' | grep -v '^ORGSYNTH_1\(\.[0-9]*\)\?$' \
   >"$work/exports.txt"
 check "it exports orgsynth_* and nothing else ($(wc -l <"$work/exports.txt") symbols)" \
-  bash -c "! grep -Ev '^orgsynth_[a-z0-9_]*@@ORGSYNTH_1(\\.[0-9]+)?\$' '$work/exports.txt'"
+  bash -c "! grep -v '^orgsynth_[a-z0-9_]*@@ORGSYNTH_1\(\.[0-9]*\)\?\$' '$work/exports.txt'"
+# 1.0's functions keep their version; the additions of 1.1 carry the version of their own.
+check "1.0's functions stay ORGSYNTH_1, 1.1's interactive ones are ORGSYNTH_1.1" bash -c \
+  "grep -qx 'orgsynth_render_s16@@ORGSYNTH_1' '$work/exports.txt' &&
+   grep -qx 'orgsynth_seek@@ORGSYNTH_1' '$work/exports.txt' &&
+   grep -qx 'orgsynth_set_tempo_factor@@ORGSYNTH_1.1' '$work/exports.txt' &&
+   grep -qx 'orgsynth_next_loop_frame@@ORGSYNTH_1.1' '$work/exports.txt'"
 
 song=$source/data/Org/Greensleeves.org
 "$org2wav" -q --loops 2 --bank "$source/data/Org/Wave100.dat" "$song" "$work/org2wav.wav"

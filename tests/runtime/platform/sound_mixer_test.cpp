@@ -304,4 +304,50 @@ TEST(SoundMixerTest, AOneShotHoldsItsLastSampleInsteadOfGlidingBackToItsFirst) {
   EXPECT_EQ(Left(Render(mixer, 8)), (std::vector<int16_t>{-20000, -10000, 0, 0, 0, 0, 0, 0}));
 }
 
+// A voice playing another's samples plays them at its own rate, volume and position, and is
+// stopped (never left reading freed samples) when they are replaced or removed.
+TEST(SoundMixerTest, AVoiceSharingAnothersSamplesPlaysThemAndStopsWhenTheyGo) {
+  SoundMixer mixer(1000);
+  mixer.SetRealtime(false);
+  const VoiceId source = mixer.AddVoice(Mono16({100, 200, 300, 400}), 1000);
+  const VoiceId sharer = mixer.AddVoice(Mono16({0}), 1000);
+  ASSERT_TRUE(mixer.ShareSamples(sharer, source));
+  EXPECT_FALSE(mixer.ShareSamples(source, sharer));  // one level only
+  mixer.SetInterpolation(Interpolation::kNearest);
+  mixer.Play(sharer, true);
+  EXPECT_EQ(Left(Render(mixer, 6)), (std::vector<int16_t>{100, 200, 300, 400, 100, 200}));
+  mixer.ReplaceSamples(source, Mono16({7, 7}));
+  bool playing = true;
+  ASSERT_TRUE(mixer.GetState(sharer, &playing, nullptr, nullptr));
+  EXPECT_FALSE(playing);
+  ASSERT_TRUE(mixer.ShareSamples(sharer, source));
+  mixer.Play(sharer, true);
+  EXPECT_EQ(Left(Render(mixer, 3)), (std::vector<int16_t>{7, 7, 7}));
+  mixer.RemoveVoice(source);
+  EXPECT_EQ(Left(Render(mixer, 3)), (std::vector<int16_t>{0, 0, 0}));
+  EXPECT_FALSE(mixer.ShareSamples(sharer, source));
+}
+
+// A group's gain moves linearly frame by frame and lands on its target on the frame asked; a
+// muted group stays silent while its fade moves on; the master gain scales the whole mix.
+TEST(SoundMixerTest, GroupAndMasterGainsFadeFrameByFrame) {
+  SoundMixer mixer(1000);
+  mixer.SetRealtime(false);
+  const VoiceId voice = mixer.AddVoice(Mono16({16384}), 1000, 3);
+  mixer.Play(voice, true);
+  mixer.SetGroupGain(3, 0, 4);  // 32768 → 0 over four frames
+  EXPECT_EQ(Left(Render(mixer, 6)), (std::vector<int16_t>{16384, 12288, 8192, 4096, 0, 0}));
+  mixer.SetGroupMuted(3, true);
+  mixer.SetGroupGain(3, 32768, 2);
+  EXPECT_EQ(Left(Render(mixer, 3)), (std::vector<int16_t>{0, 0, 0}));
+  mixer.SetGroupMuted(3, false);
+  EXPECT_EQ(Left(Render(mixer, 1)), (std::vector<int16_t>{16384}));
+  mixer.SetMasterGain(16384, 0);
+  EXPECT_EQ(Left(Render(mixer, 1)), (std::vector<int16_t>{8192}));
+  mixer.SetMasterGain(32768, 100);
+  mixer.FinishGainRamps();
+  EXPECT_EQ(mixer.master_gain(), 32768);
+  EXPECT_EQ(Left(Render(mixer, 1)), (std::vector<int16_t>{16384}));
+}
+
 }  // namespace
