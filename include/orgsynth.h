@@ -317,7 +317,6 @@ ORGSYNTH_API int orgsynth_read_song(const void* data, size_t size, orgsynth_song
 ORGSYNTH_API int orgsynth_write_song(const orgsynth_song_data* song, void* out, size_t capacity,
                                      size_t* written, orgsynth_error* error);
 /* ==== End of the song data functions (1.1) ================================================== */
-=======
 /* ==== 1.1: interactive playback (tempo, transposition, gains and fades, notes over the song,
  * loop events) ====
  *
