@@ -1,6 +1,7 @@
 #include "org/sequencer.h"
 
 #include "org/jukebox_engine.h"
+#include "runtime/platform/timer_resolution.h"
 
 namespace org {
 namespace {
@@ -41,6 +42,7 @@ void StartSongTimerAfter(uint32_t first_ms, uint32_t wait) {
   g_timer.requested_resolution = resolution;
   g_timer.resolution_in_force = true;
   ++g_timer.resolution_requests;
+  platform::BeginTimerResolution(resolution);
   g_timer.timer_period = wait;
   g_timer.timer_id = g_source->StartAfter(first_ms, wait, &TickEngine, &JukeboxEngine());
 }
@@ -51,6 +53,7 @@ bool StopSongTimer() {
   if (g_timer.resolution_in_force) {
     g_timer.resolution_in_force = false;
     --g_timer.resolution_requests;
+    platform::EndTimerResolution(g_timer.requested_resolution);
   }
   return g_timer.timer_id != 0;
 }
