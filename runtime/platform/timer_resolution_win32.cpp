@@ -1,5 +1,6 @@
-#include <timeapi.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <timeapi.h>
 
 #include "runtime/platform/timer_resolution.h"
 

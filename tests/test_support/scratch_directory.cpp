@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "runtime/platform/native_file.h"
 #include "test_support/environment.h"
 
 namespace test_support {
@@ -57,14 +58,14 @@ ScratchSharedWithDeathTest::ScratchSharedWithDeathTest(const ScratchDirectory& d
 ScratchSharedWithDeathTest::~ScratchSharedWithDeathTest() { UnsetEnvironment(kSharedScratch); }
 
 void ScratchDirectory::WriteFile(const std::string& relative, const std::string& bytes) const {
-  const std::filesystem::path full = Join(relative);
+  const std::filesystem::path full = platform::NativePath(Join(relative));
   std::filesystem::create_directories(full.parent_path());
   std::ofstream out(full, std::ios::binary);
   out << bytes;
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(platform::NativePath(path), std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
