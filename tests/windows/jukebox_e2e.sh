@@ -30,11 +30,12 @@ shot() {
 }
 diff_in() { compare -metric AE -extract "$3" "$work/$1.png" "$work/$2.png" null: 2>&1 | cut -d' ' -f1; }
 differ_in() { [ "$(diff_in "$@")" != 0 ]; }
-# The first visible window whose class is $1, waited for up to 30 s (Wine starts slowly).
+# The first visible window found by xdotool search's "$@" (--class C, --pid P), waited for up
+# to 30 s (Wine starts slowly).
 find_window() {
   local found=""
   for _ in $(seq 300); do
-    found=$(xdotool search --onlyvisible --class "$1" 2>/dev/null | head -1)
+    found=$(xdotool search --onlyvisible "$@" 2>/dev/null | head -1)
     [ -n "$found" ] && break
     sleep 0.1
   done
@@ -54,13 +55,14 @@ peak() { /usr/bin/python3 -c "import sys, array; a = array.array('h'); a.frombyt
 # The Linux jukebox's first frame, drawn in software, as the picture to match.
 mkdir -p "$work/linux"
 cp -r "$data/." "$work/linux/"
-(cd "$work/linux" && exec env SDL_AUDIODRIVER=dummy SDL_RENDER_DRIVER=software \
+(cd "$work/linux" && exec env SDL_AUDIODRIVER=dummy SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0 \
   XDG_CONFIG_HOME="$work/linux-config" RTLIB_INSTANCE_SUFFIX="-windows-e2e-$$" \
   "$linux_jukebox" 2>"$work/linux-stderr.txt") &
 linux_pid=$!
 pids+=($linux_pid)
-linux_window=$(find_window RtLib)
+find_window --pid "$linux_pid" >/dev/null
 sleep 1
+linux_window=$(find_window --pid "$linux_pid")
 shot "$linux_window" linux-first
 xdotool windowfocus --sync "$linux_window"
 press Escape
@@ -80,12 +82,13 @@ rm -f $(settings_of_wine)
 start_windows_jukebox() {  # N [SONGS...]: started from $work, its sound captured to capture<N>.raw
   local run=$1; shift
   (cd "$work" && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture$run.raw" \
-    SDL_RENDER_DRIVER=software wine "$program" "$@" >"$work/stdout$run.txt" 2>"$work/stderr$run.txt") &
+    SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0 wine "$program" "$@" >"$work/stdout$run.txt" 2>"$work/stderr$run.txt") &
   jukebox_pid=$!
   pids+=($jukebox_pid)
-  window=$(find_window jukebox.exe)
+  window=$(find_window --class jukebox.exe)
   [ -n "$window" ] || { echo "FAILED: jukebox.exe showed no window"; cat "$work/stderr$run.txt"; exit 1; }
   sleep 1.5
+  window=$(find_window --class jukebox.exe)
   xdotool windowfocus --sync "$window"
   sleep 0.3
 }
