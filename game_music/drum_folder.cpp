@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "runtime/platform/native_file.h"
+
 namespace org {
 namespace {
 
@@ -17,8 +19,9 @@ std::string DrumFileNameOf(int drum) {
   return name ? std::string(name) + ".wav" : std::string();
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes) {
+bool ReadFile(const std::string& utf8_path, std::vector<uint8_t>* bytes) {
   std::error_code error;
+  const fs::path path = platform::NativePath(utf8_path);
   if (!fs::is_regular_file(path, error) || fs::file_size(path, error) > kMaxDrumFileBytes)
     return false;
   std::ifstream in(path, std::ios::binary);
@@ -31,21 +34,22 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes) {
 
 std::string DrumFolderFor(const std::string& song_path, const std::string& drums_folder) {
   if (!drums_folder.empty()) return drums_folder;
-  const fs::path folder = fs::path(song_path).parent_path();
-  return (folder.empty() ? fs::path("Org") : folder / "Org").string();
+  const fs::path folder = platform::NativePath(song_path).parent_path();
+  return platform::Utf8PathOf(folder.empty() ? fs::path("Org") : folder / "Org");
 }
 
 std::string FindDrumFile(const std::string& folder, int drum) {
   const std::string name = DrumFileNameOf(drum);
   if (name.empty()) return {};
   std::error_code error;
-  const fs::path exact = fs::path(folder) / name;
-  if (fs::is_regular_file(exact, error)) return exact.string();
+  const fs::path exact = platform::NativePath(folder) / name;
+  if (fs::is_regular_file(exact, error)) return platform::Utf8PathOf(exact);
   // A game folder made on a system that ignores case may spell the names otherwise.
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-    if (strcasecmp(it->path().filename().c_str(), name.c_str()) == 0 &&
+  for (fs::directory_iterator it(platform::NativePath(folder), error), end; !error && it != end;
+       it.increment(error))
+    if (strcasecmp(platform::Utf8PathOf(it->path().filename()).c_str(), name.c_str()) == 0 &&
         fs::is_regular_file(it->path(), error))
-      return it->path().string();
+      return platform::Utf8PathOf(it->path());
   return {};
 }
 

@@ -8,6 +8,7 @@
 #include "game_music/drum_voice.h"
 #include "game_music/game_engine.h"
 #include "runtime/platform/data_path.h"
+#include "runtime/platform/native_file.h"
 #include "runtime/platform/notice.h"
 #include "runtime/platform/text_encoding.h"
 
@@ -45,9 +46,10 @@ std::string DrumPathForSong(const std::string& song_path, int wave) {
 
 bool ReadUserSongFile(const std::string& file, std::vector<uint8_t>* bytes, std::string* why) {
   std::error_code error;
-  std::ifstream in(file, std::ios::binary);
-  if (!std::filesystem::is_regular_file(file, error) || !in) {
-    *why = std::filesystem::is_directory(file, error) ? "is a folder" : "cannot be read";
+  const std::filesystem::path path = platform::NativePath(file);
+  std::ifstream in(path, std::ios::binary);
+  if (!std::filesystem::is_regular_file(path, error) || !in) {
+    *why = std::filesystem::is_directory(path, error) ? "is a folder" : "cannot be read";
     return false;
   }
   bytes->assign(std::istreambuf_iterator<char>(in), {});

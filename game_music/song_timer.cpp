@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "org/engine.h"
+#include "runtime/platform/timer_resolution.h"
 #include "runtime/platform/sound_mixer.h"
 
 namespace org {
@@ -123,14 +124,20 @@ void SongTimer::StartAfter(uint32_t first_ms, uint32_t wait) {
   // The resolution request: the remembered period, raised to the platform's minimum.
   requested_resolution_ = std::max(period_, kMinimumTimerPeriod);
   resolution_held_ = true;
+  platform::BeginTimerResolution(requested_resolution_);
   period_ = wait;
   id_ = source_->StartAfter(first_ms, wait, &TickEngine, engine_);
+}
+
+void SongTimer::ReleaseResolution() {
+  if (resolution_held_) platform::EndTimerResolution(requested_resolution_);
+  resolution_held_ = false;
 }
 
 bool SongTimer::Stop() {
   if (id_ != 0 && !source_->Kill(id_)) return false;
   // The id keeps its value, so a second stop fails at the kill and gives nothing back.
-  resolution_held_ = false;
+  ReleaseResolution();
   return id_ != 0;
 }
 
@@ -138,8 +145,8 @@ void SongTimer::Reset() {
   if (id_) source_->Kill(id_);
   id_ = 0;
   period_ = 13;
+  ReleaseResolution();
   requested_resolution_ = 0;
-  resolution_held_ = false;
   source_ = &thread_source_;
 }
 

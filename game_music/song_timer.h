@@ -101,6 +101,9 @@ class SongTimer {
   void Reset();
 
  private:
+  // Ends the resolution request in force, if one is (on Windows, timeEndPeriod).
+  void ReleaseResolution();
+
   Engine* engine_;
   ThreadTickSource thread_source_;
   TickSource* source_ = &thread_source_;

@@ -40,7 +40,9 @@
 #define ORGSYNTH_VERSION_NUMBER \
   (ORGSYNTH_VERSION_MAJOR * 10000 + ORGSYNTH_VERSION_MINOR * 100 + ORGSYNTH_VERSION_PATCH)
 
-#if defined(__GNUC__) || defined(__clang__)
+#if defined(_WIN32)
+#define ORGSYNTH_API /* orgsynth-1.dll exports by its .def file */
+#elif defined(__GNUC__) || defined(__clang__)
 #define ORGSYNTH_API __attribute__((visibility("default")))
 #else
 #define ORGSYNTH_API

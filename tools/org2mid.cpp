@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "runtime/platform/program_arguments.h"
 #include "tools/cli/arguments.h"
 #include "tools/export/midi_export.h"
 #include "tools/output/safe_output.h"
@@ -24,6 +25,10 @@ int Usage(const std::string& problem) { return tools::UsageError("org2mid", prob
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The arguments as UTF-8 (on Windows from the wide command line).
+  platform::ProgramArguments utf8_arguments(argc, argv);
+  argc = utf8_arguments.argc();
+  argv = utf8_arguments.argv();
   std::vector<std::string> files;
   long long loops = 2;  // the intro and two passes, as org2wav renders
   tools::ArgumentReader args(argc, argv);

@@ -17,6 +17,8 @@
 
 #include "game_music/playlist.h"
 #include "runtime/platform/data_path.h"
+#include "runtime/platform/native_file.h"
+#include "runtime/platform/program_arguments.h"
 #include "runtime/platform/text_encoding.h"
 #include "tools/cli/arguments.h"
 #include "tools/cli/progress_bar.h"
@@ -444,7 +446,7 @@ bool CollectBatch(const Options& o, std::vector<exporting::BatchSong>* songs) {
           {file, std::filesystem::path(file).stem().string(), static_cast<int>(songs->size()) + 1});
     return true;
   }
-  std::ifstream in(o.playlist, std::ios::binary);
+  std::ifstream in(platform::NativePath(o.playlist), std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "org2wav: cannot read %s\n",
                  tools::DescribeFileError(o.playlist, errno).c_str());
@@ -500,6 +502,10 @@ int RenderBatch(Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The arguments as UTF-8 (on Windows from the wide command line).
+  platform::ProgramArguments utf8_arguments(argc, argv);
+  argc = utf8_arguments.argc();
+  argv = utf8_arguments.argv();
   Options o;
   if (int status = ParseArguments(argc, argv, &o)) return status;
   tools::InstallSignalCleanup();

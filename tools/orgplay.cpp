@@ -22,6 +22,7 @@
 #include "runtime/platform/data_path.h"
 #include "runtime/platform/notice.h"
 #include "runtime/platform/platform_clock.h"
+#include "runtime/platform/program_arguments.h"
 #include "runtime/platform/text_encoding.h"
 #include "runtime/sound/sound_device.h"
 #include "tools/cli/arguments.h"
@@ -130,6 +131,10 @@ void Seek(tools::TerminalKey key, org::MusicPlayer* player, SongClock* clock) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The arguments as UTF-8 (on Windows from the wide command line).
+  platform::ProgramArguments utf8_arguments(argc, argv);
+  argc = utf8_arguments.argc();
+  argv = utf8_arguments.argv();
   Options o;
   if (int status = ParseArguments(argc, argv, &o)) return status;
   const std::string song = o.song;

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "org/org_writer.h"
+#include "runtime/platform/native_file.h"
+#include "runtime/platform/program_arguments.h"
 #include "tools/assets/score_compiler.h"
 #include "tools/cli/arguments.h"
 #include "tools/output/safe_output.h"
@@ -26,6 +28,10 @@ int Usage(const std::string& problem) { return tools::UsageError("songc", proble
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The arguments as UTF-8 (on Windows from the wide command line).
+  platform::ProgramArguments utf8_arguments(argc, argv);
+  argc = utf8_arguments.argc();
+  argv = utf8_arguments.argv();
   std::vector<std::string> files;
   tools::ArgumentReader args(argc, argv);
   while (!args.Done()) {
@@ -47,7 +53,7 @@ int main(int argc, char** argv) {
                  out_path.c_str());
     return 2;
   }
-  std::ifstream in(score_path, std::ios::binary);
+  std::ifstream in(platform::NativePath(score_path), std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "songc: cannot read %s\n",
                  tools::DescribeFileError(score_path, errno).c_str());

@@ -1,7 +1,5 @@
 #include "app/desktop/desktop_jukebox.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +11,7 @@
 #include "game_music/music_player.h"
 #include "runtime/core/main_window.h"
 #include "runtime/platform/instance_lock.h"
+#include "runtime/platform/native_file.h"
 #include "runtime/platform/notice.h"
 #include "runtime/platform/quit_signals.h"
 #include "runtime/platform/window_layout.h"
@@ -28,7 +27,8 @@ bool HandToRunningJukebox(const std::vector<std::string>& sources) {
   std::vector<std::string> absolute;
   std::error_code error;
   for (const std::string& source : sources)
-    absolute.push_back(std::filesystem::absolute(source, error).lexically_normal().string());
+    absolute.push_back(platform::Utf8PathOf(
+        std::filesystem::absolute(platform::NativePath(source), error).lexically_normal()));
   switch (platform::HandToRunningCopy(runtime::kWindowClassName, absolute)) {
     case platform::HandOver::kTaken:
       return true;
@@ -118,7 +118,7 @@ int RunDesktopJukebox(const DesktopOptions& options, JukeboxExtras* more) {
   // desktop): this start ends there. Without songs a second start ends at start-up, as ever.
   if (!collected.songs.empty() && HandToRunningJukebox(options.sources)) return 0;
   const std::string data = options.data_folder.empty() ? FindDataFolder() : options.data_folder;
-  if (!data.empty() && chdir(data.c_str()) != 0) {
+  if (!data.empty() && !platform::ChangeDirectory(data)) {
     std::fprintf(stderr, "jukebox: cannot go to the data folder %s: %s\n", data.c_str(),
                  std::strerror(errno));
     if (!options.data_folder.empty()) return 1;

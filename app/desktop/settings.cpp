@@ -12,6 +12,8 @@
 #include <sstream>
 
 #include "app/jukebox_model.h"
+#include "runtime/platform/native_file.h"
+#include "runtime/platform/user_folders.h"
 
 namespace app {
 namespace {
@@ -93,27 +95,21 @@ std::string FormatSettings(const Settings& settings) {
 }
 
 std::string SettingsPath() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  std::string folder;
-  if (config && config[0] == '/') {
-    folder = config;
-  } else if (const char* home = std::getenv("HOME"); home && home[0] != '\0') {
-    folder = std::string(home) + "/.config";
-  } else {
-    return {};
-  }
+  const std::string folder = platform::UserSettingsFolder();
+  if (folder.empty()) return {};
   return folder + "/" + kFolder + "/settings.ini";
 }
 
 Settings LoadSettings(const std::string& path) {
   if (path.empty()) return {};
   std::error_code error;
-  if (!std::filesystem::exists(path, error)) return {};  // the first run
-  std::ifstream in(path, std::ios::binary);
-  if (!std::filesystem::is_regular_file(path, error) || !in) {
+  const std::filesystem::path file = platform::NativePath(path);
+  if (!std::filesystem::exists(file, error)) return {};  // the first run
+  std::ifstream in(file, std::ios::binary);
+  if (!std::filesystem::is_regular_file(file, error) || !in) {
     std::fprintf(stderr, "jukebox: cannot read the settings file %s%s: the defaults stand\n",
                  path.c_str(),
-                 std::filesystem::is_directory(path, error) ? " (it is a folder)" : "");
+                 std::filesystem::is_directory(file, error) ? " (it is a folder)" : "");
     return {};
   }
   std::string text;
@@ -132,23 +128,27 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     if (why) *why = reason;
     return false;
   };
-  if (path.empty()) return fail("neither XDG_CONFIG_HOME nor HOME is set");
+  if (path.empty()) return fail(platform::UserSettingsFolderVariables());
   std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return fail("it is a folder");
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-  const std::string temporary = path + ".new-" + std::to_string(getpid());
+  const std::filesystem::path file = platform::NativePath(path);
+  if (std::filesystem::is_directory(file, error)) return fail("it is a folder");
+  std::filesystem::create_directories(file.parent_path(), error);
+  const std::filesystem::path temporary =
+      platform::NativePath(path + ".new-" + std::to_string(getpid()));
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out << FormatSettings(settings);
     if (!out.flush()) {
       const std::string reason = std::strerror(errno);
-      std::remove(temporary.c_str());
+      std::filesystem::remove(temporary, error);
       return fail(reason);
     }
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const std::string reason = std::strerror(errno);
-    std::remove(temporary.c_str());
+  // Over the old file in one step (on Windows too: MoveFileEx replaces it).
+  std::filesystem::rename(temporary, file, error);
+  if (error) {
+    const std::string reason = error.message();
+    std::filesystem::remove(temporary, error);
     return fail(reason);
   }
   return true;

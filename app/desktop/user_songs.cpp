@@ -14,6 +14,7 @@
 #include "game_music/playlist.h"
 #include "org/song_loop.h"
 #include "runtime/platform/data_path.h"
+#include "runtime/platform/native_file.h"
 #include "runtime/platform/text_encoding.h"
 
 namespace app {
@@ -33,7 +34,7 @@ bool ReadFile(const fs::path& path, size_t limit, std::vector<uint8_t>* bytes) {
 }
 
 bool HasOrgExtension(const fs::path& path) {
-  std::string extension = path.extension().string();
+  std::string extension = platform::Utf8PathOf(path.extension());
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return extension == ".org";
@@ -44,18 +45,19 @@ void AddSongFile(const fs::path& path, const std::string& title_cp932, int time_
                  CollectedSongs* out) {
   std::vector<uint8_t> bytes;
   if (!ReadFile(path, kMaxSongBytes, &bytes)) {
-    out->problems.push_back(path.string() + ": cannot be read");
+    out->problems.push_back(platform::Utf8PathOf(path) + ": cannot be read");
     return;
   }
   const int own_limit = TimeLimitForSong(bytes);
   if (own_limit < 0) {
-    out->problems.push_back(path.string() + ": not an Org song");
+    out->problems.push_back(platform::Utf8PathOf(path) + ": not an Org song");
     return;
   }
   UserSong song;
-  song.file = fs::absolute(path).lexically_normal().string();
-  song.title = title_cp932.empty() ? FontSafeTitle(path.stem().string()) : title_cp932;
-  song.title_utf8 = title_cp932.empty() ? path.stem().string() : platform::Cp932ToUtf8(title_cp932);
+  song.file = platform::Utf8PathOf(fs::absolute(path).lexically_normal());
+  song.title = title_cp932.empty() ? FontSafeTitle(platform::Utf8PathOf(path.stem())) : title_cp932;
+  song.title_utf8 =
+      title_cp932.empty() ? platform::Utf8PathOf(path.stem()) : platform::Cp932ToUtf8(title_cp932);
   song.time_limit = time_limit > 0 ? time_limit : own_limit;
   out->songs.push_back(song);
 }
@@ -66,7 +68,8 @@ void AddFolder(const fs::path& folder, CollectedSongs* out) {
   for (const auto& entry : fs::directory_iterator(folder, error))
     if (entry.is_regular_file() && HasOrgExtension(entry.path())) files.push_back(entry.path());
   std::sort(files.begin(), files.end());
-  if (files.empty()) out->problems.push_back(folder.string() + ": no .org songs in this folder");
+  if (files.empty())
+    out->problems.push_back(platform::Utf8PathOf(folder) + ": no .org songs in this folder");
   for (const fs::path& file : files) AddSongFile(file, "", 0, out);
 }
 
@@ -76,15 +79,16 @@ void AddPlaylist(const fs::path& playlist, CollectedSongs* out) {
   std::vector<uint8_t> text;
   ReadFile(playlist, 1 << 20, &text);
   const std::vector<org::PlaylistEntry> entries = org::ParsePlaylist(text.data(), text.size());
-  if (entries.empty()) out->problems.push_back(playlist.string() + ": no entries in this playlist");
+  if (entries.empty())
+    out->problems.push_back(platform::Utf8PathOf(playlist) + ": no entries in this playlist");
   for (const org::PlaylistEntry& entry : entries) {
     const std::string relative = platform::Cp932ToUtf8(entry.path);
-    const std::string found = org::FindPlaylistSong(playlist.string(), entry.path);
+    const std::string found = org::FindPlaylistSong(platform::Utf8PathOf(playlist), entry.path);
     if (found.empty()) {
-      out->problems.push_back(playlist.string() + ": " + relative + ": no such song");
+      out->problems.push_back(platform::Utf8PathOf(playlist) + ": " + relative + ": no such song");
       continue;
     }
-    AddSongFile(found, entry.title, entry.time_limit, out);
+    AddSongFile(platform::NativePath(found), entry.title, entry.time_limit, out);
   }
 }
 
@@ -148,7 +152,7 @@ int AddSourcesAndPlay(const std::vector<std::string>& sources, JukeboxModel* mod
 CollectedSongs CollectSongs(const std::vector<std::string>& sources) {
   CollectedSongs out;
   for (const std::string& source : sources) {
-    const fs::path path(source);
+    const fs::path path = platform::NativePath(source);
     std::error_code error;
     if (fs::is_directory(path, error)) {
       AddFolder(path, &out);

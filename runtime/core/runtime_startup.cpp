@@ -1,7 +1,5 @@
 #include "runtime/core/runtime_startup.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -17,6 +15,7 @@
 #include "runtime/core/system_report.h"
 #include "runtime/platform/data_path.h"
 #include "runtime/platform/instance_lock.h"
+#include "runtime/platform/native_file.h"
 #include "runtime/platform/platform_clock.h"
 #include "runtime/platform/sdl_window.h"
 #include "runtime/platform/system_probe.h"
@@ -149,7 +148,7 @@ void ShutdownSteps() {
     while (PumpMessages() == 0 && window.quit == 0) {
     }
   }
-  if (!state.StartupDirectory.empty() && chdir(state.StartupDirectory.c_str()) != 0) {
+  if (!state.StartupDirectory.empty() && !platform::ChangeDirectory(state.StartupDirectory)) {
     // The start-up directory went away; there is nowhere better to go.
   }
 }

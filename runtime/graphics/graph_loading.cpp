@@ -1,7 +1,5 @@
 #include "runtime/graphics/graph_loading.h"
 
-#include <unistd.h>
-
 #include <cstring>
 #include <string>
 
@@ -12,6 +10,7 @@
 #include "runtime/graphics/picture_decoding.h"
 #include "runtime/graphics/software_blitter.h"
 #include "runtime/platform/data_path.h"
+#include "runtime/platform/native_file.h"
 #include "runtime/platform/text_encoding.h"
 
 namespace graphics {
@@ -140,7 +139,7 @@ void ReloadGraphsFromSourceFiles() {
                         held_directory == entry->directory &&
                         held_mirrored == (entry->mirrored != 0);
       if (!same) {
-        if (chdir(entry->directory) != 0) {
+        if (!platform::ChangeDirectory(entry->directory)) {
           // The folder is gone: decoding below fails and reports it.
         }
         runtime::AppLogWriteFormat(SJIS("パス:%s ファイル:%s をロードします"), entry->directory,
@@ -161,7 +160,7 @@ void ReloadGraphsFromSourceFiles() {
     }
     entry->lost = 0;
   }
-  if (chdir(remembered.c_str()) != 0) {
+  if (!platform::ChangeDirectory(remembered)) {
     // Nowhere better to be.
   }
 }

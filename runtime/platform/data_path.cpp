@@ -1,13 +1,13 @@
 #include "runtime/platform/data_path.h"
 
-#include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <vector>
 
+#include "runtime/platform/native_file.h"
 #include "runtime/platform/text_encoding.h"
 
 namespace platform {
@@ -27,26 +27,26 @@ std::string MapSeparators(std::string_view cp932) {
   return mapped;
 }
 
+namespace fs = std::filesystem;
+
 bool PathExists(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0;
+  std::error_code error;
+  return fs::exists(NativePath(path), error);
 }
 
 // Finds the entry of `directory` whose name equals `name` without regard to ASCII case.
 bool FindEntryIgnoringCase(const std::string& directory, const std::string& name,
                            std::string* found) {
-  DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
-  if (!dir) return false;
-  bool matched = false;
-  while (dirent* entry = readdir(dir)) {
-    if (strcasecmp(entry->d_name, name.c_str()) == 0) {
-      *found = entry->d_name;
-      matched = true;
-      break;
+  std::error_code error;
+  for (fs::directory_iterator it(NativePath(directory.empty() ? "." : directory), error), end;
+       !error && it != end; it.increment(error)) {
+    const std::string entry = Utf8PathOf(it->path().filename());
+    if (strcasecmp(entry.c_str(), name.c_str()) == 0) {
+      *found = entry;
+      return true;
     }
   }
-  closedir(dir);
-  return matched;
+  return false;
 }
 
 std::vector<std::string> SplitComponents(const std::string& path) {
@@ -99,8 +99,9 @@ std::string ResolveDataPath(std::string_view data_path) {
 }
 
 std::string CurrentDirectory() {
-  char buffer[4096];
-  return getcwd(buffer, sizeof buffer) ? buffer : "";
+  std::error_code error;
+  const fs::path current = fs::current_path(error);
+  return error ? std::string() : Utf8PathOf(current);
 }
 
 std::string NativePathToDataPath(std::string_view native) {
@@ -116,18 +117,20 @@ std::string NativePathToDataPath(std::string_view native) {
 }
 
 FileHandle OpenDataFile(std::string_view data_path, const char* mode) {
-  return FileHandle(std::fopen(ResolveDataPath(data_path).c_str(), mode));
+  return FileHandle(OpenNativeFile(ResolveDataPath(data_path), mode));
 }
 
 bool DataFileExists(std::string_view data_path) {
-  struct stat info {};
-  return stat(ResolveDataPath(data_path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  std::error_code error;
+  return fs::is_regular_file(NativePath(ResolveDataPath(data_path)), error);
 }
 
 long long DataFileSize(std::string_view data_path) {
-  struct stat info {};
-  if (stat(ResolveDataPath(data_path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
-  return static_cast<long long>(info.st_size);
+  const fs::path path = NativePath(ResolveDataPath(data_path));
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) return -1;
+  const uintmax_t size = fs::file_size(path, error);
+  return error ? -1 : static_cast<long long>(size);
 }
 
 bool ReadDataFile(std::string_view data_path, size_t max_bytes, std::vector<uint8_t>* bytes) {

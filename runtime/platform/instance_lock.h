@@ -1,11 +1,14 @@
 // Finds another running copy of the program: each copy claims a per-user lock named after the
-// window class (an abstract UNIX socket), which the system releases when the process ends. The
-// lock also listens: a later copy can hand what it was asked to open (songs) to the running one
-// instead of ending with nothing done. The runtime's start-up claims it; the desktop player
-// hands over and collects; all on the main thread.
+// window class (an abstract UNIX socket; on Windows the game's named mutex, with a named pipe
+// beside it), which the system releases when the process ends. The lock also listens: a later copy
+// can hand what it was asked to open (songs) to the running one instead of ending with nothing
+// done. The runtime's start-up claims it; the desktop player hands over and collects; all on the
+// main thread.
 #pragma once
 
+#ifndef _WIN32
 #include <sys/socket.h>
+#endif
 
 #include <string>
 #include <vector>
@@ -46,8 +49,10 @@ inline constexpr const char* kInstanceSuffixVariable = "RTLIB_INSTANCE_SUFFIX";
 // the place of the environment's suffix.
 void SetInstanceLockSuffixForTesting(const char* suffix);
 
+#ifndef _WIN32
 // Tests: replaces the bind call (null restores the system's), to reach every failure.
 using BindFunction = int (*)(int fd, const sockaddr* address, socklen_t length);
 void SetInstanceLockBindForTesting(BindFunction bind_function);
+#endif
 
 }  // namespace platform

@@ -22,8 +22,10 @@ void ShowOnPlatform(const std::string& text_cp932, const std::string& caption_cp
   std::fprintf(stderr, "%s\n", FormatNoticeLine(text_cp932, caption_cp932).c_str());
   std::fflush(stderr);
   // SDL shows the box without its video subsystem (it may start a process for it). Where no
-  // display is named at all, there is nothing to try.
+  // display is named at all, there is nothing to try (Windows always has its desktop).
+#ifndef _WIN32
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) return;
+#endif
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
 }
 

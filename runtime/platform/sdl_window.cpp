@@ -139,7 +139,7 @@ int OnDisplayLost(Display*) {
 bool SdlWindow::InitVideo(const char* class_name) {
   if (g_video) return true;
   // SDL names the X11 window class after this variable when it creates a window.
-  setenv("SDL_VIDEO_X11_WMCLASS", class_name, 0);
+  SDL_setenv("SDL_VIDEO_X11_WMCLASS", class_name, 0);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     std::fprintf(stderr, "the display cannot be used: %s\n", SDL_GetError());
     return false;

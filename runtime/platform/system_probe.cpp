@@ -1,8 +1,14 @@
 #include "runtime/platform/system_probe.h"
 
 #include <SDL.h>
+#ifdef _WIN32
+#include <windows.h>
+// winnt.h names a macro after our function.
+#undef ReadTimeStampCounter
+#else
 #include <sys/sysinfo.h>
 #include <sys/utsname.h>
+#endif
 
 #if defined(__x86_64__) || defined(__i386__)
 #define RT_HAVE_CPUID 1
@@ -28,21 +34,21 @@ CpuReport ProbeCpu() {
   const unsigned highest = __get_cpuid_max(0, nullptr);
   if (highest == 0) return report;
   report.has_cpuid = true;
-  __cpuid(0, a, b, c, d);
+  __get_cpuid(0, &a, &b, &c, &d);
   char vendor[13] = {};
   std::memcpy(vendor, &b, 4);
   std::memcpy(vendor + 4, &d, 4);
   std::memcpy(vendor + 8, &c, 4);
   report.vendor = vendor;
   if (highest >= 1) {
-    __cpuid(1, a, b, c, d);
+    __get_cpuid(1, &a, &b, &c, &d);
     report.has_tsc = (d >> 4) & 1;
     report.has_mmx = (d >> 23) & 1;
   }
   if (static_cast<unsigned>(__get_cpuid_max(0x80000000, nullptr)) >= 0x80000004u) {
     char name[49] = {};
     for (unsigned f = 0; f < 3; ++f) {
-      __cpuid(0x80000002 + f, a, b, c, d);
+      __get_cpuid(0x80000002 + f, &a, &b, &c, &d);
       std::memcpy(name + 16 * f, &a, 4);
       std::memcpy(name + 16 * f + 4, &b, 4);
       std::memcpy(name + 16 * f + 8, &c, 4);
@@ -61,6 +67,38 @@ CpuReport ProbeCpu() { return CpuReport{}; }
 uint64_t ReadTimeStampCounter() { return 0; }
 #endif
 
+#ifdef _WIN32
+// Windows' own version (RtlGetVersion: GetVersionEx answers what the program's manifest claims).
+OsReport ProbeOs() {
+  OsReport report;
+  using GetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  const auto get_version = ntdll ? reinterpret_cast<GetVersion>(reinterpret_cast<void*>(
+                                       GetProcAddress(ntdll, "RtlGetVersion")))
+                                 : nullptr;
+  OSVERSIONINFOW info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!get_version || get_version(&info) != 0) return report;
+  report.name = "Windows NT";
+  report.release = std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion);
+  report.build = static_cast<int>(info.dwBuildNumber);
+  char service_pack[256] = {};
+  WideCharToMultiByte(CP_UTF8, 0, info.szCSDVersion, -1, service_pack, sizeof service_pack, nullptr,
+                      nullptr);
+  report.version = service_pack;
+  return report;
+}
+
+void ProbeMemory(uint64_t* total, uint64_t* available) {
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  *total = 0;
+  *available = 0;
+  if (!GlobalMemoryStatusEx(&status)) return;
+  *total = status.ullTotalPhys;
+  *available = status.ullAvailPhys;
+}
+#else
 OsReport ProbeOs() {
   OsReport report;
   utsname names{};
@@ -87,6 +125,7 @@ void ProbeMemory(uint64_t* total, uint64_t* available) {
   *total = static_cast<uint64_t>(info.totalram) * info.mem_unit;
   *available = static_cast<uint64_t>(info.freeram + info.bufferram) * info.mem_unit;
 }
+#endif
 
 PlatformServices ProbePlatformServices() {
   PlatformServices services;

@@ -8,14 +8,17 @@
 #include <cstdlib>
 #include <string>
 
+#include "test_support/environment.h"
+
 namespace {
 
 const bool kHeadless = [] {
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  setenv("SDL_RENDER_DRIVER", "software", 0);
-  setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-  setenv("RTLIB_INSTANCE_SUFFIX", ("-test-" + std::to_string(getpid())).c_str(), 0);
+  using test_support::SetEnvironment;
+  SetEnvironment("SDL_VIDEODRIVER", "offscreen", false);
+  SetEnvironment("SDL_AUDIODRIVER", "dummy", false);
+  SetEnvironment("SDL_RENDER_DRIVER", "software", false);
+  SetEnvironment("SDL_FRAMEBUFFER_ACCELERATION", "0", false);
+  SetEnvironment("RTLIB_INSTANCE_SUFFIX", ("-test-" + std::to_string(getpid())).c_str(), false);
   return true;
 }();
 

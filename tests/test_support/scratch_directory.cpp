@@ -7,22 +7,42 @@
 #include <fstream>
 #include <sstream>
 
+#include "runtime/platform/native_file.h"
+#include "test_support/environment.h"
+
 namespace test_support {
 
 namespace {
 constexpr const char* kSharedScratch = "JUKEBOX_TEST_SCRATCH_OF_DEATH_TEST";
+
+// A new directory under the temporary folder (Windows has no mkdtemp: the process's id and a
+// count name it, and creating it fails where the name is taken).
+std::string MakeFreshDirectory() {
+  const std::string base = (std::filesystem::temp_directory_path() / "jukebox-test-").string();
+#ifdef _WIN32
+  for (unsigned count = 0; count < 100000; ++count) {
+    const std::string name = base + std::to_string(getpid()) + "-" + std::to_string(count);
+    std::error_code error;
+    if (std::filesystem::create_directory(name, error)) return name;
+  }
+  std::abort();
+#else
+  std::string pattern = base + "XXXXXX";
+  if (!mkdtemp(pattern.data())) std::abort();
+  return pattern;
+#endif
+}
+
 }  // namespace
 
 ScratchDirectory::ScratchDirectory() {
   if (const char* shared = std::getenv(kSharedScratch)) {
     path_ = shared;
     owned_ = false;
-    unsetenv(kSharedScratch);  // only the first directory of the child is the parent's
+    UnsetEnvironment(kSharedScratch);  // only the first directory of the child is the parent's
     return;
   }
-  std::string pattern = (std::filesystem::temp_directory_path() / "jukebox-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) std::abort();
-  path_ = pattern;
+  path_ = MakeFreshDirectory();
 }
 
 ScratchDirectory::~ScratchDirectory() {
@@ -32,20 +52,20 @@ ScratchDirectory::~ScratchDirectory() {
 }
 
 ScratchSharedWithDeathTest::ScratchSharedWithDeathTest(const ScratchDirectory& directory) {
-  setenv(kSharedScratch, directory.path().c_str(), 1);
+  SetEnvironment(kSharedScratch, directory.path().c_str(), true);
 }
 
-ScratchSharedWithDeathTest::~ScratchSharedWithDeathTest() { unsetenv(kSharedScratch); }
+ScratchSharedWithDeathTest::~ScratchSharedWithDeathTest() { UnsetEnvironment(kSharedScratch); }
 
 void ScratchDirectory::WriteFile(const std::string& relative, const std::string& bytes) const {
-  const std::filesystem::path full = Join(relative);
+  const std::filesystem::path full = platform::NativePath(Join(relative));
   std::filesystem::create_directories(full.parent_path());
   std::ofstream out(full, std::ios::binary);
   out << bytes;
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(platform::NativePath(path), std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();

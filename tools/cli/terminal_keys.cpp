@@ -1,7 +1,9 @@
 #include "tools/cli/terminal_keys.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace tools {
 
@@ -31,6 +33,7 @@ TerminalKey TakeTerminalKey(std::string* pending) {
   return TerminalKey::kOther;
 }
 
+#ifndef _WIN32
 TerminalKeys::TerminalKeys() {
   if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved_) != 0) return;
   termios raw = saved_;
@@ -51,5 +54,7 @@ TerminalKey TerminalKeys::Read() {
   if (got > 0) pending_.append(bytes, static_cast<size_t>(got));
   return TakeTerminalKey(&pending_);
 }
+
+#endif
 
 }  // namespace tools

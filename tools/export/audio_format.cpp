@@ -1,7 +1,5 @@
 #include "tools/export/audio_format.h"
 
-#include <sndfile.h>
-
 #include <algorithm>
 #include <cctype>
 #include <vector>
@@ -14,15 +12,11 @@ namespace {
 struct FormatInfo {
   AudioFormat format;
   const char* name;
-  int sndfile;
 };
 
 constexpr FormatInfo kFormats[] = {
-    {AudioFormat::kWav, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-    {AudioFormat::kFlac, "flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
-    {AudioFormat::kOgg, "ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
-    {AudioFormat::kOpus, "opus", SF_FORMAT_OGG | SF_FORMAT_OPUS},
-    {AudioFormat::kMp3, "mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III},
+    {AudioFormat::kWav, "wav"},   {AudioFormat::kFlac, "flac"}, {AudioFormat::kOgg, "ogg"},
+    {AudioFormat::kOpus, "opus"}, {AudioFormat::kMp3, "mp3"},
 };
 
 const FormatInfo& InfoOf(AudioFormat format) {
@@ -52,8 +46,6 @@ std::optional<AudioFormat> FormatFromPath(const std::string& path) {
 }
 
 std::string ExtensionOf(AudioFormat format) { return std::string(".") + FormatName(format); }
-
-int SndfileFormat(AudioFormat format) { return InfoOf(format).sndfile; }
 
 bool RateFits(AudioFormat format, int rate) {
   if (format != AudioFormat::kOpus) return true;

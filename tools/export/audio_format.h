@@ -19,9 +19,6 @@ std::optional<AudioFormat> FormatFromPath(const std::string& path);
 // The extension a file of the format gets (".wav" ...).
 std::string ExtensionOf(AudioFormat format);
 
-// libsndfile's format code for a compressed format.
-int SndfileFormat(AudioFormat format);
-
 // True when this machine's libsndfile can write `format` at `rate` in stereo (tried for real:
 // a library may list a codec it cannot encode). WAV is always writable.
 bool CanWrite(AudioFormat format, int rate);

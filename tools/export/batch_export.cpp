@@ -1,7 +1,5 @@
 #include "tools/export/batch_export.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -86,7 +84,7 @@ bool RenderBatchSong(const BatchSong& song, const std::string& out_path, ExportO
 
 }  // namespace
 
-int ProcessorCount() { return std::max(1, static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN))); }
+int ProcessorCount() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
 
 std::vector<std::string> OutputNames(const std::vector<BatchSong>& songs, AudioFormat format,
                                      bool name_by_title) {

@@ -6,6 +6,26 @@
 #include <cstring>
 
 namespace exporting {
+namespace {
+
+// libsndfile's number for each format we encode with it.
+int SndfileFormat(AudioFormat format) {
+  switch (format) {
+    case AudioFormat::kWav:
+      return SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    case AudioFormat::kFlac:
+      return SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    case AudioFormat::kOgg:
+      return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+    case AudioFormat::kOpus:
+      return SF_FORMAT_OGG | SF_FORMAT_OPUS;
+    case AudioFormat::kMp3:
+      return SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+  }
+  return 0;
+}
+
+}  // namespace
 
 // The file being encoded, held in memory for libsndfile's virtual input and output.
 struct EncodedWriter::Memory {

@@ -1,5 +1,6 @@
 #include "tools/export/sound_tags.h"
 
+#ifdef EXPORT_HAVE_TAGLIB
 #include <taglib/flacfile.h>
 #include <taglib/id3v2frame.h>
 #include <taglib/id3v2tag.h>
@@ -9,11 +10,13 @@
 #include <taglib/textidentificationframe.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
+#endif
 
 #include <cmath>
 #include <cstdio>
 
 namespace exporting {
+#ifdef EXPORT_HAVE_TAGLIB
 namespace {
 
 TagLib::String Utf8(const std::string& text) { return TagLib::String(text, TagLib::String::UTF8); }
@@ -44,6 +47,7 @@ void Fill(TagLib::ID3v2::Tag* tag, const SoundTags& tags) {
 }
 
 }  // namespace
+#endif
 
 std::vector<std::pair<std::string, std::string>> CommentsOf(const SoundTags& tags,
                                                             AudioFormat format) {
@@ -80,6 +84,12 @@ std::vector<std::pair<std::string, std::string>> CommentsOf(const SoundTags& tag
 bool ApplyTags(AudioFormat format, const SoundTags& tags, std::vector<uint8_t>* bytes,
                std::string* error) {
   if (tags.empty()) return true;
+#ifndef EXPORT_HAVE_TAGLIB
+  // Built without TagLib (Windows): the tags of a compressed file cannot be written.
+  (void)bytes;
+  *error = std::string("this build cannot write the tags of the ") + FormatName(format) + " file";
+  return false;
+#else
   TagLib::ByteVectorStream stream(TagLib::ByteVector(reinterpret_cast<const char*>(bytes->data()),
                                                      static_cast<unsigned int>(bytes->size())));
   bool saved = false;
@@ -126,6 +136,7 @@ bool ApplyTags(AudioFormat format, const SoundTags& tags, std::vector<uint8_t>* 
   const TagLib::ByteVector* data = stream.data();
   bytes->assign(data->data(), data->data() + data->size());
   return true;
+#endif
 }
 
 }  // namespace exporting

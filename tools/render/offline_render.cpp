@@ -10,6 +10,7 @@
 
 #include "game_music/drum_folder.h"
 #include "org/song_renderer.h"
+#include "runtime/platform/native_file.h"
 
 namespace render {
 namespace {
@@ -19,8 +20,9 @@ constexpr size_t kMaxSongBytes = 1 << 20;
 
 bool ReadWholeFile(const std::string& path, size_t limit, std::vector<uint8_t>* bytes) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return false;
-  std::ifstream in(path, std::ios::binary);
+  const std::filesystem::path native = platform::NativePath(path);
+  if (!std::filesystem::is_regular_file(native, error)) return false;
+  std::ifstream in(native, std::ios::binary);
   if (!in) return false;
   bytes->assign(std::istreambuf_iterator<char>(in), {});
   if (bytes->size() > limit) bytes->resize(limit);

@@ -45,11 +45,12 @@ std::string SongInfoText(const org::ParsedSong& song, const std::string& after_t
   for (int t = 0; t < org::kTrackCount; ++t) {
     const org::ParsedSong::Track& track = song.tracks[t];
     if (t < org::kMelodyTracks) {
-      out += Format("track %2d   wave %3d  finetune %4d  %-9s %4zu events\n", t, track.wave,
-                    track.finetune, track.one_shot ? "one-shot" : "sustained", track.events.size());
+      out += Format("track %2d   wave %3d  finetune %4d  %-9s %4u events\n", t, track.wave,
+                    track.finetune, track.one_shot ? "one-shot" : "sustained",
+                    static_cast<unsigned>(track.events.size()));
     } else {
-      out += Format("track %2d   drum %3d  %-24s %4zu events\n", t, track.wave,
-                    DrumName(track.wave).c_str(), track.events.size());
+      out += Format("track %2d   drum %3d  %-24s %4u events\n", t, track.wave,
+                    DrumName(track.wave).c_str(), static_cast<unsigned>(track.events.size()));
     }
   }
   return out;
@@ -66,9 +67,9 @@ std::string SongInfoJson(const org::ParsedSong& song) {
     const org::ParsedSong::Track& track = song.tracks[t];
     out += Format(
         "%s{\"track\": %d, \"kind\": \"%s\", \"wave\": %d, \"finetune\": %d, "
-        "\"one_shot\": %s, \"events\": %zu}",
+        "\"one_shot\": %s, \"events\": %u}",
         t ? ", " : "", t, t < org::kMelodyTracks ? "melody" : "drum", track.wave, track.finetune,
-        track.one_shot ? "true" : "false", track.events.size());
+        track.one_shot ? "true" : "false", static_cast<unsigned>(track.events.size()));
   }
   return out + "]}\n";
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "game_music/drum_folder.h"
+#include "runtime/platform/native_file.h"
 
 namespace render {
 namespace {
@@ -23,14 +24,14 @@ bool UseShippedDrums(const char* tool, const org::ParsedSong& song, const std::s
   if (used.empty()) return false;
   std::error_code error;
   for (const std::string& path : used)
-    if (std::filesystem::is_regular_file(path, error)) return false;
+    if (std::filesystem::is_regular_file(platform::NativePath(path), error)) return false;
   std::fprintf(stderr, "%s: no drums beside the song; using the shipped drums\n", tool);
   return true;
 }
 
 void WarnAboutWaveBank(const char* tool, const std::string& bank_path) {
   std::error_code error;
-  const uintmax_t size = std::filesystem::file_size(bank_path, error);
+  const uintmax_t size = std::filesystem::file_size(platform::NativePath(bank_path), error);
   if (!error && size != kWaveBankBytes)
     std::fprintf(stderr,
                  "%s: warning: the waveform bank %s is %ju bytes, not %ju: it is read as far as "
@@ -40,8 +41,8 @@ void WarnAboutWaveBank(const char* tool, const std::string& bank_path) {
 
 bool ReadSongFile(const std::string& path, org::ParsedSong* song, std::string* why) {
   std::error_code error;
-  std::ifstream in(path, std::ios::binary);
-  if (!std::filesystem::is_regular_file(path, error) || !in) {
+  std::ifstream in(platform::NativePath(path), std::ios::binary);
+  if (!std::filesystem::is_regular_file(platform::NativePath(path), error) || !in) {
     *why = WhySongUnreadable(path);
     return false;
   }
@@ -60,8 +61,8 @@ bool ReadSongFile(const std::string& path, org::ParsedSong* song, std::string* w
 
 std::string WhySongUnreadable(const std::string& path) {
   std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return "is a folder";
-  std::ifstream probe(path, std::ios::binary);
+  if (std::filesystem::is_directory(platform::NativePath(path), error)) return "is a folder";
+  std::ifstream probe(platform::NativePath(path), std::ios::binary);
   const int reason = probe ? EIO : errno;
   return std::string("cannot read the file (") + std::strerror(reason) + ")";
 }

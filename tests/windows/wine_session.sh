@@ -1,0 +1,42 @@
+# The Windows stage's Wine (sourced by run.sh): a private prefix inside the build folder, booted
+# once with Mono and Gecko declined (WINEDLLOVERRIDES), so that no install dialog appears, on an
+# X server of its own (Xvfb, on a display it picks), which the jukebox's test uses too. Ended
+# with every process it started.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all
+wine_boot_pid=""
+wine_xvfb_pid=""
+
+# wine_session_begin BUILD_DIR: starts Xvfb and the prefix's first boot (which takes a while:
+# it is waited for by wine_session_wait_for_boot).
+wine_session_begin() {
+  export WINEPREFIX=$1/wineprefix
+  local display_file=$1/xvfb-display
+  rm -f "$display_file"
+  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" \
+    >/dev/null 2>&1 &
+  wine_xvfb_pid=$!
+  for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+  [ -s "$display_file" ] || { echo "wine_session: Xvfb could not start" >&2; return 1; }
+  export DISPLAY=":$(head -1 "$display_file")"
+  (wineboot --init && wineserver -w) >"$1/wineboot.log" 2>&1 &
+  wine_boot_pid=$!
+}
+
+wine_session_wait_for_boot() {
+  [ -n "$wine_boot_pid" ] || return 0
+  local started=$SECONDS
+  wait "$wine_boot_pid" || { cat "$WINEPREFIX/../wineboot.log"; return 1; }
+  wine_boot_pid=""
+  echo "(Wine's first boot ended $((SECONDS - started)) s after the build)"
+  # Kept running between the tests' programs: each then starts in a fraction of a second.
+  wineserver -p
+}
+
+wine_session_end() {
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
+  [ -n "$wine_boot_pid" ] && kill "$wine_boot_pid" 2>/dev/null
+  [ -n "$wine_xvfb_pid" ] && kill "$wine_xvfb_pid" 2>/dev/null
+  wine_xvfb_pid="" wine_boot_pid=""
+  return 0
+}
