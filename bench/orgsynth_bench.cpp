@@ -137,10 +137,9 @@ std::vector<uint8_t> FarSongBytes(FarSong kind) {
     song.tracks[t].wave = static_cast<uint8_t>(t < 8 ? t * 11 : t - 8);
     const int notes = kind == FarSong::kDensest ? org::kNoteCapacity : 6;
     for (int n = 0; n < notes; ++n)
-      song.tracks[t].events.push_back({n, static_cast<uint8_t>((n * 7 + t * 5) % 96),
-                                       static_cast<uint8_t>(1 + (n + t) % 4),
-                                       static_cast<uint8_t>(100 + (n * 3) % 150),
-                                       static_cast<uint8_t>((n + t) % 13)});
+      song.tracks[t].events.push_back(
+          {n, static_cast<uint8_t>((n * 7 + t * 5) % 96), static_cast<uint8_t>(1 + (n + t) % 4),
+           static_cast<uint8_t>(100 + (n * 3) % 150), static_cast<uint8_t>((n + t) % 13)});
   }
   return org::SerializeOrgSong(song);
 }

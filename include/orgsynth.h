@@ -61,12 +61,11 @@ extern "C" {
 
 /* Error codes. 0 is success. */
 #define ORGSYNTH_OK 0
-#define ORGSYNTH_ERROR_INVALID_ARGUMENT 1 /* a null pointer, or a size or value out of range (or,
-                                             opening, a C++ exception out of the drum function) */
+#define ORGSYNTH_ERROR_INVALID_ARGUMENT 1 /* a null pointer, or a size or value out of range */
 #define ORGSYNTH_ERROR_NOT_ORG 2          /* the bytes do not start with an Org magic */
 #define ORGSYNTH_ERROR_DAMAGED 3          /* an Org song that ends early or counts too many */
 #define ORGSYNTH_ERROR_ZERO_STEP 4        /* the song's step length is 0 ms: it cannot play */
-#define ORGSYNTH_ERROR_OUT_OF_MEMORY 5 /* an allocation failed (or a size too large to hold) */
+#define ORGSYNTH_ERROR_OUT_OF_MEMORY 5    /* an allocation failed (or a size too large to hold) */
 
 typedef struct orgsynth_error {
   int code;          /* ORGSYNTH_OK or an ORGSYNTH_ERROR_* */
@@ -116,7 +115,9 @@ ORGSYNTH_API int orgsynth_probe(const void* data, size_t size);
 /*
  * Opens a song from the bytes of an Org file (copied: `data` may be freed afterwards). `options`
  * may be NULL (44100 Hz, linear interpolation, our bank and drums); a field left zero means its
- * default. `error` may be NULL. Returns the song, or NULL with `error` filled in. A new song is
+ * default. `error` may be NULL. Returns the song, or NULL with `error` filled in (a C++
+ * exception out of the drum function is ORGSYNTH_ERROR_INVALID_ARGUMENT with its text, an
+ * allocation that failed ORGSYNTH_ERROR_OUT_OF_MEMORY). A new song is
  * at frame 0, plays endlessly (repeat count -1), without fade, nothing muted.
  */
 ORGSYNTH_API orgsynth_song* orgsynth_open_memory(const void* data, size_t size,
@@ -154,8 +155,8 @@ ORGSYNTH_API void orgsynth_set_fade(orgsynth_song* song, uint32_t ms);
  * gives from that frame on (voices, phases, volumes, pans, ringing notes, mutes and the fade
  * included). A frame past the end moves to the end. Costs time in proportion to the song's steps
  * before the frame, never to its frames, and once the song's whole state at its loop start
- * repeats (usually within a few passes), no more however far the frame lies. Returns ORGSYNTH_OK, or ORGSYNTH_ERROR_INVALID_ARGUMENT
- * for a NULL song.
+ * repeats (usually within a few passes), no more however far the frame lies. Returns ORGSYNTH_OK,
+ * or ORGSYNTH_ERROR_INVALID_ARGUMENT for a NULL song.
  */
 ORGSYNTH_API int orgsynth_seek(orgsynth_song* song, uint64_t frame);
 

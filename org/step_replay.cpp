@@ -37,7 +37,8 @@ class RepeatFinder {
                int64_t* frames, int64_t* passes) {
     if (comparisons_ >= kMostComparisons) return false;
     // Where within a frame the tick falls: its frame is tick × wait × rate / 1000, rounded.
-    const int64_t phase = static_cast<int64_t>((static_cast<Wide>(at.next_tick) * per_tick_) % 1000);
+    const int64_t phase =
+        static_cast<int64_t>((static_cast<Wide>(at.next_tick) * per_tick_) % 1000);
     if (has_kept_) {
       ++passes_;
       if (phase == kept_phase_ && engine.MatchesSnapshot()) {

@@ -296,7 +296,8 @@ int orgsynth_get_playing(const orgsynth_song* song, orgsynth_playing* playing) {
 }
 
 int orgsynth_get_track_state(const orgsynth_song* song, int track, orgsynth_track_state* state) {
-  if (!song || !state || !ValidTrack(track) || state->size < offsetof(orgsynth_track_state, key) + sizeof state->key)
+  if (!song || !state || !ValidTrack(track) ||
+      state->size < offsetof(orgsynth_track_state, key) + sizeof state->key)
     return ORGSYNTH_ERROR_INVALID_ARGUMENT;
   org::SongRenderer& renderer = Renderer(song);
   const org::TrackState now = renderer.engine().track_state(track);

@@ -594,9 +594,8 @@ void SoundMixer::AdvanceFrames(int64_t frames) {
 
 SoundMixer::VoiceMotion SoundMixer::MotionOf(const Voice& voice) {
   if (!voice.in_use) return {};
-  return {true,        voice.generation, voice.playing, voice.looping,   voice.position,
-          voice.step,  voice.rate,       voice.volume,  voice.pan,       voice.gain_left,
-          voice.gain_right};
+  return {true,       voice.generation, voice.playing, voice.looping,   voice.position,  voice.step,
+          voice.rate, voice.volume,     voice.pan,     voice.gain_left, voice.gain_right};
 }
 
 void SoundMixer::SaveVoiceSnapshot() {

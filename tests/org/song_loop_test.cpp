@@ -46,15 +46,17 @@ Played Play(const org::ParsedSong& song, int ticks) {
 TEST(SongLoopTest, EveryKindOfLoopPlaysAsItsPlanSays) {
   const struct {
     int32_t start, end;
-  } loops[] = {{0, 4}, {2, 6}, {4, 4}, {6, 2}, {-3, 4}, {0, 0}, {5, -2}, {3, 1},
-               {INT32_MAX, 2}, {INT32_MAX - 2, INT32_MAX}, {INT32_MIN, 3}};
+  } loops[] = {{0, 4},        {2, 6},  {4, 4}, {6, 2},         {-3, 4},
+               {0, 0},        {5, -2}, {3, 1}, {INT32_MAX, 2}, {INT32_MAX - 2, INT32_MAX},
+               {INT32_MIN, 3}};
   for (const auto& l : loops) {
     SCOPED_TRACE(testing::Message() << "loop " << l.start << ".." << l.end);
     const org::ParsedSong song = LoopSong(l.start, l.end);
     const org::SongLoop loop = org::LoopOf(song);
     if (loop.intro_steps > 1000 || loop.loop_steps > 1000) {
       // Too long to tick through: the figures alone, exact and unwrapped.
-      EXPECT_EQ(loop.intro_steps, l.start >= 0 && l.start < l.end ? int64_t{l.start} : int64_t{l.end});
+      EXPECT_EQ(loop.intro_steps,
+                l.start >= 0 && l.start < l.end ? int64_t{l.start} : int64_t{l.end});
       EXPECT_EQ(loop.StepsForPasses(INT64_MAX / 2), INT64_MAX);
       continue;
     }

@@ -159,8 +159,9 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "first") return First(ReadCapture(argv[2]));
   if (argc == 4 && std::string(argv[1]) == "onsets")
     return Onsets(ReadCapture(argv[2]), std::atoi(argv[3]));
-  std::fprintf(stderr,
-               "usage: capture_check gaps|first FILE | onsets FILE PERIOD_MS | level|pitch|silent FILE "
-               "FROM_BYTE TO_BYTE\n");
+  std::fprintf(
+      stderr,
+      "usage: capture_check gaps|first FILE | onsets FILE PERIOD_MS | level|pitch|silent FILE "
+      "FROM_BYTE TO_BYTE\n");
   return 2;
 }

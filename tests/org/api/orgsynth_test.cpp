@@ -10,12 +10,12 @@
 #include <climits>
 #include <cmath>
 #include <cstddef>
-#include <new>
-#include <stdexcept>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -193,8 +193,8 @@ org::ParsedSong RestlessSong(int32_t loop_start, int32_t loop_end) {
   song.wait = 1;
   song.loop_start = loop_start;
   song.loop_end = loop_end;
-  song.tracks[0].events = {{0, 40, 3, 200, 3}, {2, 40, 2, 180, 255}, {3, 45, 1, 255, 9},
-                           {5, 47, 4, 220, 6}};
+  song.tracks[0].events = {
+      {0, 40, 3, 200, 3}, {2, 40, 2, 180, 255}, {3, 45, 1, 255, 9}, {5, 47, 4, 220, 6}};
   song.tracks[1].wave = 7;
   song.tracks[1].events = {{1, 60, 2, 150, 2}, {4, 72, 1, 254, 10}};
   song.tracks[2].one_shot = 1;
@@ -208,18 +208,21 @@ TEST(OrgsynthTest, AFarSeekLandsOnTheSamplesOfARenderThatPlayedThere) {
   struct Case {
     org::ParsedSong song;
     uint32_t rate;
-  } cases[] = {{RestlessSong(0, 7), 44100}, {RestlessSong(2, 7), 8001},
-               {RestlessSong(3, 3), 22050}, {RestlessSong(0, 1), 48000}};
+  } cases[] = {{RestlessSong(0, 7), 44100},
+               {RestlessSong(2, 7), 8001},
+               {RestlessSong(3, 3), 22050},
+               {RestlessSong(0, 1), 48000}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.song.loop_start << ".." << c.song.loop_end << " at "
-                                    << c.rate);
+    SCOPED_TRACE(testing::Message()
+                 << c.song.loop_start << ".." << c.song.loop_end << " at " << c.rate);
     const std::vector<uint8_t> bytes = org::SerializeOrgSong(c.song);
     Song played = Open(bytes, c.rate);
     const std::vector<int16_t> all = RenderFrames(played.get(), 40 * size_t{c.rate});
     orgsynth_playing at_end{};
     at_end.size = sizeof at_end;
     ASSERT_EQ(orgsynth_get_playing(played.get(), &at_end), ORGSYNTH_OK);
-    for (const uint64_t target : {uint64_t{c.rate} * 39, uint64_t{c.rate} * 20 + 17, uint64_t{12345}}) {
+    for (const uint64_t target :
+         {uint64_t{c.rate} * 39, uint64_t{c.rate} * 20 + 17, uint64_t{12345}}) {
       SCOPED_TRACE(target);
       Song sought = Open(bytes, c.rate);
       ASSERT_EQ(orgsynth_seek(sought.get(), target), ORGSYNTH_OK);
@@ -311,8 +314,8 @@ std::vector<uint8_t> FourStepSong(uint16_t wait) {
   song.wait = wait;
   song.loop_start = 0;
   song.loop_end = 4;
-  song.tracks[0].events = {{0, 36, 1, 200, 6}, {1, 43, 1, 200, 6}, {2, 48, 1, 200, 6},
-                           {3, 55, 1, 200, 6}};
+  song.tracks[0].events = {
+      {0, 36, 1, 200, 6}, {1, 43, 1, 200, 6}, {2, 48, 1, 200, 6}, {3, 55, 1, 200, 6}};
   return org::SerializeOrgSong(song);
 }
 
@@ -326,8 +329,10 @@ TEST(OrgsynthTest, TheStepReportedIsTheOneThatSoundsAndTheLoopCountTurnsOverAsIt
     playing.size = sizeof playing;
     for (int64_t rendered = 0; rendered < 10 * per_step;) {
       // Uneven calls, some ending right on a step's first frame.
-      const size_t frames = rendered % per_step == 0 ? 1000 : static_cast<size_t>(std::min<int64_t>(
-                                                                  per_step - rendered % per_step, 997));
+      const size_t frames =
+          rendered % per_step == 0
+              ? 1000
+              : static_cast<size_t>(std::min<int64_t>(per_step - rendered % per_step, 997));
       rendered += static_cast<int64_t>(orgsynth_render_s16(song.get(), block.data(), frames));
       ASSERT_EQ(orgsynth_get_playing(song.get(), &playing), ORGSYNTH_OK);
       // The last frame rendered belongs to step (frame / per_step - 1): step s sounds from tick
@@ -372,7 +377,9 @@ TEST(OrgsynthTest, ALoopOfNoStepsOrBackwardsRepeatsItsStartStepAsTheJukeboxDoes)
     EXPECT_EQ(orgsynth_length(s.get()), static_cast<int64_t>(info.loop_start_frame + 2 * step));
     const std::vector<int16_t> all = RenderToEnd(s.get());
     ASSERT_EQ(all.size(), 2 * (info.loop_start_frame + 2 * step));
-    const auto sounding = [&](uint64_t frame) { return all[2 * frame] != 0 || all[2 * frame + 1] != 0; };
+    const auto sounding = [&](uint64_t frame) {
+      return all[2 * frame] != 0 || all[2 * frame + 1] != 0;
+    };
     for (uint64_t f = 0; f < info.loop_start_frame; ++f) ASSERT_FALSE(sounding(f)) << f;
     EXPECT_TRUE(sounding(info.loop_start_frame + 10));
     EXPECT_TRUE(sounding(info.loop_start_frame + step + 10));
