@@ -148,18 +148,19 @@ TEST(OrgsynthInteractiveTest, TempoTwoPlaysEachStepOnHalfTheFramesWithTheSamePit
   const orgsynth_info info = InfoOf(song.get());
   ASSERT_EQ(orgsynth_set_tempo_factor(song.get(), 2.0), ORGSYNTH_OK);
   EXPECT_EQ(orgsynth_get_tempo_factor(song.get()), 2.0);
-  // Step s begins as the render reaches its frame: not one frame earlier.
+  // Step s sounds from its frame on: the frame before it is the step before's, the frame itself
+  // is step s's (the step reported is the one the last frame rendered sounded).
   orgsynth_playing playing{};
   playing.size = sizeof playing;
   int64_t at = 0;
   for (int64_t step = 0; step < 80; ++step) {
     const int64_t frame = StepFrame(info, step, 2.0);
     EXPECT_EQ(frame, std::llround((step + 1) * info.step_ms * 44.1 / 2));
-    Render(song.get(), static_cast<size_t>(frame - 1 - at));
+    Render(song.get(), static_cast<size_t>(frame - at));
     orgsynth_get_playing(song.get(), &playing);
     EXPECT_EQ(playing.step, step - 1) << "step " << step << " began before frame " << frame;
     Render(song.get(), 1);
-    at = frame;
+    at = frame + 1;
     orgsynth_get_playing(song.get(), &playing);
     ASSERT_EQ(playing.step, step) << "step " << step << " did not begin on frame " << frame;
   }
@@ -423,7 +424,7 @@ TEST(OrgsynthInteractiveTest, ATempoChangeWhilePlayingKeepsThePartOfTheStepAlrea
   Render(song.get(), static_cast<size_t>(quarter));
   orgsynth_set_tempo_factor(song.get(), 2.0);
   const int64_t next = quarter + std::llround((step11 - quarter) / 2.0);
-  Render(song.get(), static_cast<size_t>(next - 1 - quarter));
+  Render(song.get(), static_cast<size_t>(next - quarter));
   orgsynth_get_playing(song.get(), &playing);
   EXPECT_EQ(playing.step, 10);
   Render(song.get(), 1);
