@@ -19,7 +19,8 @@ cmake --build "$arm" -j "$(nproc)"
 #   jukebox program (its signal watcher), the concurrency tests, the timer's own test, the exits while a song plays, and the tools' tests
 #   that run orgplay (its sound thread) would only wait for their time limit;
 # - the tests that render long songs many times over (loudness, loop tags, a playlist in
-#   parallel, the golden renders of every demo song, the library's seeks through every song),
+#   parallel, the golden renders of every demo song, the library's seeks through every song, its
+#   1.1 controls at their neutral values and transposed over every demo song),
 #   which take minutes when every instruction is emulated; the renders themselves are compared
 #   below.
 # The X end-to-end tests need an X server of the build machine's own kind and are not built for
@@ -30,7 +31,7 @@ threads+='|ExitPathsTest\.(AFatalErrorWhileASongPlays|WithoutADisplay)|DamagedIn
 threads+='|ToolArgumentsCliTest\.(EachMissingDrumFile|WithoutDrumsBesideTheSong|OrgplayEndsAfter|OrgplayStartsWhere|PathsOutside)'
 threads+='|SafeOutputCliTest\.ALinkIsFollowed|InstanceLockTest\.ALaterCopy'
 slow='Org2wavCliTest\.InfoDescribesTheSong|ExportCliTest\.(TheLoopTags|Loudness|AWholePlaylist)'
-slow+='|GoldenRenderTest\.|OrgsynthDemoSongTest\.'
+slow+='|GoldenRenderTest\.|OrgsynthDemoSongTest\.|OrgsynthInteractiveTest\.(EveryControl|Transposing)'
 ctest --test-dir "$arm" --output-on-failure -j "$(nproc)" -E "EndToEnd|$threads|$slow"
 
 "$here/tests/arm64/compare_renders.sh" "$x86" "$arm"
