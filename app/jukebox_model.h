@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "org/fades.h"
+
 namespace app {
 
 // The game's play order: 128 positions (a desktop player's grows with its playlist).
@@ -51,8 +53,8 @@ class JukeboxPlayer {
 inline constexpr int kVolumeSteps = 16;  // 0 dB, -3 dB, ..., -45 dB
 inline constexpr int kVolumeSilent = kVolumeSteps;
 
-// The fade into the next song: 127 frames of the jukebox's 35 ms.
-inline constexpr int kFadeMs = 127 * 35;
+// The length of the fade into the next song (the game's master-volume fade; org/fades.h).
+inline constexpr int kFadeMs = org::kJukeboxFadeMs;
 // How far the seek keys jump.
 inline constexpr int kSeekStepMs = 5000;
 

@@ -16,7 +16,8 @@
 
 namespace {
 
-constexpr int kRate = 44100;
+// The library's own default output rate, which the plugin plays at.
+const int kRate = static_cast<int>(orgsynth_default_sample_rate());
 constexpr size_t kBlockFrames = 2048;
 constexpr const char* kSection = "orgsynth";
 

@@ -43,7 +43,8 @@ class MusicPlayer {
   // Plays entry `index` (0..entry_count - 2) from its start, or stops with -1. The entry that is
   // already playing is not restarted. Other indices are ignored.
   void PlayIndex(int index);
-  // Fades the current song out, then plays `index`.
+  // Fades the current song out (the game's master-volume fade, one volume step per UpdateFrame;
+  // org/fades.h says how it differs from the renderer's), then plays `index`.
   void RequestSwitch(int index);
   // One frame of a pending fade.
   void UpdateFrame();

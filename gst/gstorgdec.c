@@ -7,7 +7,8 @@
 GST_DEBUG_CATEGORY_STATIC(org_dec_debug);
 #define GST_CAT_DEFAULT org_dec_debug
 
-#define DEFAULT_RATE 44100
+/* The library's own default output rate: ours when downstream fixes none. */
+#define DEFAULT_RATE orgsynth_default_sample_rate()
 #define BLOCK_FRAMES 1024
 
 struct _GstOrgDec {

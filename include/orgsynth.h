@@ -407,6 +407,34 @@ ORGSYNTH_API int64_t orgsynth_next_loop_frame(const orgsynth_song* song);
 
 /* ==== end of 1.1: interactive playback ==== */
 
+/* ==== 1.1: the library's defaults, and an end at a frame ====
+ * For players that end a song as the jukebox does (its time limit, then its fade) and for
+ * programs that need the library's own numbers instead of copies of them (the web page reaches
+ * them through the WebAssembly module). Thread rules as above; the two defaults may be called
+ * from any thread at any time. Available since 1.1 (the symbols are versioned ORGSYNTH_1.1).
+ */
+
+/* The sample rate a song opens at when its options leave sample_rate 0, in frames per second
+   (44100). */
+ORGSYNTH_API uint32_t orgsynth_default_sample_rate(void);
+
+/* The length of the jukebox's fade into the next song, in milliseconds (127 of its 35 ms frames:
+   4445). The jukebox lowers the music's master volume over it; a player of this library gives
+   the same length to orgsynth_set_fade for its own linear fade after a time limit. */
+ORGSYNTH_API uint32_t orgsynth_jukebox_fade_ms(void);
+
+/*
+ * Ends the song at frame `frame` (then the fade of orgsynth_set_fade follows, and the song's
+ * length is frame plus the fade), whatever the repeat count says; -1 (any negative frame): the
+ * repeat count decides again, as it does by default. orgsynth_set_repeat_count clears the end
+ * frame. Keeps the position: a song already past the new end (and its fade) renders nothing
+ * more. Returns ORGSYNTH_OK or ORGSYNTH_ERROR_INVALID_ARGUMENT (NULL song). Fit for an audio
+ * callback (no allocation, no lock, no I/O).
+ */
+ORGSYNTH_API int orgsynth_set_end_frame(orgsynth_song* song, int64_t frame);
+
+/* ==== end of 1.1: defaults and an end at a frame ==== */
+
 #ifdef __cplusplus
 }
 #endif

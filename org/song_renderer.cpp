@@ -136,7 +136,9 @@ void SongRenderer::SetRepeatCount(int count) {
 
 void SongRenderer::SetEndFrame(int64_t frame) { end_frame_ = frame < 0 ? -1 : frame; }
 
-void SongRenderer::SetFadeFrames(int64_t frames) { fade_frames_ = std::max<int64_t>(frames, 0); }
+void SongRenderer::SetEndFadeFrames(int64_t frames) {
+  end_fade_frames_ = std::max<int64_t>(frames, 0);
+}
 
 int64_t SongRenderer::BodyEnd() const {
   if (end_frame_ >= 0) return end_frame_;
@@ -147,7 +149,7 @@ int64_t SongRenderer::BodyEnd() const {
 
 int64_t SongRenderer::Length() const {
   const int64_t body = BodyEnd();
-  return body < 0 ? -1 : SaturatingAdd(body, fade_frames_);
+  return body < 0 ? -1 : SaturatingAdd(body, end_fade_frames_);
 }
 
 size_t SongRenderer::RenderWide(size_t frames) {
@@ -174,20 +176,21 @@ size_t SongRenderer::RenderWide(size_t frames) {
   return produced;
 }
 
-double SongRenderer::FadeGain(int64_t frame) const {
+double SongRenderer::EndFadeGain(int64_t frame) const {
   const int64_t into_fade = frame - BodyEnd();
-  return 1.0 - static_cast<double>(into_fade) / static_cast<double>(fade_frames_);
+  return 1.0 - static_cast<double>(into_fade) / static_cast<double>(end_fade_frames_);
 }
 
-void SongRenderer::FadeWide(int64_t first, size_t count) {
+void SongRenderer::ApplyEndFade(int64_t first, size_t count) {
   const int64_t body_end = BodyEnd();
-  if (body_end < 0 || fade_frames_ == 0 || first + static_cast<int64_t>(count) <= body_end) return;
+  if (body_end < 0 || end_fade_frames_ == 0 || first + static_cast<int64_t>(count) <= body_end)
+    return;
   for (size_t i = 0; i < count; ++i) {
     const int64_t frame = first + static_cast<int64_t>(i);
     if (frame < body_end) continue;
     // The mix is faded before it is saturated (or scaled to floats), so that the two outputs
     // agree wherever the 16-bit one does not saturate, fade or not.
-    const double gain = FadeGain(frame);
+    const double gain = EndFadeGain(frame);
     for (size_t c = 2 * i; c < 2 * i + 2; ++c)
       wide_[c] = static_cast<int32_t>(std::lround(wide_[c] * gain));
   }
@@ -200,7 +203,7 @@ size_t SongRenderer::RenderS16(int16_t* stereo, size_t frames) {
     const int64_t first = done_;
     const size_t count = RenderWide(std::min<size_t>(frames - done, kBlockFrames));
     if (count == 0) break;
-    FadeWide(first, count);
+    ApplyEndFade(first, count);
     platform::SaturateToInt16(wide_.get(), stereo + 2 * done, static_cast<int>(2 * count));
     done += count;
   }
@@ -214,7 +217,7 @@ size_t SongRenderer::RenderF32(float* stereo, size_t frames) {
     const int64_t first = done_;
     const size_t count = RenderWide(std::min<size_t>(frames - done, kBlockFrames));
     if (count == 0) break;
-    FadeWide(first, count);
+    ApplyEndFade(first, count);
     float* out = stereo + 2 * done;
     // 1/32768 is a power of two: the scaling is exact for every value a mix can hold.
     for (size_t i = 0; i < 2 * count; ++i) out[i] = static_cast<float>(wide_[i]) * (1.0f / 32768);

@@ -45,12 +45,14 @@ class SongRenderer {
   int rate() const { return rate_; }
 
   // Where the render ends. Repeat count -1: never (the default); n >= 0: the intro and the loop
-  // n + 1 times (the render org2wav --loops n+1 makes). Or an end at a frame (-1: none). A fade
-  // of `fade_frames` follows the end. Changing the end keeps the position.
+  // n + 1 times (the render org2wav --loops n+1 makes). Or an end at a frame (-1: none). The
+  // end fade, a straight line from full gain to silence over `frames` frames (org/fades.h says
+  // how it differs from the game's master-volume fade), follows the end. Changing the end keeps
+  // the position.
   void SetRepeatCount(int count);
   int repeat_count() const { return repeat_count_; }
   void SetEndFrame(int64_t frame);
-  void SetFadeFrames(int64_t frames);
+  void SetEndFadeFrames(int64_t frames);
   // Frames from the start to the end of the fade; -1 when endless; at most INT64_MAX (an end
   // that far is never reached).
   int64_t Length() const;
@@ -109,9 +111,10 @@ class SongRenderer {
   SongRenderer(std::unique_ptr<Engine> engine, int rate);
   // Mixes `frames` frames into `wide` (unsaturated), ticking where ticks fall. Returns frames.
   size_t RenderWide(size_t frames);
-  double FadeGain(int64_t frame) const;
+  // The end fade's gain at `frame` (a frame of the fade: 1 at the end, falling towards 0).
+  double EndFadeGain(int64_t frame) const;
   // Fades the `count` unsaturated frames in `wide_` that begin at frame `first`.
-  void FadeWide(int64_t first, size_t count);
+  void ApplyEndFade(int64_t first, size_t count);
 
   // The tick at which the loop start sounds after the pass-th return (pass >= 1); -1 when the
   // loop never returns.
@@ -128,7 +131,7 @@ class SongRenderer {
   bool transpose_drums_ = false;
   int repeat_count_ = -1;
   int64_t end_frame_ = -1;
-  int64_t fade_frames_ = 0;
+  int64_t end_fade_frames_ = 0;
   int64_t done_ = 0;       // frames rendered (the position)
   int64_t next_tick_ = 1;  // the tick to come
   bool metering_ = false;

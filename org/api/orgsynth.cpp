@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "org/drum_kit.h"
+#include "org/fades.h"
 #include "org/song_loop.h"
 #include "org/org_writer.h"
 #include "org/song_renderer.h"
@@ -199,7 +200,7 @@ int orgsynth_get_repeat_count(const orgsynth_song* song) {
 void orgsynth_set_fade(orgsynth_song* song, uint32_t ms) {
   if (!song) return;
   const int64_t rate = Renderer(song).rate();
-  Renderer(song).SetFadeFrames((int64_t{ms} * rate + 500) / 1000);
+  Renderer(song).SetEndFadeFrames((int64_t{ms} * rate + 500) / 1000);
 }
 
 int orgsynth_seek(orgsynth_song* song, uint64_t frame) {
@@ -397,6 +398,20 @@ int64_t orgsynth_next_loop_frame(const orgsynth_song* song) {
 }
 
 /* ==== end of 1.1: interactive playback ==== */
+
+/* ==== 1.1: the library's defaults, and an end at a frame ==== */
+
+uint32_t orgsynth_default_sample_rate(void) { return kDefaultRate; }
+
+uint32_t orgsynth_jukebox_fade_ms(void) { return org::kJukeboxFadeMs; }
+
+int orgsynth_set_end_frame(orgsynth_song* song, int64_t frame) {
+  if (!song) return ORGSYNTH_ERROR_INVALID_ARGUMENT;
+  Renderer(song).SetEndFrame(frame);
+  return ORGSYNTH_OK;
+}
+
+/* ==== end of 1.1: defaults and an end at a frame ==== */
 
 }  // extern "C"
 

@@ -96,7 +96,7 @@ RenderResult RenderSong(const std::string& song_path, const RenderOptions& optio
   } else {
     song->SetRepeatCount(std::max(options.loops, 1) - 1);
   }
-  song->SetFadeFrames(std::llround(std::max(0.0, options.fade_seconds) * options.rate));
+  song->SetEndFadeFrames(std::llround(std::max(0.0, options.fade_seconds) * options.rate));
   song->Seek(static_cast<uint64_t>(StartFrame(options)));
 
   const int64_t total = PlannedFrames(song->song(), options);

@@ -496,6 +496,56 @@ TEST(OrgsynthTest, TheLengthFollowsTheRepeatCountAndTheFadeAndEndlessHasNone) {
   EXPECT_GE(playing.step, info.loop_start_step);
 }
 
+// A player that ends a song at its time limit (the web page) ends it at a frame and fades
+// after it: the sound up to the end is the endless song's, the fade falls to silence on its last
+// frame, and the repeat count takes over again when asked.
+TEST(OrgsynthTest, AnEndAtAFrameIsFollowedByTheFadeAndTheRepeatCountTakesOverAgain) {
+  const std::vector<uint8_t> bytes = DemoSong("Sakura");
+  Song endless = Open(bytes);
+  Song ended = Open(bytes);
+  const int64_t end = 3 * 44100 + 17;
+  EXPECT_EQ(orgsynth_set_end_frame(ended.get(), end), ORGSYNTH_OK);
+  EXPECT_EQ(orgsynth_length(ended.get()), end);
+  orgsynth_set_fade(ended.get(), 1000);
+  EXPECT_EQ(orgsynth_length(ended.get()), end + 44100);
+  const std::vector<int16_t> whole = RenderFrames(endless.get(), static_cast<size_t>(end + 44100));
+  const std::vector<int16_t> faded = RenderToEnd(ended.get());
+  ASSERT_EQ(faded.size(), whole.size());
+  EXPECT_TRUE(std::equal(whole.begin(), whole.begin() + 2 * end, faded.begin()));
+  double whole_energy = 0, faded_energy = 0, last_energy = 0;
+  for (size_t i = 2 * static_cast<size_t>(end); i < whole.size(); ++i) {
+    whole_energy += std::abs(whole[i]);
+    faded_energy += std::abs(faded[i]);
+    EXPECT_LE(std::abs(faded[i]), std::abs(whole[i]) + 1) << "sample " << i;
+  }
+  for (size_t i = faded.size() - 200; i < faded.size(); ++i) last_energy += std::abs(faded[i]);
+  EXPECT_NEAR(faded_energy, whole_energy / 2, whole_energy / 10);  // a straight line down
+  EXPECT_LE(last_energy, 200.0);
+  // Past the end (a seek or an earlier end) nothing more renders.
+  std::vector<int16_t> block(2 * 100);
+  EXPECT_EQ(orgsynth_render_s16(ended.get(), block.data(), 100), 0u);
+  EXPECT_EQ(orgsynth_set_end_frame(ended.get(), 1000), ORGSYNTH_OK);
+  EXPECT_EQ(orgsynth_render_s16(ended.get(), block.data(), 100), 0u);
+  orgsynth_set_end_frame(ended.get(), -1);
+  EXPECT_EQ(orgsynth_length(ended.get()), -1);
+  orgsynth_set_end_frame(ended.get(), end);
+  orgsynth_set_repeat_count(ended.get(), 0);
+  const orgsynth_info info = InfoOf(ended.get());
+  EXPECT_EQ(orgsynth_length(ended.get()), static_cast<int64_t>(info.loop_end_frame) + 44100);
+  EXPECT_EQ(orgsynth_set_end_frame(nullptr, 5), ORGSYNTH_ERROR_INVALID_ARGUMENT);
+}
+
+// The library's defaults are what it does: a song opened without options plays at the default
+// rate, and the jukebox's fade is a whole number of its 35 ms frames.
+TEST(OrgsynthTest, TheDefaultsAreTheOnesTheLibraryUses) {
+  const std::vector<uint8_t> bytes = DemoSong("Joy");
+  Song song(orgsynth_open_memory(bytes.data(), bytes.size(), nullptr, nullptr));
+  ASSERT_TRUE(song);
+  EXPECT_EQ(InfoOf(song.get()).sample_rate, orgsynth_default_sample_rate());
+  EXPECT_GT(orgsynth_jukebox_fade_ms(), 0u);
+  EXPECT_EQ(orgsynth_jukebox_fade_ms() % 35, 0u);
+}
+
 TEST(OrgsynthTest, TheInfoDescribesTheSongAndItsFrames) {
   const std::vector<uint8_t> bytes = DemoSong("Korobeiniki");
   org::ParsedSong parsed;
