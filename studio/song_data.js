@@ -2,15 +2,11 @@
 // and back, through liborgsynth's reader and writer in the WebAssembly module
 // (orgsynth_read_song / orgsynth_write_song), and MIDI import through the module's
 // studio_import_midi (the same C++ as mid2org). Every byte of a saved song comes from the
-// library's writer; the layouts below are the C structs' in the 32-bit WebAssembly build.
-// Used by the studio's page (studio.js) and its tests in node.
-import {MELODY_TRACKS, TRACKS} from '../orgsong.js';
+// library's writer; the structs' layouts are the module's own (structLayout). Used by the
+// studio's page (studio.js) and its tests in node.
+import {MELODY_TRACKS, structLayout, TRACKS} from '../orgsong.js';
 
-const ERROR_BYTES = 260;  // orgsynth_error: code, message[256]
-const TRACK_BYTES = 20;   // orgsynth_track_data: instrument, finetune, one_shot, count, events*
-const SONG_BYTES = 24 + TRACKS * TRACK_BYTES;  // orgsynth_song_data
-const EVENT_BYTES = 8;                         // orgsynth_event: step, key, length, volume, pan
-const EVENTS_PER_TRACK = 4096;
+export const EVENTS_PER_TRACK = 4096;
 const SONG_EVENTS = TRACKS * EVENTS_PER_TRACK;
 
 export const NO_VALUE = 255;  // a key, volume or pan that is not there / unchanged
@@ -51,11 +47,12 @@ export function cloneSong(song, tracks = null) {
 }
 
 function withError(m, call) {
-  const error = m._malloc(ERROR_BYTES);
-  m.HEAPU8.fill(0, error, error + ERROR_BYTES);
+  const E = structLayout(m).orgsynth_error;
+  const error = m._malloc(E.sizeof);
+  m.HEAPU8.fill(0, error, error + E.sizeof);
   try {
     const code = call(error);
-    return {code, message: m.UTF8ToString(error + 4)};
+    return {code, message: m.UTF8ToString(error + E.message)};
   } finally {
     m._free(error);
   }
@@ -66,9 +63,10 @@ function withError(m, call) {
 // the library's message for bytes that are not a whole Org song.
 export function readSong(m, bytes) {
   const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+  const {orgsynth_song_data: S, orgsynth_track_data: T, orgsynth_event: E} = structLayout(m);
   const at = m._malloc(Math.max(data.length, 1));
-  const song = m._malloc(SONG_BYTES);
-  const events = m._malloc(SONG_EVENTS * EVENT_BYTES);
+  const song = m._malloc(S.sizeof);
+  const events = m._malloc(SONG_EVENTS * E.sizeof);
   try {
     m.HEAPU8.set(data, at);
     const {code, message} = withError(
@@ -76,33 +74,33 @@ export function readSong(m, bytes) {
     if (code !== 0) throw new Error(message);
     const v = new DataView(m.HEAPU8.buffer);
     const result = {
-      version: v.getUint32(song, true),
-      wait: v.getUint32(song + 4, true),
-      beatsPerBar: v.getUint32(song + 8, true),
-      stepsPerBeat: v.getUint32(song + 12, true),
-      loopStart: v.getInt32(song + 16, true),
-      loopEnd: v.getInt32(song + 20, true),
+      version: v.getUint32(song + S.version, true),
+      wait: v.getUint32(song + S.step_ms, true),
+      beatsPerBar: v.getUint32(song + S.beats_per_bar, true),
+      stepsPerBeat: v.getUint32(song + S.steps_per_beat, true),
+      loopStart: v.getInt32(song + S.loop_start_step, true),
+      loopEnd: v.getInt32(song + S.loop_end_step, true),
       tracks: [],
     };
     for (let t = 0; t < TRACKS; ++t) {
-      const base = song + 24 + t * TRACK_BYTES;
-      const count = v.getUint32(base + 12, true);
-      const first = v.getUint32(base + 16, true);
+      const base = song + S.tracks + t * T.sizeof;
+      const count = v.getUint32(base + T.event_count, true);
+      const first = v.getUint32(base + T.events, true);
       const list = [];
       for (let i = 0; i < count; ++i) {
-        const e = first + i * EVENT_BYTES;
+        const e = first + i * E.sizeof;
         list.push({
-          step: v.getInt32(e, true),
-          key: v.getUint8(e + 4),
-          length: v.getUint8(e + 5),
-          volume: v.getUint8(e + 6),
-          pan: v.getUint8(e + 7),
+          step: v.getInt32(e + E.step, true),
+          key: v.getUint8(e + E.key),
+          length: v.getUint8(e + E.length),
+          volume: v.getUint8(e + E.volume),
+          pan: v.getUint8(e + E.pan),
         });
       }
       result.tracks.push({
-        instrument: v.getUint32(base, true),
-        finetune: v.getUint32(base + 4, true),
-        oneShot: v.getUint32(base + 8, true),
+        instrument: v.getUint32(base + T.instrument, true),
+        finetune: v.getUint32(base + T.finetune, true),
+        oneShot: v.getUint32(base + T.one_shot, true),
         events: list,
       });
     }
@@ -118,33 +116,34 @@ export function readSong(m, bytes) {
 // message when a value is one the format cannot hold ("track 3 holds 4097 events: ...").
 export function writeSong(m, song) {
   const total = song.tracks.reduce((sum, t) => sum + t.events.length, 0);
-  const data = m._malloc(SONG_BYTES);
-  const events = m._malloc(Math.max(total, 1) * EVENT_BYTES);
+  const {orgsynth_song_data: S, orgsynth_track_data: T, orgsynth_event: E} = structLayout(m);
+  const data = m._malloc(S.sizeof);
+  const events = m._malloc(Math.max(total, 1) * E.sizeof);
   const size = m._malloc(4);
   let out = 0;
   try {
     let v = new DataView(m.HEAPU8.buffer);
-    v.setUint32(data, song.version, true);
-    v.setUint32(data + 4, song.wait, true);
-    v.setUint32(data + 8, song.beatsPerBar, true);
-    v.setUint32(data + 12, song.stepsPerBeat, true);
-    v.setInt32(data + 16, song.loopStart, true);
-    v.setInt32(data + 20, song.loopEnd, true);
+    v.setUint32(data + S.version, song.version, true);
+    v.setUint32(data + S.step_ms, song.wait, true);
+    v.setUint32(data + S.beats_per_bar, song.beatsPerBar, true);
+    v.setUint32(data + S.steps_per_beat, song.stepsPerBeat, true);
+    v.setInt32(data + S.loop_start_step, song.loopStart, true);
+    v.setInt32(data + S.loop_end_step, song.loopEnd, true);
     let next = events;
     song.tracks.forEach((track, t) => {
-      const base = data + 24 + t * TRACK_BYTES;
-      v.setUint32(base, track.instrument, true);
-      v.setUint32(base + 4, track.finetune, true);
-      v.setUint32(base + 8, track.oneShot, true);
-      v.setUint32(base + 12, track.events.length, true);
-      v.setUint32(base + 16, next, true);
+      const base = data + S.tracks + t * T.sizeof;
+      v.setUint32(base + T.instrument, track.instrument, true);
+      v.setUint32(base + T.finetune, track.finetune, true);
+      v.setUint32(base + T.one_shot, track.oneShot, true);
+      v.setUint32(base + T.event_count, track.events.length, true);
+      v.setUint32(base + T.events, next, true);
       for (const e of track.events) {
-        v.setInt32(next, e.step, true);
-        v.setUint8(next + 4, e.key);
-        v.setUint8(next + 5, e.length);
-        v.setUint8(next + 6, e.volume);
-        v.setUint8(next + 7, e.pan);
-        next += EVENT_BYTES;
+        v.setInt32(next + E.step, e.step, true);
+        v.setUint8(next + E.key, e.key);
+        v.setUint8(next + E.length, e.length);
+        v.setUint8(next + E.volume, e.volume);
+        v.setUint8(next + E.pan, e.pan);
+        next += E.sizeof;
       }
     });
     // First the size, then the bytes.

@@ -3,7 +3,7 @@
 // so edits are heard at once while playing. Also the short preview of a note as it is placed
 // (rendered by the same library, then played once). Measures the time from an edit to the
 // moment its sound can leave the speakers. Used by studio.js.
-import {MELODY_TRACKS, OrgSong} from '../orgsong.js';
+import {defaultSampleRate, MELODY_TRACKS, OrgSong} from '../orgsong.js';
 
 import {cloneSong, newSong, writeSong} from './song_data.js';
 
@@ -27,7 +27,9 @@ export class StudioAudio extends EventTarget {
     this.muted = new Array(16).fill(false);
   }
 
-  get sampleRate() { return this.context ? this.context.sampleRate : 44100; }
+  get sampleRate() {
+    return this.context ? this.context.sampleRate : defaultSampleRate(this.module);
+  }
 
   // The output opens on the first gesture (browsers let sound start only from one).
   start() {
@@ -66,7 +68,7 @@ export class StudioAudio extends EventTarget {
     const id = ++this.loadId;
     if (keepPosition) this.sentAt.set(id, this.editStarted ?? performance.now());
     this.node.port.postMessage(
-        {type: 'load', id, bytes, muted: this.muted, limitFrames: -1, fadeFrames: 0, keepPosition});
+        {type: 'load', id, bytes, muted: this.muted, limitFrames: -1, fadeMs: 0, keepPosition});
   }
 
   // The song to play from now on: while playing, re-opened where it was.

@@ -4,16 +4,37 @@
 // same rules; every song must be closed. One song is one thread's at a time.
 import createOrgsynth from './orgsynth.mjs';
 
-// Sizes and places of the C API's structs in the WebAssembly build (32-bit pointers).
-const OPTIONS_BYTES = 28;
-const ERROR_BYTES = 260;
-const INFO_BYTES = 320;
-const TRACK_STATE_BYTES = 24;
-const PLAYING_BYTES = 12;
-const EVENT_BYTES = 8;
 export const TRACKS = 16;
 export const MELODY_TRACKS = 8;
 export const NO_KEY = 255;
+
+// The sizes and places of the C API's structs, as the WebAssembly build compiled them (its
+// 32-bit pointers and size_t), read from the module itself (web/struct_layout.cpp): a
+// {struct: {sizeof, field: offset, ...}} by the header's names; nothing is written here by hand.
+// A name the header does not have throws instead of reading at offset NaN.
+const layouts = new WeakMap();
+export function structLayout(module) {
+  let layout = layouts.get(module);
+  if (!layout) {
+    const named = (object, what) => new Proxy(object, {
+      get(target, name) {
+        if (typeof name === 'string' && !Object.hasOwn(target, name))
+          throw new Error(`orgsynth.h has no ${what}${name}`);
+        return target[name];
+      }
+    });
+    const parsed = JSON.parse(module.UTF8ToString(module._web_struct_layout()));
+    for (const [name, fields] of Object.entries(parsed)) parsed[name] = named(fields, `${name}.`);
+    layout = named(parsed, '');
+    layouts.set(module, layout);
+  }
+  return layout;
+}
+
+// The library's defaults: the sample rate a song opens at when none is given, and the length of
+// the jukebox's fade into the next song (ms), which the page gives its own fade at a time limit.
+export function defaultSampleRate(module) { return module._orgsynth_default_sample_rate() >>> 0; }
+export function jukeboxFadeMs(module) { return module._orgsynth_jukebox_fade_ms() >>> 0; }
 
 // Loads the module; `wasmBinary` may hold its bytes already (not needed: they are inside it).
 export async function loadOrgsynth(options = {}) { return createOrgsynth(options); }
@@ -39,24 +60,28 @@ export function drumName(module, drum) {
 
 export class OrgSong {
   // Opens a song from its file's bytes (an ArrayBuffer or a typed array) at `sampleRate` frames
-  // a second (8000..192000). Throws an Error with the library's message when it is not one.
-  constructor(module, bytes, {sampleRate = 44100, nearest = false} = {}) {
+  // a second (8000..192000; by default the library's default rate). Throws an Error with the
+  // library's message when it is not one.
+  constructor(module, bytes, {sampleRate = defaultSampleRate(module), nearest = false} = {}) {
     this.m = module;
     this.rate = sampleRate;
+    this.layout = structLayout(module);
     const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
     const m = module;
+    const O = this.layout.orgsynth_options;
+    const E = this.layout.orgsynth_error;
     const song = m._malloc(Math.max(data.length, 1));
-    const options = m._malloc(OPTIONS_BYTES);
-    const error = m._malloc(ERROR_BYTES);
+    const options = m._malloc(O.sizeof);
+    const error = m._malloc(E.sizeof);
     m.HEAPU8.set(data, song);
-    m.HEAPU8.fill(0, options, options + OPTIONS_BYTES);
-    m.HEAPU8.fill(0, error, error + ERROR_BYTES);
+    m.HEAPU8.fill(0, options, options + O.sizeof);
+    m.HEAPU8.fill(0, error, error + E.sizeof);
     const view = new DataView(m.HEAPU8.buffer);
-    view.setUint32(options, OPTIONS_BYTES, true);
-    view.setUint32(options + 4, sampleRate, true);
-    view.setInt32(options + 8, nearest ? 1 : 0, true);
+    view.setUint32(options + O.size, O.sizeof, true);
+    view.setUint32(options + O.sample_rate, sampleRate, true);
+    view.setInt32(options + O.interpolation, nearest ? 1 : 0, true);
     this.handle = m._orgsynth_open_memory(song, data.length, options, error);
-    const message = this.handle ? '' : m.UTF8ToString(error + 4);
+    const message = this.handle ? '' : m.UTF8ToString(error + E.message);
     m._free(song);
     m._free(options);
     m._free(error);
@@ -112,8 +137,11 @@ export class OrgSong {
   // -1: endless (the default); n: the intro and the loop n + 1 times.
   set repeatCount(count) { this.m._orgsynth_set_repeat_count(this.handle, count); }
   get repeatCount() { return this.m._orgsynth_get_repeat_count(this.handle); }
-  // A linear fade of `ms` after the end.
+  // The renderer's end fade: a straight line down to silence over `ms` after the end.
   set fadeMs(ms) { this.m._orgsynth_set_fade(this.handle, ms); }
+  // Ends the song at `frame` (the fade follows), whatever the repeat count; -1: the repeat
+  // count decides again.
+  set endFrame(frame) { this.m._orgsynth_set_end_frame(this.handle, BigInt(Math.floor(frame))); }
 
   // Moves to `frame` exactly.
   seek(frame) { this.m._orgsynth_seek(this.handle, BigInt(Math.max(0, Math.floor(frame)))); }
@@ -128,34 +156,36 @@ export class OrgSong {
   // The song's facts (see orgsynth_info).
   info() {
     const m = this.m;
-    const at = m._malloc(INFO_BYTES);
-    m.HEAPU8.fill(0, at, at + INFO_BYTES);
+    const I = this.layout.orgsynth_info;
+    const T = this.layout.orgsynth_track_info;
+    const at = m._malloc(I.sizeof);
+    m.HEAPU8.fill(0, at, at + I.sizeof);
     const view = new DataView(m.HEAPU8.buffer);
-    view.setUint32(at, INFO_BYTES, true);
+    view.setUint32(at + I.size, I.sizeof, true);
     m._orgsynth_get_info(this.handle, at);
     const v = new DataView(m.HEAPU8.buffer);
     const u64 = (offset) => Number(v.getBigUint64(at + offset, true));
     const info = {
-      version: v.getInt32(at + 4, true),
-      sampleRate: v.getUint32(at + 8, true),
-      stepMs: v.getUint32(at + 12, true),
-      beatsPerBar: v.getUint32(at + 16, true),
-      stepsPerBeat: v.getUint32(at + 20, true),
-      loopStartStep: v.getInt32(at + 24, true),
-      loopEndStep: v.getInt32(at + 28, true),
-      loopStartFrame: u64(32),
-      loopEndFrame: u64(40),
-      introFrames: u64(48),
-      loopFrames: u64(56),
+      version: v.getInt32(at + I.version, true),
+      sampleRate: v.getUint32(at + I.sample_rate, true),
+      stepMs: v.getUint32(at + I.step_ms, true),
+      beatsPerBar: v.getUint32(at + I.beats_per_bar, true),
+      stepsPerBeat: v.getUint32(at + I.steps_per_beat, true),
+      loopStartStep: v.getInt32(at + I.loop_start_step, true),
+      loopEndStep: v.getInt32(at + I.loop_end_step, true),
+      loopStartFrame: u64(I.loop_start_frame),
+      loopEndFrame: u64(I.loop_end_frame),
+      introFrames: u64(I.intro_frames),
+      loopFrames: u64(I.loop_frames),
       tracks: [],
     };
     for (let t = 0; t < TRACKS; ++t) {
-      const base = at + 64 + 16 * t;
+      const base = at + I.tracks + T.sizeof * t;
       info.tracks.push({
-        instrument: v.getInt32(base, true),
-        finetune: v.getInt32(base + 4, true),
-        oneShot: v.getInt32(base + 8, true) !== 0,
-        noteCount: v.getUint32(base + 12, true),
+        instrument: v.getInt32(base + T.instrument, true),
+        finetune: v.getInt32(base + T.finetune, true),
+        oneShot: v.getInt32(base + T.one_shot, true) !== 0,
+        noteCount: v.getUint32(base + T.note_count, true),
       });
     }
     m._free(at);
@@ -167,18 +197,19 @@ export class OrgSong {
     const m = this.m;
     const count = this.info().tracks[track].noteCount;
     if (count === 0) return [];
-    const at = m._malloc(count * EVENT_BYTES);
+    const E = this.layout.orgsynth_event;
+    const at = m._malloc(count * E.sizeof);
     const got = m._orgsynth_get_events(this.handle, track, 0, at, count);
     const v = new DataView(m.HEAPU8.buffer);
     const events = [];
     for (let i = 0; i < got; ++i) {
-      const e = at + i * EVENT_BYTES;
+      const e = at + i * E.sizeof;
       events.push({
-        step: v.getInt32(e, true),
-        key: v.getUint8(e + 4),
-        length: v.getUint8(e + 5),
-        volume: v.getUint8(e + 6),
-        pan: v.getUint8(e + 7)
+        step: v.getInt32(e + E.step, true),
+        key: v.getUint8(e + E.key),
+        length: v.getUint8(e + E.length),
+        volume: v.getUint8(e + E.volume),
+        pan: v.getUint8(e + E.pan)
       });
     }
     m._free(at);
@@ -188,27 +219,32 @@ export class OrgSong {
   // The step that sounds now (-1 before the first) and the loop-backs so far.
   playing() {
     const m = this.m;
-    const at = m._malloc(PLAYING_BYTES);
-    new DataView(m.HEAPU8.buffer).setUint32(at, PLAYING_BYTES, true);
+    const P = this.layout.orgsynth_playing;
+    const at = m._malloc(P.sizeof);
+    new DataView(m.HEAPU8.buffer).setUint32(at + P.size, P.sizeof, true);
     m._orgsynth_get_playing(this.handle, at);
     const v = new DataView(m.HEAPU8.buffer);
-    const result = {step: v.getInt32(at + 4, true), loopCount: v.getInt32(at + 8, true)};
+    const result = {
+      step: v.getInt32(at + P.step, true),
+      loopCount: v.getInt32(at + P.loop_count, true)
+    };
     m._free(at);
     return result;
   }
 
   // Each track's {key, volume, pan, muted, peak}.
   trackStates() {
+    const S = this.layout.orgsynth_track_state;
     const states = [];
     for (let t = 0; t < TRACKS; ++t) {
       const v = this.#readTrackState(t);
       const at = this.stateAt;
       states.push({
-        key: v.getInt32(at + 4, true),
-        volume: v.getInt32(at + 8, true),
-        pan: v.getInt32(at + 12, true),
-        muted: v.getInt32(at + 16, true) !== 0,
-        peak: v.getFloat32(at + 20, true)
+        key: v.getInt32(at + S.key, true),
+        volume: v.getInt32(at + S.volume, true),
+        pan: v.getInt32(at + S.pan, true),
+        muted: v.getInt32(at + S.muted, true) !== 0,
+        peak: v.getFloat32(at + S.peak, true)
       });
     }
     return states;
@@ -217,17 +253,19 @@ export class OrgSong {
   // Raises peaks[t] to each track's peak over the last render (levels on), allocating nothing:
   // for an audio callback that keeps the loudest of many renders.
   keepPeaks(peaks) {
+    const peakAt = this.layout.orgsynth_track_state.peak;
     for (let t = 0; t < TRACKS; ++t) {
-      const peak = this.#readTrackState(t).getFloat32(this.stateAt + 20, true);
+      const peak = this.#readTrackState(t).getFloat32(this.stateAt + peakAt, true);
       if (peak > peaks[t]) peaks[t] = peak;
     }
   }
 
   #readTrackState(track) {
-    if (!this.stateAt) this.stateAt = this.m._malloc(TRACK_STATE_BYTES);
+    const S = this.layout.orgsynth_track_state;
+    if (!this.stateAt) this.stateAt = this.m._malloc(S.sizeof);
     if (!this.stateView || this.stateView.buffer !== this.m.HEAPU8.buffer)
       this.stateView = new DataView(this.m.HEAPU8.buffer);
-    this.stateView.setUint32(this.stateAt, TRACK_STATE_BYTES, true);
+    this.stateView.setUint32(this.stateAt + S.size, S.sizeof, true);
     this.m._orgsynth_get_track_state(this.handle, track, this.stateAt);
     return this.stateView;
   }

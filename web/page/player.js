@@ -4,12 +4,9 @@
 // "save as WAV" renders, off the audio path). Events: 'song' (a song was opened), 'status'
 // (about 40 a second while playing), 'problem' (a readable message), 'state' (play, pause,
 // shuffle, endless, mutes changed).
-import {drumName, isOrgSong, MELODY_TRACKS, OrgSong, TRACKS} from './orgsong.js';
+import {defaultSampleRate, drumName, isOrgSong, jukeboxFadeMs, MELODY_TRACKS, OrgSong, TRACKS} from './orgsong.js';
 import {Playlist} from './playlist.js';
 import {renderWav} from './wav.js';
-
-// The jukebox fades a song out over 127 steps of 35 ms when its time is up.
-export const FADE_MS = 127 * 35;
 
 export class Player extends EventTarget {
   constructor(module) {
@@ -52,7 +49,9 @@ export class Player extends EventTarget {
     this.node.onprocessorerror = () => this.#problem('The sound stopped: the player failed.');
   }
 
-  get sampleRate() { return this.context ? this.context.sampleRate : 44100; }
+  get sampleRate() {
+    return this.context ? this.context.sampleRate : defaultSampleRate(this.module);
+  }
 
   // Which tracks are heard: the soloed ones if any, else all not muted.
   audible() {
@@ -109,6 +108,12 @@ export class Player extends EventTarget {
       const limitFrames = entry.limitSeconds > 0 ?
           Math.round(entry.limitSeconds * this.sampleRate) :
           Math.max(twoPasses, this.sampleRate);
+      // At its time limit the song fades out as long as the jukebox's fade, with the library's
+      // own end fade (a straight line; org/fades.h): its length, in frames, is the library's.
+      const fadeMs = jukeboxFadeMs(this.module);
+      song.endFrame = limitFrames;
+      song.fadeMs = fadeMs;
+      const fadeFrames = song.length - limitFrames;
       return {
         index,
         title: entry.title,
@@ -117,7 +122,8 @@ export class Player extends EventTarget {
         events,
         labels,
         limitFrames,
-        fadeFrames: Math.round(FADE_MS * this.sampleRate / 1000)
+        fadeMs,
+        fadeFrames
       };
     } finally {
       song.close();
@@ -125,8 +131,8 @@ export class Player extends EventTarget {
   }
 
   #limit() {
-    if (!this.song || this.endless) return {limitFrames: -1, fadeFrames: 0};
-    return {limitFrames: this.song.limitFrames, fadeFrames: this.song.fadeFrames};
+    if (!this.song || this.endless) return {limitFrames: -1, fadeMs: 0};
+    return {limitFrames: this.song.limitFrames, fadeMs: this.song.fadeMs};
   }
 
   #effectiveMutes() { return this.audible().map((heard) => !heard); }

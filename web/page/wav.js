@@ -1,7 +1,7 @@
 // Whole renders of a song as 16-bit stereo WAV files, laid out byte for byte as org2wav writes
 // them (a 44-byte RIFF header, then the samples), for the page's "save as WAV" and the tests.
 // Renders in slices so a caller on the page's main thread can let the page breathe between them.
-import {OrgSong} from './orgsong.js';
+import {defaultSampleRate, OrgSong} from './orgsong.js';
 
 const HEADER_BYTES = 44;
 const SLICE_FRAMES = 65536;
@@ -28,10 +28,13 @@ export function wavHeader(frames, rate) {
 }
 
 // Renders the song as org2wav does by default: the intro and the loop twice (`repeatCount` 1),
-// no fade, 44100 Hz, every track heard, unless told otherwise (`muted`: track numbers).
-// `pause` (optional, async) runs between slices. Returns the file's bytes.
+// no fade, the library's default rate (44100 Hz), every track heard, unless told otherwise
+// (`muted`: track numbers). `pause` (optional, async) runs between slices. Returns the file's
+// bytes.
 export async function renderWav(
-    module, songBytes, {rate = 44100, repeatCount = 1, fadeMs = 0, muted = [], pause = null} = {}) {
+    module, songBytes,
+    {rate = defaultSampleRate(module), repeatCount = 1, fadeMs = 0, muted = [], pause = null} =
+        {}) {
   const song = new OrgSong(module, songBytes, {sampleRate: rate});
   try {
     song.repeatCount = repeatCount;

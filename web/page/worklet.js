@@ -4,16 +4,18 @@
 // draws what this posts back; nothing here waits on it.
 //
 // Commands (port messages {type, ...}):
-//   load {id, bytes, limitFrames, fadeFrames, muted[16], keepPosition}  open a song (play from
+//   load {id, bytes, limitFrames, fadeMs, muted[16], keepPosition}  open a song (play from
 //                                      its start; with keepPosition, from the frame the song
 //                                      it replaces had reached: the studio's edits)
 //   play / pause                       go on / hold (a held song outputs silence)
 //   seek {frame, captureFrames}        move to a frame exactly; optionally post the next
 //                                      captureFrames frames played from there ("captured")
 //   mute {track, muted}                silence a track or give it back
-//   limit {limitFrames, fadeFrames}    when to fade out (limitFrames -1: endless)
-// Posts: ready, loaded {id, rate, frame (the context's frame it opened at)}, failed {id, message}, status {...} about 40 times a second
-// while playing, captured {left, right}, ended {id}.
+//   limit {limitFrames, fadeMs}        when to fade out (limitFrames -1: endless); the fade is
+//                                      the library's end fade (orgsynth_set_end_frame and
+//                                      orgsynth_set_fade), a straight line to silence
+// Posts: ready, loaded {id, rate, frame (the context's frame it opened at)}, failed {id, message},
+// status {...} about 40 times a second while playing, captured {left, right}, ended {id}.
 import {loadOrgsynth, OrgSong, TRACKS} from './orgsong.js';
 
 const SCOPE_FRAMES = 512;
@@ -26,8 +28,6 @@ class OrgsynthPlayer extends AudioWorkletProcessor {
     this.song = null;
     this.id = 0;
     this.playing = false;
-    this.limitFrames = -1;
-    this.fadeFrames = 0;
     this.ended = false;
     this.sinceStatus = 0;
     this.capture = null;
@@ -65,8 +65,7 @@ class OrgsynthPlayer extends AudioWorkletProcessor {
         if (this.song) this.song.setTrackMute(c.track, c.muted);
         return;
       case 'limit':
-        this.limitFrames = c.limitFrames;
-        this.fadeFrames = c.fadeFrames;
+        if (this.song) this.#setLimit(c);
         return;
     }
   }
@@ -86,8 +85,7 @@ class OrgsynthPlayer extends AudioWorkletProcessor {
     this.song.levels = true;
     this.song.scopeFrames = SCOPE_FRAMES;
     (c.muted ?? []).forEach((muted, track) => this.song.setTrackMute(track, muted));
-    this.limitFrames = c.limitFrames ?? -1;
-    this.fadeFrames = c.fadeFrames ?? 0;
+    this.#setLimit(c);
     this.ended = false;
     this.capture = null;
     this.port.postMessage({type: 'loaded', id: c.id, rate: sampleRate, frame: currentFrame});
@@ -104,11 +102,11 @@ class OrgsynthPlayer extends AudioWorkletProcessor {
     this.postStatus();
   }
 
-  // The gain of the fade at `frame` (1 before the limit, 0 at its end).
-  gainAt(frame) {
-    if (this.limitFrames < 0 || frame < this.limitFrames) return 1;
-    if (frame >= this.limitFrames + this.fadeFrames) return 0;
-    return 1 - (frame - this.limitFrames) / this.fadeFrames;
+  // The song ends at its time limit and fades out after it (the library's end fade); -1: it
+  // plays on endlessly.
+  #setLimit({limitFrames = -1, fadeMs = 0}) {
+    this.song.endFrame = limitFrames;
+    this.song.fadeMs = limitFrames >= 0 ? fadeMs : 0;
   }
 
   process(inputs, outputs) {
@@ -118,23 +116,15 @@ class OrgsynthPlayer extends AudioWorkletProcessor {
       right.fill(0);
       return true;
     }
-    const start = this.song.position;
     const got = this.song.renderPlanar(left, right);
     left.fill(0, got);
     right.fill(0, got);
     this.song.keepPeaks(this.peaks);
-    if (this.limitFrames >= 0 && start + got > this.limitFrames) {
-      for (let i = 0; i < got; ++i) {
-        const gain = this.gainAt(start + i);
-        left[i] *= gain;
-        right[i] *= gain;
-      }
-    }
     this.keepCapture(left, right, got);
     this.sinceStatus += got;
     if (this.sinceStatus >= STATUS_EVERY_FRAMES) this.postStatus();
-    const limitEnd = this.limitFrames >= 0 ? this.limitFrames + this.fadeFrames : Infinity;
-    if (got < left.length || this.song.position >= limitEnd) {
+    const length = this.song.length;
+    if (got < left.length || (length >= 0 && this.song.position >= length)) {
       this.ended = true;
       this.postStatus();
       this.port.postMessage({type: 'ended', id: this.id});

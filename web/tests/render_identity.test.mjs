@@ -12,8 +12,8 @@ import {pathToFileURL} from 'node:url';
 const web = process.env.ORGSYNTH_WEB;
 const org2wav = process.env.ORG2WAV;
 const demo = process.env.ORG_DEMO;
-const {loadOrgsynth, OrgSong, isOrgSong, orgsynthVersion} =
-    await import(pathToFileURL(join(web, 'orgsong.js')));
+const orgsong = await import(pathToFileURL(join(web, 'orgsong.js')));
+const {loadOrgsynth, OrgSong, isOrgSong, orgsynthVersion, structLayout} = orgsong;
 const {renderWav} = await import(pathToFileURL(join(web, 'wav.js')));
 const {makeSong, sineSong} = await import('./test_songs.mjs');
 const module = await loadOrgsynth();
@@ -51,6 +51,61 @@ test('another rate, muted tracks, one pass and a fade render as org2wav renders 
   const native =
       nativeRender(path, ['--rate', '48000', '--loops', '1', '--fade', '3', '--mute', '0,9']);
   assertSameBytes(web, native, 'Korobeiniki at 48000 Hz');
+});
+
+// The scripts read and write the C structs by the module's own layout (offsetof and sizeof as
+// the WebAssembly build compiled them): every field lies inside its struct, in the header's
+// order, a `size` field (size_t) and a pointer take the 4 bytes the scripts write, and the few
+// numbers the scripts name before the module loads are the header's.
+test(
+    'the structs are read by the module\'s layout and the scripts\' numbers are the header\'s',
+    async () => {
+      const layout = structLayout(module);
+      for (const [name, fields] of Object.entries(layout)) {
+        if (name === 'constants') continue;
+        const offsets = Object.entries(fields).filter(([field]) => field !== 'sizeof');
+        let last = -1;
+        for (const [field, offset] of offsets) {
+          assert.ok(offset > last && offset < fields.sizeof, `${name}.${field} at ${offset}`);
+          last = offset;
+        }
+        if ('size' in fields)
+          assert.equal(offsets[1][1] - fields.size, 4, `${name}.size is 4 bytes`);
+      }
+      assert.equal(layout.orgsynth_track_data.sizeof - layout.orgsynth_track_data.events, 4);
+      assert.throws(() => layout.orgsynth_info.no_such_field, /orgsynth_info\.no_such_field/);
+      const studio = await import(pathToFileURL(join(web, 'studio', 'song_data.js')));
+      const c = layout.constants;
+      assert.deepEqual(
+          [
+            orgsong.TRACKS, orgsong.MELODY_TRACKS, orgsong.NO_KEY, studio.NO_VALUE,
+            studio.EVENTS_PER_TRACK
+          ],
+          [
+            c.ORGSYNTH_TRACKS, c.ORGSYNTH_MELODY_TRACKS, c.ORGSYNTH_NO_KEY, c.ORGSYNTH_NO_KEY,
+            c.ORGSYNTH_EVENTS_PER_TRACK
+          ]);
+    });
+
+// A song ends at its time limit with the library's end fade, which the page's worklet uses: as
+// long as the jukebox's fade, in a straight line to silence, and the length counts it.
+test('a time limit ends the song and the jukebox-long fade follows it', () => {
+  const bytes = readFileSync(join(demo, 'Joy.org'));
+  const rate = orgsong.defaultSampleRate(module);
+  const song = new OrgSong(module, bytes);
+  assert.equal(song.info().sampleRate, rate);
+  const fadeMs = orgsong.jukeboxFadeMs(module);
+  song.endFrame = 2 * rate;
+  song.fadeMs = fadeMs;
+  assert.equal(song.length, 2 * rate + Math.round(fadeMs * rate / 1000));
+  const left = new Float32Array(song.length + 1000);
+  const right = new Float32Array(left.length);
+  assert.equal(song.renderPlanar(left, right), song.length);
+  const loud = (from, to) => left.subarray(from, to).reduce((a, x) => Math.max(a, Math.abs(x)), 0);
+  assert.ok(loud(song.length - 400, song.length) < 0.01 * loud(0, 2 * rate), 'faded to silence');
+  song.endFrame = -1;
+  assert.equal(song.length, -1, 'endless again');
+  song.close();
 });
 
 test('a seek lands exactly where a render from the start is, forward and back', () => {
