@@ -153,6 +153,7 @@ export class Browser {
     try {
       process.kill(-this.child.pid, 'SIGKILL');  // the whole group: renderers, GPU, zygote
     } catch {
+      // it has gone already
     }
     await exited;
     rmSync(this.profile, {recursive: true, force: true, maxRetries: 10, retryDelay: 100});
