@@ -323,8 +323,12 @@ function refreshControls() {
     const count = song.tracks[t].events.length;
     const name =
         isDrum(t) ? drumName(module, song.tracks[t].instrument) : `W${song.tracks[t].instrument}`;
-    row.querySelector('.pick').textContent =
-        `${trackLabel(t)} ${name}${count ? ` (${count})` : ''}`;
+    // Two lines that each fit the button (cut with an ellipsis if not): the track, then its
+    // instrument and event count; the whole label is the button's name and tooltip.
+    const line = (text) => Object.assign(document.createElement('span'), {textContent: text});
+    const pick = row.querySelector('.pick');
+    pick.replaceChildren(line(trackLabel(t)), ' ', line(`${name}${count ? ` (${count})` : ''}`));
+    pick.title = pick.textContent;
     row.querySelector('.pick').setAttribute('aria-pressed', String(t === state.track));
     row.setAttribute('aria-current', String(t === state.track));
   });
