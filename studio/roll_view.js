@@ -56,6 +56,10 @@ export class RollView {
     this.firstStep = 0;  // the step at the left edge
     this.topKey = 71;    // the key at the top edge (melody)
     this.laneMode = 'volume';
+    this.ids = new WeakMap();  // objects drawn → numbers, for #staticKey
+    this.lastId = 0;
+    this.drawnKey = '';
+    this.still = null;  // the roll without its play line
   }
 
   get drums() { return this.track >= MELODY_TRACKS; }
@@ -96,11 +100,44 @@ export class RollView {
 
   // Draws everything for `state`: {song, track, selection (Set of steps), cursor, playStep,
   // drag (a preview of moved notes: [{track, e}] or null), rectangle ({x0, y0, x1, y1} or null)}.
+  // Only the play line moves while a song plays: the rest of the roll (up to 65,536 notes) is
+  // drawn once into a canvas of its own and copied each frame, and the ruler and the lane are
+  // left as they are, until something they show changes.
   draw(state) {
     this.track = state.track;
-    this.#drawRoll(state);
-    this.#drawRuler(state);
-    this.#drawLane(state);
+    const key = this.#staticKey(state);
+    if (key !== this.drawnKey) {
+      this.drawnKey = key;
+      this.still ??= document.createElement('canvas');
+      this.still.width = this.roll.width;
+      this.still.height = this.roll.height;
+      this.#drawRoll(state, this.still.getContext('2d'));
+      this.#drawRuler(state);
+      this.#drawLane(state);
+    }
+    const g = this.roll.getContext('2d');
+    g.drawImage(this.still, 0, 0);
+    if (state.playStep >= 0) {
+      g.fillStyle = '#ffffff';
+      g.fillRect(Math.round(this.xOf(state.playStep)), 0, 2, this.roll.height);
+    }
+  }
+
+  // Everything the roll shows but the play line, as one string: a change of it redraws. Objects
+  // count by identity (an edit makes a new song; a drag, a new preview); the selection, a Set
+  // changed in place, by its steps.
+  #staticKey(state) {
+    const id = (object) => {
+      if (!object) return 0;
+      if (!this.ids.has(object)) this.ids.set(object, ++this.lastId);
+      return this.ids.get(object);
+    };
+    return [
+      id(state.song), state.track, state.cursor, state.cursorKey, id(state.drag),
+      id(state.rectangle), this.firstStep, this.topKey, this.stepWidth, this.keyHeight,
+      this.laneMode, this.roll.width, this.roll.height, this.ruler.width, this.ruler.height,
+      this.lane.width, this.lane.height, [...state.selection].join(' ')
+    ].join();
   }
 
   #grid(g, song, height) {
@@ -124,9 +161,8 @@ export class RollView {
     }
   }
 
-  #drawRoll(state) {
+  #drawRoll(state, g) {
     const {song} = state;
-    const g = this.roll.getContext('2d');
     const {width, height} = this.roll;
     g.fillStyle = '#15151c';
     g.fillRect(0, 0, width, height);
@@ -192,13 +228,9 @@ export class RollView {
           Math.abs(r.y1 - r.y0));
       g.setLineDash([]);
     }
-    // The cursor and the play line.
+    // The cursor (the play line is drawn over the copy, by draw).
     g.fillStyle = '#ffd24a';
     g.fillRect(Math.round(this.xOf(state.cursor)), 0, 1, height);
-    if (state.playStep >= 0) {
-      g.fillStyle = '#ffffff';
-      g.fillRect(Math.round(this.xOf(state.playStep)), 0, 2, height);
-    }
   }
 
   #note(g, t, e, outline) {
