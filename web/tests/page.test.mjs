@@ -18,7 +18,7 @@ import {makeSong, rms, sineSong, toneFrequency} from './test_songs.mjs';
 
 const web = process.env.ORGSYNTH_WEB;
 const demo = process.env.ORG_DEMO;
-const {loadOrgsynth, OrgSong} = await import(pathToFileURL(join(web, 'orgsong.js')));
+const {jukeboxFadeMs, loadOrgsynth, OrgSong} = await import(pathToFileURL(join(web, 'orgsong.js')));
 const module = await loadOrgsynth();
 const scratch = mkdtempSync(join(tmpdir(), 'orgsynth-page-'));
 const DEMO_SONGS = ['Joy', 'Korobeiniki', 'Greensleeves', 'Sakura', 'Jacques', 'Twinkle'];
@@ -140,6 +140,34 @@ test('a seek moves the position and the sound to that frame exactly', async () =
     writeFileSync(process.env.SCREENSHOT, await browser.screenshot());
   }
 });
+
+// The page ends a song at its time limit with the library's end fade, as long as the jukebox's
+// fade: what the worklet plays in the fade is the library's render so ended, sample for sample,
+// and when the fade is over the next song plays.
+test(
+    'at its time limit a song fades out as the library fades it, then the next plays', async () => {
+      const {rate} = await state();
+      const {limitFrames, fadeFrames} = await browser.evaluate(
+          '({limitFrames: jukebox.song.limitFrames, fadeFrames: jukebox.song.fadeFrames})');
+      const frame = limitFrames + Math.floor(fadeFrames / 2);
+      const captured = await browser.evaluate(`jukebox.seek(${frame}, 8192).then((c) =>
+      ({left: Array.from(c.left), right: Array.from(c.right)}))`);
+      const song = new OrgSong(module, readFileSync(join(demo, 'Joy.org')), {sampleRate: rate});
+      song.endFrame = limitFrames;
+      song.fadeMs = jukeboxFadeMs(module);
+      assert.equal(song.length, limitFrames + fadeFrames, 'the length the page shows');
+      song.seek(frame);
+      const left = new Float32Array(8192);
+      const right = new Float32Array(8192);
+      song.renderPlanar(left, right);
+      song.close();
+      assert.deepEqual(Float32Array.from(captured.left), left);
+      assert.deepEqual(Float32Array.from(captured.right), right);
+      await browser.evaluate(`jukebox.seek(${limitFrames + fadeFrames - Math.floor(rate / 4)})`);
+      await until('jukebox.song.index === 1', 'the next song after the fade');
+      await browser.evaluate('jukebox.play(0)');
+      await until('jukebox.song.index === 0 && jukebox.status?.playing', 'the first song again');
+    });
 
 test('the jukebox\'s keys: Space pauses and plays, Right and Left change song, S D E', async () => {
   await browser.key(' ', 'Space');
