@@ -26,7 +26,8 @@ async function measure(songs, module, renderWav, readSong, now) {
       const start = now();
       const wav = await renderWav(module, bytes);
       best = Math.min(best, now() - start);
-      seconds = (wav.length - 44) / 4 / 44100;
+      const rate = new DataView(wav.buffer, wav.byteOffset).getUint32(24, true);  // the header's
+      seconds = (wav.length - 44) / 4 / rate;
     }
     results.push({name, seconds, ms: best});
   }
