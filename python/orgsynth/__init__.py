@@ -124,10 +124,13 @@ class Song:
 
     @classmethod
     def open(cls, path_or_bytes: Union[str, os.PathLike, bytes, bytearray, memoryview],
-             rate: int = 44100) -> "Song":
+             rate: Optional[int] = None) -> "Song":
         """Opens a song from a file's path or from its bytes, rendering at ``rate`` frames per
-        second (8000..192000). Raises OrgsynthError for bytes that are not a playable song and
-        OSError for a file that cannot be read."""
+        second (8000..192000; by default the library's own default rate, 44100). Raises
+        OrgsynthError for bytes that are not a playable song and OSError for a file that cannot
+        be read."""
+        if rate is None:
+            rate = int(_c().orgsynth_default_sample_rate())
         if isinstance(path_or_bytes, (bytes, bytearray, memoryview)):
             data = bytes(path_or_bytes)
         else:

@@ -162,6 +162,7 @@ def _declare(lib: ctypes.CDLL) -> None:
         "orgsynth_stop_note": ([song, c.c_int], c.c_int),
         "orgsynth_get_loop_pass": ([song], c.c_int),
         "orgsynth_next_loop_frame": ([song], c.c_int64),
+        "orgsynth_default_sample_rate": ([], c.c_uint32),
     }
     for name, (arguments, result) in table.items():
         function = getattr(lib, name)

@@ -91,6 +91,12 @@ def test_the_songs_facts_and_events() -> None:
     assert max(song.track_state(t).peak for t in range(orgsynth.TRACKS)) > 0
 
 
+def test_a_song_opened_without_a_rate_plays_at_the_librarys_default() -> None:
+    song = orgsynth.Song.open(SONGS / "Joy.org")
+    assert song.rate == song.info.sample_rate == 44100
+    assert song.info.loop_end_frame == open_song("Joy").info.loop_end_frame
+
+
 def test_a_file_that_is_not_a_song_is_refused_saying_why() -> None:
     with pytest.raises(orgsynth.OrgsynthError) as failure:
         orgsynth.Song.open(b"RIFF\x00\x00\x00\x00WAVEfmt ")
