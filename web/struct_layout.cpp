@@ -4,7 +4,9 @@
 // include/orgsynth.h, so that no offset is written by hand in JavaScript and a change of the
 // header cannot silently misread. Arrays of structs name the element's size ("tracks": the
 // first element's offset, "orgsynth_track_info" its layout). "constants" holds the header's
-// numbers that the scripts name themselves (they need them before the module loads).
+// numbers that the scripts name themselves (they need them before the module loads). The native
+// build prints the same layout for the Python package's test (tests/python/struct_layout_main.cpp),
+// which checks its ctypes declarations against what the C compiler laid out.
 #include <cstddef>
 #include <string>
 
@@ -22,9 +24,12 @@ std::string Field(const char* name, size_t offset) {
 
 std::string Layout() {
   std::string json = "{";
-  json += ORG_STRUCT(orgsynth_options, ORG_FIELD(orgsynth_options, size) +
-                                           ORG_FIELD(orgsynth_options, sample_rate) +
-                                           ORG_FIELD(orgsynth_options, interpolation));
+  json += ORG_STRUCT(
+      orgsynth_options,
+      ORG_FIELD(orgsynth_options, size) + ORG_FIELD(orgsynth_options, sample_rate) +
+          ORG_FIELD(orgsynth_options, interpolation) + ORG_FIELD(orgsynth_options, wave_bank) +
+          ORG_FIELD(orgsynth_options, wave_bank_size) + ORG_FIELD(orgsynth_options, get_drum) +
+          ORG_FIELD(orgsynth_options, drum_user));
   json += ",";
   json += ORG_STRUCT(orgsynth_error,
                      ORG_FIELD(orgsynth_error, code) + ORG_FIELD(orgsynth_error, message));

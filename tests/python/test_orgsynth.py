@@ -8,6 +8,8 @@ ORGSYNTH_SONGS to the demo songs' folder.
 
 from __future__ import annotations
 
+import ctypes
+import json
 import os
 import subprocess
 import wave
@@ -17,6 +19,7 @@ import numpy
 import pytest
 
 import orgsynth
+from orgsynth import _library
 
 SONGS = Path(os.environ.get("ORGSYNTH_SONGS", Path(__file__).parents[2] / "data" / "Org"))
 
@@ -181,3 +184,32 @@ def test_a_transposition_changes_the_melody_and_back_to_zero_changes_nothing() -
     moved.seek(0)
     plain.seek(0)
     assert moved.render(20000) == plain.render(20000)
+
+
+# The ctypes declarations restate the header's structs; the C compiler's own layout (offsetof and
+# sizeof, printed by the struct_layout_dump program built beside the library) is the truth they
+# must match, so a change of the header cannot be silently misread by Python.
+CTYPES_STRUCTS = {
+    "orgsynth_options": _library.Options,
+    "orgsynth_error": _library.Error,
+    "orgsynth_track_info": _library.TrackInfo,
+    "orgsynth_info": _library.Info,
+    "orgsynth_event": _library.Event,
+    "orgsynth_playing": _library.Playing,
+    "orgsynth_track_state": _library.TrackState,
+}
+
+
+def test_the_ctypes_structs_are_laid_out_as_the_c_compiler_lays_out_the_header() -> None:
+    dump = os.environ.get("ORGSYNTH_STRUCT_LAYOUT")
+    if not dump:
+        pytest.skip("ORGSYNTH_STRUCT_LAYOUT is not set")
+    layout = json.loads(subprocess.run([dump], check=True, capture_output=True).stdout)
+    for name, struct in CTYPES_STRUCTS.items():
+        fields = dict(layout[name])
+        assert ctypes.sizeof(struct) == fields.pop("sizeof"), name
+        declared = [field[0] for field in struct._fields_]
+        assert declared == list(fields), f"{name}: fields {declared} against {list(fields)}"
+        for field, offset in fields.items():
+            assert getattr(struct, field).offset == offset, f"{name}.{field}"
+    assert _library.TRACKS == layout["constants"]["ORGSYNTH_TRACKS"]
