@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "runtime/platform/audio_output.h"
+
 namespace org {
 
 class TickClock {
@@ -34,7 +36,7 @@ class TickClock {
   double FramesPerTick() const;
 
   uint16_t wait_ = 0;
-  int rate_ = 44100;
+  int rate_ = platform::kDefaultOutputRate;
   double factor_ = 1.0;
   int64_t anchor_frame_ = 0;  // tick anchor_tick_ (fractional) falls on this frame
   double anchor_tick_ = 0.0;

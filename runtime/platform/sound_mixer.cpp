@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cmath>
 
+#include "runtime/platform/audio_output.h"
 #include "runtime/platform/platform_clock.h"
 #include "runtime/platform/sound_mixer_simd.h"
 
@@ -75,7 +76,7 @@ SoundMixer::SoundMixer(int output_rate, int max_voices, int queue_capacity)
       snapshot_(voices_.size()),
       active_(voices_.size()),
       accumulator_(2 * kChunkFrames),
-      output_rate_(output_rate > 0 ? output_rate : 44100),
+      output_rate_(output_rate > 0 ? output_rate : kDefaultOutputRate),
       wide_kernel_(HasWideMixKernel()),
       // Made here, as a group's gain may come from an audio callback, which never allocates.
       group_accumulator_(2 * kChunkFrames),

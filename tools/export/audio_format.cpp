@@ -4,6 +4,7 @@
 #include <cctype>
 #include <vector>
 
+#include "runtime/platform/audio_output.h"
 #include "tools/export/encoded_writer.h"
 
 namespace exporting {
@@ -52,7 +53,9 @@ bool RateFits(AudioFormat format, int rate) {
   return rate == 8000 || rate == 12000 || rate == 16000 || rate == 24000 || rate == 48000;
 }
 
-int DefaultRate(AudioFormat format) { return format == AudioFormat::kOpus ? 48000 : 44100; }
+int DefaultRate(AudioFormat format) {
+  return format == AudioFormat::kOpus ? 48000 : platform::kDefaultOutputRate;
+}
 
 bool IsLossless(AudioFormat format) {
   return format == AudioFormat::kWav || format == AudioFormat::kFlac;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "org/org_format.h"
+#include "runtime/platform/audio_output.h"
 
 namespace render {
 
@@ -22,7 +23,7 @@ struct RenderOptions {
   double seconds = -1;         // when >= 0: this long instead of `loops`
   double fade_seconds = 0;   // a linear fade after the last full loop (or at the end of `seconds`)
   double start_seconds = 0;  // the render begins this far into the song (exactly, by a seek)
-  int rate = 44100;
+  int rate = platform::kDefaultOutputRate;
   bool nearest = false;       // nearest-sample resampling instead of linear interpolation
   uint32_t muted_tracks = 0;  // bit t silences track t (live: its voices go on unheard)
 };
