@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     orgsynth_close(song);
     return 1;
   }
-  write_header(out, 44100, (uint32_t)orgsynth_length(song));
+  write_header(out, orgsynth_default_sample_rate(), (uint32_t)orgsynth_length(song));
   /* WAV samples are little-endian, as this machine's are assumed to be. */
   while ((frames = orgsynth_render_s16(song, block, 4096)) > 0)
     total += fwrite(block, 4, frames, out);
