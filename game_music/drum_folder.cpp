@@ -4,9 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "runtime/platform/file_reader.h"
 #include "runtime/platform/native_file.h"
 
 namespace org {
@@ -19,15 +18,12 @@ std::string DrumFileNameOf(int drum) {
   return name ? std::string(name) + ".wav" : std::string();
 }
 
-bool ReadFile(const std::string& utf8_path, std::vector<uint8_t>* bytes) {
-  std::error_code error;
-  const fs::path path = platform::NativePath(utf8_path);
-  if (!fs::is_regular_file(path, error) || fs::file_size(path, error) > kMaxDrumFileBytes)
-    return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), {});
-  return !in.bad();
+// Larger files are not drums.
+bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes) {
+  platform::FileContents contents = platform::ReadFileUpTo(path, kMaxDrumFileBytes);
+  if (!contents.ok() || contents.cut_short) return false;
+  *bytes = std::move(contents.bytes);
+  return true;
 }
 
 }  // namespace

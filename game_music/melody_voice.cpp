@@ -1,11 +1,10 @@
 #include "game_music/melody_voice.h"
 
-#include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "game_music/game_engine.h"
 #include "runtime/platform/data_path.h"
+#include "runtime/platform/file_reader.h"
 
 namespace org {
 namespace {
@@ -29,13 +28,9 @@ bool LoadWaveBank(Engine& engine, const char* path) {
 }
 
 bool LoadWaveBankFile(Engine& engine, const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::error_code error;
-  if (!in || std::filesystem::is_directory(file, error)) return false;
-  std::vector<uint8_t> bytes(kWaveBankBytes);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<size_t>(in.gcount()));
-  OverlayWaveBank(engine, bytes);
+  const platform::FileContents contents = platform::ReadFileUpTo(file, kWaveBankBytes);
+  if (!contents.ok()) return false;
+  OverlayWaveBank(engine, contents.bytes);
   return true;
 }
 

@@ -17,8 +17,6 @@
 namespace org {
 namespace {
 
-constexpr size_t kMaxPlaylistBytes = 1 << 20;
-
 void CopyField(char* field, size_t field_size, const std::string& text) {
   const size_t length = std::min(text.size(), field_size - 1);
   std::memcpy(field, text.data(), length);

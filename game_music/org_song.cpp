@@ -1,23 +1,18 @@
 #include "game_music/org_song.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <utility>
 #include <vector>
 
 #include "game_music/drum_voice.h"
 #include "game_music/game_engine.h"
 #include "runtime/platform/data_path.h"
-#include "runtime/platform/native_file.h"
+#include "runtime/platform/file_reader.h"
 #include "runtime/platform/notice.h"
 #include "runtime/platform/text_encoding.h"
 
 namespace org {
 namespace {
 
-constexpr size_t kHeaderBytes = 114;
-// The longest file that can matter: the header and every track at its full 4096 events.
-constexpr size_t kMaxSongBytes = kHeaderBytes + kTrackCount * kNoteCapacity * 8;
 constexpr const char* kLoadCaption = "Error (Load)";
 
 }  // namespace
@@ -45,15 +40,12 @@ std::string DrumPathForSong(const std::string& song_path, int wave) {
 }
 
 bool ReadUserSongFile(const std::string& file, std::vector<uint8_t>* bytes, std::string* why) {
-  std::error_code error;
-  const std::filesystem::path path = platform::NativePath(file);
-  std::ifstream in(path, std::ios::binary);
-  if (!std::filesystem::is_regular_file(path, error) || !in) {
-    *why = std::filesystem::is_directory(path, error) ? "is a folder" : "cannot be read";
+  platform::FileContents contents = platform::ReadFileUpTo(file, kMaxOrgFileBytes);
+  if (!contents.ok()) {
+    *why = contents.why;
     return false;
   }
-  bytes->assign(std::istreambuf_iterator<char>(in), {});
-  if (bytes->size() > kMaxSongBytes) bytes->resize(kMaxSongBytes);
+  *bytes = std::move(contents.bytes);
   return true;
 }
 
@@ -69,7 +61,7 @@ bool LoadOrgSong(const char* path) { return LoadOrgSong(GameEngine(), path); }
 
 bool LoadOrgSong(Engine& engine, const char* path) {
   std::vector<uint8_t> bytes;
-  if (!path || !platform::ReadDataFile(path, kMaxSongBytes, &bytes)) {
+  if (!path || !platform::ReadDataFile(path, kMaxOrgFileBytes, &bytes)) {
     platform::ShowNotice(SJIS("ファイルにアクセスできません"), kLoadCaption);
     return false;
   }

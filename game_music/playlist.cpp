@@ -80,10 +80,10 @@ std::string CutCp932(const std::string& text, size_t max_bytes) {
   return text.substr(0, end);
 }
 
-std::vector<PlaylistEntry> ParsePlaylist(const uint8_t* text, size_t size) {
+std::vector<PlaylistEntry> ParsePlaylist(const uint8_t* text, size_t size, size_t max_entries) {
   std::vector<PlaylistEntry> entries;
   Scanner scan(text, size);
-  while (static_cast<int>(entries.size()) < kMaxPlaylistEntries) {
+  while (entries.size() < max_entries) {
     scan.SkipSpace();
     if (scan.AtEnd()) break;  // the scan that meets the end
     int32_t ignored = 0;

@@ -22,8 +22,14 @@ struct PlaylistEntry {
   std::string title;       // at most 255 bytes
 };
 
-// Parses playlist text. Entries matched in part are kept with their missing items empty or 0.
-std::vector<PlaylistEntry> ParsePlaylist(const uint8_t* text, size_t size);
+// The largest playlist file read (1 MiB): what follows is never looked at.
+inline constexpr size_t kMaxPlaylistBytes = size_t{1} << 20;
+
+// Parses playlist text, at most `max_entries` entries (the game's 120 unless a caller takes
+// more, as the tools and the desktop player do with a playlist a user gives). Entries matched in
+// part are kept with their missing items empty or 0.
+std::vector<PlaylistEntry> ParsePlaylist(const uint8_t* text, size_t size,
+                                         size_t max_entries = kMaxPlaylistEntries);
 
 // Where a playlist file's entry is: its path (a data path, as "Org\song.org") is looked for
 // beside the playlist file, then in the folder above it (a game folder's Org/music.txt names

@@ -84,6 +84,14 @@ ParseResult ParseOrgSong(const uint8_t* data, size_t size, ParsedSong* song) {
   return reader.ok() ? ParseResult::kOk : ParseResult::kDamaged;
 }
 
+const char* WhyUnplayable(ParseResult result, const ParsedSong& song) {
+  if (result == ParseResult::kNotOrg) return "not an Org song";
+  if (result == ParseResult::kDamaged)
+    return "a damaged Org song (it ends early or a count is too large)";
+  if (song.wait == 0) return "the song's step length is 0 ms";
+  return nullptr;
+}
+
 const char* DrumFileName(int wave) {
   return wave >= 0 && wave < kDrumSampleCount ? kDrumFiles[wave] : nullptr;
 }

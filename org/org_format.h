@@ -17,6 +17,9 @@ inline constexpr int kDrumSlots = 8;        // drum tracks 8..15 play in slots 0
 inline constexpr int kNoteCapacity = 4096;  // events a track may hold
 inline constexpr int kDrumSampleCount = 28;
 inline constexpr uint8_t kNoValue = 255;  // key, volume or pan: none / no change
+// The longest Org file that can matter: the 114-byte header and every track at its full 4096
+// events of 8 bytes (524,402 bytes). Readers read no further; what follows is never looked at.
+inline constexpr size_t kMaxOrgFileBytes = 114 + size_t{kTrackCount} * kNoteCapacity * 8;
 
 // One event as stored in a file.
 struct OrgEvent {
@@ -51,6 +54,10 @@ enum class ParseResult { kOk, kNotOrg, kDamaged };
 // Parses file bytes. kNotOrg: no Org magic. kDamaged: a count above 4096, or the file ends before
 // all its fields and arrays.
 ParseResult ParseOrgSong(const uint8_t* data, size_t size, ParsedSong* song);
+
+// Why parsed bytes cannot be played, in the words the tools and the players all use ("not an Org
+// song", "a damaged Org song (...)", "the song's step length is 0 ms"); null when they can.
+const char* WhyUnplayable(ParseResult result, const ParsedSong& song);
 
 // True when the bytes begin with an Org magic (a cheap probe: six bytes are enough).
 bool HasOrgMagic(const uint8_t* data, size_t size);

@@ -6,18 +6,17 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "game_music/playlist.h"
 #include "runtime/platform/data_path.h"
-#include "runtime/platform/native_file.h"
+#include "runtime/platform/file_reader.h"
 #include "runtime/platform/program_arguments.h"
 #include "runtime/platform/text_encoding.h"
 #include "tools/cli/arguments.h"
@@ -446,16 +445,21 @@ bool CollectBatch(const Options& o, std::vector<exporting::BatchSong>* songs) {
           {file, std::filesystem::path(file).stem().string(), static_cast<int>(songs->size()) + 1});
     return true;
   }
-  std::ifstream in(platform::NativePath(o.playlist), std::ios::binary);
-  if (!in) {
+  const platform::FileContents text = platform::ReadFileUpTo(o.playlist, org::kMaxPlaylistBytes);
+  if (!text.ok()) {
     std::fprintf(stderr, "org2wav: cannot read %s\n",
-                 tools::DescribeFileError(o.playlist, errno).c_str());
+                 text.error ? tools::DescribeFileError(o.playlist, text.error).c_str()
+                            : (o.playlist + ": it " + text.why).c_str());
     return false;
   }
-  const std::vector<uint8_t> text((std::istreambuf_iterator<char>(in)), {});
+  if (text.cut_short)
+    std::fprintf(stderr, "org2wav: %s is over %zu bytes: only the entries within them are read\n",
+                 o.playlist.c_str(), org::kMaxPlaylistBytes);
   bool all_found = true;
   int place = 0;
-  for (const org::PlaylistEntry& entry : org::ParsePlaylist(text.data(), text.size())) {
+  // Every entry is taken, however many (the game's own playlist stops at 120).
+  for (const org::PlaylistEntry& entry :
+       org::ParsePlaylist(text.bytes.data(), text.bytes.size(), SIZE_MAX)) {
     ++place;  // songs are numbered by their place in the playlist, found or not
     const std::string file = org::FindPlaylistSong(o.playlist, entry.path);
     if (file.empty()) {

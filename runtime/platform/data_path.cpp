@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
+#include "runtime/platform/file_reader.h"
 #include "runtime/platform/native_file.h"
 #include "runtime/platform/text_encoding.h"
 
@@ -134,15 +136,9 @@ long long DataFileSize(std::string_view data_path) {
 }
 
 bool ReadDataFile(std::string_view data_path, size_t max_bytes, std::vector<uint8_t>* bytes) {
-  bytes->clear();
-  FileHandle file = OpenDataFile(data_path, "rb");
-  if (!file) return false;
-  struct stat info {};
-  if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  bytes->resize(std::min(static_cast<size_t>(info.st_size), max_bytes));
-  const size_t got = bytes->empty() ? 0 : std::fread(bytes->data(), 1, bytes->size(), file.get());
-  bytes->resize(got);  // a file that shrank meanwhile gives what it still holds
-  return !std::ferror(file.get());
+  FileContents contents = ReadFileUpTo(ResolveDataPath(data_path), max_bytes);
+  *bytes = std::move(contents.bytes);
+  return contents.ok();
 }
 
 }  // namespace platform

@@ -3,31 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
 #include "game_music/drum_folder.h"
 #include "org/song_renderer.h"
-#include "runtime/platform/native_file.h"
+#include "runtime/platform/file_reader.h"
+#include "tools/render/song_inputs.h"
 
 namespace render {
 namespace {
 
 constexpr int kBlockFrames = 4096;
-constexpr size_t kMaxSongBytes = 1 << 20;
-
-bool ReadWholeFile(const std::string& path, size_t limit, std::vector<uint8_t>* bytes) {
-  std::error_code error;
-  const std::filesystem::path native = platform::NativePath(path);
-  if (!std::filesystem::is_regular_file(native, error)) return false;
-  std::ifstream in(native, std::ios::binary);
-  if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), {});
-  if (bytes->size() > limit) bytes->resize(limit);
-  return !in.bad();
-}
 
 // The used drum files that are not there, each once.
 std::vector<std::string> MissingDrums(const org::ParsedSong& song, const std::string& folder) {
@@ -65,20 +52,18 @@ RenderResult RenderSong(const std::string& song_path, const RenderOptions& optio
                         const AudioSink& sink, const ProgressSink& progress) {
   RenderResult result;
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(song_path, kMaxSongBytes, &bytes)) {
-    result.error = "cannot read the file";
-    return result;
-  }
+  if (!ReadSongBytes(song_path, &bytes, &result.error)) return result;
   org::RenderSettings settings;
   settings.rate = options.rate;
   settings.nearest = options.nearest;
   if (!options.bank_path.empty()) {
-    std::vector<uint8_t> bank;
-    if (!ReadWholeFile(options.bank_path, org::kWaveBankBytes, &bank)) {
-      result.error = "cannot read the waveform bank " + options.bank_path;
+    const platform::FileContents bank =
+        platform::ReadFileUpTo(options.bank_path, org::kWaveBankBytes);
+    if (!bank.ok()) {
+      result.error = "cannot read the waveform bank " + options.bank_path + ": it " + bank.why;
       return result;
     }
-    settings.bank = org::WaveBank::Overlay(nullptr, bank.data(), bank.size());
+    settings.bank = org::WaveBank::Overlay(nullptr, bank.bytes.data(), bank.bytes.size());
   }
   const std::string drum_folder = org::DrumFolderFor(song_path, options.drums_folder);
   if (!options.builtin_drums) settings.drums = org::FolderDrums(drum_folder, nullptr);

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <utility>
 #include <vector>
 
 #include "game_music/drum_folder.h"
+#include "runtime/platform/file_reader.h"
 #include "runtime/platform/native_file.h"
 
 namespace render {
@@ -39,32 +39,27 @@ void WarnAboutWaveBank(const char* tool, const std::string& bank_path) {
                  tool, bank_path.c_str(), size, kWaveBankBytes);
 }
 
-bool ReadSongFile(const std::string& path, org::ParsedSong* song, std::string* why) {
-  std::error_code error;
-  std::ifstream in(platform::NativePath(path), std::ios::binary);
-  if (!std::filesystem::is_regular_file(platform::NativePath(path), error) || !in) {
-    *why = WhySongUnreadable(path);
+bool ReadSongBytes(const std::string& path, std::vector<uint8_t>* bytes, std::string* why) {
+  platform::FileContents contents = platform::ReadFileUpTo(path, org::kMaxOrgFileBytes);
+  if (!contents.ok()) {
+    *why = contents.error ? std::string("cannot read the file (") + std::strerror(contents.error) +
+                                ")"
+                          : contents.why;
     return false;
   }
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-  if (in.bad()) {
-    *why = WhySongUnreadable(path);
-    return false;
-  }
-  const org::ParseResult parse = org::ParseOrgSong(bytes.data(), bytes.size(), song);
-  if (parse != org::ParseResult::kOk) {
-    *why = parse == org::ParseResult::kNotOrg ? "not an Org song" : "a damaged Org song";
-    return false;
-  }
+  *bytes = std::move(contents.bytes);
   return true;
 }
 
-std::string WhySongUnreadable(const std::string& path) {
-  std::error_code error;
-  if (std::filesystem::is_directory(platform::NativePath(path), error)) return "is a folder";
-  std::ifstream probe(platform::NativePath(path), std::ios::binary);
-  const int reason = probe ? EIO : errno;
-  return std::string("cannot read the file (") + std::strerror(reason) + ")";
+bool ReadSongFile(const std::string& path, org::ParsedSong* song, std::string* why) {
+  std::vector<uint8_t> bytes;
+  if (!ReadSongBytes(path, &bytes, why)) return false;
+  const org::ParseResult parse = org::ParseOrgSong(bytes.data(), bytes.size(), song);
+  if (parse != org::ParseResult::kOk) {
+    *why = org::WhyUnplayable(parse, *song);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace render

@@ -3,7 +3,9 @@
 // wrong size. Messages start with the tool's name and name files as the user wrote them.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "org/org_format.h"
 
@@ -18,8 +20,10 @@ bool UseShippedDrums(const char* tool, const org::ParsedSong& song, const std::s
 // Warns (once, on standard error) when the bank file is not the 25,600 bytes of 100 waveforms.
 void WarnAboutWaveBank(const char* tool, const std::string& bank_path);
 
-// Why a song file could not be read: "is a folder" or "cannot read the file (reason)".
-std::string WhySongUnreadable(const std::string& path);
+// Reads the song file at `path` (as the user wrote it), at most the longest Org file's bytes,
+// never waiting on a FIFO or a device. False with `why`: "is a folder", "is a FIFO, not a file",
+// "cannot read the file (reason)".
+bool ReadSongBytes(const std::string& path, std::vector<uint8_t>* bytes, std::string* why);
 
 // Reads and parses the song at `path` (as the user wrote it). False with `why` (one line:
 // unreadable, not an Org song, or damaged).

@@ -46,3 +46,28 @@ TEST(TextEncodingTest, SourceLiteralsBecomeSystemText) {
 }
 
 }  // namespace
+
+namespace {
+
+using platform::PrintableCp932;
+using platform::PrintableText;
+
+TEST(PrintableTextTest, ControlBytesAndInvalidBytesAreEscapedAndLongTextIsCut) {
+  EXPECT_EQ(PrintableText("Org\\song ゆき.org"), "Org\\song ゆき.org");  // kept as it is
+  EXPECT_EQ(PrintableText(std::string("Org\0a", 5)), "Org\\x00a");   // a NUL cuts nothing
+  EXPECT_EQ(PrintableText("\x1b[31mred\x7f"), "\\x1B[31mred\\x7F");   // no escape sequence
+  EXPECT_EQ(PrintableText("caf\xe9 \xc2\x85"), "caf\\xE9 \\xC2\\x85");  // Latin-1, a C1 control
+  const std::string long_value(70000, 'x');
+  const std::string shown = PrintableText(long_value, 64);
+  EXPECT_EQ(shown, std::string(64, 'x') + "... (70000 bytes)");
+  EXPECT_EQ(PrintableText("ゆき", 5), "ゆ... (6 bytes)");  // cut at a character, never inside one
+}
+
+TEST(PrintableTextTest, InvalidShiftJisIsShownEscapedNotRawNorAsAQuestionMark) {
+  EXPECT_EQ(PrintableCp932("\x82\xE4\x82\xAB.org"), "ゆき.org");
+  // 0x82 then a space: no character; 0xFD never starts one; a lead byte cut off at the end.
+  EXPECT_EQ(PrintableCp932("A\x82 B\xFD"), "A\\x82 B\\xFD");
+  EXPECT_EQ(PrintableCp932(std::string("Org\\\0a\x81", 7)), "Org\\\\x00a\\x81");
+}
+
+}  // namespace
