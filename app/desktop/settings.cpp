@@ -8,18 +8,20 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "app/jukebox_model.h"
+#include "runtime/platform/file_reader.h"
 #include "runtime/platform/native_file.h"
+#include "runtime/platform/text_encoding.h"
 #include "runtime/platform/user_folders.h"
 
 namespace app {
 namespace {
 
 constexpr const char* kFolder = "orvalinde-jukebox";
-constexpr size_t kMaxSettingsBytes = 64 * 1024;
+constexpr const char* kHeader = "# Orvalinde JUKEBOX: what it remembers between runs";
+constexpr size_t kShownValueBytes = 64;
 
 // A whole number of at most six digits within [low, high].
 bool ReadValue(const std::string& text, int low, int high, int* value) {
@@ -43,16 +45,23 @@ std::string Trim(const std::string& text) {
 
 Settings ParseSettings(const std::string& text, std::vector<std::string>* problems) {
   Settings settings;
-  std::istringstream lines(text.substr(0, kMaxSettingsBytes));
+  std::istringstream lines(text);
   const auto out_of_range = [problems](const std::string& key, const std::string& value,
                                        const std::string& wanted, const std::string& standing) {
     if (problems)
-      problems->push_back(key + "=" + value + " is not " + wanted + ": " + standing + " stands");
+      problems->push_back(key + "=" + platform::PrintableText(value, kShownValueBytes) +
+                          " is not " + wanted + ": " + standing + " stands");
   };
   for (std::string line; std::getline(lines, line);) {
+    if (Trim(line) == kHeader) continue;  // ours: written again first
     const size_t equals = line.find('=');
-    if (equals == std::string::npos) continue;
     const std::string key = Trim(line.substr(0, equals));
+    if (equals == std::string::npos ||
+        (key != "scale" && key != "fullscreen" && key != "fade_to_silence" &&
+         key != "volume_step")) {
+      settings.other_lines.push_back(line);
+      continue;
+    }
     const std::string value = Trim(line.substr(equals + 1));
     int number = 0;
     if (key == "scale") {
@@ -80,7 +89,10 @@ Settings ParseSettings(const std::string& text, std::vector<std::string>* proble
 }
 
 std::string FormatSettings(const Settings& settings) {
-  return "# Orvalinde JUKEBOX: what it remembers between runs\n"
+  std::string others;
+  for (const std::string& line : settings.other_lines) others += line + "\n";
+  return std::string(kHeader) +
+         "\n"
          "scale=" +
          std::to_string(settings.scale) +
          "\n"
@@ -91,7 +103,7 @@ std::string FormatSettings(const Settings& settings) {
          std::to_string(settings.volume_step) +
          "\n"
          "fade_to_silence=" +
-         std::to_string(settings.fade_to_silence ? 1 : 0) + "\n";
+         std::to_string(settings.fade_to_silence ? 1 : 0) + "\n" + others;
 }
 
 std::string SettingsPath() {
@@ -103,23 +115,29 @@ std::string SettingsPath() {
 Settings LoadSettings(const std::string& path) {
   if (path.empty()) return {};
   std::error_code error;
-  const std::filesystem::path file = platform::NativePath(path);
-  if (!std::filesystem::exists(file, error)) return {};  // the first run
-  std::ifstream in(file, std::ios::binary);
-  if (!std::filesystem::is_regular_file(file, error) || !in) {
-    std::fprintf(stderr, "jukebox: cannot read the settings file %s%s: the defaults stand\n",
-                 path.c_str(),
-                 std::filesystem::is_directory(file, error) ? " (it is a folder)" : "");
-    return {};
+  if (!std::filesystem::exists(platform::NativePath(path), error)) return {};  // the first run
+  const platform::FileContents file = platform::ReadFileUpTo(path, kMaxSettingsBytes);
+  const std::string shown_path = platform::PrintableText(path);
+  if (!file.ok()) {
+    const std::string detail = file.error ? std::strerror(file.error) : "it " + file.why;
+    std::fprintf(stderr, "jukebox: cannot read the settings file %s (%s): the defaults stand\n",
+                 shown_path.c_str(), detail.c_str());
+    Settings untouched;
+    untouched.read_in_part = true;  // not ours to replace
+    return untouched;
   }
-  std::string text;
-  text.resize(kMaxSettingsBytes);
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(in.gcount()));
   std::vector<std::string> problems;
-  const Settings settings = ParseSettings(text, &problems);
+  Settings settings = ParseSettings(
+      std::string(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()), &problems);
+  if (file.cut_short) {
+    settings.read_in_part = true;
+    std::fprintf(stderr,
+                 "jukebox: the settings file %s is over %zu bytes: only its start is read, and "
+                 "it is not rewritten\n",
+                 shown_path.c_str(), kMaxSettingsBytes);
+  }
   for (const std::string& problem : problems)
-    std::fprintf(stderr, "jukebox: %s: %s\n", path.c_str(), problem.c_str());
+    std::fprintf(stderr, "jukebox: %s: %s\n", shown_path.c_str(), problem.c_str());
   return settings;
 }
 
@@ -132,6 +150,9 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
   std::error_code error;
   const std::filesystem::path file = platform::NativePath(path);
   if (std::filesystem::is_directory(file, error)) return fail("it is a folder");
+  if (std::filesystem::exists(file, error) && !std::filesystem::is_regular_file(file, error))
+    return fail("it is not a regular file");
+  if (settings.read_in_part) return fail("it could not be read whole: it is left as it was");
   std::filesystem::create_directories(file.parent_path(), error);
   const std::filesystem::path temporary =
       platform::NativePath(path + ".new-" + std::to_string(getpid()));

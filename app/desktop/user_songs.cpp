@@ -1,11 +1,11 @@
 #include "app/desktop/user_songs.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "app/bitmap_font.h"
@@ -14,6 +14,7 @@
 #include "game_music/playlist.h"
 #include "org/song_loop.h"
 #include "runtime/platform/data_path.h"
+#include "runtime/platform/file_reader.h"
 #include "runtime/platform/native_file.h"
 #include "runtime/platform/text_encoding.h"
 
@@ -23,15 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kShortestLimit = 30;
-constexpr size_t kMaxSongBytes = 1 << 20;
-
-bool ReadFile(const fs::path& path, size_t limit, std::vector<uint8_t>* bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), {});
-  if (bytes->size() > limit) bytes->resize(limit);
-  return true;
-}
 
 bool HasOrgExtension(const fs::path& path) {
   std::string extension = platform::Utf8PathOf(path.extension());
@@ -43,14 +35,16 @@ bool HasOrgExtension(const fs::path& path) {
 // Adds one song file; a problem line when it cannot be played.
 void AddSongFile(const fs::path& path, const std::string& title_cp932, int time_limit,
                  CollectedSongs* out) {
-  std::vector<uint8_t> bytes;
-  if (!ReadFile(path, kMaxSongBytes, &bytes)) {
-    out->problems.push_back(platform::Utf8PathOf(path) + ": cannot be read");
+  const platform::FileContents file =
+      platform::ReadFileUpTo(platform::Utf8PathOf(path), org::kMaxOrgFileBytes);
+  if (!file.ok()) {
+    out->problems.push_back(platform::Utf8PathOf(path) + ": " + file.why);
     return;
   }
-  const int own_limit = TimeLimitForSong(bytes);
+  std::string why;
+  const int own_limit = TimeLimitForSong(file.bytes, &why);
   if (own_limit < 0) {
-    out->problems.push_back(platform::Utf8PathOf(path) + ": not an Org song");
+    out->problems.push_back(platform::Utf8PathOf(path) + ": " + why);
     return;
   }
   UserSong song;
@@ -76,14 +70,23 @@ void AddFolder(const fs::path& folder, CollectedSongs* out) {
 // A playlist's entries name their songs as the game folder sees them ("Org\song.org" in
 // "Org/music.txt"): each is looked for beside the playlist, then in the folder above it.
 void AddPlaylist(const fs::path& playlist, CollectedSongs* out) {
-  std::vector<uint8_t> text;
-  ReadFile(playlist, 1 << 20, &text);
-  const std::vector<org::PlaylistEntry> entries = org::ParsePlaylist(text.data(), text.size());
-  if (entries.empty())
-    out->problems.push_back(platform::Utf8PathOf(playlist) + ": no entries in this playlist");
+  const std::string playlist_path = platform::Utf8PathOf(playlist);
+  const platform::FileContents text = platform::ReadFileUpTo(playlist_path, org::kMaxPlaylistBytes);
+  if (!text.ok()) {
+    out->problems.push_back(playlist_path + ": " + text.why);
+    return;
+  }
+  if (text.cut_short)
+    out->problems.push_back(playlist_path + ": what follows its first " +
+                            std::to_string(org::kMaxPlaylistBytes) + " bytes");
+  // Every entry is taken, however many (the game's own playlist stops at 120); the jukebox's
+  // playlist says where it is full.
+  const std::vector<org::PlaylistEntry> entries =
+      org::ParsePlaylist(text.bytes.data(), text.bytes.size(), SIZE_MAX);
+  if (entries.empty()) out->problems.push_back(playlist_path + ": no entries in this playlist");
   for (const org::PlaylistEntry& entry : entries) {
-    const std::string relative = platform::Cp932ToUtf8(entry.path);
-    const std::string found = org::FindPlaylistSong(platform::Utf8PathOf(playlist), entry.path);
+    const std::string relative = platform::PrintableCp932(entry.path);
+    const std::string found = org::FindPlaylistSong(playlist_path, entry.path);
     if (found.empty()) {
       out->problems.push_back(platform::Utf8PathOf(playlist) + ": " + relative + ": no such song");
       continue;
@@ -110,16 +113,21 @@ std::string FontSafeTitle(const std::string& utf8) {
   return title;
 }
 
-int TimeLimitForSong(const std::vector<uint8_t>& bytes) {
+int TimeLimitForSong(const std::vector<uint8_t>& bytes, std::string* why) {
   auto song = std::make_unique<org::ParsedSong>();
-  if (org::ParseOrgSong(bytes.data(), bytes.size(), song.get()) != org::ParseResult::kOk ||
-      song->wait == 0)
+  const org::ParseResult parsed = org::ParseOrgSong(bytes.data(), bytes.size(), song.get());
+  if (const char* problem = org::WhyUnplayable(parsed, *song)) {
+    if (why) *why = problem;
     return -1;
+  }
   const double step_seconds = song->wait / 1000.0;
-  // The song's own time: its intro and two passes of its loop (the one-step lead not counted).
-  const double intro = org::IntroSteps(*song) * step_seconds;
-  const double loop = std::max(song->loop_end - song->loop_start, 0) * step_seconds;
-  return std::max(kShortestLimit, static_cast<int>(std::ceil(intro + 2 * loop)));
+  // The song's own time: its intro and two passes of its loop (the one-step lead not counted),
+  // the loop's span in 64 bits (a loop from -2^31 to 2^31-1 spans more steps than an int holds).
+  const double intro = static_cast<double>(org::IntroSteps(*song)) * step_seconds;
+  const int64_t loop_steps = int64_t{song->loop_end} - song->loop_start;
+  const double loop = static_cast<double>(std::max<int64_t>(loop_steps, 0)) * step_seconds;
+  const double limit = std::min(std::ceil(intro + 2 * loop), double{INT_MAX});
+  return std::max(kShortestLimit, static_cast<int>(limit));
 }
 
 int AddSongs(const std::vector<UserSong>& songs, JukeboxModel* model) {
@@ -127,8 +135,10 @@ int AddSongs(const std::vector<UserSong>& songs, JukeboxModel* model) {
   for (const UserSong& song : songs) {
     const int index = model->AppendSong(song.file, song.title, song.time_limit, song.title_utf8);
     if (index < 0) {
-      std::fprintf(stderr, "jukebox: the playlist is full: %s and what follows are left out\n",
-                   song.file.c_str());
+      const size_t left_out = songs.size() - static_cast<size_t>(&song - songs.data());
+      std::fprintf(stderr,
+                   "jukebox: the playlist is full: %s and what follows (%zu songs) are left out\n",
+                   platform::PrintableText(song.file).c_str(), left_out);
       break;
     }
     if (first < 0) first = index;
@@ -138,7 +148,7 @@ int AddSongs(const std::vector<UserSong>& songs, JukeboxModel* model) {
 
 void PrintProblems(const CollectedSongs& collected) {
   for (const std::string& problem : collected.problems)
-    std::fprintf(stderr, "jukebox: %s: left out\n", problem.c_str());
+    std::fprintf(stderr, "jukebox: %s: left out\n", platform::PrintableText(problem, 1024).c_str());
 }
 
 int AddSourcesAndPlay(const std::vector<std::string>& sources, JukeboxModel* model) {

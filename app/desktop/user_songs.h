@@ -5,6 +5,7 @@
 // the intro plus two passes of the loop, at least 30 s. Main thread, at start-up and on drops.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,7 @@ void PrintProblems(const CollectedSongs& collected);
 std::string FontSafeTitle(const std::string& utf8);
 
 // The time limit for a song file's bytes: intro plus two passes of its loop, at least 30 s;
-// -1 when the bytes are not a song the engine can play.
-int TimeLimitForSong(const std::vector<uint8_t>& bytes);
+// -1 when the bytes are not a song the engine can play, with `why` (when given) saying why.
+int TimeLimitForSong(const std::vector<uint8_t>& bytes, std::string* why = nullptr);
 
 }  // namespace app
