@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/platform/program_arguments.h"
+#include "runtime/platform/text_encoding.h"
 #include "tools/cli/arguments.h"
 #include "tools/export/midi_export.h"
 #include "tools/output/safe_output.h"
@@ -58,7 +59,8 @@ int main(int argc, char** argv) {
   auto song = std::make_unique<org::ParsedSong>();
   std::string why;
   if (!render::ReadSongFile(files[0], song.get(), &why)) {
-    std::fprintf(stderr, "org2mid: %s: %s\n", files[0].c_str(), why.c_str());
+    std::fprintf(stderr, "org2mid: %s: %s\n", platform::PrintableText(files[0]).c_str(),
+                 why.c_str());
     return 1;
   }
   const std::vector<uint8_t> midi = exporting::SongToMidi(*song, static_cast<int>(loops));

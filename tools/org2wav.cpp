@@ -53,7 +53,7 @@ constexpr const char* kUsage =
     "  --drums DIR        folder holding the 28 drum files (default: the song's Org/ folder,\n"
     "                     else the shipped drums)\n"
     "  --loops N          play to the loop end, then the loop N-1 more times (default 2)\n"
-    "  --seconds S        render S seconds instead\n"
+    "  --seconds S        render S seconds instead (counted from --start)\n"
     "  --start S          begin the file S seconds into the song (exactly where a render from\n"
     "                     the start would be)\n"
     "  --fade S           fade out linearly over S seconds after the last loop (default 0)\n"
@@ -261,6 +261,19 @@ std::string Duration(double seconds) {
   return text;
 }
 
+// Why a render of no frames at all was asked for.
+std::string WhyNothingToRender(const org::ParsedSong& song, const render::RenderOptions& r) {
+  if (r.seconds == 0 && r.fade_seconds <= 0) return "--seconds 0 renders nothing";
+  render::RenderOptions from_start = r;
+  from_start.start_seconds = 0;
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "nothing to render: --start %.2f s is at or past the render's end (%.2f s)",
+                r.start_seconds,
+                static_cast<double>(render::PlannedFrames(song, from_start)) / r.rate);
+  return text;
+}
+
 // The checks made before any work: 0, or the exit status after a one-line message.
 int CheckBeforeWork(const Options& o, const std::string& song_path, const org::ParsedSong& song,
                     const std::vector<std::string>& outputs) {
@@ -279,6 +292,10 @@ int CheckBeforeWork(const Options& o, const std::string& song_path, const org::P
     return problem.find("cannot write") != std::string::npos ? 1 : 2;
   }
   const uint64_t frames = static_cast<uint64_t>(render::PlannedFrames(song, o.song.render));
+  if (frames == 0) {
+    std::fprintf(stderr, "org2wav: %s\n", WhyNothingToRender(song, o.song.render).c_str());
+    return 2;
+  }
   const uint64_t limit = render::MaxWavFrames(2);
   if (o.song.format == AudioFormat::kWav && frames > limit) {
     std::fprintf(stderr,
@@ -316,16 +333,50 @@ bool PrepareStemsFolder(const std::string& folder) {
 bool ReadSong(const std::string& path, org::ParsedSong* song) {
   std::string why;
   if (render::ReadSongFile(path, song, &why)) return true;
-  std::fprintf(stderr, "org2wav: %s: %s\n", path.c_str(), why.c_str());
+  std::fprintf(stderr, "org2wav: %s: %s\n", platform::PrintableText(path).c_str(), why.c_str());
   return false;
 }
 
-std::string LoudnessText(const exporting::Loudness& l) {
-  char text[160];
-  std::snprintf(text, sizeof text,
-                "loudness   %.1f LUFS integrated, range %.1f LU\ntrue peak  %.1f dBTP\n",
-                l.integrated_lufs, l.range_lu, l.true_peak_dbtp);
+// The loudness lines of --info: a figure only where there is one to give.
+std::string LoudnessText(const exporting::Loudness& l, const std::string& span) {
+  char text[320];
+  if (l.silent()) {
+    std::snprintf(text, sizeof text, "loudness   none: the render%s is silent\ntrue peak  none\n",
+                  span.c_str());
+  } else if (!l.integrated_measured) {
+    std::snprintf(text, sizeof text, "loudness   not measured: %s\ntrue peak  %.1f dBTP\n",
+                  l.seconds < exporting::kShortestMeasurableSeconds
+                      ? "the render is too short (under 0.4 s)"
+                      : "the render is under the -70 LUFS gate throughout",
+                  l.true_peak_dbtp);
+  } else {
+    std::snprintf(text, sizeof text,
+                  "loudness   %.1f LUFS integrated, range %.1f LU%s\ntrue peak  %.1f dBTP%s\n",
+                  l.integrated_lufs, l.range_lu, span.c_str(), l.true_peak_dbtp, span.c_str());
+  }
   return text;
+}
+
+// --info measures at most this much of the render: a two-week song is not rendered whole.
+constexpr double kLongestMeasuredSeconds = 600;
+
+// The render --info measures: the one asked, or its first 10 minutes, with the words that say so.
+render::RenderOptions MeasuredSpan(const org::ParsedSong& song, const render::RenderOptions& r,
+                                   std::string* span) {
+  render::RenderOptions measured = r;
+  if (static_cast<double>(render::PlannedFrames(song, r)) / r.rate > kLongestMeasuredSeconds) {
+    measured.seconds = kLongestMeasuredSeconds;
+    measured.fade_seconds = 0;
+    *span = " (its first 10 min)";
+  }
+  return measured;
+}
+
+// A JSON number, or null where there is no figure.
+std::string JsonNumber(bool known, double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return known ? text : "null";
 }
 
 // The length of the render as asked (loops, seconds, fade, start), in seconds.
@@ -351,22 +402,29 @@ std::string RenderText(const org::ParsedSong& song, const render::RenderOptions&
 }
 
 int Info(const Options& o, const org::ParsedSong& song) {
-  const exporting::Loudness loudness = exporting::MeasureSong(o.songs[0], o.song.render);
+  std::string span;
+  const render::RenderOptions measured = MeasuredSpan(song, o.song.render, &span);
+  const bool plays = song.wait != 0;
+  const exporting::Loudness loudness =
+      plays ? exporting::MeasureSong(o.songs[0], measured) : exporting::Loudness{};
   if (!o.json) {
-    std::fputs(
-        (render::SongInfoText(song, RenderText(song, o.song.render)) + LoudnessText(loudness))
-            .c_str(),
-        stdout);
+    std::fputs((render::SongInfoText(song, RenderText(song, o.song.render)) +
+                (plays ? LoudnessText(loudness, span)
+                       : "loudness   none: a song of 0 ms steps does not play\n"))
+                   .c_str(),
+               stdout);
     return 0;
   }
   std::string json = render::SongInfoJson(song);
   const size_t end = json.rfind('}');
-  char more[256];
+  char more[400];
   std::snprintf(more, sizeof more,
-                ", \"render_seconds\": %.3f, \"first_step_ms\": %d, \"loudness_lufs\": %.2f, "
-                "\"loudness_range_lu\": %.2f, \"true_peak_dbtp\": %.2f",
-                RenderSeconds(song, o.song.render), song.wait, loudness.integrated_lufs,
-                loudness.range_lu, loudness.true_peak_dbtp);
+                ", \"render_seconds\": %.3f, \"first_step_ms\": %d, \"loudness_lufs\": %s, "
+                "\"loudness_range_lu\": %s, \"true_peak_dbtp\": %s, \"measured_seconds\": %.3f",
+                RenderSeconds(song, o.song.render), song.wait,
+                JsonNumber(loudness.integrated_measured, loudness.integrated_lufs).c_str(),
+                JsonNumber(loudness.integrated_measured, loudness.range_lu).c_str(),
+                JsonNumber(!loudness.silent(), loudness.true_peak_dbtp).c_str(), loudness.seconds);
   json.insert(end, more);
   std::fputs(json.c_str(), stdout);
   return 0;
@@ -419,6 +477,8 @@ int RenderOneSong(Options& o) {
   render::WarnAboutWaveBank("org2wav", o.song.render.bank_path);
   o.song.render.builtin_drums =
       render::UseShippedDrums("org2wav", *song, o.songs[0], o.song.render.drums_folder);
+  if (const std::string note = render::OutOfOrderNote(*song); !note.empty())
+    std::fprintf(stderr, "org2wav: note: %s: %s\n", o.songs[0].c_str(), note.c_str());
 
   tools::ProgressBar bar(stderr, !o.quiet && isatty(2), 1 + static_cast<int>(stem_tracks.size()));
   if (!RenderOne(o, *song, o.song, o.out, true, &bar, 0)) return 1;
@@ -463,8 +523,9 @@ bool CollectBatch(const Options& o, std::vector<exporting::BatchSong>* songs) {
     ++place;  // songs are numbered by their place in the playlist, found or not
     const std::string file = org::FindPlaylistSong(o.playlist, entry.path);
     if (file.empty()) {
-      std::fprintf(stderr, "org2wav: %s: %s: no such song\n", o.playlist.c_str(),
-                   platform::Cp932ToUtf8(entry.path).c_str());
+      std::fprintf(stderr, "org2wav: %s: %s: no such song\n",
+                   platform::PrintableText(o.playlist).c_str(),
+                   platform::PrintableCp932(entry.path).c_str());
       all_found = false;
       continue;
     }

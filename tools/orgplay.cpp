@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
   auto parsed = std::make_unique<org::ParsedSong>();
   std::string why;
   if (!render::ReadSongFile(song, parsed.get(), &why)) {
-    std::fprintf(stderr, "orgplay: %s: %s\n", song.c_str(), why.c_str());
+    std::fprintf(stderr, "orgplay: %s: %s\n", platform::PrintableText(song).c_str(), why.c_str());
     return 1;
   }
   // The timer refuses a 0 ms period: the song would never move.

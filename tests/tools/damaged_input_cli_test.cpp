@@ -3,6 +3,9 @@
 // end with exit code 1 and one line saying what is wrong, never with a crash or a hang. Missing
 // drums are only warnings: the song plays without them.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -86,6 +89,51 @@ TEST(DamagedInputCliTest, ASongWithoutDrumsBesideItPlaysWithTheShippedOnes) {
               std::string::npos)
         << run.output;
   }
+}
+
+TEST(DamagedInputCliTest, AFifoGivenAsASongIsRefusedAtOnceNotWaitedOn) {
+  test_support::ScratchDirectory dir;
+  ASSERT_EQ(mkfifo(dir.Join("fifo.org").c_str(), 0600), 0);  // no writer: open() would block
+  for (const Tool& tool : kTools) {
+    const ProgramRun run = RunTool(tool, dir.Join("fifo.org"));
+    ExpectOneLineFailure(tool, run, "a FIFO");
+    EXPECT_NE(run.output.find("fifo.org: is a FIFO, not a file"), std::string::npos) << run.output;
+  }
+  const ProgramRun midi =
+      test_support::RunProgram(ORG2MID_PATH, dir.Join("fifo.org") + " " + dir.Join("out.mid"));
+  EXPECT_EQ(midi.status, 1);
+  EXPECT_EQ(midi.output, "org2mid: " + dir.Join("fifo.org") + ": is a FIFO, not a file\n");
+}
+
+TEST(DamagedInputCliTest, APaddedSongIsReadOnlyAsFarAsTheLongestSongGoes) {
+  test_support::ScratchDirectory dir;
+  // The demo song followed by 300 MB of nothing (sparse: it costs no disk).
+  std::filesystem::copy_file(kSong, dir.Join("padded.org"));
+  ASSERT_EQ(truncate(dir.Join("padded.org").c_str(), 300 << 20), 0);
+  const ProgramRun run = test_support::RunProgram(ORG2WAV_PATH, "--info " + dir.Join("padded.org"));
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("wait       110 ms per step"), std::string::npos);
+  // The largest child of this test's process: reading the whole file took over 500 MB.
+  struct rusage usage {};
+  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+  EXPECT_LT(usage.ru_maxrss, 150 * 1024) << "kB";
+}
+
+TEST(DamagedInputCliTest, APlaylistsEntriesAreAllTakenAndInvalidShiftJisIsShownEscaped) {
+  test_support::ScratchDirectory dir;
+  std::string playlist = "0\t60\tOrg\\\x82\x7F\x81.org\tBAD\n";
+  for (int i = 0; i < 200; ++i) playlist += "0\t60\tOrg\\gone" + std::to_string(i) + ".org\tX\n";
+  dir.WriteFile("list.txt", playlist);
+  const ProgramRun run = test_support::RunProgram(
+      ORG2WAV_PATH, "-q --out-dir " + dir.Join("out") + " --playlist " + dir.Join("list.txt"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output.rfind("org2wav: " + dir.Join("list.txt") +
+                                 ": Org\\\\x82\\x7F\\x81.org: no such song\n",
+                             0),
+            0u)
+      << run.output.substr(0, 200);
+  // Past the game's 120 entries: every one is looked for.
+  EXPECT_NE(run.output.find("Org\\gone199.org: no such song"), std::string::npos);
 }
 
 }  // namespace

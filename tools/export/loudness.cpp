@@ -9,9 +9,12 @@ namespace exporting {
 
 struct LoudnessMeter::State {
   ebur128_state* meter = nullptr;
+  uint64_t frames = 0;
+  int rate = 0;
 };
 
 LoudnessMeter::LoudnessMeter(int rate) : state_(std::make_unique<State>()) {
+  state_->rate = rate;
   state_->meter = ebur128_init(2, static_cast<unsigned long>(rate),
                                EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
 }
@@ -22,14 +25,18 @@ LoudnessMeter::~LoudnessMeter() {
 
 void LoudnessMeter::Add(const int16_t* stereo, size_t frames) {
   if (state_->meter) ebur128_add_frames_short(state_->meter, stereo, frames);
+  state_->frames += frames;
 }
 
 Loudness LoudnessMeter::Result() const {
   Loudness result;
   if (!state_->meter) return result;
+  result.seconds = static_cast<double>(state_->frames) / state_->rate;
   double value = 0;
-  if (ebur128_loudness_global(state_->meter, &value) == EBUR128_SUCCESS && std::isfinite(value))
+  if (ebur128_loudness_global(state_->meter, &value) == EBUR128_SUCCESS && std::isfinite(value)) {
     result.integrated_lufs = value;
+    result.integrated_measured = true;
+  }
   if (ebur128_loudness_range(state_->meter, &value) == EBUR128_SUCCESS && std::isfinite(value))
     result.range_lu = value;
   double peak = 0;

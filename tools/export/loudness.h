@@ -13,7 +13,15 @@ struct Loudness {
   double range_lu = 0;
   double true_peak_dbtp = -200;
   double true_peak = 0;  // linear, 1.0 = full scale
+  // False when no integrated loudness could be measured: a render shorter than one 0.4 s block,
+  // or one whose every block is under the -70 LUFS gate (integrated_lufs is then -70).
+  bool integrated_measured = false;
+  double seconds = 0;  // how much sound was measured
+  bool silent() const { return true_peak == 0; }
 };
+
+// The shortest render with an integrated loudness: one gating block.
+inline constexpr double kShortestMeasurableSeconds = 0.4;
 
 class LoudnessMeter {
  public:

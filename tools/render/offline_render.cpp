@@ -39,10 +39,20 @@ int64_t StartFrame(const RenderOptions& options) {
   return std::llround(std::max(0.0, options.start_seconds) * options.rate);
 }
 
+namespace {
+
+// Where the song's body ends (before any fade), as a frame of the song from its start: --seconds
+// is a length counted from --start.
+int64_t BodyEndFrame(const org::ParsedSong& song, const RenderOptions& options) {
+  if (options.seconds >= 0)
+    return StartFrame(options) + std::llround(options.seconds * options.rate);
+  return TickFrame(song, options.rate, StepsForLoops(song, options.loops) + 1);
+}
+
+}  // namespace
+
 int64_t PlannedFrames(const org::ParsedSong& song, const RenderOptions& options) {
-  const int64_t body_frames =
-      options.seconds >= 0 ? std::llround(options.seconds * options.rate)
-                           : TickFrame(song, options.rate, StepsForLoops(song, options.loops) + 1);
+  const int64_t body_frames = BodyEndFrame(song, options);
   const int64_t total =
       body_frames + std::llround(std::max(0.0, options.fade_seconds) * options.rate);
   return std::max<int64_t>(0, total - StartFrame(options));
@@ -77,7 +87,7 @@ RenderResult RenderSong(const std::string& song_path, const RenderOptions& optio
     if (options.muted_tracks & (1u << t)) song->engine().SetTrackMuted(t, true);
   song->SetMetering(false);  // nobody reads the levels here
   if (options.seconds >= 0) {
-    song->SetEndFrame(std::llround(options.seconds * options.rate));
+    song->SetEndFrame(BodyEndFrame(song->song(), options));
   } else {
     song->SetRepeatCount(std::max(options.loops, 1) - 1);
   }

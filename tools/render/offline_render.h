@@ -20,7 +20,7 @@ struct RenderOptions {
   std::string drums_folder;    // a folder with the 28 drum files; empty: the song's Org folder
   bool builtin_drums = false;  // our own drum kit instead of any folder
   int loops = 2;               // play to the loop end, then the loop loops - 1 more times
-  double seconds = -1;         // when >= 0: this long instead of `loops`
+  double seconds = -1;         // when >= 0: this long (after `start_seconds`) instead of `loops`
   double fade_seconds = 0;   // a linear fade after the last full loop (or at the end of `seconds`)
   double start_seconds = 0;  // the render begins this far into the song (exactly, by a seek)
   int rate = platform::kDefaultOutputRate;
