@@ -161,7 +161,8 @@ TEST(Org2wavCliTest, InfoSaysWhatItsFiguresMeanInsteadOfImpossibleOnes) {
   dir.WriteFile("plain.org", SongBytes(100, 0, 32));
   // 40000 steps of 65535 ms: 2,621,400 s, far past what 32-bit milliseconds hold.
   ProgramRun run = Org2wav("--info --seconds 1 " + dir.Join("long_steps.org"));
-  EXPECT_EQ(LineOf(run.output, "intro"), "intro      2621400.00 s") << run.output;
+  EXPECT_EQ(LineOf(run.output, "intro"), "intro      2621400.00 s after a lead of 65.53 s")
+      << run.output;
   run = Org2wav("--info " + dir.Join("backwards.org"));
   EXPECT_NE(LineOf(run.output, "loop time")
                 .find("(the loop ends at or before its start: step 8 repeats alone)"),
