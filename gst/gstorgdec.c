@@ -67,7 +67,13 @@ static gboolean OpenSong(GstOrgDec* self, guint64 frame, orgsynth_error* error) 
   GstMapInfo map;
   orgsynth_options options;
   orgsynth_info info;
-  if (!gst_buffer_map(self->source, &map, GST_MAP_READ)) return FALSE;
+  if (!gst_buffer_map(self->source, &map, GST_MAP_READ)) {
+    /* The caller says why in its message: `error` must hold a reason like any other failure. */
+    error->code = ORGSYNTH_ERROR_INVALID_ARGUMENT;
+    g_strlcpy(error->message, "the song's bytes could not be read from its buffer",
+              sizeof error->message);
+    return FALSE;
+  }
   memset(&options, 0, sizeof options);
   options.size = sizeof options;
   options.sample_rate = self->rate;
@@ -100,7 +106,9 @@ static gboolean gst_org_dec_load_from_buffer(GstNonstreamAudioDecoder* dec, GstB
   /* A loop count set before the song came in (or our default) applies from the start. */
   self->num_loops = *initial_num_loops;
   if (!OpenSong(self, 0, &error)) {
-    /* The base class posts the error message; the lock is released around it, as it asks. */
+    /* Said with the reason, the decoder's mutex released around it as the base class's header
+     * asks (an application may act on the element when the message comes); the base class then
+     * posts its own "Loading failed" and stops the stream. */
     g_mutex_unlock(&dec->mutex);
     GST_ELEMENT_ERROR(self, STREAM, DECODE, ("Cannot play this Org song: %s.", error.message),
                       ("orgsynth_open_memory refused it (code %d)", error.code));

@@ -25,6 +25,8 @@ static gboolean PluginInit(GstPlugin* plugin) {
          gst_element_register(plugin, "orgdec", GST_RANK_PRIMARY, GST_TYPE_ORG_DEC);
 }
 
+/* The authors have chosen no licence yet (packaging/copyright: all rights reserved), which is
+ * what GStreamer's registry calls "Proprietary". */
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, orgsynth,
                   "Org songs (step-sequenced chiptunes), played with liborgsynth", PluginInit,
-                  "1.0.0", "unknown", "Orvalinde JUKEBOX", "https://orvalinde.invalid/")
+                  "1.0.0", "Proprietary", "Orvalinde JUKEBOX", "https://orvalinde.invalid/")

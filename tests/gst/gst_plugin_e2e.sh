@@ -5,10 +5,10 @@
 # exactly org2wav's samples; num-loops changes the length; a flushing, accurate seek lands
 # sample-exactly (16-bit and float, two rates); a damaged song is an error on the bus, and a file
 # that is not a song is not claimed — never a crash.
-# Usage: gst_plugin_e2e.sh PLUGIN_DIR ORG2WAV SEEK_CHECK SOURCE_DIR
+# Usage: gst_plugin_e2e.sh PLUGIN_DIR ORG2WAV SEEK_CHECK SOURCE_DIR DAMAGED_CHECK
 # Exits 77 (skipped) when GStreamer's tools are missing.
 set -u
-plugin_dir=$1 org2wav=$2 seek_check=$3 source=$4
+plugin_dir=$1 org2wav=$2 seek_check=$3 source=$4 damaged_check=$5
 for tool in gst-inspect-1.0 gst-launch-1.0 gst-discoverer-1.0; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
@@ -25,6 +25,8 @@ bank="--bank $source/data/Org/Wave100.dat"
 
 gst-inspect-1.0 orgdec >"$work/inspect.txt" 2>&1
 check "gst-inspect-1.0 finds the orgdec element" grep -q "Org song decoder" "$work/inspect.txt"
+check "and knows the plugin's licence" \
+  bash -c "grep -q 'License.*Proprietary' '$work/inspect.txt' && ! grep -q 'License.*unknown' '$work/inspect.txt'"
 check "with the base class's num-loops and output-mode" \
   bash -c "grep -q num-loops '$work/inspect.txt' && grep -q output-mode '$work/inspect.txt'"
 check "and the type finder for audio/x-org" \
@@ -61,12 +63,10 @@ for case in "44100 S16LE 7" "48000 F32LE 61.5" "44100 S16LE 0.25" "22050 F32LE 1
 done
 
 head -c 200 "$song" >"$work/damaged.org"
-gst-launch-1.0 filesrc location="$work/damaged.org" ! decodebin ! fakesink >"$work/damaged.txt" 2>&1
+"$damaged_check" "$work/damaged.org" 200 >"$work/damaged.txt" 2>&1
 status=$?
-check "a damaged song is an error on the bus, saying why" \
-  grep -q "Cannot play this Org song: a damaged Org song" "$work/damaged.txt"
-check "and the pipeline ends with a failure, not a crash ($status)" \
-  bash -c "[ $status != 0 ] && ! grep -q -e SIGSEGV -e Spinning '$work/damaged.txt'"
+check "a damaged song, 200 times (orgdec, decodebin): the error says why and the pipeline stops: $(tail -1 "$work/damaged.txt")" \
+  [ $status = 0 ]
 cp "$source/README.md" "$work/not-a-song.org"
 gst-launch-1.0 filesrc location="$work/not-a-song.org" ! decodebin ! fakesink \
   >"$work/not.txt" 2>&1
