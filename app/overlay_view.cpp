@@ -1,6 +1,8 @@
 #include "app/overlay_view.h"
 
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "app/song_clock.h"
 
@@ -19,12 +21,20 @@ constexpr const char* kHelpLines[] = {
     ",/.       BACK/FORWARD 5 S",
     "HOME      TO THE LOOP START",
     "V         VISUALISER",
+    "1-8       MUTE A TRACK (VISUALISER)",
+    "SHIFT 1-8 MUTE A DRUM TRACK",
+    "CTRL 1-8  SOLO A TRACK (SHIFT: DRUM)",
+    "0         EVERY TRACK HEARD AGAIN",
     "F11       FULL SCREEN",
     "H/F1      THIS HELP",
     "ESC       QUIT",
 };
 
 }  // namespace
+
+std::vector<std::string> OverlayView::HelpLines() {
+  return std::vector<std::string>(std::begin(kHelpLines), std::end(kHelpLines));
+}
 
 std::string OverlayView::VolumeText(int step) {
   if (step >= kVolumeSilent) return "VOLUME  SILENT";

@@ -27,6 +27,8 @@ class OverlayView {
   void Draw(platform::PixelSurface* surface, const JukeboxModel& model, bool help);
 
   // The text of the volume strip and of the help's last line (for tests).
+  // The help's lines, in their order.
+  static std::vector<std::string> HelpLines();
   static std::string VolumeText(int step);
   static std::string TimeText(const JukeboxModel& model);
 

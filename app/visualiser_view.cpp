@@ -78,14 +78,27 @@ void VisualiserView::DrawInfo(const JukeboxModel& model, const org::ParsedSong& 
   const int step = std::max(source->playing_step(), 0);
   const int steps_per_beat = std::max<int>(song.meter[1], 1);
   const int steps_per_bar = std::max(song.meter[0] * steps_per_beat, 1);
-  char info[96];
-  std::snprintf(info, sizeof info, "STEP %04d  BAR %03d.%d  LOOP %d  %d-%d", step,
-                step / steps_per_bar + 1, step % steps_per_bar / steps_per_beat + 1,
-                source->loop_count(), song.loop_start, song.loop_end);
+  const std::string time = SongClockText(model);
+  const int time_x = L::kWidth - 2 - TinyTextWidth(time);
+  // The fullest line that leaves a gap before the time: long loop points (up to 2^31 - 1) and
+  // a long time give way, the loop's steps first, then the pass count.
+  char info[160] = {};
+  for (int form = 0; form < 3; ++form) {
+    if (form == 0)
+      std::snprintf(info, sizeof info, "STEP %04d  BAR %03d.%d  LOOP %d  %d-%d", step,
+                    step / steps_per_bar + 1, step % steps_per_bar / steps_per_beat + 1,
+                    source->loop_count(), song.loop_start, song.loop_end);
+    else if (form == 1)
+      std::snprintf(info, sizeof info, "STEP %04d  BAR %03d.%d  LOOP %d", step,
+                    step / steps_per_bar + 1, step % steps_per_bar / steps_per_beat + 1,
+                    source->loop_count());
+    else
+      std::snprintf(info, sizeof info, "STEP %d", step);
+    if (2 + TinyTextWidth(info) + 8 <= time_x) break;
+  }
   const uint32_t text = colours_(224, 224, 224);
   DrawTinyText(surface_, 2, L::kInfoTop, info, text);
-  const std::string time = SongClockText(model);
-  DrawTinyText(surface_, L::kWidth - 2 - TinyTextWidth(time), L::kInfoTop, time, text);
+  DrawTinyText(surface_, time_x, L::kInfoTop, time, text);
 }
 
 VisualiserView::KeyRows VisualiserView::KeyRowsOf(const org::ParsedSong& song) {
@@ -147,14 +160,27 @@ void VisualiserView::DrawRoll(const org::ParsedSong& song, int now, const TrackM
 
 void VisualiserView::DrawScopes(const org::ParsedSong& song, VisualiserSource* source,
                                 const TrackMutes& mutes) {
+  // The peaks cover the frames mixed since the last screen frame. The sound device mixes in
+  // blocks (tens of milliseconds) and the screen draws every 16.7 ms, so a frame drawn between
+  // two blocks finds no frame mixed and every peak 0, though the tracks play on: the levels last
+  // drawn then stand, and whether a scope is flat is its own signal's say, never the peak's.
   int32_t peaks[org::kTrackCount] = {};
   source->TakePeaks(peaks);
+  const bool none_mixed = std::all_of(std::begin(peaks), std::end(peaks),
+                                      [](int32_t peak) { return peak == 0; });
   for (int track = 0; track < org::kTrackCount; ++track) {
     const int x = (track % 8) * L::kScopeWidth;
     const int y = L::kScopesTop + (track / 8) * L::kScopeHeight;
     const int count = source->CopyScope(track, scope_.data(), kScopeFrames);
-    DrawScope(track, x, y, LabelOf(song, track).c_str(), count, peaks[track], mutes);
+    const bool sounds = count >= L::kScopeWindow && ScopeSounds(count);
+    const int32_t peak = !sounds ? 0 : none_mixed ? held_peaks_[track] : peaks[track];
+    held_peaks_[track] = peak;
+    DrawScope(track, x, y, LabelOf(song, track).c_str(), sounds ? count : 0, peak, mutes);
   }
+}
+
+bool VisualiserView::ScopeSounds(int count) const {
+  return std::any_of(scope_.begin(), scope_.begin() + count, [](int32_t v) { return v != 0; });
 }
 
 int VisualiserView::RisingZeroCrossing(const int32_t* values, int range) {
@@ -174,7 +200,7 @@ void VisualiserView::DrawScope(int track, int x, int y, const char* label, int c
   const int middle = y + 8 + (L::kScopeHeight - 14) / 2;
   const int half = (L::kScopeHeight - 16) / 2;
   const int inner = L::kScopeWidth - 3;
-  if (count < L::kScopeWindow || peak == 0) {
+  if (count < L::kScopeWindow) {
     Fill(x + 1, middle, inner, 1, TrackColour(track, true));  // flat and dim: silent
   } else {
     // From a rising zero crossing; quiet tracks (drums often) up to eight times larger, so

@@ -74,11 +74,14 @@ class VisualiserView {
   void DrawScopes(const org::ParsedSong& song, VisualiserSource* source, const TrackMutes& mutes);
   void DrawScope(int track, int x, int y, const char* label, int count, int32_t peak,
                  const TrackMutes& mutes);
+  // True when the newest `count` values of scope_ hold any sound.
+  bool ScopeSounds(int count) const;
 
   const BitmapFont* font_;
   ColourMap colours_;
   platform::PixelSurface* surface_ = nullptr;
   std::vector<int32_t> scope_;
+  int32_t held_peaks_[org::kTrackCount] = {};  // the levels last drawn, for frames between blocks
 };
 
 }  // namespace app

@@ -6,11 +6,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
+#include <string>
+#include <utility>
 #include <numbers>
 #include <vector>
 
 #include "app/jukebox_screen.h"
+#include "app/overlay_view.h"
+#include "app/song_clock.h"
+#include "app/tiny_font.h"
 #include "test_support/recording_jukebox_player.h"
 
 namespace {
@@ -45,20 +53,29 @@ class FakeSource : public app::VisualiserSource {
     return e;
   }
   const org::ParsedSong* song() const override { return playing ? &song_ : nullptr; }
-  int32_t playing_step() const override { return 12; }
+  int32_t playing_step() const override { return step; }
   int32_t loop_count() const override { return 1; }
   void Watch(int frames) override { watched.push_back(frames); }
   int CopyScope(int track, int32_t* mono, int count) override {
-    for (int i = 0; i < count; ++i) mono[i] = track == 0 ? sine_[i] : 0;
+    for (int i = 0; i < count; ++i) mono[i] = track == 0 && !silent ? sine_[i] : 0;
     return count;
   }
+  // Between two of the sound device's blocks no frame was mixed since the last look: no peaks.
   void TakePeaks(int32_t peaks[org::kTrackCount]) override {
-    for (int t = 0; t < org::kTrackCount; ++t) peaks[t] = t == 0 ? 16000 : 0;
+    for (int t = 0; t < org::kTrackCount; ++t)
+      peaks[t] = t == 0 && !between_blocks && !silent ? 16000 : 0;
   }
   void SetTrackMuted(int track, bool muted) override { muted_[track] = muted; }
+  void SetLoop(int32_t start, int32_t end) {
+    song_.loop_start = start;
+    song_.loop_end = end;
+  }
   bool muted(int track) const { return muted_[track]; }
 
   bool playing = true;
+  int32_t step = 12;
+  bool between_blocks = false;
+  bool silent = false;
   std::vector<int> watched;
 
  private:
@@ -135,6 +152,63 @@ TEST_F(VisualiserViewTest, ScopesTraceTheSoundingTrackAndLieFlatForSilentOnes) {
   // Its level bar along the foot; none for the silent track.
   EXPECT_EQ(At(30, top + VisualiserLayout::kScopeHeight - 4), red);
   EXPECT_EQ(At(41, top + VisualiserLayout::kScopeHeight - 4), cell);
+}
+
+TEST_F(VisualiserViewTest, AFrameDrawnBetweenTwoSoundBlocksShowsTheScopesAsTheFrameBefore) {
+  const int top = VisualiserLayout::kScopesTop;
+  const auto scopes = [&] {
+    std::vector<uint32_t> pixels;
+    for (int y = top; y < VisualiserLayout::kHeight; ++y)
+      for (int x = 0; x < VisualiserLayout::kWidth; ++x) pixels.push_back(At(x, y));
+    return pixels;
+  };
+  Draw();
+  const std::vector<uint32_t> playing = scopes();
+  source_.between_blocks = true;  // the next frame comes before the next block is mixed
+  Draw();
+  EXPECT_EQ(scopes(), playing) << "the scopes flickered flat and dim";
+  Draw();
+  EXPECT_EQ(scopes(), playing);
+  // A song that has gone silent: flat and dim, its level bar gone.
+  source_.silent = true;
+  Draw();
+  const int middle = top + 8 + (VisualiserLayout::kScopeHeight - 14) / 2;
+  EXPECT_EQ(At(1, middle), view_.TrackColour(0, true));
+  EXPECT_EQ(At(30, top + VisualiserLayout::kScopeHeight - 4), Rgb(16, 16, 16));
+}
+
+TEST_F(VisualiserViewTest, TheHeaderNeverRunsIntoTheTimeWhateverTheLoopPoints) {
+  player_.limit_seconds = INT_MAX;  // a loop of 2^31 steps: a time limit of decades
+  const uint32_t text = Rgb(224, 224, 224);
+  const int time_x = VisualiserLayout::kWidth - 2 - app::TinyTextWidth(app::SongClockText(model_));
+  // The last column of the header's text left of the time, on the header's rows.
+  const auto last_lit = [&] {
+    int last = -1;
+    for (int x = 0; x < time_x; ++x)
+      if (Count(x, VisualiserLayout::kInfoTop, 1, 6, text) > 0) last = x;
+    return last;
+  };
+  for (const auto& [start, end] : {std::pair{0, 64}, std::pair{INT32_MAX - 1, INT32_MAX},
+                                   std::pair{INT32_MIN, INT32_MAX}}) {
+    source_.SetLoop(start, end);
+    source_.step = end - 1;  // near the loop's end: the step's own figure is long too
+    Draw();
+    EXPECT_GT(last_lit(), 40) << end;              // the step, the bar and the pass are there
+    EXPECT_LT(last_lit(), time_x - 4) << end;      // and a gap before the time
+  }
+}
+
+TEST(OverlayHelpTest, TheHelpListsTheMuteAndSoloKeysAndFitsTheScreen) {
+  const std::vector<std::string> lines = app::OverlayView::HelpLines();
+  const auto has = [&](const std::string& start) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& line) { return line.rfind(start, 0) == 0; });
+  };
+  EXPECT_TRUE(has("1-8       MUTE"));
+  EXPECT_TRUE(has("SHIFT 1-8 MUTE A DRUM"));
+  EXPECT_TRUE(has("CTRL 1-8  SOLO"));
+  EXPECT_TRUE(has("0         EVERY TRACK"));
+  EXPECT_LE(16 + 10 * (static_cast<int>(lines.size()) + 3) + 4, 240);  // the panel's foot
 }
 
 TEST_F(VisualiserViewTest, LabelsNameTheWaveformOrTheDrum) {

@@ -18,7 +18,7 @@ class RecordingJukeboxPlayer : public app::JukeboxPlayer {
   int current_index() const override { return current_; }
   int entry_count() const override { return count_; }
   const char* title(int) const override { return "SONG"; }
-  int time_limit(int) const override { return 3; }
+  int time_limit(int) const override { return limit_seconds; }
   void PlayIndex(int index) override {
     plays.push_back(index);
     current_ = index;
@@ -46,6 +46,7 @@ class RecordingJukeboxPlayer : public app::JukeboxPlayer {
   std::vector<int32_t> gains;
   std::vector<std::string> files;
   bool paused = false;
+  int limit_seconds = 3;  // every entry's time limit
   int current_ = -1;
   int count_;
 };
