@@ -19,6 +19,17 @@ std::string Where(const char* data_path) {
 
 }  // namespace
 
+void ReportScreenDataProblems() {
+  // The font's picture, else the game's older letter sheet (as BitmapFont::LoadFont falls back).
+  if (!platform::DataFileExists("system\\font_01.png") &&
+      !platform::DataFileExists("system\\letter.bmp"))
+    std::fprintf(stderr, "jukebox: no font: looked for %s and system/letter.bmp; no text shows\n",
+                 Where("system\\font_01.png").c_str());
+  if (!platform::DataFileExists(kBackgroundPicture))
+    std::fprintf(stderr, "jukebox: no background picture: looked for %s; the screen stays black\n",
+                 Where(kBackgroundPicture).c_str());
+}
+
 void ReportDataProblems(const org::MusicPlayer& player, bool have_sound_device) {
   if (!have_sound_device) {
     std::fprintf(stderr, "jukebox: no sound device: songs will be silent\n");

@@ -10,4 +10,11 @@ namespace app {
 
 void ReportDataProblems(const org::MusicPlayer& player, bool have_sound_device);
 
+// The screen's own data (a data path): its background picture.
+inline constexpr const char* kBackgroundPicture = "system\\jukebg.png";
+
+// Says, one line each, when the screen's font or background picture is missing (a --data folder
+// without system/, say): the window then shows no text or stays black.
+void ReportScreenDataProblems();
+
 }  // namespace app

@@ -101,6 +101,7 @@ int AppInit() {
   graphics::ClearDrawTarget();
   g_player.Init(runtime::GetSoundDevice());
   ReportDataProblems(g_player, runtime::GetSoundDevice() != nullptr);
+  ReportScreenDataProblems();
   runtime::SetSoundDeviceReleaseHook(&ReleaseMusic);
   g_app.last_frame_time = runtime::ReadClockMs();
   g_app.ending = false;
@@ -139,7 +140,7 @@ int RunJukebox(JukeboxExtras* extras) {
   if (AppInit() != 0) return 0;
   PlayerView view(&g_player);
   JukeboxScreen screen(&view, &g_font, &g_keys);
-  screen.SetBackground(graphics::LoadPicture("system\\jukebg.png"));
+  screen.SetBackground(graphics::LoadPicture(kBackgroundPicture));
   JukeboxVisualiserSource visualiser_source(&g_player);
   screen.SetVisualiser(&visualiser_source, &graphics::MapRgbToPixel, &graphics::DrawTargetSurface);
   screen.ResetPlayOrder();

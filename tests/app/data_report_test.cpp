@@ -42,4 +42,21 @@ TEST(DataReportTest, EachProblemIsOneLineSayingWhatAndWhere) {
   EXPECT_EQ(Report(player, true), "jukebox: playlist entry 1 (GONE): cannot open Org/gone.org\n");
 }
 
+TEST(DataReportTest, AFolderWithoutSystemSaysItLacksTheFontAndTheBackground) {
+  ScratchDirectory dir;
+  CurrentDirectoryScope here(dir.path());
+  testing::internal::CaptureStderr();
+  app::ReportScreenDataProblems();
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said, "jukebox: no font: looked for system/font_01.png (in " + dir.path() +
+                      ") and system/letter.bmp; no text shows\n"
+                      "jukebox: no background picture: looked for system/jukebg.png (in " +
+                      dir.path() + "); the screen stays black\n");
+  dir.WriteFile("system/letter.bmp", "BM");  // the older sheet is a font too
+  dir.WriteFile("system/JUKEBG.PNG", "png");  // letter case is ignored
+  testing::internal::CaptureStderr();
+  app::ReportScreenDataProblems();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
 }  // namespace
