@@ -239,6 +239,19 @@ function bindMediaSession() {
   });
 }
 
+// --- the song view's size ----------------------------------------------------------------------
+
+// The 320 x 240 view scaled by a whole number of device pixels (the most that fits the page's
+// width, at most 720 CSS pixels across), so that a one-pixel stroke stays one pixel wide.
+function fitView() {
+  const canvas = $('#view');
+  const ratio = window.devicePixelRatio || 1;
+  const room = Math.min(parseFloat(getComputedStyle(canvas.parentElement).width), 720);
+  const scale = Math.max(1, Math.floor(room * ratio / canvas.width));
+  canvas.style.width = `${scale * canvas.width / ratio}px`;
+  canvas.style.height = `${scale * canvas.height / ratio}px`;
+}
+
 // --- start ------------------------------------------------------------------------------------
 
 function drawFrame() {
@@ -248,6 +261,8 @@ function drawFrame() {
 }
 
 makeTrackStrip();
+fitView();
+window.addEventListener('resize', fitView);
 bindControls();
 bindMediaSession();
 player.addEventListener('state', showState);

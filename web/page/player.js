@@ -60,8 +60,8 @@ export class Player extends EventTarget {
   }
 
   // Plays playlist song `index` from its start. A song that cannot be read or opened is named
-  // in a 'problem' event and the next one plays instead (until every song has failed).
-  async play(index, failures = 0) {
+  // in a 'problem' event, leaves the playlist, and the next one plays instead.
+  async play(index) {
     await this.start();
     await this.context.resume();
     const id = ++this.loadId;
@@ -74,8 +74,9 @@ export class Player extends EventTarget {
       song = this.#describe(index, entry, bytes);
     } catch (error) {
       if (id !== this.loadId) return;
-      this.#problem(`“${entry.title}” cannot be played: ${error.message}`);
-      if (failures + 1 < this.playlist.size) return this.play(this.playlist.step(1), failures + 1);
+      this.#problem(`“${entry.title}” cannot be played: ${error.message}. Left out.`);
+      const next = this.#leaveOut(index);
+      if (next >= 0) return this.play(next);
       return;
     }
     this.song = song;
@@ -144,12 +145,25 @@ export class Player extends EventTarget {
     } else if (message.type === 'ended' && message.id === this.loadId) {
       this.next();
     } else if (message.type === 'failed') {
-      this.#problem(`The song cannot be played: ${message.message}`);
-      if (message.id === this.loadId) this.next();
+      this.#problem(`The song cannot be played: ${message.message}. Left out.`);
+      if (message.id === this.loadId && this.song) {
+        const next = this.#leaveOut(this.song.index);
+        this.song = null;
+        if (next >= 0) this.play(next);
+      }
     } else if (message.type === 'captured' && this.captureWaiter) {
       this.captureWaiter(message);
       this.captureWaiter = null;
     }
+  }
+
+  // Takes a song that cannot be played out of the playlist (the one playing keeps its place);
+  // the index to play instead, or -1.
+  #leaveOut(index) {
+    const next = this.playlist.remove(index);
+    if (this.song && this.song.index > index) --this.song.index;
+    this.dispatchEvent(new Event('state'));
+    return next;
   }
 
   #problem(text) { this.dispatchEvent(Object.assign(new Event('problem'), {text})); }

@@ -62,6 +62,22 @@ export class Playlist {
     return this.current;
   }
 
+  // Takes song `index` out (one that cannot be played). The order keeps its sequence: the place
+  // that held it now holds the song after it, whose index is returned (-1 when none is left).
+  remove(index) {
+    const place = this.order.indexOf(index);
+    this.songs.splice(index, 1);
+    this.order.splice(place, 1);
+    this.order = this.order.map((i) => (i > index ? i - 1 : i));
+    if (this.at > place) --this.at;
+    if (this.order.length === 0) {
+      this.at = -1;
+      return -1;
+    }
+    if (this.at === place) this.at = place % this.order.length;
+    return this.order[place % this.order.length];
+  }
+
   // Shuffles the order (the playing song goes first), or restores the listed order.
   shuffle(on) {
     const playing = this.current;

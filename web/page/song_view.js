@@ -44,6 +44,7 @@ const LOOP_BACKGROUND = '#0c1424';
 const BAR_LINE = '#1c1c1c';
 const TEXT = '#e0e0e0';
 const DIM = '#505050';
+const HINT = '#b0b0b0';  // the idle hint: readable on black (contrast about 10 : 1)
 
 export class SongView {
   constructor(canvas) {
@@ -58,8 +59,10 @@ export class SongView {
     c.fillStyle = BACKGROUND;
     c.fillRect(0, 0, WIDTH, HEIGHT);
     if (!song) {
-      c.fillStyle = DIM;
-      drawText(c, 'OPEN OR CHOOSE A SONG', (WIDTH - textWidth('OPEN OR CHOOSE A SONG')) / 2, 110);
+      c.fillStyle = HINT;
+      // On whole pixels: at a half pixel every stroke would be two half-lit, dimmer pixels.
+      const hint = 'OPEN OR CHOOSE A SONG';
+      drawText(c, hint, Math.floor((WIDTH - textWidth(hint)) / 2), 110);
       return;
     }
     const step = status ? Math.max(status.step, 0) : 0;

@@ -82,6 +82,25 @@ test('the page loads without a console error and lists the six demo songs', asyn
   assert.deepEqual(browser.console.filter((m) => m.type === 'error'), []);
 });
 
+// The view's size in device pixels, and how many pixels of its idle hint's row are bright.
+const viewFacts = () => browser.evaluate(`(() => {
+  const canvas = document.querySelector('#view');
+  const box = canvas.getBoundingClientRect();
+  const row = canvas.getContext('2d').getImageData(0, 110, 320, 8).data;
+  let bright = 0;
+  for (let i = 0; i < row.length; i += 4) bright += row[i] >= 0xa0 && row[i + 1] >= 0xa0;
+  return {width: box.width * devicePixelRatio, height: box.height * devicePixelRatio, bright};
+})()`);
+
+test('the song view is scaled in whole pixels and its idle hint is readable', async () => {
+  const {width, height, bright} = await viewFacts();
+  assert.equal(width % 320, 0, `${width} device pixels across`);
+  assert.equal(height % 240, 0);
+  assert.equal(width / 320, height / 240);
+  assert.ok(width >= 640, 'the widest whole scale that fits a 900-pixel window');
+  assert.ok(bright > 40, 'the hint "OPEN OR CHOOSE A SONG" is light grey, not dark');
+});
+
 test('every demo song saved as WAV in the page has org2wav\'s very bytes', async () => {
   const hashes = await browser.evaluate(`(async () => {
     const hashes = [];
@@ -248,6 +267,40 @@ test('a damaged song is named and the playlist goes on to the next', async () =>
   assert.match(
       await browser.evaluate('document.querySelector("#messages").textContent'),
       /“damaged” cannot be played: .*damaged/i);
+  const titles = await browser.evaluate(
+      '[...document.querySelectorAll("#playlist li")].map((item) => item.textContent)');
+  assert.ok(!titles.includes('damaged'), 'the refused song left the playlist');
+  assert.ok(titles.includes('after'));
+  assert.equal(
+      await browser.evaluate('document.querySelector("#playlist [aria-current=true]").textContent'),
+      'after', 'the song that plays is the one marked');
   assert.ok(rms(await listenAfter()) > 0.01);
   assert.deepEqual(browser.errors, []);
 });
+
+test('on a phone (390 x 844) the song list comes before the tracks, the view in whole pixels',
+     async () => {
+       await browser.send('Emulation.setDeviceMetricsOverride',
+                          {width: 390, height: 844, deviceScaleFactor: 3, mobile: true});
+       try {
+         await until(
+             'document.querySelector("#view").getBoundingClientRect().width <= 366',
+             'the view to fit the phone');
+         const layout = await browser.evaluate(`(() => {
+           const top = (selector) => document.querySelector(selector).getBoundingClientRect().top;
+           return {list: top('#playlist'), tracks: top('#tracks'), screen: innerHeight,
+                   overflow: document.documentElement.scrollWidth - innerWidth};
+         })()`);
+         assert.ok(layout.list < layout.tracks, 'the song list is above the mute buttons');
+         assert.ok(layout.list < 2 * layout.screen, `the list starts ${layout.list} px down`);
+         assert.ok(layout.overflow <= 0, 'nothing wider than the phone');
+         const {width, height} = await viewFacts();
+         assert.equal(width % 320, 0, `${width} device pixels across`);
+         assert.equal(width / 320, height / 240);
+         if (process.env.SCREENSHOT)
+           writeFileSync(process.env.SCREENSHOT.replace(/\.png$/, '-phone.png'),
+                         await browser.screenshot());
+       } finally {
+         await browser.send('Emulation.clearDeviceMetricsOverride');
+       }
+     });

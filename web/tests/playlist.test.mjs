@@ -65,3 +65,20 @@ test('songs added while shuffled join the order', () => {
   assert.equal(list.select(2), 2);
   assert.equal(list.order.length, 3);
 });
+
+test('a song taken out leaves the order as it was, the next song in its place', () => {
+  const list = new Playlist();
+  list.add([{title: 'a'}, {title: 'b'}, {title: 'c'}, {title: 'd'}]);
+  list.select(1);
+  assert.equal(list.remove(1), 1, 'c (now index 1) takes b\'s place');
+  assert.deepEqual(list.songs.map((s) => s.title), ['a', 'c', 'd']);
+  assert.deepEqual(list.order, [0, 1, 2]);
+  assert.equal(list.current, 1);
+  list.select(2);
+  assert.equal(list.remove(0), 0, 'c takes a\'s place');
+  assert.equal(list.songs[list.current].title, 'd');
+  assert.equal(list.remove(1), 0, 'the last in the order wraps to the first');
+  assert.equal(list.remove(0), -1);
+  assert.equal(list.current, -1);
+});
+
