@@ -22,7 +22,17 @@ for component in liborgsynth liborgsynth_dev; do
   check "cmake --install --component $component succeeds" [ $? = 0 ]
 done
 libdir=$(dirname "$(find "$prefix" -name 'liborgsynth.so.1' | head -1)")
+if [ -f "$build/gst/libgstorgsynth.so" ]; then
+  cmake --install "$build" --prefix "$prefix" --component gst_plugin >>"$work/install.log" 2>&1
+  check "the library and the players' plugins share one library folder ($libdir)" \
+    test -f "$libdir/gstreamer-1.0/libgstorgsynth.so"
+fi
 export PKG_CONFIG_PATH=$libdir/pkgconfig
+# The man page's synopsis names every function the header declares.
+missing=$(grep -o '^ORGSYNTH_API [^(]*(' "$prefix/include/orgsynth.h" | sed -E 's/.*[ *](orgsynth_[a-z0-9_]*)\($/\1/' |
+  while read -r name; do grep -q "$name(" "$prefix/share/man/man3/orgsynth.3" || echo "$name"; done)
+check "orgsynth(3)'s synopsis names every function of the header${missing:+ (missing: $missing)}" \
+  [ -z "$missing" ]
 check "the header, the pkg-config file and the man page are installed" \
   test -f "$prefix/include/orgsynth.h" -a -f "$libdir/pkgconfig/orgsynth.pc" \
   -a -f "$prefix/share/man/man3/orgsynth.3"
@@ -45,21 +55,22 @@ check "1.0's functions stay ORGSYNTH_1, 1.1's interactive ones are ORGSYNTH_1.1"
 song=$source/data/Org/Greensleeves.org
 "$org2wav" -q --loops 2 --bank "$source/data/Org/Wave100.dat" "$song" "$work/org2wav.wav"
 strict="-std=c99 -Wall -Wextra -pedantic -Werror${sanitize:+ -fsanitize=$sanitize}"
+# Exactly as the README says for a private prefix: PKG_CONFIG_PATH, and an rpath to the libdir.
 cc $strict "$source/examples/render_wav.c" $(pkg-config --cflags --libs orgsynth) \
-  -o "$work/render_shared" 2>"$work/cc.log"
+  -Wl,-rpath,"$(pkg-config --variable=libdir orgsynth)" -o "$work/render_shared" 2>"$work/cc.log"
 check "the example builds against the shared library as strict C99" [ $? = 0 ]
 cc $strict "$source/examples/render_wav.c" $(pkg-config --cflags orgsynth) \
   "$libdir/liborgsynth.a" $(pkg-config --libs-only-other --static orgsynth) -lstdc++ -lm \
   -lpthread -o "$work/render_static" 2>>"$work/cc.log"
 check "and against the static library" [ $? = 0 ]
 cat "$work/cc.log"
-LD_LIBRARY_PATH=$libdir "$work/render_shared" "$song" "$work/shared.wav" >/dev/null
+env -u LD_LIBRARY_PATH "$work/render_shared" "$song" "$work/shared.wav" >/dev/null
 check "the shared build renders exactly what org2wav --loops 2 renders" \
   cmp -s "$work/shared.wav" "$work/org2wav.wav"
 "$work/render_static" "$song" "$work/static.wav" >/dev/null
 check "the static build too" cmp -s "$work/static.wav" "$work/org2wav.wav"
 check "the static build needs no liborgsynth.so" bash -c "! ldd '$work/render_static' | grep -q orgsynth"
-LD_LIBRARY_PATH=$libdir "$work/render_shared" "$source/README.md" "$work/not.wav" \
+env -u LD_LIBRARY_PATH "$work/render_shared" "$source/README.md" "$work/not.wav" \
   >"$work/bad.log" 2>&1
 check "the example refuses a file that is not a song, saying why" \
   bash -c "grep -q 'not an Org song' '$work/bad.log'"
