@@ -166,8 +166,8 @@ void VisualiserView::DrawScopes(const org::ParsedSong& song, VisualiserSource* s
   // drawn then stand, and whether a scope is flat is its own signal's say, never the peak's.
   int32_t peaks[org::kTrackCount] = {};
   source->TakePeaks(peaks);
-  const bool none_mixed = std::all_of(std::begin(peaks), std::end(peaks),
-                                      [](int32_t peak) { return peak == 0; });
+  const bool none_mixed =
+      std::all_of(std::begin(peaks), std::end(peaks), [](int32_t peak) { return peak == 0; });
   for (int track = 0; track < org::kTrackCount; ++track) {
     const int x = (track % 8) * L::kScopeWidth;
     const int y = L::kScopesTop + (track / 8) * L::kScopeHeight;

@@ -56,9 +56,8 @@ Settings ParseSettings(const std::string& text, std::vector<std::string>* proble
     if (Trim(line) == kHeader) continue;  // ours: written again first
     const size_t equals = line.find('=');
     const std::string key = Trim(line.substr(0, equals));
-    if (equals == std::string::npos ||
-        (key != "scale" && key != "fullscreen" && key != "fade_to_silence" &&
-         key != "volume_step")) {
+    if (equals == std::string::npos || (key != "scale" && key != "fullscreen" &&
+                                        key != "fade_to_silence" && key != "volume_step")) {
       settings.other_lines.push_back(line);
       continue;
     }

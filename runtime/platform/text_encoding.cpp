@@ -63,11 +63,11 @@ size_t PrintableUtf8Length(std::string_view text) {
   if (width == 0 || text.size() < width) return 0;
   for (size_t i = 1; i < width; ++i)
     if ((byte(i) & 0xC0) != 0x80) return 0;
-  if (lead == 0xC2 && byte(1) < 0xA0) return 0;                   // C1 controls
-  if (lead == 0xE0 && byte(1) < 0xA0) return 0;                   // overlong
-  if (lead == 0xED && byte(1) >= 0xA0) return 0;                  // surrogates
-  if (lead == 0xF0 && byte(1) < 0x90) return 0;                   // overlong
-  if (lead == 0xF4 && byte(1) >= 0x90) return 0;                  // past U+10FFFF
+  if (lead == 0xC2 && byte(1) < 0xA0) return 0;   // C1 controls
+  if (lead == 0xE0 && byte(1) < 0xA0) return 0;   // overlong
+  if (lead == 0xED && byte(1) >= 0xA0) return 0;  // surrogates
+  if (lead == 0xF0 && byte(1) < 0x90) return 0;   // overlong
+  if (lead == 0xF4 && byte(1) >= 0x90) return 0;  // past U+10FFFF
   return width;
 }
 

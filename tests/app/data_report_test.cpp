@@ -52,7 +52,7 @@ TEST(DataReportTest, AFolderWithoutSystemSaysItLacksTheFontAndTheBackground) {
                       ") and system/letter.bmp; no text shows\n"
                       "jukebox: no background picture: looked for system/jukebg.png (in " +
                       dir.path() + "); the screen stays black\n");
-  dir.WriteFile("system/letter.bmp", "BM");  // the older sheet is a font too
+  dir.WriteFile("system/letter.bmp", "BM");   // the older sheet is a font too
   dir.WriteFile("system/JUKEBG.PNG", "png");  // letter case is ignored
   testing::internal::CaptureStderr();
   app::ReportScreenDataProblems();

@@ -10,9 +10,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <string>
 #include <utility>
-#include <numbers>
 #include <vector>
 
 #include "app/jukebox_screen.h"
@@ -188,13 +188,13 @@ TEST_F(VisualiserViewTest, TheHeaderNeverRunsIntoTheTimeWhateverTheLoopPoints) {
       if (Count(x, VisualiserLayout::kInfoTop, 1, 6, text) > 0) last = x;
     return last;
   };
-  for (const auto& [start, end] : {std::pair{0, 64}, std::pair{INT32_MAX - 1, INT32_MAX},
-                                   std::pair{INT32_MIN, INT32_MAX}}) {
+  for (const auto& [start, end] :
+       {std::pair{0, 64}, std::pair{INT32_MAX - 1, INT32_MAX}, std::pair{INT32_MIN, INT32_MAX}}) {
     source_.SetLoop(start, end);
     source_.step = end - 1;  // near the loop's end: the step's own figure is long too
     Draw();
-    EXPECT_GT(last_lit(), 40) << end;              // the step, the bar and the pass are there
-    EXPECT_LT(last_lit(), time_x - 4) << end;      // and a gap before the time
+    EXPECT_GT(last_lit(), 40) << end;          // the step, the bar and the pass are there
+    EXPECT_LT(last_lit(), time_x - 4) << end;  // and a gap before the time
   }
 }
 

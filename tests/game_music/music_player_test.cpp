@@ -213,7 +213,9 @@ TEST_F(MusicPlayerTest, ASongOfOnesOwnThatCannotBeLoadedIsSaidOnceAndNothingPlay
   const std::string said = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(notices.empty());
   EXPECT_FALSE(ticks.running());  // not the song before it again, and no silent "playing"
-  EXPECT_NE(said.find("gone.org: cannot be read (No such file or directory): not played"), std::string::npos) << said;
+  EXPECT_NE(said.find("gone.org: cannot be read (No such file or directory): not played"),
+            std::string::npos)
+      << said;
   EXPECT_EQ(said.find("gone.org"), said.rfind("gone.org")) << said;
 }
 

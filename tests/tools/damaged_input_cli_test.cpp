@@ -127,10 +127,10 @@ TEST(DamagedInputCliTest, APlaylistsEntriesAreAllTakenAndInvalidShiftJisIsShownE
   const ProgramRun run = test_support::RunProgram(
       ORG2WAV_PATH, "-q --out-dir " + dir.Join("out") + " --playlist " + dir.Join("list.txt"));
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.output.rfind("org2wav: " + dir.Join("list.txt") +
-                                 ": Org\\\\x82\\x7F\\x81.org: no such song\n",
-                             0),
-            0u)
+  EXPECT_EQ(
+      run.output.rfind(
+          "org2wav: " + dir.Join("list.txt") + ": Org\\\\x82\\x7F\\x81.org: no such song\n", 0),
+      0u)
       << run.output.substr(0, 200);
   // Past the game's 120 entries: every one is looked for.
   EXPECT_NE(run.output.find("Org\\gone199.org: no such song"), std::string::npos);

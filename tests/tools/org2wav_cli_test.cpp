@@ -133,8 +133,8 @@ TEST(Org2wavCliTest, SecondsAfterStartIsALengthAndAnEmptyRenderIsRefused) {
   test_support::ScratchDirectory dir;
   dir.WriteFile("s.org", SongBytes(100, 0, 32));
   const auto frames_of = [&](const std::string& options) {
-    const ProgramRun run = Org2wav("-q --rate 8000 " + options + " " + dir.Join("s.org") + " " +
-                                   dir.Join("o.wav"));
+    const ProgramRun run =
+        Org2wav("-q --rate 8000 " + options + " " + dir.Join("s.org") + " " + dir.Join("o.wav"));
     EXPECT_EQ(run.status, 0) << options << ": " << run.output;
     return (std::filesystem::file_size(dir.Join("o.wav")) - 44) / 4;
   };
@@ -197,8 +197,7 @@ TEST(Org2wavCliTest, EventsOutOfStepOrderAreSaidByInfoAndByARender) {
   ProgramRun run = Org2wav("--info " + dir.Join("disorder.org"));
   EXPECT_NE(LineOf(run.output, "track  0").find("4 events, 2 out of step order"), std::string::npos)
       << run.output;
-  EXPECT_NE(LineOf(run.output, "note").find("track 0: events out of step order"),
-            std::string::npos)
+  EXPECT_NE(LineOf(run.output, "note").find("track 0: events out of step order"), std::string::npos)
       << run.output;
   run = Org2wav("--info --json " + dir.Join("disorder.org"));
   EXPECT_NE(run.output.find("\"events\": 4, \"out_of_order\": 2}"), std::string::npos);

@@ -66,7 +66,8 @@ int OutOfOrderEvents(const org::ParsedSong::Track& track) {
 std::string OutOfOrderNote(const org::ParsedSong& song) {
   std::string tracks;
   for (int t = 0; t < org::kTrackCount; ++t)
-    if (OutOfOrderEvents(song.tracks[t])) tracks += (tracks.empty() ? "" : ", ") + std::to_string(t);
+    if (OutOfOrderEvents(song.tracks[t]))
+      tracks += (tracks.empty() ? "" : ", ") + std::to_string(t);
   if (tracks.empty()) return {};
   return "track" + std::string(tracks.find(',') == std::string::npos ? " " : "s ") + tracks +
          ": events out of step order (at or before the step of the one ahead of them) hold their "

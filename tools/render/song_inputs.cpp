@@ -42,9 +42,9 @@ void WarnAboutWaveBank(const char* tool, const std::string& bank_path) {
 bool ReadSongBytes(const std::string& path, std::vector<uint8_t>* bytes, std::string* why) {
   platform::FileContents contents = platform::ReadFileUpTo(path, org::kMaxOrgFileBytes);
   if (!contents.ok()) {
-    *why = contents.error ? std::string("cannot read the file (") + std::strerror(contents.error) +
-                                ")"
-                          : contents.why;
+    *why = contents.error
+               ? std::string("cannot read the file (") + std::strerror(contents.error) + ")"
+               : contents.why;
     return false;
   }
   *bytes = std::move(contents.bytes);

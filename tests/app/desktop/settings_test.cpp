@@ -2,7 +2,6 @@
 #include "app/desktop/settings.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -3,7 +3,6 @@
 #include "app/desktop/user_songs.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,10 +95,10 @@ TEST(UserSongsTest, ARefusedSongIsLeftOutWithTheReasonTheToolsGive) {
   EXPECT_TRUE(collected.songs.empty());
   const std::string damaged = ": a damaged Org song (it ends early or a count is too large)";
   EXPECT_EQ(collected.problems,
-            (std::vector<std::string>{dir.Join("truncated.org") + damaged,
-                                      dir.Join("header_only.org") + damaged,
-                                      dir.Join("too_many.org") + damaged,
-                                      dir.Join("no_step.org") + ": the song's step length is 0 ms"}));
+            (std::vector<std::string>{
+                dir.Join("truncated.org") + damaged, dir.Join("header_only.org") + damaged,
+                dir.Join("too_many.org") + damaged,
+                dir.Join("no_step.org") + ": the song's step length is 0 ms"}));
 }
 
 TEST(UserSongsTest, AFifoIsRefusedAtOnceAndAPaddedSongIsReadOnlyAsFarAsASongGoes) {
@@ -142,7 +141,8 @@ TEST(UserSongsTest, PathsWithNulOrInvalidShiftJisAreShownEscapedAndTheRestGoesOn
   EXPECT_EQ(collected.songs[0].title, "C");
   ASSERT_EQ(collected.problems.size(), 2u);
   EXPECT_EQ(collected.problems[0], dir.Join("list.txt") + ": Org\\\\x00a.org: no such song");
-  EXPECT_EQ(collected.problems[1], dir.Join("list.txt") + ": Org\\\\x82\\x7F\\x81.org: no such song");
+  EXPECT_EQ(collected.problems[1],
+            dir.Join("list.txt") + ": Org\\\\x82\\x7F\\x81.org: no such song");
 }
 
 }  // namespace

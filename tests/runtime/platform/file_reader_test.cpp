@@ -3,10 +3,9 @@
 // block open() for ever).
 #include "runtime/platform/file_reader.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "test_support/scratch_directory.h"
 

@@ -54,9 +54,9 @@ using platform::PrintableText;
 
 TEST(PrintableTextTest, ControlBytesAndInvalidBytesAreEscapedAndLongTextIsCut) {
   EXPECT_EQ(PrintableText("Org\\song ゆき.org"), "Org\\song ゆき.org");  // kept as it is
-  EXPECT_EQ(PrintableText(std::string("Org\0a", 5)), "Org\\x00a");   // a NUL cuts nothing
-  EXPECT_EQ(PrintableText("\x1b[31mred\x7f"), "\\x1B[31mred\\x7F");   // no escape sequence
-  EXPECT_EQ(PrintableText("caf\xe9 \xc2\x85"), "caf\\xE9 \\xC2\\x85");  // Latin-1, a C1 control
+  EXPECT_EQ(PrintableText(std::string("Org\0a", 5)), "Org\\x00a");       // a NUL cuts nothing
+  EXPECT_EQ(PrintableText("\x1b[31mred\x7f"), "\\x1B[31mred\\x7F");      // no escape sequence
+  EXPECT_EQ(PrintableText("caf\xe9 \xc2\x85"), "caf\\xE9 \\xC2\\x85");   // Latin-1, a C1 control
   const std::string long_value(70000, 'x');
   const std::string shown = PrintableText(long_value, 64);
   EXPECT_EQ(shown, std::string(64, 'x') + "... (70000 bytes)");
