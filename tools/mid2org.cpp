@@ -3,14 +3,12 @@
 //   mid2org SONG.mid OUT.org [--steps-per-beat N] [--report]
 // The song is written through the safe output path, never over the MIDI file itself; --report
 // prints what the import changed (notes moved to the grid, dropped, tempo changes ignored).
-#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "org/org_writer.h"
+#include "runtime/platform/file_reader.h"
 #include "tools/cli/arguments.h"
 #include "tools/import/midi_import.h"
 #include "tools/output/safe_output.h"
@@ -58,22 +56,23 @@ int main(int argc, char** argv) {
                  files[1].c_str());
     return 2;
   }
-  std::ifstream in(files[0], std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "mid2org: cannot read %s\n",
-                 tools::DescribeFileError(files[0], errno).c_str());
+  const platform::FileContents midi = platform::ReadFileUpTo(files[0], kLargestMidi);
+  if (!midi.ok()) {
+    if (midi.error)
+      std::fprintf(stderr, "mid2org: cannot read %s\n",
+                   tools::DescribeFileError(files[0], midi.error).c_str());
+    else
+      std::fprintf(stderr, "mid2org: %s: %s\n", files[0].c_str(), midi.why.c_str());
     return 1;
   }
-  std::vector<uint8_t> midi;
-  midi.assign(std::istreambuf_iterator<char>(in), {});
-  if (midi.size() > kLargestMidi) {
+  if (midi.cut_short) {
     std::fprintf(stderr, "mid2org: %s: larger than 64 MiB\n", files[0].c_str());
     return 1;
   }
   org::ParsedSong song;
   importing::MidiImportReport report;
   std::string error;
-  if (!importing::ImportMidi(midi.data(), midi.size(), static_cast<int>(steps_per_beat), &song,
+  if (!importing::ImportMidi(midi.bytes.data(), midi.bytes.size(), static_cast<int>(steps_per_beat), &song,
                              &report, &error)) {
     std::fprintf(stderr, "mid2org: %s: %s\n", files[0].c_str(), error.c_str());
     return 1;

@@ -5,6 +5,7 @@
 #include "tools/import/midi_import.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -236,6 +237,13 @@ TEST(MidiImportTest, Mid2orgReportsOnAskingAndRefusesWhatIsNotMidi) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("runs past the file's end"), std::string::npos) << run.output;
   EXPECT_FALSE(std::filesystem::exists(dir.Join("b.org")));
+  // A FIFO without a writer would block a plain open(): it is refused at once, as a folder is.
+  ASSERT_EQ(mkfifo(dir.Join("fifo.mid").c_str(), 0600), 0);
+  run = test_support::RunProgram(MID2ORG_PATH, dir.Join("fifo.mid") + " " + dir.Join("b.org"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output, "mid2org: " + dir.Join("fifo.mid") + ": is a FIFO, not a file\n");
+  run = test_support::RunProgram(MID2ORG_PATH, dir.path() + " " + dir.Join("b.org"));
+  EXPECT_EQ(run.output, "mid2org: " + dir.path() + ": is a folder\n");
   run = test_support::RunProgram(MID2ORG_PATH, "--steps-per-beat 0 a.mid b.org");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.output.find("--steps-per-beat needs a whole number from 1 to 32"),
