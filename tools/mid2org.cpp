@@ -72,8 +72,8 @@ int main(int argc, char** argv) {
   org::ParsedSong song;
   importing::MidiImportReport report;
   std::string error;
-  if (!importing::ImportMidi(midi.bytes.data(), midi.bytes.size(), static_cast<int>(steps_per_beat), &song,
-                             &report, &error)) {
+  if (!importing::ImportMidi(midi.bytes.data(), midi.bytes.size(), static_cast<int>(steps_per_beat),
+                             &song, &report, &error)) {
     std::fprintf(stderr, "mid2org: %s: %s\n", files[0].c_str(), error.c_str());
     return 1;
   }
