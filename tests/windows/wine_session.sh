@@ -31,12 +31,19 @@ wine_session_wait_for_boot() {
   echo "(Wine's first boot ended $((SECONDS - started)) s after the build)"
   # Kept running between the tests' programs: each then starts in a fraction of a second.
   wineserver -p
+  # Wine's own services (services.exe, rpcss, ...) start with the first program and stay while
+  # the server does, holding that program's standard output and error: started here, with
+  # theirs away, so that no test's pipe stays open behind its program (ctest's test listing
+  # would wait on it until its time-out).
+  wineboot </dev/null >/dev/null 2>&1
 }
 
+# Run from the caller's EXIT trap under `set -e`: no command here may fail (a wineserver that
+# already ended, a boot that already ended), or the trap would end before its report.
 wine_session_end() {
-  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
-  [ -n "$wine_boot_pid" ] && kill "$wine_boot_pid" 2>/dev/null
-  [ -n "$wine_xvfb_pid" ] && kill "$wine_xvfb_pid" 2>/dev/null
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null || true; fi
+  if [ -n "$wine_boot_pid" ]; then kill "$wine_boot_pid" 2>/dev/null || true; fi
+  if [ -n "$wine_xvfb_pid" ]; then kill "$wine_xvfb_pid" 2>/dev/null || true; fi
   wine_xvfb_pid="" wine_boot_pid=""
   return 0
 }
