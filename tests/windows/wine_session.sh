@@ -29,12 +29,12 @@ wine_session_wait_for_boot() {
   wait "$wine_boot_pid" || { cat "$WINEPREFIX/../wineboot.log"; return 1; }
   wine_boot_pid=""
   echo "(Wine's first boot ended $((SECONDS - started)) s after the build)"
-  # Kept running between the tests' programs: each then starts in a fraction of a second.
-  wineserver -p
-  # Wine's own services (services.exe, rpcss, ...) start with the first program and stay while
-  # the server does, holding that program's standard output and error: started here, with
-  # theirs away, so that no test's pipe stays open behind its program (ctest's test listing
-  # would wait on it until its time-out).
+  # Kept running between the tests' programs: each then starts in a fraction of a second. It
+  # and Wine's own services (services.exe, rpcss, ...), which start with the first program and
+  # stay while the server does, hold the standard output and error they were started with:
+  # started here, with theirs away, so that no pipe stays open behind a program (ctest's test
+  # listing would wait on it until its time-out, and a log reader until the stage ends).
+  wineserver -p </dev/null >/dev/null 2>&1
   wineboot </dev/null >/dev/null 2>&1
 }
 
