@@ -30,26 +30,31 @@ add_source_entries() {
 
 # `apt-get source` of the newest version the mirror still holds (a security update's sources
 # may be listed before the mirror carries them), unpacked with Debian's patches into DIR.
+# UPSTREAM_ONLY "upstream-ok" lets a package whose Debian part is packaging only (libebur128
+# 1.2.6-1: no patches, its changelog says) fall back to its upstream release, as apt fetched it
+# and checked it against the Sources index, when a mirror lacks that part (the debian.tar.xz).
+# SDL2's and libpng's Debian patches fix security holes: for them a missing part is an error.
 fetch_source() {
-  local package=$1 dir=$2 version
+  local package=$1 dir=$2 upstream_only=${3:-} version
   [ -d "$work/$dir" ] && return
   for version in "" $(apt-cache showsrc "$package" | sed -n 's/^Version: //p' | sort -rV); do
     if (cd "$work" && apt-get source -qq --download-only -o APT::Sandbox::User=root \
-          "$package${version:+=$version}" >/dev/null 2>&1); then
+          "$package${version:+=$version}" >"$work/$package.log" 2>&1); then
       local dsc
       dsc=$(ls -t "$work/${package}_"*.dsc | head -1)
       (cd "$work" && dpkg-source -x --no-check "$dsc" "$dir" >/dev/null)
       return
     fi
   done
-  # A mirror that lost a package's Debian changes still has its upstream sources.
   local orig
   orig=$(ls -t "$work/${package}_"*.orig.tar.* 2>/dev/null | head -1)
-  if [ -z "$orig" ]; then
-    echo "dependencies.sh: no source package of $package could be fetched" >&2
+  if [ "$upstream_only" != upstream-ok ] || [ -z "$orig" ]; then
+    echo "dependencies.sh: no whole source package of $package could be fetched:" >&2
+    cat "$work/$package.log" >&2
     return 1
   fi
-  echo "dependencies.sh: $package: only its upstream sources could be fetched" >&2
+  echo "dependencies.sh: note: this mirror lacks Debian's packaging of $package (no patches);" \
+    "building its upstream release, $(basename "$orig"), as Debian does" >&2
   mkdir -p "$work/$dir"
   tar -xf "$orig" -C "$work/$dir" --strip-components=1
 }
@@ -64,7 +69,7 @@ build() {
 add_source_entries
 fetch_source libsdl2 sdl2
 fetch_source libpng1.6 libpng
-fetch_source libebur128 libebur128
+fetch_source libebur128 libebur128 upstream-ok
 
 # SDL2: audio (its disk driver included: the tests capture what plays), video and its
 # renderers, events, joysticks (the pads), threads, timers.

@@ -29,14 +29,21 @@ wine_session_wait_for_boot() {
   wait "$wine_boot_pid" || { cat "$WINEPREFIX/../wineboot.log"; return 1; }
   wine_boot_pid=""
   echo "(Wine's first boot ended $((SECONDS - started)) s after the build)"
-  # Kept running between the tests' programs: each then starts in a fraction of a second.
-  wineserver -p
+  # Kept running between the tests' programs: each then starts in a fraction of a second. It
+  # and Wine's own services (services.exe, rpcss, ...), which start with the first program and
+  # stay while the server does, hold the standard output and error they were started with:
+  # started here, with theirs away, so that no pipe stays open behind a program (ctest's test
+  # listing would wait on it until its time-out, and a log reader until the stage ends).
+  wineserver -p </dev/null >/dev/null 2>&1
+  wineboot </dev/null >/dev/null 2>&1
 }
 
+# Run from the caller's EXIT trap under `set -e`: no command here may fail (a wineserver that
+# already ended, a boot that already ended), or the trap would end before its report.
 wine_session_end() {
-  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
-  [ -n "$wine_boot_pid" ] && kill "$wine_boot_pid" 2>/dev/null
-  [ -n "$wine_xvfb_pid" ] && kill "$wine_xvfb_pid" 2>/dev/null
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null || true; fi
+  if [ -n "$wine_boot_pid" ]; then kill "$wine_boot_pid" 2>/dev/null || true; fi
+  if [ -n "$wine_xvfb_pid" ]; then kill "$wine_xvfb_pid" 2>/dev/null || true; fi
   wine_xvfb_pid="" wine_boot_pid=""
   return 0
 }
