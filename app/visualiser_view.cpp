@@ -119,18 +119,20 @@ VisualiserView::KeyRows VisualiserView::KeyRowsOf(const org::ParsedSong& song) {
   return key_rows;
 }
 
-void VisualiserView::DrawRoll(const org::ParsedSong& song, int now, const TrackMutes& mutes) {
-  const int first = now - L::kPlayX / L::kStepPixels;
-  const int last = now + (L::kWidth - L::kPlayX) / L::kStepPixels;
+void VisualiserView::DrawRoll(const org::ParsedSong& song, int64_t now, const TrackMutes& mutes) {
+  // Steps in 64 bits: a loop may end at INT32_MAX, and the screen's right edge lies past it.
+  const int64_t first = now - L::kPlayX / L::kStepPixels;
+  const int64_t last = now + (L::kWidth - L::kPlayX) / L::kStepPixels;
   const int bottom = L::kDrumTop + 8 * L::kDrumLane;
   const int loop_left = std::max(XOfStep(song.loop_start, now), 0);
   const int loop_right = std::min(XOfStep(song.loop_end, now), L::kWidth);
   if (loop_right > loop_left)
     Fill(loop_left, L::kRollTop, loop_right - loop_left, bottom - L::kRollTop,
          colours_(12, 20, 36));
-  const int steps_per_bar = std::max(song.meter[0] * song.meter[1], 1);
-  for (int s = (std::max(first, 0) + steps_per_bar - 1) / steps_per_bar * steps_per_bar; s <= last;
-       s += steps_per_bar)
+  const int64_t steps_per_bar = std::max(song.meter[0] * song.meter[1], 1);
+  for (int64_t s =
+           (std::max<int64_t>(first, 0) + steps_per_bar - 1) / steps_per_bar * steps_per_bar;
+       s <= last; s += steps_per_bar)
     Fill(XOfStep(s, now), L::kRollTop, 1, bottom - L::kRollTop, colours_(40, 40, 40));
   const KeyRows rows = KeyRowsOf(song);
   const int note_height = std::max(rows.pixels - (rows.pixels > 2), 1);
@@ -142,11 +144,11 @@ void VisualiserView::DrawRoll(const org::ParsedSong& song, int now, const TrackM
       const org::OrgEvent& e = events[i];
       if (e.position > last) break;
       if (e.key == org::kNoValue) continue;
-      const bool past = e.position + (melody ? e.length : 1) <= now;
+      const bool past = int64_t{e.position} + (melody ? e.length : 1) <= now;
       const uint32_t pixel = TrackColour(track, past || !heard);
       const int x = XOfStep(e.position, now);
       if (melody) {
-        if (e.position + e.length < first) continue;
+        if (int64_t{e.position} + e.length < first) continue;
         const int width = std::max(e.length * L::kStepPixels - 1, 1);
         Fill(x, rows.Row(e.key), width, note_height, pixel);
       } else {

@@ -9,6 +9,7 @@
 // source and the mutes; changes nothing. Main thread, once per frame.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -59,8 +60,13 @@ class VisualiserView {
     int Row(int key) const { return top + (high - key) * pixels; }
   };
   static KeyRows KeyRowsOf(const org::ParsedSong& song);
-  static int XOfStep(int step, int now) {
-    return VisualiserLayout::kPlayX + (step - now) * VisualiserLayout::kStepPixels;
+  // The column of a step when `now` sits under the play line; in 64 bits because songs' steps
+  // span the whole of int32, and held within a few screens' widths either side, where the
+  // longest note (255 steps) still ends off the screen it started off.
+  static int XOfStep(int64_t step, int64_t now) {
+    const int64_t x = VisualiserLayout::kPlayX + (step - now) * VisualiserLayout::kStepPixels;
+    return static_cast<int>(
+        std::clamp<int64_t>(x, -4 * VisualiserLayout::kWidth, 4 * VisualiserLayout::kWidth));
   }
   // Where a trace starts: the first rising zero crossing among the first `range` values.
   static int RisingZeroCrossing(const int32_t* values, int range);
@@ -70,7 +76,7 @@ class VisualiserView {
  private:
   void Fill(int x, int y, int width, int height, uint32_t pixel);
   void DrawInfo(const JukeboxModel& model, const org::ParsedSong& song, VisualiserSource* source);
-  void DrawRoll(const org::ParsedSong& song, int now, const TrackMutes& mutes);
+  void DrawRoll(const org::ParsedSong& song, int64_t now, const TrackMutes& mutes);
   void DrawScopes(const org::ParsedSong& song, VisualiserSource* source, const TrackMutes& mutes);
   void DrawScope(int track, int x, int y, const char* label, int count, int32_t peak,
                  const TrackMutes& mutes);
