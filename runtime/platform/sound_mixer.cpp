@@ -611,6 +611,53 @@ bool SoundMixer::VoicesMatchSnapshot() {
   return true;
 }
 
+void SoundMixer::SaveCheckpoint(VoiceCheckpoint* checkpoint) {
+  const Guard lock(mix_mutex_, single_threaded_);
+  checkpoint->voices.clear();
+  for (size_t slot = 0; slot < voices_.size(); ++slot) {
+    const Voice& v = voices_[slot];
+    if (!v.in_use) continue;
+    checkpoint->voices.push_back({v.position, v.step, static_cast<int32_t>(slot), v.generation,
+                                  v.rate, v.volume, v.pan, v.gain_left, v.gain_right, v.playing,
+                                  v.looping});
+  }
+  checkpoint->active.assign(active_.begin(), active_.begin() + active_count_);
+}
+
+bool SoundMixer::RestoreCheckpoint(const VoiceCheckpoint& checkpoint) {
+  const Guard lock(mix_mutex_, single_threaded_);
+  size_t kept = 0;
+  for (size_t slot = 0; slot < voices_.size(); ++slot) {
+    const Voice& v = voices_[slot];
+    if (!v.in_use) continue;
+    if (kept >= checkpoint.voices.size() ||
+        checkpoint.voices[kept].slot != static_cast<int32_t>(slot) ||
+        checkpoint.voices[kept].generation != v.generation)
+      return false;
+    ++kept;
+  }
+  if (kept != checkpoint.voices.size()) return false;
+  for (int i = active_count_ - 1; i >= 0; --i) Deactivate(voices_[active_[i]]);
+  for (const VoiceCheckpoint::Voice& kept_voice : checkpoint.voices) {
+    Voice& v = voices_[static_cast<size_t>(kept_voice.slot)];
+    v.position = kept_voice.position;
+    v.step = kept_voice.step;
+    v.rate = kept_voice.rate;
+    v.volume = kept_voice.volume;
+    v.pan = kept_voice.pan;
+    v.gain_left = kept_voice.gain_left;
+    v.gain_right = kept_voice.gain_right;
+    v.playing = kept_voice.playing;
+    v.looping = kept_voice.looping;
+  }
+  for (const int32_t slot : checkpoint.active) Activate(voices_[static_cast<size_t>(slot)], slot);
+  if (tap_frames_ > 0) {
+    std::fill(taps_.begin(), taps_.end(), 0);
+    tap_written_ = 0;
+  }
+  return true;
+}
+
 void SoundMixer::ResetAllVoices() {
   const Guard lock(mix_mutex_, single_threaded_);
   for (size_t slot = 0; slot < voices_.size(); ++slot) {

@@ -24,6 +24,7 @@
 
 #include "runtime/platform/audio_output.h"
 #include "runtime/platform/gain_ramp.h"
+#include "runtime/platform/sound_interface.h"
 
 namespace platform {
 
@@ -171,6 +172,11 @@ class SoundMixer final : public AudioRenderSource {
   // finds where a song's sound repeats. Never allocates (the room is made at construction).
   void SaveVoiceSnapshot();
   bool VoicesMatchSnapshot();
+  // Offline: keeps every voice's playing state in `checkpoint` (reusing its room), and puts it
+  // back: false, with nothing changed, when the voices in use (slots and generations) are not
+  // the ones kept. Taps start again empty, as after AdvanceFrames.
+  void SaveCheckpoint(VoiceCheckpoint* checkpoint);
+  bool RestoreCheckpoint(const VoiceCheckpoint& checkpoint);
   // Offline: the next `frames` frames before the 16-bit saturation (after the output gain).
   void RenderUnsaturated(int32_t* stereo, int frames);
 
