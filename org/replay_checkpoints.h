@@ -18,12 +18,16 @@ namespace org {
 
 // Finds where the whole state of a song (its sequencer, every voice's phase, the place of the
 // ticks within a frame) at the loop start is what it was some passes before: from there on it
-// repeats exactly, so whole repeats can be stepped over at once. Brent's cycle search: one
-// state kept, at loop starts 1, 2, 4, 8, ... passes apart.
+// repeats exactly, so whole repeats can be stepped over at once.
+// The place of a tick within a frame (tick × wait × rate mod 1000) comes back to the same value
+// only every `phase_passes` passes (5 for 1 ms steps at 44.1 kHz and a pass of 4096 steps), so
+// only those loop starts can match. A state is kept at the second loop start (the first often
+// still holds the intro's voices) and compared a phase period later; then Brent's cycle search
+// in whole phase periods (spans 1, 1, 2, 4, ... periods): a song whose sound repeats from its
+// second pass on is known after 1 + phase_passes passes.
 class RepeatFinder {
  public:
-  RepeatFinder(const ParsedSong& song, int rate)
-      : loop_(LoopOf(song)), per_tick_(int64_t{song.wait} * rate) {}
+  RepeatFinder(const ParsedSong& song, int rate);
 
   // True when tick `tick` plays the loop start.
   bool AtLoopStart(int64_t tick) const {
@@ -37,6 +41,8 @@ class RepeatFinder {
   bool Repeats(Engine& engine, Voices& voices, const ReplayPosition& at, int64_t* ticks,
                int64_t* frames, int64_t* passes);
 
+  int64_t phase_passes() const { return phase_passes_; }
+
  private:
   // Loop starts compared before the search gives up (each costs a comparison of every voice):
   // a song whose sound never repeats is replayed step by step, as before.
@@ -44,11 +50,13 @@ class RepeatFinder {
 
   SongLoop loop_;
   int64_t per_tick_;
+  int64_t phase_passes_ = 1;  // passes after which a tick's place within a frame recurs
+  int64_t loop_starts_ = 0;   // loop starts seen
   bool has_kept_ = false;
   ReplayPosition kept_;
-  int64_t kept_phase_ = 0;
   int64_t passes_ = 0;  // loop starts since the state was kept
   int64_t span_ = 1;    // loop starts to go before keeping a new state
+  int spans_ = 0;       // spans gone through
   int comparisons_ = 0;
 };
 

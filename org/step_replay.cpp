@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <numeric>
 #include <optional>
 
 #include "org/replay_checkpoints.h"
@@ -17,31 +18,38 @@ constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 
 }  // namespace
 
+RepeatFinder::RepeatFinder(const ParsedSong& song, int rate)
+    : loop_(LoopOf(song)), per_tick_(int64_t{song.wait} * rate) {
+  // A pass moves a tick's place within a frame by (loop ticks × wait × rate) mod 1000.
+  const int64_t moved =
+      static_cast<int64_t>((static_cast<Wide>(loop_.loop_steps) * per_tick_) % 1000);
+  phase_passes_ = moved == 0 ? 1 : 1000 / std::gcd(int64_t{1000}, moved);
+  span_ = phase_passes_;
+}
+
 template <typename Voices>
-bool RepeatFinder::Repeats(Engine& engine, Voices& voices, const ReplayPosition& at,
-                           int64_t* ticks, int64_t* frames, int64_t* passes) {
+bool RepeatFinder::Repeats(Engine& engine, Voices& voices, const ReplayPosition& at, int64_t* ticks,
+                           int64_t* frames, int64_t* passes) {
   if (comparisons_ >= kMostComparisons) return false;
-  // Where within a frame the tick falls: its frame is tick × wait × rate / 1000, rounded.
-  const int64_t phase = static_cast<int64_t>((static_cast<Wide>(at.next_tick) * per_tick_) % 1000);
+  if (++loop_starts_ < 2) return false;  // the first loop start: the intro's voices may sound
   if (has_kept_) {
     ++passes_;
-    if (phase == kept_phase_ && engine.MatchesSnapshot()) {
-      ++comparisons_;
-      if (voices.MatchesSnapshot()) {
-        *ticks = at.next_tick - kept_.next_tick;
-        *frames = at.frame - kept_.frame;
-        *passes = passes_;
-        return true;
-      }
+    if (passes_ % phase_passes_ != 0) return false;
+    ++comparisons_;
+    if (engine.MatchesSnapshot() && voices.MatchesSnapshot()) {
+      *ticks = at.next_tick - kept_.next_tick;
+      *frames = at.frame - kept_.frame;
+      *passes = passes_;
+      return true;
     }
     if (passes_ < span_) return false;
-    span_ = span_ < (int64_t{1} << 40) ? 2 * span_ : span_;
+    // Spans of 1, 1, 2, 4, ... phase periods (a repeat of one period is the likely one).
+    if (++spans_ > 1) span_ = span_ < (int64_t{1} << 40) ? 2 * span_ : span_;
   }
   engine.SaveSnapshot();
   voices.SaveSnapshot();
   kept_ = at;
   has_kept_ = true;
-  kept_phase_ = phase;
   passes_ = 0;
   return false;
 }
@@ -113,8 +121,9 @@ class Checkpointing {
   bool AtTick(ReplayPosition* at, int64_t last) {
     if (!points_ || points_->repeat_known || at->next_tick <= points_->explored_tick) return false;
     points_->explored_tick = at->next_tick;
-    const int64_t since =
-        points_->points.empty() ? at->next_tick - 1 : at->next_tick - points_->points.back().at.next_tick;
+    const int64_t since = points_->points.empty()
+                              ? at->next_tick - 1
+                              : at->next_tick - points_->points.back().at.next_tick;
     if (since >= points_->spacing && !Keep(*at)) return false;
     int64_t ticks = 0, frames = 0, passes = 0;
     if (!points_->finder.AtLoopStart(at->next_tick) ||

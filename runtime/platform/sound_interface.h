@@ -99,8 +99,6 @@ struct VoiceCheckpoint {
     uint32_t rate = 0;
     int32_t volume = 0;
     int32_t pan = 0;
-    int32_t gain_left = 0;
-    int32_t gain_right = 0;
     bool playing = false;
     bool looping = false;
   };

@@ -35,8 +35,11 @@ struct SoundMixer::Voice {
   uint32_t rate = 0;
   int32_t volume = 0;
   int32_t pan = 0;
-  int32_t gain_left = 32768;  // Q15
+  // The gains (Q15) volume and pan give, worked out when the voice is next mixed: a seek moves
+  // volumes and pans at every step without mixing, and a gain costs a power of ten.
+  int32_t gain_left = 32768;
   int32_t gain_right = 32768;
+  bool gains_stale = false;
   int active_index = -1;
   int group = -1;
   uint32_t initial_rate = 0;
@@ -326,11 +329,16 @@ void SoundMixer::ApplyCommand(const Command& command) {
       voice.pan = command.value;
       break;
   }
-  if (command.type == CommandType::kVolume || command.type == CommandType::kPan) {
-    // A pan towards one side attenuates the other side only.
-    voice.gain_left = GainQ15(voice.volume - std::max(voice.pan, 0));
-    voice.gain_right = GainQ15(voice.volume + std::min(voice.pan, 0));
-  }
+  if (command.type == CommandType::kVolume || command.type == CommandType::kPan)
+    voice.gains_stale = true;
+}
+
+void SoundMixer::RefreshGains(Voice& voice) {
+  if (!voice.gains_stale) return;
+  // A pan towards one side attenuates the other side only.
+  voice.gain_left = GainQ15(voice.volume - std::max(voice.pan, 0));
+  voice.gain_right = GainQ15(voice.volume + std::min(voice.pan, 0));
+  voice.gains_stale = false;
 }
 
 int SoundMixer::TakeDueCommands(int frames, const BlockTiming* timing) {
@@ -595,8 +603,8 @@ void SoundMixer::AdvanceFrames(int64_t frames) {
 
 SoundMixer::VoiceMotion SoundMixer::MotionOf(const Voice& voice) {
   if (!voice.in_use) return {};
-  return {true,       voice.generation, voice.playing, voice.looping,   voice.position,  voice.step,
-          voice.rate, voice.volume,     voice.pan,     voice.gain_left, voice.gain_right};
+  return {true,       voice.generation, voice.playing, voice.looping, voice.position,
+          voice.step, voice.rate,       voice.volume,  voice.pan};
 }
 
 void SoundMixer::SaveVoiceSnapshot() {
@@ -618,8 +626,7 @@ void SoundMixer::SaveCheckpoint(VoiceCheckpoint* checkpoint) {
     const Voice& v = voices_[slot];
     if (!v.in_use) continue;
     checkpoint->voices.push_back({v.position, v.step, static_cast<int32_t>(slot), v.generation,
-                                  v.rate, v.volume, v.pan, v.gain_left, v.gain_right, v.playing,
-                                  v.looping});
+                                  v.rate, v.volume, v.pan, v.playing, v.looping});
   }
   checkpoint->active.assign(active_.begin(), active_.begin() + active_count_);
 }
@@ -645,8 +652,7 @@ bool SoundMixer::RestoreCheckpoint(const VoiceCheckpoint& checkpoint) {
     v.rate = kept_voice.rate;
     v.volume = kept_voice.volume;
     v.pan = kept_voice.pan;
-    v.gain_left = kept_voice.gain_left;
-    v.gain_right = kept_voice.gain_right;
+    v.gains_stale = true;
     v.playing = kept_voice.playing;
     v.looping = kept_voice.looping;
   }
@@ -673,10 +679,12 @@ void SoundMixer::ResetAllVoices() {
     voice.pan = 0;
     voice.gain_left = 32768;
     voice.gain_right = 32768;
+    voice.gains_stale = false;
   }
 }
 
 void SoundMixer::MixVoice(Voice& voice, int32_t* accumulator, int frames, bool silent) {
+  RefreshGains(voice);
   const VoiceSamples& data = voice.samples();
   const uint64_t end = uint64_t{data.frames} << 32;
   const bool linear = interpolation_ == Interpolation::kLinear;

@@ -206,12 +206,11 @@ class SoundMixer final : public AudioRenderSource {
     uint64_t step = 0;
     uint32_t rate = 0;
     int32_t volume = 0;
-    int32_t pan = 0;
-    int32_t gain_left = 0;
-    int32_t gain_right = 0;
+    int32_t pan = 0;  // (the gains follow from volume and pan)
     friend bool operator==(const VoiceMotion&, const VoiceMotion&) = default;
   };
   static VoiceMotion MotionOf(const Voice& voice);
+  static void RefreshGains(Voice& voice);
 
   void Submit(VoiceId id, CommandType type, int32_t value);
   void ApplyCommand(const Command& command);  // mix lock held
