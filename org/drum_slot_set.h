@@ -52,6 +52,7 @@ class DrumSlotSet {
   // Every drum's rate is multiplied by `ratio` (drums transposed with the melody; 1: as the game
   // plays them). From the next hit on.
   void SetPitchRatio(double ratio) { pitch_ratio_ = ratio; }
+  double pitch_ratio() const { return pitch_ratio_; }
   // The rate a hit of `key` plays at.
   uint32_t HitRate(uint8_t key) const;
   // The slot's buffer (null when it holds no drum), for a voice of its own that shares it.

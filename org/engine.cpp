@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "org/drum_kit.h"
+#include "org/replay_checkpoints.h"
 #include "org/song_loop.h"
 #include "runtime/platform/mixing_sound_device.h"
 #include "runtime/platform/offline_audio_output.h"
@@ -44,7 +45,13 @@ std::unique_ptr<Engine> Engine::Offline(int rate, bool nearest) {
 
 Engine::~Engine() { ReleaseVoices(); }
 
+void Engine::SetWaveBank(std::shared_ptr<const WaveBank> bank) {
+  checkpoints_.reset();
+  melody_.SetBank(std::move(bank));
+}
+
 void Engine::SetDevice(platform::SoundDevice* device) {
+  checkpoints_.reset();
   device_ = device;
   melody_.SetDevice(device);
   drums_.SetDevice(device);
@@ -62,6 +69,7 @@ LoadReport Engine::Load(const uint8_t* data, size_t size, const DrumProvider& dr
     return report;
   }
   song_ = std::move(parsed);
+  checkpoints_.reset();
   for (int t = 0; t < kMelodyTracks; ++t)
     melody_.Make(t, song_.tracks[t].wave, song_.tracks[t].one_shot);
   std::vector<uint8_t> bytes;
@@ -84,6 +92,7 @@ LoadReport Engine::Load(const uint8_t* data, size_t size, const DrumProvider& dr
 }
 
 void Engine::SetEmptySong(const ParsedSong& song) {
+  checkpoints_.reset();
   song_ = song;
   for (ParsedSong::Track& track : song_.tracks) track.events.clear();
 }
@@ -175,6 +184,7 @@ TrackState Engine::track_state(int track) const {
 }
 
 void Engine::ResetSequencer() {
+  checkpoints_.reset();
   SequencerState& state = sequencer_.mutable_state();
   state = SequencerState{};
   for (int t = 0; t < kTrackCount; ++t)
@@ -204,6 +214,27 @@ bool Engine::MatchesSnapshot() const {
          now.loopback_pending == snapshot_.loopback_pending &&
          now.loop_entered == snapshot_.loop_entered && now.last_played == snapshot_.last_played &&
          now.master_volume == snapshot_.master_volume;
+}
+
+Engine::SavedState Engine::Save() const {
+  return {Now(), loop_count_.load(std::memory_order_relaxed)};
+}
+
+void Engine::Restore(const SavedState& state, int64_t passes) {
+  const Snapshot& s = state.snapshot;
+  sequencer_.mutable_state() = s.carried.sequencer;
+  sequencer_.RestoreActivity(s.carried.activity);
+  melody_.RestorePlayingState(s.carried.melody);
+  loopback_pending_ = s.loopback_pending;
+  loop_entered_ = s.loop_entered;
+  last_played_.store(s.last_played, std::memory_order_relaxed);
+  const int64_t count = std::clamp<int64_t>(int64_t{state.loop_count} + passes, 0, INT32_MAX);
+  loop_count_.store(static_cast<int32_t>(count), std::memory_order_relaxed);
+  PublishStep();
+}
+
+void Engine::SetReplayCheckpoints(std::unique_ptr<ReplayCheckpoints> checkpoints) {
+  checkpoints_ = std::move(checkpoints);
 }
 
 void Engine::AddLoopCount(int64_t passes) {

@@ -28,6 +28,8 @@ class MixingSoundDevice;
 
 namespace org {
 
+struct ReplayCheckpoints;
+
 // Gives the bytes of a drum file (a WAV file as the drum slots read it) for a drum slot (0..7)
 // and drum number (0..27). False when there is none: the slot stays silent. Called while a song
 // loads, on the loading thread, at most once per slot.
@@ -73,7 +75,7 @@ class Engine {
   // The device this engine owns (offline engines), else null.
   platform::MixingSoundDevice* own_device() const { return own_device_.get(); }
 
-  void SetWaveBank(std::shared_ptr<const WaveBank> bank) { melody_.SetBank(std::move(bank)); }
+  void SetWaveBank(std::shared_ptr<const WaveBank> bank);
   const WaveBank* wave_bank() const { return melody_.bank(); }
 
   // Loads a song from file bytes: parsed in full first (a file that is not a song, or damaged,
@@ -132,10 +134,6 @@ class Engine {
   // Counts `passes` more returns to the loop start (passes stepped over), saturated.
   void AddLoopCount(int64_t passes);
 
-  // The sequencer back to its start: step 0, no event ahead on any track, counters cleared,
-  // the master volume 127, no loop-backs.
-  void ResetSequencer();
-
  private:
   struct CarriedState {
     SequencerState sequencer;
@@ -149,6 +147,27 @@ class Engine {
     int32_t last_played = 0;
     int32_t master_volume = 0;
   };
+
+ public:
+  // For seeking: the whole state the ticks move (the snapshot's, and the loop count), kept to
+  // come back to (Restore: the master volume stays as it is).
+  struct SavedState {
+    Snapshot snapshot;
+    int32_t loop_count = 0;
+  };
+  SavedState Save() const;
+  // Back to `state`, with `passes` more returns to the loop start counted (may be negative).
+  void Restore(const SavedState& state, int64_t passes);
+  // Moments of a replay kept for later seeks (step_replay.cpp): dropped whenever what the ticks
+  // do changes (a load, a device or bank change, a sequencer reset).
+  ReplayCheckpoints* replay_checkpoints() { return checkpoints_.get(); }
+  void SetReplayCheckpoints(std::unique_ptr<ReplayCheckpoints> checkpoints);
+
+  // The sequencer back to its start: step 0, no event ahead on any track, counters cleared,
+  // the master volume 127, no loop-backs.
+  void ResetSequencer();
+
+ private:
   Snapshot Now() const;
 
   void PublishStep();
@@ -169,6 +188,7 @@ class Engine {
   bool loopback_pending_ = false;  // the last tick went back to the loop start
   bool loop_entered_ = true;       // the loop start has sounded (a jump there is a return)
   Snapshot snapshot_{};
+  std::unique_ptr<ReplayCheckpoints> checkpoints_;
 };
 
 }  // namespace org

@@ -70,6 +70,11 @@ void SongRenderer::SetTranspose(int semitones, int cents, bool drums) {
   transpose_drums_ = drums;
   const int total = semitones * 100 + cents;
   const double ratio = total == 0 ? 1.0 : std::exp2(total / 1200.0);
+  // The state reached so far was made at the ratios before: no longer one a replay from the
+  // start at the new ones reaches, until a seek goes back to the start.
+  if (done_ > 0 && (ratio != engine_->melody().pitch_ratio() ||
+                    (drums ? ratio : 1.0) != engine_->drums().pitch_ratio()))
+    replayable_ = false;
   engine_->melody().SetPitchRatio(ratio);
   engine_->drums().SetPitchRatio(drums ? ratio : 1.0);
 }
@@ -241,9 +246,10 @@ void SongRenderer::Seek(uint64_t frame) {
     engine_->Rewind();
     done_ = 0;
     next_tick_ = 1;
+    replayable_ = true;
   }
   ReplayPosition at{done_, next_tick_};
-  ReplayTo(*engine_, engine_->own_device()->mixer(), clock_, target, total, &at);
+  ReplayTo(*engine_, engine_->own_device()->mixer(), clock_, target, total, &at, replayable_);
   done_ = at.frame;
   next_tick_ = at.next_tick;
 }

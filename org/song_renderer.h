@@ -134,6 +134,9 @@ class SongRenderer {
   int64_t end_fade_frames_ = 0;
   int64_t done_ = 0;       // frames rendered (the position)
   int64_t next_tick_ = 1;  // the tick to come
+  // The state is the one a replay from the start at today's tempo and transposition reaches
+  // (false after a transposition changed while playing, until a seek rewinds).
+  bool replayable_ = true;
   bool metering_ = false;
   std::unique_ptr<int32_t[]> wide_;  // one block of unsaturated frames
   std::vector<int32_t> scope_scratch_;

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
+#include <numeric>
+#include <optional>
 
+#include "org/replay_checkpoints.h"
 #include "org/song_loop.h"
 
 namespace org {
@@ -11,69 +15,44 @@ namespace {
 __extension__ typedef __int128 Wide;
 
 constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
-// Loop starts compared before the search for a repeat gives up (each costs a comparison of
-// every voice): a song whose sound never repeats is replayed step by step, as before.
-constexpr int kMostComparisons = 1 << 12;
-
-// Finds where the whole state of a song (its sequencer, every voice's phase, the place of the
-// ticks within a frame) at the loop start is what it was some passes before: from there on it
-// repeats exactly, so whole repeats can be stepped over at once. Brent's cycle search: one
-// state kept, at loop starts 1, 2, 4, 8, ... passes apart.
-class RepeatFinder {
- public:
-  RepeatFinder(const ParsedSong& song, int rate)
-      : loop_(LoopOf(song)), per_tick_(int64_t{song.wait} * rate) {}
-
-  // True when tick `tick` plays the loop start.
-  bool AtLoopStart(int64_t tick) const {
-    const int64_t first = loop_.intro_steps + 1;
-    return tick >= first && (tick - first) % loop_.loop_steps == 0;
-  }
-
-  // At a loop start (before its tick plays): true, with the repeat's ticks, frames and passes,
-  // when the state is the one kept.
-  template <typename Voices>
-  bool Repeats(Engine& engine, Voices& voices, const ReplayPosition& at, int64_t* ticks,
-               int64_t* frames, int64_t* passes) {
-    if (comparisons_ >= kMostComparisons) return false;
-    // Where within a frame the tick falls: its frame is tick × wait × rate / 1000, rounded.
-    const int64_t phase =
-        static_cast<int64_t>((static_cast<Wide>(at.next_tick) * per_tick_) % 1000);
-    if (has_kept_) {
-      ++passes_;
-      if (phase == kept_phase_ && engine.MatchesSnapshot()) {
-        ++comparisons_;
-        if (voices.MatchesSnapshot()) {
-          *ticks = at.next_tick - kept_.next_tick;
-          *frames = at.frame - kept_.frame;
-          *passes = passes_;
-          return true;
-        }
-      }
-      if (passes_ < span_) return false;
-      span_ = span_ < (int64_t{1} << 40) ? 2 * span_ : span_;
-    }
-    engine.SaveSnapshot();
-    voices.SaveSnapshot();
-    kept_ = at;
-    has_kept_ = true;
-    kept_phase_ = phase;
-    passes_ = 0;
-    return false;
-  }
-
- private:
-  SongLoop loop_;
-  int64_t per_tick_;
-  bool has_kept_ = false;
-  ReplayPosition kept_;
-  int64_t kept_phase_ = 0;
-  int64_t passes_ = 0;  // loop starts since the state was kept
-  int64_t span_ = 1;    // loop starts to go before keeping a new state
-  int comparisons_ = 0;
-};
 
 }  // namespace
+
+RepeatFinder::RepeatFinder(const ParsedSong& song, int rate)
+    : loop_(LoopOf(song)), per_tick_(int64_t{song.wait} * rate) {
+  // A pass moves a tick's place within a frame by (loop ticks × wait × rate) mod 1000.
+  const int64_t moved =
+      static_cast<int64_t>((static_cast<Wide>(loop_.loop_steps) * per_tick_) % 1000);
+  phase_passes_ = moved == 0 ? 1 : 1000 / std::gcd(int64_t{1000}, moved);
+  span_ = phase_passes_;
+}
+
+template <typename Voices>
+bool RepeatFinder::Repeats(Engine& engine, Voices& voices, const ReplayPosition& at, int64_t* ticks,
+                           int64_t* frames, int64_t* passes) {
+  if (comparisons_ >= kMostComparisons) return false;
+  if (++loop_starts_ < 2) return false;  // the first loop start: the intro's voices may sound
+  if (has_kept_) {
+    ++passes_;
+    if (passes_ % phase_passes_ != 0) return false;
+    ++comparisons_;
+    if (engine.MatchesSnapshot() && voices.MatchesSnapshot()) {
+      *ticks = at.next_tick - kept_.next_tick;
+      *frames = at.frame - kept_.frame;
+      *passes = passes_;
+      return true;
+    }
+    if (passes_ < span_) return false;
+    // Spans of 1, 1, 2, 4, ... phase periods (a repeat of one period is the likely one).
+    if (++spans_ > 1) span_ = span_ < (int64_t{1} << 40) ? 2 * span_ : span_;
+  }
+  engine.SaveSnapshot();
+  voices.SaveSnapshot();
+  kept_ = at;
+  has_kept_ = true;
+  passes_ = 0;
+  return false;
+}
 
 int64_t FrameOfTick(uint16_t wait, int rate, int64_t tick) {
   // round(tick × wait × rate / 1000) exactly, halves up (in 128 bits: no tick can overflow it);
@@ -90,6 +69,13 @@ struct MixerVoices {
   void Advance(int64_t frames) { mixer.AdvanceFrames(frames); }
   void SaveSnapshot() { mixer.SaveVoiceSnapshot(); }
   bool MatchesSnapshot() { return mixer.VoicesMatchSnapshot(); }
+  bool SaveCheckpoint(platform::VoiceCheckpoint* checkpoint) {
+    mixer.SaveCheckpoint(checkpoint);
+    return true;
+  }
+  bool RestoreCheckpoint(const platform::VoiceCheckpoint& checkpoint) {
+    return mixer.RestoreCheckpoint(checkpoint);
+  }
 };
 
 // The voices of the engine's own output device, for a player's seek.
@@ -98,18 +84,165 @@ struct DeviceVoices {
   void Advance(int64_t frames) { device.SeekVoices(frames); }
   void SaveSnapshot() { device.SaveSeekSnapshot(); }
   bool MatchesSnapshot() { return device.SeekVoicesMatchSnapshot(); }
+  bool SaveCheckpoint(platform::VoiceCheckpoint* checkpoint) {
+    return device.SaveSeekCheckpoint(checkpoint);
+  }
+  bool RestoreCheckpoint(const platform::VoiceCheckpoint& checkpoint) {
+    return device.RestoreSeekCheckpoint(checkpoint);
+  }
 };
 
-// Replays the ticks up to `target` where `clock` places them, moving `voices` (Advance,
-// SaveSnapshot, MatchesSnapshot) over the frames between them. Whole repeats of the song's state
-// are looked for only at the song's own tempo from the start (the ticks' place within a frame
-// then repeats with the loop); under a tempo factor every step is replayed.
+int64_t FloorDivide(int64_t a, int64_t b) {  // b > 0
+  const int64_t q = a / b;
+  return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+
+// Keeps and uses the moments of replays (ReplayCheckpoints) at the song's own tempo from the
+// start: each replay keeps a moment every `spacing` ticks of ground no replay has covered yet
+// and looks there for the song's repeat; it starts from the last kept moment at or before its
+// target (whole repeats on once they are known) when that is ahead of where it stands.
+template <typename Voices>
+class Checkpointing {
+ public:
+  // `kept`: the engine's own moments (the position `at` is one a replay from the start reaches
+  // at this tempo: a rewind, or one the renderer played to without changing anything since), or
+  // null: moments of this replay alone, from `at` on.
+  Checkpointing(Engine& engine, Voices& voices, int rate, bool kept, const ReplayPosition& at)
+      : engine_(engine), voices_(voices), rate_(rate), kept_(kept) {
+    if (kept_) {
+      points_ = engine.replay_checkpoints();
+      if (points_ && !Fits(*points_)) points_ = nullptr;
+    }
+    if (!points_) Fresh(at);
+  }
+
+  // At a tick's frame, before the tick plays: keeps the moment and looks for the repeat when
+  // the ground is new. True when the replay moved on (to a kept moment after the repeat).
+  bool AtTick(ReplayPosition* at, int64_t last) {
+    if (!points_ || points_->repeat_known || at->next_tick <= points_->explored_tick) return false;
+    points_->explored_tick = at->next_tick;
+    const int64_t since = points_->points.empty()
+                              ? at->next_tick - 1
+                              : at->next_tick - points_->points.back().at.next_tick;
+    if (since >= points_->spacing && !Keep(*at)) return false;
+    int64_t ticks = 0, frames = 0, passes = 0;
+    if (!points_->finder.AtLoopStart(at->next_tick) ||
+        !points_->finder.Repeats(engine_, voices_, *at, &ticks, &frames, &passes))
+      return false;
+    points_->repeat_known = true;
+    points_->repeat_tick = at->next_tick - ticks;
+    points_->repeat_frame = at->frame - frames;
+    points_->repeat_ticks = ticks;
+    points_->repeat_frames = frames;
+    points_->repeat_passes = passes;
+    // The state here is the one at the repeat's start: kept as such.
+    if (points_->points.empty() || points_->points.back().at.next_tick != at->next_tick) {
+      if (!Keep(*at)) return false;
+    }
+    return MoveToBest(at, last);
+  }
+
+  // Moves to the last kept moment at or before `last` when it lies ahead of `at`. True when
+  // moved.
+  bool MoveToBest(ReplayPosition* at, int64_t last) {
+    if (!points_) return false;
+    const ReplayCheckpoints& kept = *points_;
+    const ReplayCheckpoint* best = nullptr;
+    ReplayPosition best_at = *at;
+    int64_t best_repeats = 0;
+    for (const ReplayCheckpoint& point : kept.points) {
+      int64_t repeats = 0;
+      if (kept.repeat_known && point.at.next_tick >= kept.repeat_tick) {
+        // The moment repeats every repeat_frames frames from the repeat's start on.
+        repeats = FloorDivide(last - point.at.frame, kept.repeat_frames);
+        if (repeats < -((point.at.next_tick - kept.repeat_tick) / kept.repeat_ticks)) continue;
+      } else if (point.at.frame > last) {
+        continue;
+      }
+      const int64_t frame = point.at.frame + repeats * kept.repeat_frames;
+      if (frame <= best_at.frame) continue;
+      best = &point;
+      best_at = {frame, point.at.next_tick + repeats * kept.repeat_ticks};
+      best_repeats = repeats;
+    }
+    if (!best) return false;
+    if (!voices_.RestoreCheckpoint(best->voices)) {
+      // The voices are no longer the ones kept (a voice made since): start keeping anew.
+      Fresh(*at);
+      return false;
+    }
+    engine_.Restore(best->engine, best_repeats * kept.repeat_passes);
+    *at = best_at;
+    return true;
+  }
+
+ private:
+  bool Fits(const ReplayCheckpoints& kept) const {
+    return kept.rate == rate_ && kept.master_volume == engine_.master_volume() &&
+           kept.melody_ratio == engine_.melody().pitch_ratio() &&
+           kept.drum_ratio == engine_.drums().pitch_ratio();
+  }
+
+  void Fresh(const ReplayPosition& at) {
+    auto fresh = std::make_unique<ReplayCheckpoints>(engine_.song(), rate_);
+    fresh->rate = rate_;
+    fresh->master_volume = engine_.master_volume();
+    fresh->melody_ratio = engine_.melody().pitch_ratio();
+    fresh->drum_ratio = engine_.drums().pitch_ratio();
+    fresh->explored_tick = at.next_tick - 1;
+    if (kept_) {
+      points_ = fresh.get();
+      engine_.SetReplayCheckpoints(std::move(fresh));
+    } else {
+      own_ = std::move(fresh);
+      points_ = own_.get();
+    }
+  }
+
+  // Keeps the moment `at`; false (and nothing kept from now on) when the voices cannot be kept.
+  bool Keep(const ReplayPosition& at) {
+    std::vector<ReplayCheckpoint>& points = points_->points;
+    if (points.size() >= ReplayCheckpoints::kMostCheckpoints) {
+      // Every other moment goes (the first of each pair), the spacing doubles.
+      size_t kept = 0;
+      for (size_t i = 1; i < points.size(); i += 2) points[kept++] = std::move(points[i]);
+      points.resize(kept);
+      points_->spacing *= 2;
+    }
+    ReplayCheckpoint point;
+    point.at = at;
+    point.engine = engine_.Save();
+    if (!voices_.SaveCheckpoint(&point.voices)) {
+      if (kept_) engine_.SetReplayCheckpoints(nullptr);
+      own_.reset();
+      points_ = nullptr;
+      return false;
+    }
+    points.push_back(std::move(point));
+    return true;
+  }
+
+  Engine& engine_;
+  Voices& voices_;
+  int rate_;
+  bool kept_;
+  ReplayCheckpoints* points_ = nullptr;
+  std::unique_ptr<ReplayCheckpoints> own_;
+};
+
+// Replays the ticks up to `target` where `clock` places them, moving `voices` (Advance, the
+// snapshot and the checkpoint calls) over the frames between them. At the song's own tempo from
+// the start, kept moments and whole repeats of the song's state are used (see Checkpointing;
+// `keep`: the engine's own moments); under a tempo factor every step is replayed.
 template <typename Voices>
 void Replay(Engine& engine, Voices& voices, const TickClock& clock, int64_t target, int64_t end,
-            ReplayPosition* at) {
+            bool keep, ReplayPosition* at) {
   const int64_t last = std::min(target, end);  // ticks before this frame play
-  RepeatFinder finder(engine.song(), clock.rate());
-  bool searching = clock.factor() == 1.0 && clock.from_start();
+  std::optional<Checkpointing<Voices>> checkpoints;
+  if (clock.factor() == 1.0 && clock.from_start()) {
+    checkpoints.emplace(engine, voices, clock.rate(), keep, *at);
+    checkpoints->MoveToBest(at, last);
+  }
   while (at->frame < target) {
     const int64_t tick_frame = clock.FrameOf(at->next_tick);
     if (tick_frame >= last) {
@@ -119,19 +252,7 @@ void Replay(Engine& engine, Voices& voices, const TickClock& clock, int64_t targ
     }
     voices.Advance(tick_frame - at->frame);
     at->frame = tick_frame;
-    int64_t ticks = 0, frames = 0, passes = 0;
-    if (searching && finder.AtLoopStart(at->next_tick) &&
-        finder.Repeats(engine, voices, *at, &ticks, &frames, &passes)) {
-      // Whole repeats that end before the last tick's frame, one kept back to play through.
-      searching = false;
-      const int64_t repeats = (last - at->frame) / frames - 1;
-      if (repeats > 0) {
-        at->frame += repeats * frames;
-        at->next_tick += repeats * ticks;
-        engine.AddLoopCount(SaturatingMultiply(repeats, passes));
-      }
-      continue;
-    }
+    if (checkpoints && checkpoints->AtTick(at, last)) continue;
     engine.Tick();
     ++at->next_tick;
     // Steps that change nothing are passed over at once: a long silence (or a damaged song's
@@ -148,9 +269,9 @@ void ReplayTo(Engine& engine, platform::SoundMixer& mixer, int rate, int64_t tar
 }
 
 void ReplayTo(Engine& engine, platform::SoundMixer& mixer, const TickClock& clock, int64_t target,
-              int64_t end, ReplayPosition* at) {
+              int64_t end, ReplayPosition* at, bool keep) {
   MixerVoices voices{mixer};
-  Replay(engine, voices, clock, target, end, at);
+  Replay(engine, voices, clock, target, end, keep, at);
 }
 
 bool SeekOutput(Engine& engine, uint32_t ms, bool resume, OutputSeek* seek) {
@@ -163,7 +284,7 @@ bool SeekOutput(Engine& engine, uint32_t ms, bool resume, OutputSeek* seek) {
   seek->at = ReplayPosition{};
   DeviceVoices voices{*device};
   Replay(engine, voices, TickClock(engine.song().wait, rate), int64_t{ms} * rate / 1000,
-         std::numeric_limits<int64_t>::max(), &seek->at);
+         std::numeric_limits<int64_t>::max(), true, &seek->at);
   device->EndSeek(resume);
   return true;
 }

@@ -30,9 +30,13 @@ struct ReplayPosition {
 // A tick on the target itself is left to whoever plays on from there, as a render plays it.
 void ReplayTo(Engine& engine, platform::SoundMixer& mixer, int rate, int64_t target, int64_t end,
               ReplayPosition* at);
-// The same, the ticks falling where `clock` places them (a tempo factor).
+// The same, the ticks falling where `clock` places them (a tempo factor). At the song's own tempo
+// from the start, moments of the replay are kept (a bounded number, ticks apart) and used: the
+// replay starts from the last one at or before the target, and once the song's state is found
+// to repeat, from the one whole repeats before it. `keep`: in the engine, for the seeks to come
+// (only when `at` is where a replay from the start would stand); else for this replay alone.
 void ReplayTo(Engine& engine, platform::SoundMixer& mixer, const TickClock& clock, int64_t target,
-              int64_t end, ReplayPosition* at);
+              int64_t end, ReplayPosition* at, bool keep = false);
 
 // Where a seek of the engine's output landed: the output's rate (frames per second) and the
 // replay's position.
@@ -43,7 +47,8 @@ struct OutputSeek {
 
 // Moves the engine and the voices of its device to `ms` milliseconds from the song's start,
 // exactly: the device holds its output and puts its voices back at their start, the engine goes
-// back to the moment its song was loaded, and every tick up to there is replayed (see ReplayTo).
+// back to the moment its song was loaded, and every tick up to there is replayed (see ReplayTo;
+// the moments are kept in the engine for the next seek).
 // Then the output goes on (`resume`) or stays silent. The engine's ticks must be stopped. False,
 // with nothing changed, when the device cannot move its voices (one that does not mix them).
 bool SeekOutput(Engine& engine, uint32_t ms, bool resume, OutputSeek* seek);

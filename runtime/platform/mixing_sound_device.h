@@ -63,6 +63,13 @@ class MixingSoundDevice final : public SoundDevice {
   void EndSeek(bool resume) override;
   void SaveSeekSnapshot() override { mixer_.SaveVoiceSnapshot(); }
   bool SeekVoicesMatchSnapshot() override { return mixer_.VoicesMatchSnapshot(); }
+  bool SaveSeekCheckpoint(VoiceCheckpoint* checkpoint) override {
+    mixer_.SaveCheckpoint(checkpoint);
+    return true;
+  }
+  bool RestoreSeekCheckpoint(const VoiceCheckpoint& checkpoint) override {
+    return mixer_.RestoreCheckpoint(checkpoint);
+  }
 
   // `buffer` plays the samples of `source` (both made by this device; `source` null: its own
   // again), without copying or allocating: a voice of its own playing another's instrument.

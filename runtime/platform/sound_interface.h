@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace platform {
 
@@ -87,6 +88,24 @@ class SoundBuffer {
   virtual ~SoundBuffer() = default;
 };
 
+// The playing state of a device's voices at one moment (see SaveSeekCheckpoint): each voice in
+// use, by slot, and the order the playing ones are mixed in.
+struct VoiceCheckpoint {
+  struct Voice {
+    uint64_t position = 0;
+    uint64_t step = 0;
+    int32_t slot = -1;
+    uint32_t generation = 0;
+    uint32_t rate = 0;
+    int32_t volume = 0;
+    int32_t pan = 0;
+    bool playing = false;
+    bool looping = false;
+  };
+  std::vector<Voice> voices;
+  std::vector<int32_t> active;
+};
+
 class SoundDevice {
  public:
   // Creates a secondary buffer: stopped, at position 0, full volume, centred, at the format's own
@@ -128,6 +147,11 @@ class SoundDevice {
   // keep it never matches (and the seek replays every step).
   virtual void SaveSeekSnapshot() {}
   virtual bool SeekVoicesMatchSnapshot() { return false; }
+  // During a seek: keeps every voice's playing state in `checkpoint` (false when the device
+  // cannot), and puts it back (false, with nothing changed, when the voices in use are no longer
+  // the ones kept), so that a seek can start from a moment replayed before.
+  virtual bool SaveSeekCheckpoint(VoiceCheckpoint* /*checkpoint*/) { return false; }
+  virtual bool RestoreSeekCheckpoint(const VoiceCheckpoint& /*checkpoint*/) { return false; }
 
  protected:
   virtual ~SoundDevice() = default;

@@ -35,8 +35,11 @@ struct SoundMixer::Voice {
   uint32_t rate = 0;
   int32_t volume = 0;
   int32_t pan = 0;
-  int32_t gain_left = 32768;  // Q15
+  // The gains (Q15) volume and pan give, worked out when the voice is next mixed: a seek moves
+  // volumes and pans at every step without mixing, and a gain costs a power of ten.
+  int32_t gain_left = 32768;
   int32_t gain_right = 32768;
+  bool gains_stale = false;
   int active_index = -1;
   int group = -1;
   uint32_t initial_rate = 0;
@@ -326,11 +329,16 @@ void SoundMixer::ApplyCommand(const Command& command) {
       voice.pan = command.value;
       break;
   }
-  if (command.type == CommandType::kVolume || command.type == CommandType::kPan) {
-    // A pan towards one side attenuates the other side only.
-    voice.gain_left = GainQ15(voice.volume - std::max(voice.pan, 0));
-    voice.gain_right = GainQ15(voice.volume + std::min(voice.pan, 0));
-  }
+  if (command.type == CommandType::kVolume || command.type == CommandType::kPan)
+    voice.gains_stale = true;
+}
+
+void SoundMixer::RefreshGains(Voice& voice) {
+  if (!voice.gains_stale) return;
+  // A pan towards one side attenuates the other side only.
+  voice.gain_left = GainQ15(voice.volume - std::max(voice.pan, 0));
+  voice.gain_right = GainQ15(voice.volume + std::min(voice.pan, 0));
+  voice.gains_stale = false;
 }
 
 int SoundMixer::TakeDueCommands(int frames, const BlockTiming* timing) {
@@ -595,8 +603,8 @@ void SoundMixer::AdvanceFrames(int64_t frames) {
 
 SoundMixer::VoiceMotion SoundMixer::MotionOf(const Voice& voice) {
   if (!voice.in_use) return {};
-  return {true,       voice.generation, voice.playing, voice.looping,   voice.position,  voice.step,
-          voice.rate, voice.volume,     voice.pan,     voice.gain_left, voice.gain_right};
+  return {true,       voice.generation, voice.playing, voice.looping, voice.position,
+          voice.step, voice.rate,       voice.volume,  voice.pan};
 }
 
 void SoundMixer::SaveVoiceSnapshot() {
@@ -608,6 +616,51 @@ bool SoundMixer::VoicesMatchSnapshot() {
   const Guard lock(mix_mutex_, single_threaded_);
   for (size_t slot = 0; slot < voices_.size(); ++slot)
     if (!(MotionOf(voices_[slot]) == snapshot_[slot])) return false;
+  return true;
+}
+
+void SoundMixer::SaveCheckpoint(VoiceCheckpoint* checkpoint) {
+  const Guard lock(mix_mutex_, single_threaded_);
+  checkpoint->voices.clear();
+  for (size_t slot = 0; slot < voices_.size(); ++slot) {
+    const Voice& v = voices_[slot];
+    if (!v.in_use) continue;
+    checkpoint->voices.push_back({v.position, v.step, static_cast<int32_t>(slot), v.generation,
+                                  v.rate, v.volume, v.pan, v.playing, v.looping});
+  }
+  checkpoint->active.assign(active_.begin(), active_.begin() + active_count_);
+}
+
+bool SoundMixer::RestoreCheckpoint(const VoiceCheckpoint& checkpoint) {
+  const Guard lock(mix_mutex_, single_threaded_);
+  size_t kept = 0;
+  for (size_t slot = 0; slot < voices_.size(); ++slot) {
+    const Voice& v = voices_[slot];
+    if (!v.in_use) continue;
+    if (kept >= checkpoint.voices.size() ||
+        checkpoint.voices[kept].slot != static_cast<int32_t>(slot) ||
+        checkpoint.voices[kept].generation != v.generation)
+      return false;
+    ++kept;
+  }
+  if (kept != checkpoint.voices.size()) return false;
+  for (int i = active_count_ - 1; i >= 0; --i) Deactivate(voices_[active_[i]]);
+  for (const VoiceCheckpoint::Voice& kept_voice : checkpoint.voices) {
+    Voice& v = voices_[static_cast<size_t>(kept_voice.slot)];
+    v.position = kept_voice.position;
+    v.step = kept_voice.step;
+    v.rate = kept_voice.rate;
+    v.volume = kept_voice.volume;
+    v.pan = kept_voice.pan;
+    v.gains_stale = true;
+    v.playing = kept_voice.playing;
+    v.looping = kept_voice.looping;
+  }
+  for (const int32_t slot : checkpoint.active) Activate(voices_[static_cast<size_t>(slot)], slot);
+  if (tap_frames_ > 0) {
+    std::fill(taps_.begin(), taps_.end(), 0);
+    tap_written_ = 0;
+  }
   return true;
 }
 
@@ -626,10 +679,12 @@ void SoundMixer::ResetAllVoices() {
     voice.pan = 0;
     voice.gain_left = 32768;
     voice.gain_right = 32768;
+    voice.gains_stale = false;
   }
 }
 
 void SoundMixer::MixVoice(Voice& voice, int32_t* accumulator, int frames, bool silent) {
+  RefreshGains(voice);
   const VoiceSamples& data = voice.samples();
   const uint64_t end = uint64_t{data.frames} << 32;
   const bool linear = interpolation_ == Interpolation::kLinear;

@@ -24,6 +24,7 @@
 
 #include "runtime/platform/audio_output.h"
 #include "runtime/platform/gain_ramp.h"
+#include "runtime/platform/sound_interface.h"
 
 namespace platform {
 
@@ -171,6 +172,11 @@ class SoundMixer final : public AudioRenderSource {
   // finds where a song's sound repeats. Never allocates (the room is made at construction).
   void SaveVoiceSnapshot();
   bool VoicesMatchSnapshot();
+  // Offline: keeps every voice's playing state in `checkpoint` (reusing its room), and puts it
+  // back: false, with nothing changed, when the voices in use (slots and generations) are not
+  // the ones kept. Taps start again empty, as after AdvanceFrames.
+  void SaveCheckpoint(VoiceCheckpoint* checkpoint);
+  bool RestoreCheckpoint(const VoiceCheckpoint& checkpoint);
   // Offline: the next `frames` frames before the 16-bit saturation (after the output gain).
   void RenderUnsaturated(int32_t* stereo, int frames);
 
@@ -200,12 +206,11 @@ class SoundMixer final : public AudioRenderSource {
     uint64_t step = 0;
     uint32_t rate = 0;
     int32_t volume = 0;
-    int32_t pan = 0;
-    int32_t gain_left = 0;
-    int32_t gain_right = 0;
+    int32_t pan = 0;  // (the gains follow from volume and pan)
     friend bool operator==(const VoiceMotion&, const VoiceMotion&) = default;
   };
   static VoiceMotion MotionOf(const Voice& voice);
+  static void RefreshGains(Voice& voice);
 
   void Submit(VoiceId id, CommandType type, int32_t value);
   void ApplyCommand(const Command& command);  // mix lock held
