@@ -29,32 +29,49 @@ platform::SoundBufferDesc VoiceBufferDesc(uint32_t length, int track) {
   return desc;
 }
 
-// One period of the waveform at the octave's length, repeated when one-shot; unsigned samples.
-std::vector<uint8_t> VoiceSamples(const WaveBank* bank, uint8_t wave, uint32_t period_length,
+// One period of the waveform at the octave's length, repeated when one-shot: the bank's signed
+// samples (silence without a bank).
+std::vector<int8_t> PeriodSamples(const WaveBank* bank, uint8_t wave, uint32_t period_length,
                                   uint32_t length) {
-  std::vector<uint8_t> samples(length, 0x80);
-  if (!bank) return samples;  // no bank: silence
+  std::vector<int8_t> samples(length, 0);
+  if (!bank) return samples;
   const uint32_t stride = kWaveLength / period_length;
   uint32_t p = 0;
   for (uint32_t i = 0; i < length; ++i) {
-    samples[i] = static_cast<uint8_t>(bank->Sample(wave, static_cast<int>(p)) ^ 0x80);
+    samples[i] = bank->Sample(wave, static_cast<int>(p));
     p += stride;
     if (p > 255) p -= 256;
   }
   return samples;
 }
 
-bool Fill(platform::SoundBuffer* buffer, const std::vector<uint8_t>& samples) {
+// Writes `samples` through Lock, as 8-bit unsigned PCM (a device that takes samples no other way).
+bool Fill(platform::SoundBuffer* buffer, const std::vector<int8_t>& samples) {
   void* region1 = nullptr;
   void* region2 = nullptr;
   uint32_t bytes1 = 0;
   uint32_t bytes2 = 0;
   if (!buffer->Lock(0, static_cast<uint32_t>(samples.size()), &region1, &bytes1, &region2, &bytes2))
     return false;
-  std::copy_n(samples.data(), bytes1, static_cast<uint8_t*>(region1));
-  if (region2) std::copy_n(samples.data() + bytes1, bytes2, static_cast<uint8_t*>(region2));
+  const auto unsigned_byte = [](int8_t s) { return static_cast<uint8_t>(s ^ 0x80); };
+  std::transform(samples.begin(), samples.begin() + bytes1, static_cast<uint8_t*>(region1),
+                 unsigned_byte);
+  if (region2)
+    std::transform(samples.begin() + bytes1, samples.begin() + bytes1 + bytes2,
+                   static_cast<uint8_t*>(region2), unsigned_byte);
   buffer->Unlock(region1, bytes1, region2, bytes2);
   return true;
+}
+
+// Gives a melody buffer its samples in the form the device mixes them in (a twin shares its
+// first buffer's, with no copy of its own); through Lock where the device takes them no other way.
+bool GiveSamples(platform::SoundDevice* device, platform::SoundBuffer* buffer,
+                 platform::SoundBuffer* twin_of, const std::vector<int8_t>& samples) {
+  if (twin_of && device->ShareSamples(buffer, twin_of)) return true;
+  if (device->SetMixerSamples(
+          buffer, platform::MonoFromSigned8(samples.data(), static_cast<uint32_t>(samples.size()))))
+    return true;
+  return Fill(buffer, samples);
 }
 
 void Play(platform::SoundBuffer* buffer, bool looping) {
@@ -113,12 +130,13 @@ bool MelodyVoiceSet::Make(int track, uint8_t wave, uint8_t one_shot) {
   for (int octave = 0; octave < kOctaves; ++octave) {
     const OctaveRow& row = kOctaveTable[octave];
     const uint32_t length = one_shot ? row.period_length * row.one_shot_periods : row.period_length;
-    const std::vector<uint8_t> samples = VoiceSamples(bank_.get(), wave, row.period_length, length);
+    const std::vector<int8_t> samples = PeriodSamples(bank_.get(), wave, row.period_length, length);
     for (int alternate = 0; alternate < 2; ++alternate) {
       platform::SoundBuffer* buffer = device_->CreateSoundBuffer(VoiceBufferDesc(length, track));
       if (!buffer) return false;
       buffers_[track][octave][alternate] = buffer;
-      if (!Fill(buffer, samples)) return false;
+      platform::SoundBuffer* twin_of = alternate == 1 ? buffers_[track][octave][0] : nullptr;
+      if (!GiveSamples(device_, buffer, twin_of, samples)) return false;
       buffer->SetCurrentPosition(0);
     }
   }

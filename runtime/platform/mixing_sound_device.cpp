@@ -6,12 +6,30 @@
 namespace platform {
 
 // One secondary buffer: the bytes as written through Lock (kept here, on the control side) and
-// the mixer voice that plays their converted form.
+// the mixer voice that plays their converted form; or, once given samples in the mixer's form
+// (TakeSamples), the voice alone: no bytes are kept and none can be locked.
 class MixedSoundBuffer final : public SoundBuffer {
  public:
   MixedSoundBuffer(MixingSoundDevice* device, VoiceId voice, const WaveFormat& format,
                    std::vector<uint8_t> content)
-      : device_(device), voice_(voice), format_(format), content_(std::move(content)) {}
+      : device_(device),
+        voice_(voice),
+        format_(format),
+        length_bytes_(static_cast<uint32_t>(content.size())),
+        content_(std::move(content)) {}
+
+  // The voice plays `samples` (as many frames as the buffer holds, in its channels); the bytes
+  // go. False, with nothing changed, while locked or for samples of another shape, and when Lock
+  // is made to fail (a fault under test): the caller then meets that failure through Lock.
+  bool TakeSamples(VoiceSamples samples) {
+    if (locked_ || device_->faults_.lock_buffer || samples.channels != format_.channels ||
+        uint64_t{samples.frames} * format_.block_align != length_bytes_ ||
+        samples.samples.size() != (size_t{samples.frames} + 1) * format_.channels)
+      return false;
+    device_->mixer_.ReplaceSamples(voice_, std::move(samples));
+    content_ = {};
+    return true;
+  }
 
   bool Lock(uint32_t offset, uint32_t bytes, void** region1, uint32_t* bytes1, void** region2,
             uint32_t* bytes2) override {
@@ -38,7 +56,7 @@ class MixedSoundBuffer final : public SoundBuffer {
   }
 
   bool SetCurrentPosition(uint32_t offset) override {
-    if (offset >= content_.size()) return false;
+    if (offset >= length_bytes_) return false;
     device_->mixer_.SetPosition(voice_, offset / format_.block_align);
     return true;
   }
@@ -96,7 +114,8 @@ class MixedSoundBuffer final : public SoundBuffer {
   MixingSoundDevice* device_;
   VoiceId voice_;
   WaveFormat format_;
-  std::vector<uint8_t> content_;
+  uint32_t length_bytes_;
+  std::vector<uint8_t> content_;  // empty once the samples were given in the mixer's form
   bool locked_ = false;
 };
 
@@ -208,6 +227,11 @@ void MixingSoundDevice::BeginSeek() {
 void MixingSoundDevice::EndSeek(bool resume) {
   mixer_.SetRealtime(realtime_before_seek_);
   if (resume) mixer_.SetPaused(false);
+}
+
+bool MixingSoundDevice::SetMixerSamples(SoundBuffer* buffer, VoiceSamples samples) {
+  // Every buffer this device hands out is one of its own.
+  return buffer && static_cast<MixedSoundBuffer*>(buffer)->TakeSamples(std::move(samples));
 }
 
 bool MixingSoundDevice::ShareSamples(SoundBuffer* buffer, SoundBuffer* source) {

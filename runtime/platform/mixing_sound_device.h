@@ -71,9 +71,8 @@ class MixingSoundDevice final : public SoundDevice {
     return mixer_.RestoreCheckpoint(checkpoint);
   }
 
-  // `buffer` plays the samples of `source` (both made by this device; `source` null: its own
-  // again), without copying or allocating: a voice of its own playing another's instrument.
-  bool ShareSamples(SoundBuffer* buffer, SoundBuffer* source);
+  bool SetMixerSamples(SoundBuffer* buffer, VoiceSamples samples) override;
+  bool ShareSamples(SoundBuffer* buffer, SoundBuffer* source) override;
 
   SoundMixer& mixer() { return mixer_; }
   AudioOutput& output() { return *output_; }

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/platform/voice_samples.h"
+
 namespace platform {
 
 // PCM wave format, laid out as the classic WAVEFORMATEX fields.
@@ -114,6 +116,17 @@ class SoundDevice {
   // that does not match, or a length that is not at least one whole frame or above
   // kMaxBufferBytes.
   virtual SoundBuffer* CreateSoundBuffer(const SoundBufferDesc& desc) = 0;
+  // For a device that mixes itself: `buffer` (made by this device) plays `samples`, given in the
+  // mixer's own form with as many frames as the buffer holds, in place of a Lock and an Unlock;
+  // its bytes are not kept and can no longer be locked. False, with nothing changed, where the
+  // device takes samples only through Lock (the caller writes them so) or for samples of
+  // another shape.
+  virtual bool SetMixerSamples(SoundBuffer* /*buffer*/, VoiceSamples /*samples*/) { return false; }
+  // `buffer` plays the samples of `source` (both made by this device; `source` null: its own
+  // again), without copying or allocating: a twin buffer, or a voice of its own playing
+  // another's instrument. A buffer playing another's samples stops when those are replaced or
+  // released. False where the device cannot.
+  virtual bool ShareSamples(SoundBuffer* /*buffer*/, SoundBuffer* /*source*/) { return false; }
 
   // Beyond the buffers, for a player: silences the whole output with every buffer held where it
   // is, or lets it go on; and the gain of the whole output (Q15, 32768 = 0 dB, applied before

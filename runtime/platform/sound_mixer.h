@@ -25,22 +25,11 @@
 #include "runtime/platform/audio_output.h"
 #include "runtime/platform/gain_ramp.h"
 #include "runtime/platform/sound_interface.h"
+#include "runtime/platform/voice_samples.h"
 
 namespace platform {
 
 enum class Interpolation { kLinear, kNearest };
-
-// A voice's samples in the mixer's own form: signed 16-bit, interleaved when stereo, followed by
-// one guard frame that repeats frame 0 so that interpolation across a loop needs no test.
-struct VoiceSamples {
-  std::vector<int16_t> samples;
-  uint32_t frames = 0;
-  int channels = 1;
-};
-
-// Converts `bytes` of 8-bit unsigned or 16-bit signed little-endian PCM into VoiceSamples.
-// An 8-bit sample s becomes (s - 128) * 256. A trailing partial frame is dropped.
-VoiceSamples ConvertPcm(const uint8_t* bytes, uint32_t length, int channels, int bits);
 
 // Gain in Q15 (32768 = unity) for an attenuation in hundredths of a decibel: 10^(h / 2000).
 int32_t GainQ15(int32_t hundredths_db);

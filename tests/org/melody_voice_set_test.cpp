@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "runtime/platform/mixing_sound_device.h"
+#include "runtime/platform/offline_audio_output.h"
 #include "test_support/recording_sound_device.h"
 
 namespace {
@@ -20,8 +22,9 @@ class MelodyVoiceSetTest : public testing::Test {
     for (int w = 0; w < org::kWaveCount; ++w)
       for (int i = 0; i < org::kWaveLength; ++i)
         bank[w * 256 + i] = static_cast<char>((i + w) & 0xFF);
-    voices.SetBank(org::WaveBank::Overlay(nullptr, reinterpret_cast<const uint8_t*>(bank.data()),
-                                          bank.size()));
+    ramps =
+        org::WaveBank::Overlay(nullptr, reinterpret_cast<const uint8_t*>(bank.data()), bank.size());
+    voices.SetBank(ramps);
     voices.SetDevice(&device);
   }
   // Buffer index of track 0's (octave, alternate) after one Make on a fresh device.
@@ -33,6 +36,7 @@ class MelodyVoiceSetTest : public testing::Test {
     return out;
   }
 
+  std::shared_ptr<const org::WaveBank> ramps;
   test_support::RecordingSoundDevice device;
   org::MelodyVoiceSet voices;  // after the device: released before it goes
 };
@@ -168,6 +172,36 @@ TEST_F(MelodyVoiceSetTest, WithoutADeviceNothingIsBuiltOrPlayed) {
   EXPECT_FALSE(voices.Make(0, 0, 0));
   voices.StartNote(0, 36, 1000);
   EXPECT_TRUE(device.Calls().empty());
+}
+
+// On a device that mixes itself the buffers are given their samples in the mixer's own form
+// (no bytes kept, none to lock; the bytes a render gives are the golden renders' own), and a
+// device whose Lock fails still ends the build, as through Lock.
+TEST_F(MelodyVoiceSetTest, OnAMixingDeviceTheSamplesSkipTheLockAndAFailingLockStillEndsTheBuild) {
+  for (const bool lock_fails : {false, true}) {
+    platform::SoundDeviceFaults faults;
+    faults.lock_buffer = lock_fails;
+    std::unique_ptr<platform::MixingSoundDevice> mixing = platform::MixingSoundDevice::Create(
+        std::make_unique<platform::OfflineAudioOutput>(), faults);
+    ASSERT_TRUE(mixing && mixing->CreatePrimaryBuffer());
+    org::MelodyVoiceSet on_mixer;
+    on_mixer.SetBank(ramps);
+    on_mixer.SetDevice(mixing.get());
+    EXPECT_EQ(on_mixer.Make(0, 3, 0), !lock_fails);
+    if (lock_fails) {
+      EXPECT_EQ(mixing->LiveBufferCount(), 1);  // the first buffer, refused its samples
+      continue;
+    }
+    EXPECT_EQ(mixing->LiveBufferCount(), 16);
+    for (int octave = 0; octave < org::kOctaves; ++octave) {
+      void* region = nullptr;
+      uint32_t bytes = 0;
+      EXPECT_FALSE(
+          on_mixer.octave_buffer(0, octave)->Lock(0, 8, &region, &bytes, nullptr, nullptr));
+    }
+    on_mixer.ReleaseAll();
+    EXPECT_EQ(mixing->LiveBufferCount(), 0);
+  }
 }
 
 TEST_F(MelodyVoiceSetTest, AFailedCreateEndsTheBuildKeepingWhatWasMade) {

@@ -171,6 +171,40 @@ TEST_F(MixingSoundDeviceTest, SixteenBitStereoKeepsItsChannelsApart) {
   buffer->Release();
 }
 
+// A buffer given its samples in the mixer's own form sounds as one written the same sound
+// through Lock, keeps no bytes to lock, and refuses samples of another length; a twin sharing
+// its samples sounds the same again.
+TEST_F(MixingSoundDeviceTest, SamplesInTheMixersFormSoundAsTheSameBytesThroughLock) {
+  std::vector<uint8_t> bytes(64);
+  std::vector<int8_t> values(64);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    values[i] = static_cast<int8_t>((i * 53) % 256 - 128);
+    bytes[i] = static_cast<uint8_t>(values[i] ^ 0x80);
+  }
+  SoundBuffer* locked = device_->CreateSoundBuffer(Desc(1, 8, 8000, 64));
+  SoundBuffer* given = device_->CreateSoundBuffer(Desc(1, 8, 8000, 64));
+  SoundBuffer* twin = device_->CreateSoundBuffer(Desc(1, 8, 8000, 64));
+  ASSERT_TRUE(locked && given && twin);
+  Fill(locked, bytes);
+  EXPECT_FALSE(device_->SetMixerSamples(given, platform::MonoFromSigned8(values.data(), 63)));
+  ASSERT_TRUE(device_->SetMixerSamples(given, platform::MonoFromSigned8(values.data(), 64)));
+  ASSERT_TRUE(device_->ShareSamples(twin, given));
+  void* region1 = nullptr;
+  uint32_t bytes1 = 0;
+  EXPECT_FALSE(given->Lock(0, 64, &region1, &bytes1, nullptr, nullptr));
+  std::vector<std::vector<int16_t>> heard;
+  for (SoundBuffer* buffer : {locked, given, twin}) {
+    ASSERT_TRUE(buffer->Play(platform::kPlayLooping));
+    heard.push_back(Render(300));
+    ASSERT_TRUE(buffer->Stop());
+    ASSERT_TRUE(buffer->SetCurrentPosition(0));
+  }
+  EXPECT_NE(heard[0], std::vector<int16_t>(600, 0));
+  EXPECT_EQ(heard[1], heard[0]);
+  EXPECT_EQ(heard[2], heard[0]);
+  for (SoundBuffer* buffer : {twin, given, locked}) buffer->Release();
+}
+
 TEST(MixingSoundDeviceCreateTest, NoDeviceMeansNoObject) {
   platform::OfflineOutputOptions options;
   options.device_present = false;

@@ -39,17 +39,6 @@ std::vector<int16_t> Left(const std::vector<int16_t>& stereo) {
   return left;
 }
 
-TEST(SoundMixerTest, EightBitSamplesAreCentredAndScaled) {
-  const uint8_t bytes[] = {0x00, 0x80, 0xFF, 0xC0};
-  VoiceSamples samples = ConvertPcm(bytes, 4, 1, 8);
-  ASSERT_EQ(samples.frames, 4u);
-  EXPECT_EQ(samples.samples[0], -32768);
-  EXPECT_EQ(samples.samples[1], 0);
-  EXPECT_EQ(samples.samples[2], 32512);
-  EXPECT_EQ(samples.samples[3], 16384);
-  EXPECT_EQ(samples.samples[4], -32768);  // guard frame repeats frame 0
-}
-
 TEST(SoundMixerTest, AVoiceAtTheOutputRateComesOutUnchangedOnBothChannels) {
   SoundMixer mixer(1000);
   const VoiceId voice = mixer.AddVoice(Mono16({100, -200, 300, -400}), 1000);
