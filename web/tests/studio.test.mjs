@@ -467,6 +467,16 @@ test('a phone-sized screen opens, plays and edits by touch', async () => {
     return {x: r.left + r.width / 2, y: r.top + r.height / 2};
   })()`));
   await until('(orgStudio.audio.status?.step ?? -1) >= 0 && orgStudio.audio.playing', 'playing');
+  // Every track's mute and solo boxes are there on the phone too: a tap on track 2's M mutes it.
+  const boxes = await browser.evaluate(`[...document.querySelectorAll('.track label')].map((l) => {
+    const r = l.getBoundingClientRect();
+    return {x: r.left + r.width / 2, y: r.top + r.height / 2, w: r.width, h: r.height};
+  })`);
+  assert.equal(boxes.length, 32, 'a mute and a solo box for each of the 16 tracks');
+  for (const b of boxes) assert.ok(b.w >= 30 && b.h >= 20 && b.x + b.w / 2 <= 390, JSON.stringify(b));
+  await tap(boxes[2]);
+  assert.equal(await browser.evaluate('document.querySelectorAll(".mute")[1].checked'), true,
+               'track 2 muted by a tap');
   if (process.env.SCREENSHOT_DIR)
     writeFileSync(join(process.env.SCREENSHOT_DIR, 'studio-phone.png'), await browser.screenshot());
   // (Chromium's notice that a page left without a gesture may not ask is not the page's error.)
