@@ -460,7 +460,24 @@ test('a phone-sized screen opens, plays and edits by touch', async () => {
   const width =
       await browser.evaluate('document.querySelector("#roll").getBoundingClientRect().width');
   assert.ok(width <= 390 && width > 300, `the roll fits the phone's width (${width})`);
-  await tap(await rollPoint(2.5, 50));
+  // A thumb's swipe from `from` to `to` (y, in the viewport) scrolls the page.
+  const swipe = async (from, to) => {
+    await browser.send('Input.dispatchTouchEvent',
+                       {type: 'touchStart', touchPoints: [{x: 195, y: from}]});
+    const move = from > to ? -20 : 20;
+    for (let y = from + move; (move < 0 ? y >= to : y <= to); y += move) {
+      await browser.send('Input.dispatchTouchEvent', {type: 'touchMove', touchPoints: [{x: 195, y}]});
+      await sleep(16);
+    }
+    await browser.send('Input.dispatchTouchEvent', {type: 'touchEnd', touchPoints: []});
+    await sleep(300);
+  };
+  // The roll lies under the track tiles: a swipe up over them brings it into view.
+  await swipe(560, 240);
+  const point = await rollPoint(2.5, 50);
+  assert.ok(point.y > 0 && point.y < 844, `the note's place is on the screen (${point.y})`);
+  await tap(point);
+  await swipe(240, 640);  // and back down to the top, where Play is
   assert.deepEqual(track0(await saved()), [{step: 2, key: 50, length: 4}]);
   await tap(await browser.evaluate(`(() => {
     const r = document.querySelector('#play').getBoundingClientRect();
