@@ -103,6 +103,7 @@ struct VoiceCheckpoint {
     int32_t pan = 0;
     bool playing = false;
     bool looping = false;
+    friend bool operator==(const Voice&, const Voice&) = default;
   };
   std::vector<Voice> voices;
   std::vector<int32_t> active;

@@ -57,7 +57,6 @@ int32_t GainQ15(int32_t hundredths_db) {
 
 SoundMixer::SoundMixer(int output_rate, int max_voices, int queue_capacity)
     : voices_(static_cast<size_t>(std::max(max_voices, 1))),
-      snapshot_(voices_.size()),
       active_(voices_.size()),
       accumulator_(2 * kChunkFrames),
       output_rate_(output_rate > 0 ? output_rate : kDefaultOutputRate),
@@ -67,6 +66,8 @@ SoundMixer::SoundMixer(int output_rate, int max_voices, int queue_capacity)
       queue_capacity_(std::max(queue_capacity, 1)),
       queue_(static_cast<size_t>(queue_capacity_)),
       due_(static_cast<size_t>(queue_capacity_)) {
+  snapshot_.voices.reserve(voices_.size());
+  snapshot_.active.reserve(voices_.size());
   free_slots_.reserve(voices_.size());
   for (int slot = static_cast<int>(voices_.size()) - 1; slot >= 0; --slot)
     free_slots_.push_back(slot);
@@ -582,34 +583,39 @@ void SoundMixer::AdvanceFrames(int64_t frames) {
   }
 }
 
-SoundMixer::VoiceMotion SoundMixer::MotionOf(const Voice& voice) {
-  if (!voice.in_use) return {};
-  return {true,       voice.generation, voice.playing, voice.looping, voice.position,
-          voice.step, voice.rate,       voice.volume,  voice.pan};
+VoiceCheckpoint::Voice SoundMixer::KeptVoiceOf(size_t slot) const {
+  const Voice& v = voices_[slot];
+  return {v.position, v.step,   static_cast<int32_t>(slot), v.generation, v.rate, v.volume, v.pan,
+          v.playing,  v.looping};
+}
+
+void SoundMixer::KeepVoices(VoiceCheckpoint* kept) const {
+  kept->voices.clear();
+  for (size_t slot = 0; slot < voices_.size(); ++slot)
+    if (voices_[slot].in_use) kept->voices.push_back(KeptVoiceOf(slot));
+  kept->active.assign(active_.begin(), active_.begin() + active_count_);
 }
 
 void SoundMixer::SaveVoiceSnapshot() {
   const Guard lock(mix_mutex_, single_threaded_);
-  for (size_t slot = 0; slot < voices_.size(); ++slot) snapshot_[slot] = MotionOf(voices_[slot]);
+  KeepVoices(&snapshot_);
 }
 
 bool SoundMixer::VoicesMatchSnapshot() {
   const Guard lock(mix_mutex_, single_threaded_);
-  for (size_t slot = 0; slot < voices_.size(); ++slot)
-    if (!(MotionOf(voices_[slot]) == snapshot_[slot])) return false;
-  return true;
+  size_t kept = 0;
+  for (size_t slot = 0; slot < voices_.size(); ++slot) {
+    if (!voices_[slot].in_use) continue;
+    if (kept >= snapshot_.voices.size() || !(KeptVoiceOf(slot) == snapshot_.voices[kept]))
+      return false;
+    ++kept;
+  }
+  return kept == snapshot_.voices.size();
 }
 
 void SoundMixer::SaveCheckpoint(VoiceCheckpoint* checkpoint) {
   const Guard lock(mix_mutex_, single_threaded_);
-  checkpoint->voices.clear();
-  for (size_t slot = 0; slot < voices_.size(); ++slot) {
-    const Voice& v = voices_[slot];
-    if (!v.in_use) continue;
-    checkpoint->voices.push_back({v.position, v.step, static_cast<int32_t>(slot), v.generation,
-                                  v.rate, v.volume, v.pan, v.playing, v.looping});
-  }
-  checkpoint->active.assign(active_.begin(), active_.begin() + active_count_);
+  KeepVoices(checkpoint);
 }
 
 bool SoundMixer::RestoreCheckpoint(const VoiceCheckpoint& checkpoint) {

@@ -185,20 +185,11 @@ class SoundMixer final : public AudioRenderSource {
     int frame_offset = 0;  // set when taken for a block
   };
   struct Voice;
-  // What of a voice changes while it plays (its samples never do).
-  struct VoiceMotion {
-    bool in_use = false;
-    uint32_t generation = 0;
-    bool playing = false;
-    bool looping = false;
-    uint64_t position = 0;
-    uint64_t step = 0;
-    uint32_t rate = 0;
-    int32_t volume = 0;
-    int32_t pan = 0;  // (the gains follow from volume and pan)
-    friend bool operator==(const VoiceMotion&, const VoiceMotion&) = default;
-  };
-  static VoiceMotion MotionOf(const Voice& voice);
+  // What of the voice in `slot` changes while it plays (its samples never do), as a checkpoint
+  // and the seek's snapshot keep it (the gains follow from volume and pan). Mix lock held.
+  VoiceCheckpoint::Voice KeptVoiceOf(size_t slot) const;
+  // Every voice in use into `kept`, reusing its room. Mix lock held.
+  void KeepVoices(VoiceCheckpoint* kept) const;
   static void RefreshGains(Voice& voice);
 
   void Submit(VoiceId id, CommandType type, int32_t value);
@@ -245,7 +236,7 @@ class SoundMixer final : public AudioRenderSource {
   std::atomic<bool> paused_{false};
   std::mutex mix_mutex_;  // voices, active list, output rate, accumulator
   std::vector<Voice> voices_;
-  std::vector<VoiceMotion> snapshot_;  // one per voice slot
+  VoiceCheckpoint snapshot_;  // room for every voice slot, made at construction
   std::vector<int> free_slots_;
   std::vector<int> active_;  // slots of playing voices
   int active_count_ = 0;
