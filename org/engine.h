@@ -131,8 +131,9 @@ class Engine {
   // allocates.
   void SaveSnapshot();
   bool MatchesSnapshot() const;
-  // Counts `passes` more returns to the loop start (passes stepped over), saturated.
-  void AddLoopCount(int64_t passes);
+  // The sequencer back to its start: step 0, no event ahead on any track, counters cleared,
+  // the master volume 127, no loop-backs.
+  void ResetSequencer();
 
  private:
   struct CarriedState {
@@ -163,12 +164,10 @@ class Engine {
   ReplayCheckpoints* replay_checkpoints() { return checkpoints_.get(); }
   void SetReplayCheckpoints(std::unique_ptr<ReplayCheckpoints> checkpoints);
 
-  // The sequencer back to its start: step 0, no event ahead on any track, counters cleared,
-  // the master volume 127, no loop-backs.
-  void ResetSequencer();
-
  private:
   Snapshot Now() const;
+  // Counts `passes` more returns to the loop start, saturated.
+  void AddLoopCount(int64_t passes);
 
   void PublishStep();
   void ResetLoopCount();

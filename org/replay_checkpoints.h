@@ -41,15 +41,12 @@ class RepeatFinder {
   bool Repeats(Engine& engine, Voices& voices, const ReplayPosition& at, int64_t* ticks,
                int64_t* frames, int64_t* passes);
 
-  int64_t phase_passes() const { return phase_passes_; }
-
  private:
   // Loop starts compared before the search gives up (each costs a comparison of every voice):
   // a song whose sound never repeats is replayed step by step, as before.
   static constexpr int kMostComparisons = 1 << 12;
 
   SongLoop loop_;
-  int64_t per_tick_;
   int64_t phase_passes_ = 1;  // passes after which a tick's place within a frame recurs
   int64_t loop_starts_ = 0;   // loop starts seen
   bool has_kept_ = false;

@@ -18,11 +18,10 @@ constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 
 }  // namespace
 
-RepeatFinder::RepeatFinder(const ParsedSong& song, int rate)
-    : loop_(LoopOf(song)), per_tick_(int64_t{song.wait} * rate) {
+RepeatFinder::RepeatFinder(const ParsedSong& song, int rate) : loop_(LoopOf(song)) {
   // A pass moves a tick's place within a frame by (loop ticks × wait × rate) mod 1000.
   const int64_t moved =
-      static_cast<int64_t>((static_cast<Wide>(loop_.loop_steps) * per_tick_) % 1000);
+      static_cast<int64_t>((static_cast<Wide>(loop_.loop_steps) * song.wait * rate) % 1000);
   phase_passes_ = moved == 0 ? 1 : 1000 / std::gcd(int64_t{1000}, moved);
   span_ = phase_passes_;
 }
