@@ -55,12 +55,11 @@ Settings ParseSettings(const std::string& text, std::vector<std::string>* proble
   for (std::string line; std::getline(lines, line);) {
     if (Trim(line) == kHeader) continue;  // ours: written again first
     const size_t equals = line.find('=');
-    const std::string key = Trim(line.substr(0, equals));
-    if (equals == std::string::npos || (key != "scale" && key != "fullscreen" &&
-                                        key != "fade_to_silence" && key != "volume_step")) {
+    if (equals == std::string::npos) {
       settings.other_lines.push_back(line);
       continue;
     }
+    const std::string key = Trim(line.substr(0, equals));
     const std::string value = Trim(line.substr(equals + 1));
     int number = 0;
     if (key == "scale") {
@@ -82,6 +81,8 @@ Settings ParseSettings(const std::string& text, std::vector<std::string>* proble
       } else {
         out_of_range(key, value, "a step from 0 to " + std::to_string(kVolumeSilent), "0 (0 dB)");
       }
+    } else {
+      settings.other_lines.push_back(line);  // not ours: written back as it was
     }
   }
   return settings;
