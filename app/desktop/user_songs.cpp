@@ -88,7 +88,7 @@ void AddPlaylist(const fs::path& playlist, CollectedSongs* out) {
     const std::string relative = platform::PrintableCp932(entry.path);
     const std::string found = org::FindPlaylistSong(playlist_path, entry.path);
     if (found.empty()) {
-      out->problems.push_back(platform::Utf8PathOf(playlist) + ": " + relative + ": no such song");
+      out->problems.push_back(playlist_path + ": " + relative + ": no such song");
       continue;
     }
     AddSongFile(platform::NativePath(found), entry.title, entry.time_limit, out);
