@@ -76,6 +76,14 @@ int64_t StepSequencer::IdleStepsAhead(const ParsedSong& song, const MelodyVoiceS
                                       int64_t limit) const {
   for (int i = 0; i < kMelodyTracks; ++i)
     if (state_.steps_left[i] != 0 || melody.current_key(i) != kNoValue) return 0;
+  // Back at the loop start, a drum track with events ahead sets its volume on the coming step
+  // though the step before may have set none (its last event was behind it): that volume may be
+  // new (its last event's), so the step is played.
+  if (state_.play_step == song.loop_start)
+    for (int j = 0; j < kDrumSlots; ++j)
+      if (state_.cursor[kMelodyTracks + j] <
+          static_cast<int32_t>(song.tracks[kMelodyTracks + j].events.size()))
+        return 0;
   // The step that loops back is played as it comes.
   int64_t next_busy = int64_t{song.loop_end} - 1;
   for (int t = 0; t < kTrackCount; ++t) {

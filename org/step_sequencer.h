@@ -44,8 +44,9 @@ class StepSequencer {
 
   // How many of the coming steps would change nothing: no event falls on them, every melody
   // note has ended (its end already played: the voice is silent), and the loop point is not
-  // among them. A step that repeats the volumes the last step set changes nothing either. Call
-  // right after a Tick; at most `limit`.
+  // among them. A step that repeats the volumes the last step set changes nothing either (the
+  // loop start's step, where a drum track's volume may be set again after a pass that set none
+  // at its end, is not passed over). Call right after a Tick; at most `limit`.
   int64_t IdleStepsAhead(const ParsedSong& song, const MelodyVoiceSet& melody, int64_t limit) const;
   // Moves over `steps` idle steps (as counted above: never past the step before the loop end,
   // so the sum stays a step) without playing them.

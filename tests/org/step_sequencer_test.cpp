@@ -121,6 +121,22 @@ TEST_F(StepSequencerTest, TheLoopReturnsAfterTheStepBeforeLoopEnd) {
   EXPECT_EQ(drums, (std::vector<int>{0, 1, 0, 1, 0, 0, 1, 0, 0}));
 }
 
+// A pass whose last drum event sets a volume it does not apply (no event lies ahead then): back
+// at the loop start, the step applies it though nothing falls on it, so it is not passed over.
+TEST_F(StepSequencerTest, TheLoopStartsStepAppliesAVolumeTheLastEventLeftAndIsNotPassedOver) {
+  ParsedSong song = EmptySong();
+  song.loop_start = 2;
+  song.loop_end = 6;
+  song.tracks[8].events = {{3, 255, 0, 77, 255}, {5, 40, 0, 118, 255}};
+  Load(song);
+  for (int tick = 0; tick < 6; ++tick) engine.Tick();  // steps 0..5, then back to 2
+  ASSERT_EQ(engine.sequencer_state().play_step, 2);
+  EXPECT_EQ(device.Calls("volume").back().value, org::OrgVolumeToDevice(77));
+  EXPECT_EQ(engine.SkipIdleSteps(100), 0);
+  engine.Tick();
+  EXPECT_EQ(device.Calls("volume").back().value, org::OrgVolumeToDevice(118));
+}
+
 TEST_F(StepSequencerTest, DegenerateLoopsKeepReplayingOneStep) {
   ParsedSong song = EmptySong();
   song.loop_start = 7;
