@@ -48,10 +48,9 @@ class RepeatFinder {
 
   SongLoop loop_;
   int64_t phase_passes_ = 1;  // passes after which a tick's place within a frame recurs
-  int64_t loop_starts_ = 0;   // loop starts seen
   bool has_kept_ = false;
   ReplayPosition kept_;
-  int64_t passes_ = 0;  // loop starts since the state was kept
+  int64_t passes_ = 0;  // passes since the state was kept
   int64_t span_ = 1;    // loop starts to go before keeping a new state
   int spans_ = 0;       // spans gone through
   int comparisons_ = 0;

@@ -30,10 +30,14 @@ template <typename Voices>
 bool RepeatFinder::Repeats(Engine& engine, Voices& voices, const ReplayPosition& at, int64_t* ticks,
                            int64_t* frames, int64_t* passes) {
   if (comparisons_ >= kMostComparisons) return false;
-  if (++loop_starts_ < 2) return false;  // the first loop start: the intro's voices may sound
+  // The first loop start: the intro's voices may sound.
+  if (at.next_tick == loop_.intro_steps + 1) return false;
   if (has_kept_) {
-    ++passes_;
-    if (passes_ % phase_passes_ != 0) return false;
+    // Passes counted by ticks, not by the loop starts that came: a replay may begin past some
+    // (a render moved the song on in between), and only whole phase periods bring a tick's
+    // place within a frame back to where it was.
+    passes_ = (at.next_tick - kept_.next_tick) / loop_.loop_steps;
+    if (passes_ <= 0 || passes_ % phase_passes_ != 0) return false;
     ++comparisons_;
     if (engine.MatchesSnapshot() && voices.MatchesSnapshot()) {
       *ticks = at.next_tick - kept_.next_tick;

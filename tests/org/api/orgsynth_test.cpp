@@ -15,6 +15,8 @@
 #include <iterator>
 #include <memory>
 #include <new>
+#include <numeric>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -204,6 +206,20 @@ org::ParsedSong RestlessSong(int32_t loop_start, int32_t loop_end) {
   return song;
 }
 
+// A drum track whose last event in the loop sets a volume that only the loop start's step,
+// which has no event, applies.
+org::ParsedSong DrumVolumeAtTheLoopStartSong() {
+  org::ParsedSong song;
+  song.version = 2;
+  song.wait = 3;
+  song.loop_start = 2;
+  song.loop_end = 6;
+  song.tracks[10].wave = 3;
+  song.tracks[10].events = {
+      {0, 255, 2, 217, 6}, {1, 40, 246, 255, 2}, {3, 255, 2, 77, 9}, {5, 42, 152, 118, 255}};
+  return song;
+}
+
 TEST(OrgsynthTest, AFarSeekLandsOnTheSamplesOfARenderThatPlayedThere) {
   struct Case {
     org::ParsedSong song;
@@ -211,7 +227,8 @@ TEST(OrgsynthTest, AFarSeekLandsOnTheSamplesOfARenderThatPlayedThere) {
   } cases[] = {{RestlessSong(0, 7), 44100},
                {RestlessSong(2, 7), 8001},
                {RestlessSong(3, 3), 22050},
-               {RestlessSong(0, 1), 48000}};
+               {RestlessSong(0, 1), 48000},
+               {DrumVolumeAtTheLoopStartSong(), 8001}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message()
                  << c.song.loop_start << ".." << c.song.loop_end << " at " << c.rate);
@@ -250,6 +267,61 @@ TEST(OrgsynthTest, AFarSeekLandsOnTheSamplesOfARenderThatPlayedThere) {
       const size_t window = std::min<size_t>(second / 2, all.size() / 2 - target);
       const std::vector<int16_t> got = RenderFrames(kept.get(), window);
       ASSERT_TRUE(std::equal(got.begin(), got.end(), all.begin() + static_cast<long>(2 * target)));
+    }
+  }
+}
+
+// Small random songs (short loops of held, repeated and one-shot notes, drums, volumes and pans
+// on and off, steps of 1 to 20 ms, at six rates): seeks of a fresh song and of one kept open and
+// played on between seeks land on the samples of a render from the start. Seed 628: a song kept
+// open at 8001 Hz, whose seek after a render once took two loop starts a pass apart, where the
+// ticks fall at different places within a frame, for a repeat.
+TEST(OrgsynthTest, SeeksIntoRandomSongsLandOnTheSamplesOfARender) {
+  const uint32_t rates[] = {44100, 48000, 8001, 22050, 11025, 96000};
+  std::vector<uint32_t> seeds(120);
+  std::iota(seeds.begin(), seeds.end(), 0);
+  seeds.push_back(628);
+  for (const uint32_t seed : seeds) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    const auto below = [&](int n) { return static_cast<int>(random() % static_cast<uint32_t>(n)); };
+    org::ParsedSong song;
+    song.version = 2;
+    song.wait = static_cast<uint16_t>(below(3) ? 1 + below(3) : 1 + below(20));
+    const int loop = below(2) ? 1 + below(6) : 1 + below(40);
+    song.loop_start = below(3);
+    song.loop_end = below(8) == 0 ? song.loop_start : song.loop_start + loop;
+    for (int tracks = 1 + below(8); tracks > 0; --tracks) {
+      const int t = below(10) < 7 ? below(8) : 8 + below(8);
+      org::ParsedSong::Track& track = song.tracks[t];
+      track.events.clear();
+      track.wave = static_cast<uint8_t>(below(t < 8 ? 100 : 28));
+      track.one_shot = below(5) == 0;
+      track.finetune = static_cast<uint16_t>(900 + below(200));
+      for (int step = 0; step <= song.loop_end && track.events.size() < 40; step += 1 + below(2))
+        track.events.push_back({step, static_cast<uint8_t>(below(6) == 0 ? 255 : below(96)),
+                                static_cast<uint8_t>(1 + below(below(2) ? 255 : 4)),
+                                static_cast<uint8_t>(below(4) == 0 ? 255 : below(255)),
+                                static_cast<uint8_t>(below(3) == 0 ? 255 : below(13))});
+    }
+    const uint32_t rate = rates[below(6)];
+    const std::vector<uint8_t> bytes = org::SerializeOrgSong(song);
+    Song played = Open(bytes, rate);
+    const std::vector<int16_t> all = RenderFrames(played.get(), 30 * size_t{rate});
+    const uint64_t frames = all.size() / 2;
+    if (frames < 4000) continue;  // a song that ends at once
+    Song kept = Open(bytes, rate);
+    for (int i = 0; i < 6; ++i) {
+      const uint64_t drawn = random() % (frames - 2000);
+      const uint64_t target = i == 0 ? frames - 2000 : drawn;
+      const bool fresh = i % 2 == 0;
+      Song opened;
+      if (fresh) opened = Open(bytes, rate);
+      orgsynth_song* sought = fresh ? opened.get() : kept.get();
+      ASSERT_EQ(orgsynth_seek(sought, target), ORGSYNTH_OK);
+      const std::vector<int16_t> got = RenderFrames(sought, 1000);
+      ASSERT_TRUE(std::equal(got.begin(), got.end(), all.begin() + static_cast<long>(2 * target)))
+          << target << (fresh ? " fresh" : " kept open");
     }
   }
 }
