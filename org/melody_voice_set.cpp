@@ -105,10 +105,13 @@ uint32_t TransposedRate(uint32_t rate, double ratio) {
 
 void MelodyVoiceSet::TuneTrack(int track, int semitone, uint16_t finetune) {
   tuned_finetune_[track] = finetune;
-  for (int octave = 0; octave < kOctaves; ++octave)
+  for (int octave = 0; octave < kOctaves; ++octave) {
+    // Both buffers of the octave's pair play at its one rate.
+    const uint32_t rate = TransposedRate(MelodyRate(octave, semitone, finetune), pitch_ratio_);
     for (int alternate = 0; alternate < 2; ++alternate)
       if (platform::SoundBuffer* buffer = Buffer(track, octave, alternate))
-        buffer->SetFrequency(TransposedRate(MelodyRate(octave, semitone, finetune), pitch_ratio_));
+        buffer->SetFrequency(rate);
+  }
 }
 
 uint32_t MelodyVoiceSet::NoteRate(uint8_t key, uint16_t finetune) const {
