@@ -22,5 +22,6 @@ set(RT_MIXER_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/../runtime/platform/platform_clock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../runtime/platform/sound_mixer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../runtime/platform/sound_mixer_simd.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../runtime/platform/voice_orbit.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../runtime/platform/voice_samples.cpp
 )

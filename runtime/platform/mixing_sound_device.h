@@ -70,6 +70,14 @@ class MixingSoundDevice final : public SoundDevice {
   bool RestoreSeekCheckpoint(const VoiceCheckpoint& checkpoint) override {
     return mixer_.RestoreCheckpoint(checkpoint);
   }
+  bool StartSeekLog(VoiceCallLog* log) override {
+    mixer_.StartCallLog(log);
+    return true;
+  }
+  void StopSeekLog() override { mixer_.StopCallLog(); }
+  bool RepeatSeekLog(const VoiceCallLog& log, int64_t repeats) override {
+    return mixer_.RepeatCallLog(log, repeats);
+  }
 
   bool SetMixerSamples(SoundBuffer* buffer, VoiceSamples samples) override;
   bool ShareSamples(SoundBuffer* buffer, SoundBuffer* source) override;

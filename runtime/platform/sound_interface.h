@@ -109,6 +109,8 @@ struct VoiceCheckpoint {
   std::vector<int32_t> active;
 };
 
+class VoiceCallLog;
+
 class SoundDevice {
  public:
   // Creates a secondary buffer: stopped, at position 0, full volume, centred, at the format's own
@@ -166,6 +168,14 @@ class SoundDevice {
   // the ones kept), so that a seek can start from a moment replayed before.
   virtual bool SaveSeekCheckpoint(VoiceCheckpoint* /*checkpoint*/) { return false; }
   virtual bool RestoreSeekCheckpoint(const VoiceCheckpoint& /*checkpoint*/) { return false; }
+  // During a seek: every call of a stretch of the replay is logged (from StartSeekLog, false when
+  // the device cannot, to StopSeekLog), and every voice then moves as `repeats` more replays of
+  // that stretch would move it, at once (RepeatSeekLog: false, with nothing changed, when it
+  // cannot, and the seek replays them), so that a seek can step over passes of a loop whose
+  // voices never come back to the same phases.
+  virtual bool StartSeekLog(VoiceCallLog* /*log*/) { return false; }
+  virtual void StopSeekLog() {}
+  virtual bool RepeatSeekLog(const VoiceCallLog& /*log*/, int64_t /*repeats*/) { return false; }
 
  protected:
   virtual ~SoundDevice() = default;

@@ -13,9 +13,6 @@ namespace {
 
 constexpr int kChunkFrames = 1024;
 
-// Wide enough for a voice's travel over any number of frames (32.32 steps times a frame count).
-__extension__ typedef unsigned __int128 WideUnsigned;
-
 // The moment this thread's calls stand for, or 0 for "now".
 thread_local int64_t t_scheduled_call_us = 0;
 
@@ -118,6 +115,7 @@ VoiceId SoundMixer::AddVoice(VoiceSamples samples, uint32_t rate, int group) {
   if (free_slots_.empty()) return {};
   const int slot = free_slots_.back();
   free_slots_.pop_back();
+  if (log_) log_->Spoil();
   Voice& voice = voices_[slot];
   const uint32_t generation = voice.generation + 1;
   voice = Voice{};
@@ -136,6 +134,7 @@ void SoundMixer::ReplaceSamples(VoiceId id, VoiceSamples samples) {
     const Guard lock(mix_mutex_, single_threaded_);
     Voice& voice = voices_[id.slot];
     if (!voice.in_use || voice.generation != id.generation || samples.frames == 0) return;
+    if (log_) log_->Spoil();
     std::swap(voice.data, samples);
     const uint64_t end = uint64_t{voice.data.frames} << 32;
     if (voice.position >= end) voice.position = 0;
@@ -149,6 +148,7 @@ void SoundMixer::RemoveVoice(VoiceId id) {
   const Guard lock(mix_mutex_, single_threaded_);
   Voice& voice = voices_[id.slot];
   if (!voice.in_use || voice.generation != id.generation) return;
+  if (log_) log_->Spoil();
   Deactivate(voice);
   std::swap(released, voice.data);
   voice.shared = nullptr;
@@ -175,6 +175,7 @@ bool SoundMixer::ShareSamples(VoiceId id, VoiceId source) {
   if (id.slot < 0 || id.slot >= static_cast<int>(voices_.size())) return false;
   Voice& voice = voices_[id.slot];
   if (!voice.in_use || voice.generation != id.generation) return false;
+  if (log_) log_->Spoil();
   if (source.slot < 0) {
     voice.shared = nullptr;
     voice.shared_slot = -1;
@@ -257,8 +258,7 @@ void SoundMixer::RecomputeStep(Voice& voice) {
   if (voice.rate != last_rate_ || output_rate_ != last_output_rate_) {
     last_rate_ = voice.rate;
     last_output_rate_ = output_rate_;
-    last_step_ = (uint64_t{voice.rate} << 32) / static_cast<uint64_t>(output_rate_);
-    if (last_step_ == 0) last_step_ = 1;
+    last_step_ = StepForRate(voice.rate, output_rate_);
   }
   voice.step = last_step_;
 }
@@ -310,9 +310,14 @@ void SoundMixer::ApplyCommand(const Command& command) {
       if (voice.pan == command.value) return;
       voice.pan = command.value;
       break;
+    case CommandType::kNone:
+      return;
   }
   if (command.type == CommandType::kVolume || command.type == CommandType::kPan)
     voice.gains_stale = true;
+  if (log_)
+    log_->Called(command.slot, command.type, command.value,
+                 KeptVoiceOf(static_cast<size_t>(command.slot)));
 }
 
 void SoundMixer::RefreshGains(Voice& voice) {
@@ -386,6 +391,7 @@ void SoundMixer::RenderChunk(int16_t* stereo, int32_t* wide, int frames,
                              const BlockTiming* timing) {
   const int due = TakeDueCommands(frames, timing);
   const Guard lock(mix_mutex_, single_threaded_);
+  if (log_) log_->Spoil();
   std::fill(accumulator_.begin(), accumulator_.begin() + 2 * frames, 0);
   int cursor = 0;
   for (int i = 0; i < due; ++i) {
@@ -561,21 +567,15 @@ int SoundMixer::CopyGroupTap(int group, int32_t* mono, int count) {
 void SoundMixer::AdvanceFrames(int64_t frames) {
   if (frames <= 0) return;
   const Guard lock(mix_mutex_, single_threaded_);
+  if (log_) log_->Advance(frames);
   for (int i = active_count_ - 1; i >= 0; --i) {
     Voice& voice = voices_[active_[i]];
     const uint64_t end = uint64_t{voice.samples().frames} << 32;
-    const WideUnsigned travel =
-        static_cast<WideUnsigned>(voice.step) * static_cast<WideUnsigned>(frames);
-    if (voice.looping) {
-      // Mixing wraps at the end each time it is reached: the same as one remainder.
-      voice.position = static_cast<uint64_t>((voice.position + travel) % end);
-    } else if (voice.position + travel >= end) {
-      voice.playing = false;  // played once to its end, as the mix would have
-      voice.position = 0;
-      Deactivate(voice);
-    } else {
-      voice.position += static_cast<uint64_t>(travel);
-    }
+    const VoiceTravel travel =
+        static_cast<VoiceTravel>(voice.step) * static_cast<VoiceTravel>(frames);
+    // Mixing wraps a looping voice at the end each time it is reached (the same as one
+    // remainder) and stops a one-shot voice there.
+    if (MoveAlongSamples(voice, end, travel)) Deactivate(voice);
   }
   if (tap_frames_ > 0) {
     std::fill(taps_.begin(), taps_.end(), 0);
@@ -620,6 +620,7 @@ void SoundMixer::SaveCheckpoint(VoiceCheckpoint* checkpoint) {
 
 bool SoundMixer::RestoreCheckpoint(const VoiceCheckpoint& checkpoint) {
   const Guard lock(mix_mutex_, single_threaded_);
+  if (log_) log_->Spoil();
   size_t kept = 0;
   for (size_t slot = 0; slot < voices_.size(); ++slot) {
     const Voice& v = voices_[slot];
@@ -651,8 +652,66 @@ bool SoundMixer::RestoreCheckpoint(const VoiceCheckpoint& checkpoint) {
   return true;
 }
 
+void SoundMixer::StartCallLog(VoiceCallLog* log) {
+  const Guard lock(mix_mutex_, single_threaded_);
+  log_ = log;
+  for (size_t slot = 0; slot < voices_.size(); ++slot)
+    if (voices_[slot].in_use) log->Begin(KeptVoiceOf(slot), voices_[slot].samples().frames);
+}
+
+void SoundMixer::StopCallLog() {
+  const Guard lock(mix_mutex_, single_threaded_);
+  if (log_) log_->End();
+  log_ = nullptr;
+}
+
+bool SoundMixer::RepeatCallLog(const VoiceCallLog& log, int64_t repeats) {
+  if (log.spoilt() || repeats < 0) return false;
+  const Guard lock(mix_mutex_, single_threaded_);
+  // Every voice is worked out before any moves: a failure changes nothing.
+  std::vector<VoiceCheckpoint::Voice> moved;
+  moved.reserve(log.voices().size());
+  int64_t budget = int64_t{1} << 22;  // windows worked through, over every voice
+  size_t logged = 0;
+  for (size_t slot = 0; slot < voices_.size(); ++slot) {
+    const Voice& voice = voices_[slot];
+    if (!voice.in_use) continue;
+    if (logged >= log.voices().size()) return false;
+    const LoggedVoice& from = log.voices()[logged++];
+    if (from.slot != static_cast<int32_t>(slot) || from.generation != voice.generation ||
+        from.sample_frames != voice.samples().frames)
+      return false;
+    VoiceCheckpoint::Voice motion = KeptVoiceOf(slot);
+    if (!RepeatVoice(from, repeats, &motion, &budget)) return false;
+    moved.push_back(motion);
+  }
+  if (logged != log.voices().size()) return false;
+  for (const VoiceCheckpoint::Voice& motion : moved) {
+    Voice& voice = voices_[static_cast<size_t>(motion.slot)];
+    voice.position = motion.position;
+    voice.step = motion.step;
+    voice.rate = motion.rate;
+    voice.volume = motion.volume;
+    voice.pan = motion.pan;
+    voice.gains_stale = true;
+    voice.playing = motion.playing;
+    voice.looping = motion.looping;
+    if (voice.playing) {
+      Activate(voice, motion.slot);
+    } else {
+      Deactivate(voice);
+    }
+  }
+  if (tap_frames_ > 0) {
+    std::fill(taps_.begin(), taps_.end(), 0);
+    tap_written_ = 0;
+  }
+  return true;
+}
+
 void SoundMixer::ResetAllVoices() {
   const Guard lock(mix_mutex_, single_threaded_);
+  if (log_) log_->Spoil();
   for (size_t slot = 0; slot < voices_.size(); ++slot) {
     Voice& voice = voices_[slot];
     if (!voice.in_use) continue;

@@ -25,6 +25,7 @@
 #include "runtime/platform/audio_output.h"
 #include "runtime/platform/gain_ramp.h"
 #include "runtime/platform/sound_interface.h"
+#include "runtime/platform/voice_orbit.h"
 #include "runtime/platform/voice_samples.h"
 
 namespace platform {
@@ -166,6 +167,16 @@ class SoundMixer final : public AudioRenderSource {
   // the ones kept. Taps start again empty, as after AdvanceFrames.
   void SaveCheckpoint(VoiceCheckpoint* checkpoint);
   bool RestoreCheckpoint(const VoiceCheckpoint& checkpoint);
+  // Offline: from now on every call applied is also written into `log` (voice by voice, with
+  // the output frames AdvanceFrames has moved since), until StopCallLog closes it. A voice made,
+  // released or given other samples meanwhile, a checkpoint put back or a mixed frame spoils it.
+  void StartCallLog(VoiceCallLog* log);
+  void StopCallLog();
+  // Offline: every voice moves as `repeats` more replays of the logged stretch would move it
+  // (the same calls at the same frames of each replay, AdvanceFrames between them), in time that
+  // does not grow with `repeats`. False, with nothing changed, when the log is spoilt, the voices
+  // in use are not the logged ones, or a voice's path is too involved to work out.
+  bool RepeatCallLog(const VoiceCallLog& log, int64_t repeats);
   // Offline: the next `frames` frames before the 16-bit saturation (after the output gain).
   void RenderUnsaturated(int32_t* stereo, int frames);
 
@@ -175,7 +186,7 @@ class SoundMixer final : public AudioRenderSource {
   void RenderFrames(int16_t* stereo, int frames, const BlockTiming* timing) override;
 
  private:
-  enum class CommandType : uint8_t { kPlay, kStop, kPosition, kFrequency, kVolume, kPan };
+  using CommandType = VoiceCall;
   struct Command {
     int64_t stamp_us = 0;
     int slot = -1;
@@ -228,7 +239,8 @@ class SoundMixer final : public AudioRenderSource {
   };
 
   bool single_threaded_ = false;
-  uint32_t last_rate_ = 0;  // the last rate RecomputeStep divided, and its step
+  VoiceCallLog* log_ = nullptr;  // mix lock
+  uint32_t last_rate_ = 0;       // the last rate RecomputeStep divided, and its step
   int last_output_rate_ = 0;
   uint64_t last_step_ = 0;
   std::atomic<int32_t> output_gain_q15_{32768};

@@ -1,0 +1,230 @@
+#include "runtime/platform/voice_orbit.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace platform {
+namespace {
+
+__extension__ typedef __int128 SignedTravel;
+
+// Repeats worked out one by one (or skipped in a run) per voice before it is given up: a path
+// that needs more is replayed by the caller, as before.
+constexpr int kMostSteps = 4096;
+
+// What one replay of a voice's windows did from a given state.
+struct StretchRun {
+  VoiceMotion end;
+  // It reached a state that no longer depends on where it started: a one-shot stretch reached
+  // its end, or a position call.
+  bool settled = false;
+  // Until then, each one-shot stretch: where it began (relative to the start, modulo the
+  // samples' length) and how far it went. From another start it would reach the end if the
+  // start plus that offset lay within that travel of the end.
+  std::vector<std::pair<uint64_t, uint64_t>> hazards;
+};
+
+void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& start,
+                StretchRun* run) {
+  run->end = start;
+  run->settled = false;
+  run->hazards.clear();
+  VoiceMotion& voice = run->end;
+  VoiceTravel offset = 0;  // (position - start position) modulo end, while not settled
+  for (const VoiceWindow& window : logged.windows) {
+    switch (window.opened_by) {
+      case VoiceCall::kPlay:
+        voice.looping = window.value != 0;
+        voice.playing = true;
+        break;
+      case VoiceCall::kStop:
+        voice.playing = false;
+        break;
+      case VoiceCall::kPosition: {
+        const uint32_t frame =
+            std::min(static_cast<uint32_t>(window.value), logged.sample_frames - 1);
+        voice.position = uint64_t{frame} << 32;
+        run->settled = true;
+        break;
+      }
+      default:
+        break;
+    }
+    if (voice.playing) {
+      const bool one_shot = !voice.looping;
+      const uint64_t from = voice.position;
+      // Looping, only the travel modulo the length counts; one-shot, whether it reaches the end.
+      const VoiceTravel travel =
+          one_shot && window.travel_wraps ? VoiceTravel{end} : VoiceTravel{window.travel};
+      if (one_shot && !run->settled && !window.travel_wraps)
+        run->hazards.emplace_back(static_cast<uint64_t>(offset), window.travel);
+      if (MoveAlongSamples(voice, end, travel)) {
+        run->settled = true;
+      } else if (!run->settled) {
+        offset = (offset + (VoiceTravel{voice.position} + end - from) % end) % end;
+      }
+    }
+    voice.rate = window.rate;
+    voice.step = window.step;
+    voice.volume = window.volume;
+    voice.pan = window.pan;
+  }
+}
+
+bool SameCalls(VoiceMotion a, VoiceMotion b) {
+  a.position = b.position = 0;
+  return a == b;
+}
+
+// How many repeats in a row, from one starting at `position` and each turned `turn` further
+// round samples of `end`, go by before one whose start brings a hazard to the end; at most
+// `most`.
+int64_t CleanRepeats(const std::vector<std::pair<uint64_t, uint64_t>>& hazards, uint64_t position,
+                     uint64_t turn, uint64_t end, int64_t most) {
+  int64_t clean = most;
+  for (const auto& [offset, travel] : hazards) {
+    if (travel == 0) continue;  // standing still never reaches the end
+    // The stretch begins at (position + y * turn + offset) mod end and reaches the end when that
+    // lies in [end - travel, end): y * turn mod end in that range moved back by `c`.
+    const VoiceTravel c = (VoiceTravel{position} + offset) % end;
+    const VoiceTravel low = (VoiceTravel{end} - travel + end - c) % end;
+    const VoiceTravel high = (VoiceTravel{end} - 1 + end - c) % end;
+    if (low > high) return 0;  // the range wraps round 0: the very next repeat
+    const SignedTravel first = FirstMultipleInRange(turn, end, low, high);
+    if (first >= 0 && first < clean) clean = static_cast<int64_t>(first);
+  }
+  return clean;
+}
+
+}  // namespace
+
+__extension__ __int128 FirstMultipleInRange(VoiceTravel a, VoiceTravel m, VoiceTravel low,
+                                            VoiceTravel high) {
+  if (low == 0) return 0;
+  a %= m;
+  if (a == 0) return -1;
+  // The first multiple of a at or past `low`, before any wrap.
+  const VoiceTravel k = (low + a - 1) / a;
+  if (a * k <= high) return static_cast<SignedTravel>(k);
+  // No multiple of a lies in [low, high] (so the range is shorter than a and does not hold 0
+  // modulo a): a * x - m * y lands there for the first y >= 1 with (m * y) mod a in
+  // [a - high mod a, a - low mod a], and then for x = ceil((low + m * y) / a).
+  const SignedTravel y = FirstMultipleInRange(m % a, a, a - high % a, a - low % a);
+  if (y < 0) return -1;
+  return static_cast<SignedTravel>((low + m * static_cast<VoiceTravel>(y) + a - 1) / a);
+}
+
+void VoiceCallLog::Begin(const VoiceMotion& motion, uint32_t sample_frames) {
+  LoggedVoice voice;
+  voice.slot = motion.slot;
+  voice.generation = motion.generation;
+  voice.sample_frames = sample_frames;
+  voice.moving_step = motion.step;
+  VoiceWindow first;
+  first.rate = motion.rate;
+  first.step = motion.step;
+  first.volume = motion.volume;
+  first.pan = motion.pan;
+  voice.windows.push_back(first);
+  ++windows_;
+  voices_.push_back(std::move(voice));
+  if (voices_.size() > 1 && voices_[voices_.size() - 2].slot >= motion.slot) Spoil();
+}
+
+LoggedVoice* VoiceCallLog::Find(int32_t slot) {
+  const auto at = std::lower_bound(voices_.begin(), voices_.end(), slot,
+                                   [](const LoggedVoice& v, int32_t s) { return v.slot < s; });
+  return at != voices_.end() && at->slot == slot ? &*at : nullptr;
+}
+
+void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const VoiceMotion& motion) {
+  if (spoilt_) return;
+  LoggedVoice* voice = Find(slot);
+  if (!voice || voice->generation != motion.generation) {
+    Spoil();
+    return;
+  }
+  voice->open_travel += static_cast<VoiceTravel>(voice->moving_step) *
+                        static_cast<VoiceTravel>(frames_ - voice->since);
+  voice->since = frames_;
+  if (call == VoiceCall::kPlay || call == VoiceCall::kStop || call == VoiceCall::kPosition) {
+    Close(*voice);
+    if (++windows_ > kMostWindows) {
+      Spoil();
+      voices_.clear();  // nothing of it is used: its room goes now
+      return;
+    }
+    VoiceWindow opened;
+    opened.opened_by = call;
+    opened.value = value;
+    voice->windows.push_back(opened);
+  }
+  VoiceWindow& open = voice->windows.back();
+  open.rate = motion.rate;
+  open.step = motion.step;
+  open.volume = motion.volume;
+  open.pan = motion.pan;
+  voice->moving_step = motion.step;
+}
+
+void VoiceCallLog::Close(LoggedVoice& voice) {
+  const VoiceTravel end = VoiceTravel{voice.sample_frames} << 32;
+  VoiceWindow& open = voice.windows.back();
+  open.travel = static_cast<uint64_t>(voice.open_travel % end);
+  open.travel_wraps = voice.open_travel >= end;
+  voice.open_travel = 0;
+}
+
+void VoiceCallLog::End() {
+  if (spoilt_) return;
+  for (LoggedVoice& voice : voices_) {
+    voice.open_travel += static_cast<VoiceTravel>(voice.moving_step) *
+                         static_cast<VoiceTravel>(frames_ - voice.since);
+    voice.since = frames_;
+    Close(voice);
+  }
+}
+
+bool RepeatVoice(const LoggedVoice& logged, int64_t repeats, VoiceMotion* voice, int64_t* budget) {
+  if (logged.sample_frames == 0) return false;
+  const uint64_t end = uint64_t{logged.sample_frames} << 32;
+  VoiceMotion now = *voice;
+  int64_t left = repeats;
+  // States met right after a repeat that settled, with the repeats left then.
+  std::vector<std::pair<VoiceMotion, int64_t>> settled;
+  StretchRun run;
+  for (int steps = 0; left > 0; ++steps) {
+    *budget -= static_cast<int64_t>(logged.windows.size());
+    if (steps == kMostSteps || *budget < 0) return false;
+    RunStretch(logged, end, now, &run);
+    --left;
+    if (run.settled) {
+      for (const auto& [state, left_then] : settled) {
+        if (!(state == run.end)) continue;
+        // From here on the voice comes back to this state every (left_then - left) repeats.
+        left %= left_then - left;
+        settled.clear();
+        break;
+      }
+      settled.emplace_back(run.end, left);
+      now = run.end;
+      continue;
+    }
+    const bool same_calls = SameCalls(run.end, now);
+    const uint64_t turn =
+        static_cast<uint64_t>((VoiceTravel{run.end.position} + end - now.position) % end);
+    now = run.end;
+    if (!same_calls || left == 0) continue;
+    // Every repeat from here on starts in the same state but for its position, which each turns
+    // `turn` further, until one brings a one-shot stretch to its end: those in between go by
+    // at once.
+    const int64_t clean = CleanRepeats(run.hazards, now.position, turn, end, left);
+    now.position = static_cast<uint64_t>(
+        (VoiceTravel{now.position} + static_cast<VoiceTravel>(clean) * turn) % end);
+    left -= clean;
+  }
+  *voice = now;
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,128 @@
+// Where voices stand after many repeats of the same stretch of control calls, without replaying
+// them: a seek's way over the passes of a song's loop once the calls each pass makes are known.
+//
+// A voice moves by itself only along its samples (a looping voice wraps, a one-shot voice stops
+// at its end and goes back to 0); everything else it holds (rate, volume, pan, the calls' own
+// mode changes) follows from the calls alone. So over one stretch, a voice that never reaches an
+// end it stops at comes out turned round its samples by a fixed amount, and one that does comes
+// out in a state that no longer depends on where it started. Repeats of the stretch are then
+// worked out voice by voice: turns are added up at once, up to the first repeat whose start
+// brings the voice to such an end (found by a Euclid-like search, not by trying each repeat),
+// and a state met twice after such an end is a cycle that whole multiples skip.
+//
+// VoiceCallLog is written by the mixer while a stretch is replayed (SoundMixer::StartCallLog) and
+// read by RepeatVoice. Pure data and functions: any thread, one log per replay.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "runtime/platform/sound_interface.h"
+
+namespace platform {
+
+__extension__ typedef unsigned __int128 VoiceTravel;  // 32.32 positions times frame counts
+
+// A control call as the mixer applies it.
+enum class VoiceCall : uint8_t { kNone, kPlay, kStop, kPosition, kFrequency, kVolume, kPan };
+
+// A voice's place and motion: its position in 32.32 frames of its samples, its step per output
+// frame (32.32), and what its calls set.
+using VoiceMotion = VoiceCheckpoint::Voice;
+
+// The step (32.32 sample frames per output frame) a voice playing at `rate` samples per second
+// moves by at `output_rate` frames per second (never 0).
+inline uint64_t StepForRate(uint32_t rate, int output_rate) {
+  const uint64_t step = (uint64_t{rate} << 32) / static_cast<uint64_t>(output_rate);
+  return step == 0 ? 1 : step;
+}
+
+// Moves a playing voice `travel` (its step times the frames) along samples of `end` (frames in
+// 32.32): a looping voice wraps; a one-shot voice that reaches the end stops there and goes back
+// to 0 (true), as mixing moves it. Works on any state with position, playing and looping.
+template <typename Motion>
+bool MoveAlongSamples(Motion& voice, uint64_t end, VoiceTravel travel) {
+  if (voice.looping) {
+    voice.position = static_cast<uint64_t>((voice.position + travel) % end);
+    return false;
+  }
+  if (voice.position + travel >= end) {
+    voice.playing = false;
+    voice.position = 0;
+    return true;
+  }
+  voice.position += static_cast<uint64_t>(travel);
+  return false;
+}
+
+// The smallest x >= 0 with low <= (a * x) mod m <= high (0 <= low <= high < m), or -1 when
+// there is none.
+__extension__ __int128 FirstMultipleInRange(VoiceTravel a, VoiceTravel m, VoiceTravel low,
+                                            VoiceTravel high);
+
+// One voice's share of a logged stretch: stretches of calls opened by a call that changes how it
+// plays (play, stop, position; the first by none), each with how far the voice travels over it
+// while it plays (modulo its samples' length, and whether that reaches the length) and the rate,
+// step, volume and pan it ends with.
+struct VoiceWindow {
+  VoiceCall opened_by = VoiceCall::kNone;
+  int32_t value = 0;
+  uint64_t travel = 0;        // modulo the samples' length
+  bool travel_wraps = false;  // the travel is at least the samples' length
+  uint32_t rate = 0;
+  uint64_t step = 0;
+  int32_t volume = 0;
+  int32_t pan = 0;
+};
+
+struct LoggedVoice {
+  int32_t slot = -1;
+  uint32_t generation = 0;
+  uint32_t sample_frames = 0;  // the length of its samples when the log began
+  std::vector<VoiceWindow> windows;
+  // While logging: where the open window began (output frames since the log began), the step it
+  // moves at since, and its travel so far.
+  int64_t since = 0;
+  uint64_t moving_step = 0;
+  VoiceTravel open_travel = 0;
+};
+
+// The calls of one stretch, voice by voice, as the mixer logs them.
+class VoiceCallLog {
+ public:
+  // The most windows a log holds; a longer stretch spoils it (a seek then replays as before).
+  static constexpr size_t kMostWindows = size_t{1} << 17;
+
+  // Opens a voice's first window at frame 0, in the state `motion`.
+  void Begin(const VoiceMotion& motion, uint32_t sample_frames);
+  // `frames` output frames pass.
+  void Advance(int64_t frames) { frames_ += frames; }
+  // A call applied to the voice in `slot`, which now stands in `motion`.
+  void Called(int32_t slot, VoiceCall call, int32_t value, const VoiceMotion& motion);
+  // Closes every open window at the frame reached.
+  void End();
+  // The log no longer stands for what happened (a voice made or released, samples changed).
+  void Spoil() { spoilt_ = true; }
+
+  bool spoilt() const { return spoilt_; }
+  int64_t frames() const { return frames_; }
+  const std::vector<LoggedVoice>& voices() const { return voices_; }
+
+ private:
+  LoggedVoice* Find(int32_t slot);
+  void Close(LoggedVoice& voice);
+
+  std::vector<LoggedVoice> voices_;  // by slot, ascending
+  int64_t frames_ = 0;
+  size_t windows_ = 0;
+  bool spoilt_ = false;
+};
+
+// Moves `voice` (the logged voice, in the state it has after the logged stretch or any number
+// of replays of it) as `repeats` more replays of its windows would. `budget`: windows that may
+// still be worked through, over every voice of one seek (lowered by what this one takes). False,
+// with `voice` unchanged, when its path is too involved for the budget.
+bool RepeatVoice(const LoggedVoice& logged, int64_t repeats, VoiceMotion* voice, int64_t* budget);
+
+}  // namespace platform

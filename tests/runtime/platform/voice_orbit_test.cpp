@@ -1,0 +1,228 @@
+#include "runtime/platform/voice_orbit.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "runtime/platform/sound_mixer.h"
+
+namespace {
+
+using platform::FirstMultipleInRange;
+using platform::SoundMixer;
+using platform::VoiceCallLog;
+using platform::VoiceCheckpoint;
+using platform::VoiceId;
+using platform::VoiceSamples;
+using platform::VoiceTravel;
+
+TEST(VoiceOrbitTest, FirstMultipleInRangeIsTheSmallestOfAll) {
+  // Every case of small moduli against a search (a * x mod m repeats within m values of x).
+  for (uint64_t m = 1; m <= 24; ++m)
+    for (uint64_t a = 0; a <= m + 1; ++a)
+      for (uint64_t low = 0; low < m; ++low)
+        for (uint64_t high = low; high < m; ++high) {
+          int64_t expected = -1;
+          for (uint64_t x = 0; x < m && expected < 0; ++x)
+            if ((a * x) % m >= low && (a * x) % m <= high) expected = static_cast<int64_t>(x);
+          ASSERT_EQ(static_cast<int64_t>(FirstMultipleInRange(a, m, low, high)), expected)
+              << a << " " << m << " " << low << " " << high;
+        }
+  // Moduli of the size voices have (a sample count in 32.32): the answer lands in the range
+  // and, where it is small enough to search, nothing smaller does.
+  std::mt19937_64 random(7);
+  int searched = 0;
+  for (int round = 0; round < 2000; ++round) {
+    const VoiceTravel m = (VoiceTravel{random() % 4096 + 1} << 32) + random() % 4096;
+    const VoiceTravel a = random() % static_cast<uint64_t>(m);
+    const VoiceTravel low = random() % static_cast<uint64_t>(m);
+    const VoiceTravel high = low + random() % (static_cast<uint64_t>(m - low) / 64 + 1);
+    const auto x = FirstMultipleInRange(a, m, low, high);
+    if (x < 0) continue;
+    const VoiceTravel at = (a * static_cast<VoiceTravel>(x)) % m;
+    ASSERT_TRUE(at >= low && at <= high) << round;
+    if (x > 200000) continue;
+    ++searched;
+    for (VoiceTravel y = 0; y < static_cast<VoiceTravel>(x); ++y) {
+      const VoiceTravel earlier = (a * y) % m;
+      ASSERT_FALSE(earlier >= low && earlier <= high) << round;
+    }
+  }
+  EXPECT_GT(searched, 100);
+}
+
+VoiceSamples Ramp(uint32_t frames) {
+  VoiceSamples samples;
+  samples.channels = 1;
+  samples.frames = frames;
+  samples.samples.resize(frames + 1);
+  for (uint32_t i = 0; i <= frames; ++i) samples.samples[i] = static_cast<int16_t>(i % frames * 7);
+  return samples;
+}
+
+// A stretch of calls, as a song's pass makes them: at frames from its start, on voices by index.
+struct Call {
+  int64_t frame;
+  int voice;
+  int kind;  // 0 play looping, 1 play once, 2 stop, 3 position, 4 rate, 5 volume, 6 pan
+  int32_t value;
+};
+
+struct Stretch {
+  int64_t frames;
+  std::vector<Call> calls;  // by frame
+};
+
+Stretch RandomStretch(std::mt19937& random, int voices) {
+  Stretch stretch;
+  stretch.frames = 20 + random() % 3000;
+  const int calls = static_cast<int>(random() % 24);
+  for (int i = 0; i < calls; ++i) {
+    Call call;
+    call.frame = static_cast<int64_t>(random() % static_cast<uint32_t>(stretch.frames));
+    call.voice = static_cast<int>(random() % static_cast<uint32_t>(voices));
+    // Plays, stops and rate changes most, as notes do.
+    const int kinds[] = {0, 0, 1, 1, 1, 2, 3, 4, 4, 4, 5, 6};
+    call.kind = kinds[random() % 12];
+    call.value = call.kind == 3   ? static_cast<int32_t>(random() % 300)
+                 : call.kind == 4 ? static_cast<int32_t>(2000 + random() % 90000)
+                                  : -static_cast<int32_t>(random() % 2000);
+    stretch.calls.push_back(call);
+  }
+  std::stable_sort(stretch.calls.begin(), stretch.calls.end(),
+                   [](const Call& a, const Call& b) { return a.frame < b.frame; });
+  return stretch;
+}
+
+// A mixer with voices of several lengths, playing a few of them from the start.
+struct Voices {
+  SoundMixer mixer{44100, 16};
+  std::vector<VoiceId> ids;
+  explicit Voices(std::mt19937& random) {
+    for (uint32_t frames : {7u, 64u, 256u, 1000u, 33u}) {
+      ids.push_back(mixer.AddVoice(Ramp(frames), 8000 + static_cast<uint32_t>(random() % 40000)));
+      if (random() % 2) mixer.Play(ids.back(), random() % 2 == 0);
+    }
+  }
+  void Play(const Stretch& stretch) {
+    int64_t at = 0;
+    for (const Call& call : stretch.calls) {
+      mixer.AdvanceFrames(call.frame - at);
+      at = call.frame;
+      const VoiceId id = ids[static_cast<size_t>(call.voice)];
+      switch (call.kind) {
+        case 0:
+          mixer.Play(id, true);
+          break;
+        case 1:
+          mixer.Play(id, false);
+          break;
+        case 2:
+          mixer.Stop(id);
+          break;
+        case 3:
+          mixer.SetPosition(id, static_cast<uint32_t>(call.value));
+          break;
+        case 4:
+          mixer.SetFrequency(id, static_cast<uint32_t>(call.value));
+          break;
+        case 5:
+          mixer.SetVolume(id, call.value);
+          break;
+        default:
+          mixer.SetPan(id, call.value);
+          break;
+      }
+    }
+    mixer.AdvanceFrames(stretch.frames - at);
+  }
+  std::vector<VoiceCheckpoint::Voice> Now() {
+    VoiceCheckpoint checkpoint;
+    mixer.SaveCheckpoint(&checkpoint);
+    return checkpoint.voices;
+  }
+};
+
+TEST(VoiceOrbitTest, RepeatsOfALoggedStretchLeaveEveryVoiceWhereReplayingThemDoes) {
+  int turned = 0;  // cases with a voice that plays on through every repeat
+  for (uint32_t seed = 0; seed < 300; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    const Stretch stretch = RandomStretch(random, 5);
+    std::mt19937 same_voices = random;
+    Voices jumped(random);
+    Voices replayed(same_voices);
+    const int64_t repeats = seed % 3 == 0 ? 1 + seed % 5 : seed % 3 == 1 ? 311 : 4000;
+    jumped.Play(stretch);
+    replayed.Play(stretch);
+    VoiceCallLog log;
+    jumped.mixer.StartCallLog(&log);
+    jumped.Play(stretch);
+    jumped.mixer.StopCallLog();
+    replayed.Play(stretch);
+    ASSERT_EQ(jumped.Now(), replayed.Now());
+    ASSERT_TRUE(jumped.mixer.RepeatCallLog(log, repeats));
+    for (int64_t i = 0; i < repeats; ++i) replayed.Play(stretch);
+    ASSERT_EQ(jumped.Now(), replayed.Now());
+    for (const VoiceCheckpoint::Voice& voice : replayed.Now()) turned += voice.playing;
+    // Both go on alike, and mix alike.
+    jumped.Play(stretch);
+    replayed.Play(stretch);
+    std::vector<int16_t> a(2 * 500), b(2 * 500);
+    jumped.mixer.RenderFrames(a.data(), 500, nullptr);
+    replayed.mixer.RenderFrames(b.data(), 500, nullptr);
+    ASSERT_EQ(a, b);
+  }
+  EXPECT_GT(turned, 100);
+}
+
+TEST(VoiceOrbitTest, AVoiceLoopingThroughEveryRepeatTurnsByTheWholeTravelAtOnce) {
+  SoundMixer mixer(48000, 4);
+  const VoiceId voice = mixer.AddVoice(Ramp(256), 31616);
+  mixer.Play(voice, true);
+  mixer.AdvanceFrames(100);
+  VoiceCallLog log;
+  mixer.StartCallLog(&log);
+  mixer.AdvanceFrames(1763);
+  mixer.StopCallLog();
+  VoiceCheckpoint before;
+  mixer.SaveCheckpoint(&before);
+  const int64_t repeats = int64_t{1} << 40;
+  ASSERT_TRUE(mixer.RepeatCallLog(log, repeats));
+  VoiceCheckpoint after;
+  mixer.SaveCheckpoint(&after);
+  const VoiceTravel end = VoiceTravel{256} << 32;
+  const VoiceTravel travel = VoiceTravel{before.voices[0].step} * 1763 * repeats;
+  EXPECT_EQ(after.voices[0].position,
+            static_cast<uint64_t>((before.voices[0].position + travel) % end));
+  EXPECT_TRUE(after.voices[0].playing);
+}
+
+TEST(VoiceOrbitTest, ALogThatNoLongerStandsForTheVoicesMovesNothing) {
+  std::mt19937 random(3);
+  const Stretch stretch = RandomStretch(random, 5);
+  Voices voices(random);
+  // A voice made while logging.
+  VoiceCallLog spoilt;
+  voices.mixer.StartCallLog(&spoilt);
+  voices.Play(stretch);
+  const VoiceId extra = voices.mixer.AddVoice(Ramp(10), 22050);
+  voices.mixer.StopCallLog();
+  EXPECT_TRUE(spoilt.spoilt());
+  const auto before = voices.Now();
+  EXPECT_FALSE(voices.mixer.RepeatCallLog(spoilt, 10));
+  EXPECT_EQ(voices.Now(), before);
+  // A good log, but a voice released since.
+  VoiceCallLog log;
+  voices.mixer.StartCallLog(&log);
+  voices.Play(stretch);
+  voices.mixer.StopCallLog();
+  ASSERT_FALSE(log.spoilt());
+  voices.mixer.RemoveVoice(extra);
+  const auto now = voices.Now();
+  EXPECT_FALSE(voices.mixer.RepeatCallLog(log, 10));
+  EXPECT_EQ(voices.Now(), now);
+}
+
+}  // namespace
