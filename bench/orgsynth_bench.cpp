@@ -3,7 +3,8 @@
 // tempo factor, a transposition, track and master gains fading, notes over the song), beside
 // org2wav's own render path in the same run; a seek to the last second of a ten-minute render;
 // far seeks into endless songs of 1 ms steps (the densest the format allows: 16 tracks of 4096
-// notes, a one-step loop) up to 2^40 frames; and the memory one open song holds.
+// notes, a one-step loop, one whose voices never come round) up to 2^40 frames; and the memory one
+// open song holds.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -135,13 +136,24 @@ void BM_SeekToTheLastSecondOfTenMinutes(benchmark::State& state) {
 
 // Endless songs of 1 ms steps to seek far into. kDensest: every track holds 4096 notes, one a
 // step, of varied keys, lengths, volumes and pans, looping over all of them; kOneStep: a loop of
-// one step with a note on it, every track.
-enum class FarSong { kDensest, kOneStep };
+// one step with a note on it, every track; kDrifting: eight tracks of held notes an octave or
+// more apart on a loop of three steps, whose low buffers never finish a period before they play
+// again: their phases drift on and the song's whole state never comes back.
+enum class FarSong { kDensest, kOneStep, kDrifting };
 
 std::vector<uint8_t> FarSongBytes(FarSong kind) {
   org::ParsedSong song;
   song.version = 2;
   song.wait = 1;
+  if (kind == FarSong::kDrifting) {
+    song.loop_end = 3;
+    for (int t = 0; t < 8; ++t) {
+      song.tracks[t].wave = static_cast<uint8_t>(t * 7);
+      for (int n = 0; n < 3; ++n)
+        song.tracks[t].events.push_back({n, static_cast<uint8_t>(t * 3 + n * 13), 255, 200, 6});
+    }
+    return org::SerializeOrgSong(song);
+  }
   song.loop_start = kind == FarSong::kDensest ? 0 : 5;
   song.loop_end = kind == FarSong::kDensest ? 4096 : 6;
   for (int t = 0; t < org::kTrackCount; ++t) {
@@ -208,6 +220,12 @@ void BM_SeekDensestSong2To40Frames(benchmark::State& state) {
 void BM_SeekOneStepLoop2To40Frames(benchmark::State& state) {
   SeekFar(state, FarSong::kOneStep, 1ull << 40);
 }
+void BM_SeekDriftingSong2To40Frames(benchmark::State& state) {
+  SeekFar(state, FarSong::kDrifting, 1ull << 40);
+}
+void BM_SeekDriftingSongAgainAndAgain(benchmark::State& state) {
+  SeekAgain(state, FarSong::kDrifting);
+}
 
 // The heap one open song holds (after its first render), in kilobytes.
 void BM_MemoryPerOpenSong(benchmark::State& state) {
@@ -236,8 +254,10 @@ BENCHMARK(BM_SeekToTheLastSecondOfTenMinutes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekDensestSongTenHours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekDensestSong2To40Frames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekOneStepLoop2To40Frames)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeekDriftingSong2To40Frames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekDensestSongAgainAndAgain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekOneStepLoopAgainAndAgain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeekDriftingSongAgainAndAgain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoryPerOpenSong)->Iterations(3);
 
 }  // namespace

@@ -155,8 +155,9 @@ ORGSYNTH_API void orgsynth_set_fade(orgsynth_song* song, uint32_t ms);
  * gives from that frame on (voices, phases, volumes, pans, ringing notes, mutes and the fade
  * included). A frame past the end moves to the end. Costs time in proportion to the song's steps
  * before the frame, never to its frames, and once the song's whole state at its loop start
- * repeats (usually within a few passes), no more however far the frame lies. Returns ORGSYNTH_OK,
- * or ORGSYNTH_ERROR_INVALID_ARGUMENT for a NULL song.
+ * repeats (usually within a few passes), or its steps do while its voices' phases drift on, no
+ * more however far the frame lies. Returns ORGSYNTH_OK, or ORGSYNTH_ERROR_INVALID_ARGUMENT for a
+ * NULL song.
  */
 ORGSYNTH_API int orgsynth_seek(orgsynth_song* song, uint64_t frame);
 

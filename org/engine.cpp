@@ -206,15 +206,18 @@ Engine::Snapshot Engine::Now() const {
 
 void Engine::SaveSnapshot() { snapshot_ = Now(); }
 
-bool Engine::MatchesSnapshot() const {
+bool Engine::SameAsNow(const Snapshot& kept) const {
   const Snapshot now = Now();
-  return now.carried.sequencer == snapshot_.carried.sequencer &&
-         now.carried.melody == snapshot_.carried.melody &&
-         now.carried.activity == snapshot_.carried.activity &&
-         now.loopback_pending == snapshot_.loopback_pending &&
-         now.loop_entered == snapshot_.loop_entered && now.last_played == snapshot_.last_played &&
-         now.master_volume == snapshot_.master_volume;
+  return now.carried.sequencer == kept.carried.sequencer &&
+         now.carried.melody == kept.carried.melody &&
+         now.carried.activity == kept.carried.activity &&
+         now.loopback_pending == kept.loopback_pending && now.loop_entered == kept.loop_entered &&
+         now.last_played == kept.last_played && now.master_volume == kept.master_volume;
 }
+
+bool Engine::MatchesSnapshot() const { return SameAsNow(snapshot_); }
+
+bool Engine::Matches(const SavedState& state) const { return SameAsNow(state.snapshot); }
 
 Engine::SavedState Engine::Save() const {
   return {Now(), loop_count_.load(std::memory_order_relaxed)};

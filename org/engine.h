@@ -157,6 +157,9 @@ class Engine {
     int32_t loop_count = 0;
   };
   SavedState Save() const;
+  // True when the ticks have brought the engine back to `state` (the loop count aside): from
+  // here on they play what they played from there.
+  bool Matches(const SavedState& state) const;
   // Back to `state`, with `passes` more returns to the loop start counted (may be negative).
   void Restore(const SavedState& state, int64_t passes);
   // Moments of a replay kept for later seeks (step_replay.cpp): dropped whenever what the ticks
@@ -166,6 +169,7 @@ class Engine {
 
  private:
   Snapshot Now() const;
+  bool SameAsNow(const Snapshot& kept) const;
   // Counts `passes` more returns to the loop start, saturated.
   void AddLoopCount(int64_t passes);
 

@@ -13,6 +13,7 @@
 #include "org/song_loop.h"
 #include "org/step_replay.h"
 #include "runtime/platform/sound_interface.h"
+#include "runtime/platform/voice_orbit.h"
 
 namespace org {
 
@@ -34,6 +35,20 @@ class RepeatFinder {
     const int64_t first = loop_.intro_steps + 1;
     return tick >= first && (tick - first) % loop_.loop_steps == 0;
   }
+
+  // Passes after which a tick's place within a frame recurs (a tick then falls a whole number
+  // of frames later).
+  int64_t phase_passes() const { return phase_passes_; }
+  // The ticks before the next loop start from tick `tick` (0 at one).
+  int64_t TicksToLoopStart(int64_t tick) const {
+    const int64_t first = loop_.intro_steps + 1;
+    if (tick <= first) return first - tick;
+    const int64_t into = (tick - first) % loop_.loop_steps;
+    return into == 0 ? 0 : loop_.loop_steps - into;
+  }
+  int64_t loop_steps() const { return loop_.loop_steps; }
+  // Loop starts compared so far (none matched while the repeat is not known).
+  int comparisons() const { return comparisons_; }
 
   // At a loop start (before its tick plays): true, with the repeat's ticks, frames and passes,
   // when the state is the one kept.
@@ -64,6 +79,23 @@ struct ReplayCheckpoint {
   platform::VoiceCheckpoint voices;
 };
 
+// Whole passes of the loop, from a loop start on, after which the engine stands where it stood
+// at their start and a tick falls a whole number of frames later: every pass after them makes
+// the same calls at the same places. Their calls, logged voice by voice, move every voice over
+// any number of such stretches at once (see voice_orbit.h), so a seek lands that far on even
+// when the voices' phases never come round to where they were (the whole state never repeats).
+struct LoopStretch {
+  bool known = false;
+  bool given_up = false;  // a stretch is not looked for (again)
+  ReplayPosition end;     // where the logged stretch ended, and the state there
+  Engine::SavedState engine;
+  platform::VoiceCheckpoint voices;
+  platform::VoiceCallLog log;
+  int64_t ticks = 0;
+  int64_t frames = 0;
+  int64_t passes = 0;
+};
+
 struct ReplayCheckpoints {
   // At most this many moments are kept (each holds every voice in use: about 7 kB for a song's
   // 136 voices); when full, every other one goes and the spacing doubles.
@@ -91,6 +123,8 @@ struct ReplayCheckpoints {
   int64_t repeat_ticks = 0;
   int64_t repeat_frames = 0;
   int64_t repeat_passes = 0;
+
+  LoopStretch stretch;
 
   ReplayCheckpoints(const ParsedSong& song, int output_rate) : finder(song, output_rate) {}
 };

@@ -79,6 +79,14 @@ struct MixerVoices {
   bool RestoreCheckpoint(const platform::VoiceCheckpoint& checkpoint) {
     return mixer.RestoreCheckpoint(checkpoint);
   }
+  bool StartLog(platform::VoiceCallLog* log) {
+    mixer.StartCallLog(log);
+    return true;
+  }
+  void StopLog() { mixer.StopCallLog(); }
+  bool RepeatLog(const platform::VoiceCallLog& log, int64_t repeats) {
+    return mixer.RepeatCallLog(log, repeats);
+  }
 };
 
 // The voices of the engine's own output device, for a player's seek.
@@ -93,7 +101,25 @@ struct DeviceVoices {
   bool RestoreCheckpoint(const platform::VoiceCheckpoint& checkpoint) {
     return device.RestoreSeekCheckpoint(checkpoint);
   }
+  bool StartLog(platform::VoiceCallLog* log) { return device.StartSeekLog(log); }
+  void StopLog() { device.StopSeekLog(); }
+  bool RepeatLog(const platform::VoiceCallLog& log, int64_t repeats) {
+    return device.RepeatSeekLog(log, repeats);
+  }
 };
+
+// The events of one pass of the loop that start a note or a drum.
+int64_t KeyEventsPerPass(const ParsedSong& song) {
+  const bool stepping = song.loop_end > song.loop_start;
+  int64_t count = 0;
+  for (const ParsedSong::Track& track : song.tracks)
+    for (const OrgEvent& event : track.events)
+      if (event.key != kNoValue &&
+          (stepping ? event.position >= song.loop_start && event.position < song.loop_end
+                    : event.position == song.loop_start))
+        ++count;
+  return count;
+}
 
 int64_t FloorDivide(int64_t a, int64_t b) {  // b > 0
   const int64_t q = a / b;
@@ -118,11 +144,17 @@ class Checkpointing {
     }
     if (!points_) Fresh(at);
   }
+  ~Checkpointing() { Forget(); }
+  Checkpointing(const Checkpointing&) = delete;
+  Checkpointing& operator=(const Checkpointing&) = delete;
 
   // At a tick's frame, before the tick plays: keeps the moment and looks for the repeat when
   // the ground is new. True when the replay moved on (to a kept moment after the repeat).
   bool AtTick(ReplayPosition* at, int64_t last) {
+    if (StretchAtTick(at, last)) return true;
     if (!points_ || points_->repeat_known || at->next_tick <= points_->explored_tick) return false;
+    // Past a known stretch, seeks land by repeats of it: nothing there is kept.
+    if (points_->stretch.known && at->next_tick > points_->stretch.end.next_tick) return false;
     points_->explored_tick = at->next_tick;
     const int64_t since = points_->points.empty()
                               ? at->next_tick - 1
@@ -145,10 +177,48 @@ class Checkpointing {
     return MoveToBest(at, last);
   }
 
+  // How many ticks from `next_tick` on may be passed over as idle: up to the next loop start
+  // while a stretch is looked for (its ends are loop starts, which must be stood at).
+  int64_t SkipLimit(int64_t next_tick, int64_t limit) const {
+    if (!points_ || points_->repeat_known || points_->stretch.known || points_->stretch.given_up)
+      return limit;
+    return std::min(limit, points_->finder.TicksToLoopStart(next_tick));
+  }
+
+  // Moves on by whole repeats of the known stretch (none or more), to the last of its repeats'
+  // ends at or before `last`, when that lies ahead of `at`. True when moved.
+  bool MoveByStretch(ReplayPosition* at, int64_t last) {
+    if (!points_ || points_->repeat_known || !points_->stretch.known) return false;
+    LoopStretch& stretch = points_->stretch;
+    if (last < stretch.end.frame) return false;
+    const int64_t repeats = (last - stretch.end.frame) / stretch.frames;
+    const int64_t landing = stretch.end.frame + repeats * stretch.frames;
+    if (landing <= at->frame) return false;
+    Forget();
+    if (!voices_.RestoreCheckpoint(stretch.voices)) {
+      stretch.known = false;
+      stretch.given_up = true;
+      return false;
+    }
+    engine_.Restore(stretch.engine, 0);
+    if (!voices_.RepeatLog(stretch.log, repeats)) {
+      // Too involved to work out: the replay goes on from the stretch's end.
+      stretch.known = false;
+      stretch.given_up = true;
+      *at = stretch.end;
+      return true;
+    }
+    engine_.Restore(stretch.engine, repeats * stretch.passes);
+    *at = {landing, stretch.end.next_tick + repeats * stretch.ticks};
+    return true;
+  }
+
   // Moves to the last kept moment at or before `last` when it lies ahead of `at`. True when
   // moved.
   bool MoveToBest(ReplayPosition* at, int64_t last) {
     if (!points_) return false;
+    if (points_->stretch.known && !points_->repeat_known && last > points_->stretch.end.frame)
+      last = points_->stretch.end.frame;  // further on, repeats of the stretch take over
     const ReplayCheckpoints& kept = *points_;
     const ReplayCheckpoint* best = nullptr;
     ReplayPosition best_at = *at;
@@ -174,6 +244,7 @@ class Checkpointing {
       Fresh(*at);
       return false;
     }
+    Forget();
     engine_.Restore(best->engine, best_repeats * kept.repeat_passes);
     *at = best_at;
     return true;
@@ -187,6 +258,7 @@ class Checkpointing {
   }
 
   void Fresh(const ReplayPosition& at) {
+    Forget();
     auto fresh = std::make_unique<ReplayCheckpoints>(engine_.song(), rate_);
     fresh->rate = rate_;
     fresh->master_volume = engine_.master_volume();
@@ -225,12 +297,99 @@ class Checkpointing {
     return true;
   }
 
+  // At a tick's frame, before it plays, while no stretch is known: at loop starts, looks for
+  // the engine's state to come round (after one pass, or two: each note swaps a track's pair of
+  // buffers), logs the calls of a stretch of passes from there, and once it is over and the
+  // engine stands where it stood at its start, keeps it and moves on by its repeats. True when
+  // moved.
+  bool StretchAtTick(ReplayPosition* at, int64_t last) {
+    if (!points_ || points_->repeat_known) return false;
+    LoopStretch& stretch = points_->stretch;
+    // Looked for once the whole state has been found not to repeat where it most often does:
+    // stepping over repeats of it costs less.
+    if (stretch.known || stretch.given_up || points_->finder.comparisons() == 0 ||
+        !points_->finder.AtLoopStart(at->next_tick))
+      return false;
+    if (log_) {
+      if (at->next_tick < log_end_tick_) return false;
+      return EndStretch(at, last);
+    }
+    int64_t period = 0;
+    for (size_t back = 1; back <= seen_.size() && period == 0; ++back)
+      if (engine_.Matches(seen_[seen_.size() - back])) period = static_cast<int64_t>(back);
+    seen_.push_back(engine_.Save());
+    if (seen_.size() > 2) seen_.erase(seen_.begin());
+    if (period == 0) return false;
+    const int64_t phase = points_->finder.phase_passes();
+    const int64_t passes = phase % period == 0 ? phase : phase * period;
+    const int64_t ticks = SaturatingMultiply(passes, points_->finder.loop_steps());
+    const int64_t frames = FrameOfTick(engine_.song().wait, rate_, at->next_tick + ticks) -
+                           FrameOfTick(engine_.song().wait, rate_, at->next_tick);
+    // Worth it only when the target lies a few stretches on; not tried when the stretch would
+    // hold more windows than a log keeps (each note or drum makes at most three).
+    if (frames <= 0 || last - at->frame < 2 * frames) return false;
+    constexpr int64_t kSongVoices = kMelodyTracks * kOctaves * 2 + kDrumSlots;
+    if (SaturatingMultiply(3 * KeyEventsPerPass(engine_.song()) + kSongVoices, passes) >
+        static_cast<int64_t>(platform::VoiceCallLog::kMostWindows)) {
+      stretch.given_up = true;
+      return false;
+    }
+    log_ = std::make_unique<platform::VoiceCallLog>();
+    if (!voices_.StartLog(log_.get())) {
+      log_.reset();
+      stretch.given_up = true;
+      return false;
+    }
+    log_start_ = *at;
+    log_engine_ = engine_.Save();
+    log_end_tick_ = at->next_tick + ticks;
+    log_passes_ = passes;
+    return false;
+  }
+
+  bool EndStretch(ReplayPosition* at, int64_t last) {
+    LoopStretch& stretch = points_->stretch;
+    voices_.StopLog();
+    std::unique_ptr<platform::VoiceCallLog> log = std::move(log_);
+    seen_.clear();
+    if (log->spoilt() || log->frames() != at->frame - log_start_.frame ||
+        !engine_.Matches(log_engine_) || !voices_.SaveCheckpoint(&stretch.voices)) {
+      stretch.given_up = true;
+      return false;
+    }
+    stretch.known = true;
+    stretch.end = *at;
+    stretch.engine = engine_.Save();
+    stretch.log = std::move(*log);
+    stretch.ticks = at->next_tick - log_start_.next_tick;
+    stretch.frames = at->frame - log_start_.frame;
+    stretch.passes = log_passes_;
+    return MoveByStretch(at, last);
+  }
+
+  // The replay moved: what it was looking at in a row of loop starts no longer follows on.
+  void Forget() {
+    seen_.clear();
+    if (log_) {
+      voices_.StopLog();
+      log_.reset();
+    }
+  }
+
   Engine& engine_;
   Voices& voices_;
   int rate_;
   bool kept_;
   ReplayCheckpoints* points_ = nullptr;
   std::unique_ptr<ReplayCheckpoints> own_;
+  // The engine's state at the last loop starts of this replay, in a row.
+  std::vector<Engine::SavedState> seen_;
+  // The stretch being logged: where it began, the engine's state there, the tick that ends it.
+  std::unique_ptr<platform::VoiceCallLog> log_;
+  ReplayPosition log_start_;
+  Engine::SavedState log_engine_;
+  int64_t log_end_tick_ = 0;
+  int64_t log_passes_ = 0;
 };
 
 // Replays the ticks up to `target` where `clock` places them, moving `voices` (Advance, the
@@ -245,6 +404,7 @@ void Replay(Engine& engine, Voices& voices, const TickClock& clock, int64_t targ
   if (clock.factor() == 1.0 && clock.from_start()) {
     checkpoints.emplace(engine, voices, clock.rate(), keep, *at);
     checkpoints->MoveToBest(at, last);
+    checkpoints->MoveByStretch(at, last);
   }
   while (at->frame < target) {
     const int64_t tick_frame = clock.FrameOf(at->next_tick);
@@ -260,7 +420,9 @@ void Replay(Engine& engine, Voices& voices, const TickClock& clock, int64_t targ
     ++at->next_tick;
     // Steps that change nothing are passed over at once: a long silence (or a damaged song's
     // endless gap) costs no more than one step. Only those whose ticks fall before the target.
-    at->next_tick += engine.SkipIdleSteps(clock.TicksBefore(at->next_tick, last));
+    const int64_t idle_limit = clock.TicksBefore(at->next_tick, last);
+    at->next_tick += engine.SkipIdleSteps(
+        checkpoints ? checkpoints->SkipLimit(at->next_tick, idle_limit) : idle_limit);
   }
 }
 

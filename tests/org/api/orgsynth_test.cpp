@@ -206,6 +206,24 @@ org::ParsedSong RestlessSong(int32_t loop_start, int32_t loop_end) {
   return song;
 }
 
+// Eight tracks of held notes a step apart, each an octave or more from the last, on a loop of
+// three 1 ms steps: each note hands its buffer over mid-period, and buffers of the low octaves
+// never finish theirs before they are played again, so their phases drift on pass after pass
+// and the song's whole state never comes back to where it was.
+org::ParsedSong DriftingSong() {
+  org::ParsedSong song;
+  song.version = 2;
+  song.wait = 1;
+  song.loop_start = 0;
+  song.loop_end = 3;
+  for (int t = 0; t < 8; ++t) {
+    song.tracks[t].wave = static_cast<uint8_t>(t * 7);
+    for (int n = 0; n < 3; ++n)
+      song.tracks[t].events.push_back({n, static_cast<uint8_t>(t * 3 + n * 13), 255, 200, 6});
+  }
+  return song;
+}
+
 // A drum track whose last event in the loop sets a volume that only the loop start's step,
 // which has no event, applies.
 org::ParsedSong DrumVolumeAtTheLoopStartSong() {
@@ -228,6 +246,8 @@ TEST(OrgsynthTest, AFarSeekLandsOnTheSamplesOfARenderThatPlayedThere) {
                {RestlessSong(2, 7), 8001},
                {RestlessSong(3, 3), 22050},
                {RestlessSong(0, 1), 48000},
+               {DriftingSong(), 44100},
+               {DriftingSong(), 8001},
                {DrumVolumeAtTheLoopStartSong(), 8001}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message()
@@ -268,6 +288,26 @@ TEST(OrgsynthTest, AFarSeekLandsOnTheSamplesOfARenderThatPlayedThere) {
       const std::vector<int16_t> got = RenderFrames(kept.get(), window);
       ASSERT_TRUE(std::equal(got.begin(), got.end(), all.begin() + static_cast<long>(2 * target)));
     }
+  }
+}
+
+// 2^40 frames (eight months) into a song whose voices never come round: the seek lands by
+// whole stretches of passes worked out voice by voice (a replay of the passes would take days),
+// and lands where a seek a little earlier that then plays on stands.
+TEST(OrgsynthTest, AFarSeekIntoASongWhoseVoicesNeverComeRoundLandsAtOnce) {
+  const std::vector<uint8_t> bytes = org::SerializeOrgSong(DriftingSong());
+  const uint64_t far = uint64_t{1} << 40;
+  for (const uint64_t before : {uint64_t{4410}, uint64_t{123457}}) {
+    SCOPED_TRACE(before);
+    Song early = Open(bytes);
+    ASSERT_EQ(orgsynth_seek(early.get(), far - before), ORGSYNTH_OK);
+    const std::vector<int16_t> lead = RenderFrames(early.get(), before + 4410);
+    Song direct = Open(bytes);
+    ASSERT_EQ(orgsynth_seek(direct.get(), far), ORGSYNTH_OK);
+    EXPECT_EQ(orgsynth_position(direct.get()), far);
+    const std::vector<int16_t> got = RenderFrames(direct.get(), 4410);
+    EXPECT_NE(*std::max_element(got.begin(), got.end()), 0);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), lead.begin() + static_cast<long>(2 * before)));
   }
 }
 
