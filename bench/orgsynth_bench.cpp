@@ -16,6 +16,7 @@
 
 #include "include/orgsynth.h"
 #include "org/org_format.h"
+#include "tests/test_support/test_song.h"
 #include "tools/render/offline_render.h"
 
 namespace {
@@ -145,15 +146,7 @@ std::vector<uint8_t> FarSongBytes(FarSong kind) {
   org::ParsedSong song;
   song.version = 2;
   song.wait = 1;
-  if (kind == FarSong::kDrifting) {
-    song.loop_end = 3;
-    for (int t = 0; t < 8; ++t) {
-      song.tracks[t].wave = static_cast<uint8_t>(t * 7);
-      for (int n = 0; n < 3; ++n)
-        song.tracks[t].events.push_back({n, static_cast<uint8_t>(t * 3 + n * 13), 255, 200, 6});
-    }
-    return org::SerializeOrgSong(song);
-  }
+  if (kind == FarSong::kDrifting) return org::SerializeOrgSong(test_support::DriftingSong());
   song.loop_start = kind == FarSong::kDensest ? 0 : 5;
   song.loop_end = kind == FarSong::kDensest ? 4096 : 6;
   for (int t = 0; t < org::kTrackCount; ++t) {

@@ -596,6 +596,17 @@ void SoundMixer::KeepVoices(VoiceCheckpoint* kept) const {
   kept->active.assign(active_.begin(), active_.begin() + active_count_);
 }
 
+void SoundMixer::PutBack(Voice& voice, const VoiceCheckpoint::Voice& kept) {
+  voice.position = kept.position;
+  voice.step = kept.step;
+  voice.rate = kept.rate;
+  voice.volume = kept.volume;
+  voice.pan = kept.pan;
+  voice.gains_stale = true;
+  voice.playing = kept.playing;
+  voice.looping = kept.looping;
+}
+
 void SoundMixer::SaveVoiceSnapshot() {
   const Guard lock(mix_mutex_, single_threaded_);
   KeepVoices(&snapshot_);
@@ -633,17 +644,8 @@ bool SoundMixer::RestoreCheckpoint(const VoiceCheckpoint& checkpoint) {
   }
   if (kept != checkpoint.voices.size()) return false;
   for (int i = active_count_ - 1; i >= 0; --i) Deactivate(voices_[active_[i]]);
-  for (const VoiceCheckpoint::Voice& kept_voice : checkpoint.voices) {
-    Voice& v = voices_[static_cast<size_t>(kept_voice.slot)];
-    v.position = kept_voice.position;
-    v.step = kept_voice.step;
-    v.rate = kept_voice.rate;
-    v.volume = kept_voice.volume;
-    v.pan = kept_voice.pan;
-    v.gains_stale = true;
-    v.playing = kept_voice.playing;
-    v.looping = kept_voice.looping;
-  }
+  for (const VoiceCheckpoint::Voice& kept_voice : checkpoint.voices)
+    PutBack(voices_[static_cast<size_t>(kept_voice.slot)], kept_voice);
   for (const int32_t slot : checkpoint.active) Activate(voices_[static_cast<size_t>(slot)], slot);
   if (tap_frames_ > 0) {
     std::fill(taps_.begin(), taps_.end(), 0);
@@ -688,14 +690,7 @@ bool SoundMixer::RepeatCallLog(const VoiceCallLog& log, int64_t repeats) {
   if (logged != log.voices().size()) return false;
   for (const VoiceCheckpoint::Voice& motion : moved) {
     Voice& voice = voices_[static_cast<size_t>(motion.slot)];
-    voice.position = motion.position;
-    voice.step = motion.step;
-    voice.rate = motion.rate;
-    voice.volume = motion.volume;
-    voice.pan = motion.pan;
-    voice.gains_stale = true;
-    voice.playing = motion.playing;
-    voice.looping = motion.looping;
+    PutBack(voice, motion);
     if (voice.playing) {
       Activate(voice, motion.slot);
     } else {

@@ -16,6 +16,7 @@
 #include "runtime/platform/mixing_sound_device.h"
 #include "runtime/platform/offline_audio_output.h"
 #include "test_support/scratch_directory.h"
+#include "test_support/test_song.h"
 
 namespace {
 
@@ -115,23 +116,13 @@ TEST_F(MusicPlayerSeekTest, TheFarthestSeekABusClientCanAskForLandsExactlyAndAtO
   EXPECT_EQ(played, Rendered(frame, 2 * kRate));
 }
 
-// Held notes an octave or more apart on a loop of three 1 ms steps: the low buffers never finish
-// a period before they play again, so the voices' phases drift on and the whole state never
-// repeats. The seek steps over stretches of passes worked out voice by voice on the player's own
-// device, as it does in the library.
+// A song whose voices' phases drift on and never come round (test_support::DriftingSong): the
+// seek steps over stretches of passes worked out voice by voice on the player's own device, as
+// it does in the library.
 class MusicPlayerDriftingSeekTest : public MusicPlayerSeekTest {
  protected:
   std::string SongFile() override {
-    org::ParsedSong song;
-    song.version = 2;
-    song.wait = 1;
-    song.loop_end = 3;
-    for (int t = 0; t < 8; ++t) {
-      song.tracks[t].wave = static_cast<uint8_t>(t * 7);
-      for (int n = 0; n < 3; ++n)
-        song.tracks[t].events.push_back({n, static_cast<uint8_t>(t * 3 + n * 13), 255, 200, 6});
-    }
-    const std::vector<uint8_t> bytes = org::SerializeOrgSong(song);
+    const std::vector<uint8_t> bytes = org::SerializeOrgSong(test_support::DriftingSong());
     scratch_.WriteFile("Drifting.org", std::string(bytes.begin(), bytes.end()));
     return scratch_.Join("Drifting.org");
   }

@@ -1,4 +1,4 @@
-// The songs the engine's and the game's tests start from.
+// The songs the engine's and the game's tests (and the seek benchmarks) start from.
 #pragma once
 
 #include "org/org_format.h"
@@ -11,6 +11,24 @@ inline org::ParsedSong EmptyTestSong() {
   song.version = 2;
   song.wait = 100;
   song.loop_end = 64;
+  return song;
+}
+
+// Eight tracks of held notes a step apart, each an octave or more from the last, on a loop of
+// three 1 ms steps: each note hands its buffer over mid-period, and the buffers of the low
+// octaves never finish theirs before they play again, so their phases drift on pass after pass
+// and the song's whole state never comes back to where it was.
+inline org::ParsedSong DriftingSong() {
+  org::ParsedSong song;
+  song.version = 2;
+  song.wait = 1;
+  song.loop_start = 0;
+  song.loop_end = 3;
+  for (int t = 0; t < 8; ++t) {
+    song.tracks[t].wave = static_cast<uint8_t>(t * 7);
+    for (int n = 0; n < 3; ++n)
+      song.tracks[t].events.push_back({n, static_cast<uint8_t>(t * 3 + n * 13), 255, 200, 6});
+  }
   return song;
 }
 

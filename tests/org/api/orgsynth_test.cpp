@@ -23,6 +23,7 @@
 
 #include "org/org_format.h"
 #include "test_support/golden_renders.h"
+#include "test_support/test_song.h"
 
 namespace {
 
@@ -206,24 +207,6 @@ org::ParsedSong RestlessSong(int32_t loop_start, int32_t loop_end) {
   return song;
 }
 
-// Eight tracks of held notes a step apart, each an octave or more from the last, on a loop of
-// three 1 ms steps: each note hands its buffer over mid-period, and buffers of the low octaves
-// never finish theirs before they are played again, so their phases drift on pass after pass
-// and the song's whole state never comes back to where it was.
-org::ParsedSong DriftingSong() {
-  org::ParsedSong song;
-  song.version = 2;
-  song.wait = 1;
-  song.loop_start = 0;
-  song.loop_end = 3;
-  for (int t = 0; t < 8; ++t) {
-    song.tracks[t].wave = static_cast<uint8_t>(t * 7);
-    for (int n = 0; n < 3; ++n)
-      song.tracks[t].events.push_back({n, static_cast<uint8_t>(t * 3 + n * 13), 255, 200, 6});
-  }
-  return song;
-}
-
 // A drum track whose last event in the loop sets a volume that only the loop start's step,
 // which has no event, applies.
 org::ParsedSong DrumVolumeAtTheLoopStartSong() {
@@ -242,12 +225,9 @@ TEST(OrgsynthTest, AFarSeekLandsOnTheSamplesOfARenderThatPlayedThere) {
   struct Case {
     org::ParsedSong song;
     uint32_t rate;
-  } cases[] = {{RestlessSong(0, 7), 44100},
-               {RestlessSong(2, 7), 8001},
-               {RestlessSong(3, 3), 22050},
-               {RestlessSong(0, 1), 48000},
-               {DriftingSong(), 44100},
-               {DriftingSong(), 8001},
+  } cases[] = {{RestlessSong(0, 7), 44100},           {RestlessSong(2, 7), 8001},
+               {RestlessSong(3, 3), 22050},           {RestlessSong(0, 1), 48000},
+               {test_support::DriftingSong(), 44100}, {test_support::DriftingSong(), 8001},
                {DrumVolumeAtTheLoopStartSong(), 8001}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message()
@@ -295,7 +275,7 @@ TEST(OrgsynthTest, AFarSeekLandsOnTheSamplesOfARenderThatPlayedThere) {
 // whole stretches of passes worked out voice by voice (a replay of the passes would take days),
 // and lands where a seek a little earlier that then plays on stands.
 TEST(OrgsynthTest, AFarSeekIntoASongWhoseVoicesNeverComeRoundLandsAtOnce) {
-  const std::vector<uint8_t> bytes = org::SerializeOrgSong(DriftingSong());
+  const std::vector<uint8_t> bytes = org::SerializeOrgSong(test_support::DriftingSong());
   const uint64_t far = uint64_t{1} << 40;
   for (const uint64_t before : {uint64_t{4410}, uint64_t{123457}}) {
     SCOPED_TRACE(before);
