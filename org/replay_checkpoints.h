@@ -2,7 +2,9 @@
 // from its start (see step_replay.h): the state of the song and of every voice at moments a
 // bounded number of ticks apart, from the start up to where the song's state is found to repeat
 // (and with it, where it repeats). A seek then starts from the last such moment at or before its
-// target (moved by whole repeats once they are known) and replays only the ticks after it.
+// target (moved by whole repeats once they are known) and replays only the ticks after it; or,
+// for a song whose voices never come round, from the end of a logged stretch of passes, moved
+// on by its repeats (LoopStretch).
 // Owned by the Engine whose replays they are; dropped when what its ticks do changes.
 #pragma once
 
