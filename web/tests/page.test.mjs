@@ -83,16 +83,20 @@ test('the page loads without a console error and lists the six demo songs', asyn
 });
 
 // The view's size in device pixels, and how many pixels of its idle hint's row are bright.
-const viewFacts = () => browser.evaluate(`(() => {
+const VIEW_FACTS = `(() => {
   const canvas = document.querySelector('#view');
   const box = canvas.getBoundingClientRect();
   const row = canvas.getContext('2d').getImageData(0, 110, 320, 8).data;
   let bright = 0;
   for (let i = 0; i < row.length; i += 4) bright += row[i] >= 0xa0 && row[i + 1] >= 0xa0;
   return {width: box.width * devicePixelRatio, height: box.height * devicePixelRatio, bright};
-})()`);
+})()`;
+const viewFacts = () => browser.evaluate(VIEW_FACTS);
 
 test('the song view is scaled in whole pixels and its idle hint is readable', async () => {
+  // The hint is drawn once the page has its font and its first frame: waited for, not assumed
+  // (a loaded machine draws it later than the song list appears).
+  await until(`${VIEW_FACTS}.bright > 40`, 'the idle hint drawn light grey', 5000).catch(() => {});
   const {width, height, bright} = await viewFacts();
   assert.equal(width % 320, 0, `${width} device pixels across`);
   assert.equal(height % 240, 0);
