@@ -98,6 +98,16 @@ struct LoopStretch {
   int64_t passes = 0;
 };
 
+// A loop start from which a pass replayed from a stand-in state forgot it (step_replay.cpp):
+// where it was and the state there, and after how many passes the engine's state comes round.
+struct ForgettingAnchor {
+  bool known = false;
+  ReplayPosition at;
+  Engine::SavedState engine;
+  platform::VoiceCheckpoint voices;
+  int64_t period = 1;
+};
+
 struct ReplayCheckpoints {
   // At most this many moments are kept (each holds every voice in use: about 7 kB for a song's
   // 136 voices); when full, every other one goes and the spacing doubles.
@@ -127,6 +137,9 @@ struct ReplayCheckpoints {
   int64_t repeat_passes = 0;
 
   LoopStretch stretch;
+  // A pass from a stand-in state did not forget it (step_replay.cpp): not tried again.
+  bool forgetting_failed = false;
+  ForgettingAnchor forgetting_anchor;
 
   ReplayCheckpoints(const ParsedSong& song, int output_rate) : finder(song, output_rate) {}
 };

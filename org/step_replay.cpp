@@ -151,7 +151,9 @@ class Checkpointing {
   // At a tick's frame, before the tick plays: keeps the moment and looks for the repeat when
   // the ground is new. True when the replay moved on (to a kept moment after the repeat).
   bool AtTick(ReplayPosition* at, int64_t last) {
-    if (StretchAtTick(at, last)) return true;
+    if (LoopStartAtTick(at, last)) return true;
+    // A pass from a stand-in state, or what follows a jump over passes never seen: not kept.
+    if (forgetting_ || jumped_) return false;
     if (!points_ || points_->repeat_known || at->next_tick <= points_->explored_tick) return false;
     // Past a known stretch, seeks land by repeats of it: nothing there is kept.
     if (points_->stretch.known && at->next_tick > points_->stretch.end.next_tick) return false;
@@ -180,8 +182,8 @@ class Checkpointing {
   // How many ticks from `next_tick` on may be passed over as idle: up to the next loop start
   // while a stretch is looked for (its ends are loop starts, which must be stood at).
   int64_t SkipLimit(int64_t next_tick, int64_t limit) const {
-    if (!points_ || points_->repeat_known || points_->stretch.known || points_->stretch.given_up)
-      return limit;
+    if (!points_ || points_->repeat_known) return limit;
+    if (!forgetting_ && (points_->stretch.known || points_->stretch.given_up)) return limit;
     return std::min(limit, points_->finder.TicksToLoopStart(next_tick));
   }
 
@@ -297,29 +299,29 @@ class Checkpointing {
     return true;
   }
 
-  // At a tick's frame, before it plays, while no stretch is known: at loop starts, looks for
-  // the engine's state to come round (after one pass, or two: each note swaps a track's pair of
-  // buffers), logs the calls of a stretch of passes from there, and once it is over and the
-  // engine stands where it stood at its start, keeps it and moves on by its repeats. True when
-  // moved.
-  bool StretchAtTick(ReplayPosition* at, int64_t last) {
-    if (!points_ || points_->repeat_known) return false;
-    LoopStretch& stretch = points_->stretch;
-    // Looked for once the whole state has been found not to repeat where it most often does:
-    // stepping over repeats of it costs less.
-    if (stretch.known || stretch.given_up || points_->finder.comparisons() == 0 ||
-        !points_->finder.AtLoopStart(at->next_tick))
+  // At a tick's frame, before it plays, at loop starts: looks for the engine's state to come
+  // round (after one pass, or two: each note swaps a track's pair of buffers). Then, where a
+  // tick's place within a frame recurs only after many passes, tries a pass that forgets (see
+  // TryForgettingPass); and once the whole state has been found not to repeat where it most
+  // often does, logs the calls of a stretch of passes, keeps it when the engine stands where it
+  // stood at its start, and moves on by its repeats. True when moved.
+  bool LoopStartAtTick(ReplayPosition* at, int64_t last) {
+    if (!points_ || points_->repeat_known || !points_->finder.AtLoopStart(at->next_tick))
       return false;
-    if (log_) {
-      if (at->next_tick < log_end_tick_) return false;
-      return EndStretch(at, last);
-    }
+    if (forgetting_) return at->next_tick < forget_end_tick_ ? false : EndForgettingPass(at);
+    if (log_) return at->next_tick < log_end_tick_ ? false : EndStretch(at, last);
+    if (jumped_) return false;
     int64_t period = 0;
     for (size_t back = 1; back <= seen_.size() && period == 0; ++back)
       if (engine_.Matches(seen_[seen_.size() - back])) period = static_cast<int64_t>(back);
     seen_.push_back(engine_.Save());
     if (seen_.size() > 2) seen_.erase(seen_.begin());
     if (period == 0) return false;
+    if (TryForgettingPass(at, last, period)) return true;
+    LoopStretch& stretch = points_->stretch;
+    // Stepping over repeats of the whole state costs less: a stretch is looked for once they
+    // have been found not to come where they most often do.
+    if (stretch.known || stretch.given_up || points_->finder.comparisons() == 0) return false;
     const int64_t phase = points_->finder.phase_passes();
     const int64_t passes = phase % period == 0 ? phase : phase * period;
     const int64_t ticks = SaturatingMultiply(passes, points_->finder.loop_steps());
@@ -347,6 +349,112 @@ class Checkpointing {
     return false;
   }
 
+  // Where a tick's place within a frame recurs only after many passes (odd rates), the repeat
+  // search needs that many. But where every voice forgets within a pass where it stood at the
+  // pass's start (a drum restarts from 0, a note's buffer plays its period out to the end), the
+  // state at a loop start follows from the engine's state alone. So, once the engine's state has
+  // come round (after `period` passes), the replay jumps to the pass before the last loop start
+  // before the target (a whole number of periods on), keeps the voices as they stand here, and
+  // replays that one pass logging what its calls settle. If it forgets them all, the voices at
+  // its end are exactly where a replay of every pass would have them; if not, the replay goes
+  // back to where it stood and on as before (and no such pass is tried again). True when moved.
+  bool TryForgettingPass(ReplayPosition* at, int64_t last, int64_t period) {
+    const int64_t jump = ForgettingJump(*at, last, period);
+    if (jump == 0) return false;
+    forget_from_ = *at;
+    forget_engine_ = engine_.Save();
+    forget_period_ = period;
+    if (!voices_.SaveCheckpoint(&forget_voices_)) return false;
+    forget_log_ = std::make_unique<platform::VoiceCallLog>(false);
+    engine_.Restore(forget_engine_, jump);
+    const int64_t loop = points_->finder.loop_steps();
+    *at = {FrameOfTick(engine_.song().wait, rate_, at->next_tick + jump * loop),
+           at->next_tick + jump * loop};
+    if (!voices_.StartLog(forget_log_.get())) {
+      forget_log_.reset();
+      engine_.Restore(forget_engine_, 0);
+      *at = forget_from_;
+      points_->forgetting_failed = true;
+      return false;
+    }
+    seen_.clear();
+    forgetting_ = true;
+    forget_end_tick_ = at->next_tick + loop;
+    return true;
+  }
+
+  // The passes to jump over from the loop start `from` (whose engine state comes round every
+  // `period` passes) so that the pass replayed next ends at the last loop start before `last`
+  // (before it, not on it: a tick on the target is left to whoever plays on, and the pass's end
+  // must be stood at); 0 when no such pass is to be tried.
+  int64_t ForgettingJump(const ReplayPosition& from, int64_t last, int64_t period) const {
+    constexpr int64_t kUsualPhasePasses = 10;  // 1000 Hz and 11025 Hz multiples recur within 10
+    if (points_->forgetting_failed || points_->finder.phase_passes() <= kUsualPhasePasses) return 0;
+    const uint16_t wait = engine_.song().wait;
+    const int64_t loop = points_->finder.loop_steps();
+    // Loop start j from here falls on tick from.next_tick + j × loop; j is estimated, then found.
+    const auto start_frame = [&](int64_t j) {
+      return FrameOfTick(wait, rate_, SaturatingAdd(from.next_tick, SaturatingMultiply(j, loop)));
+    };
+    const Wide per_pass = static_cast<Wide>(loop) * wait * rate_;
+    int64_t j = static_cast<int64_t>(static_cast<Wide>(last - from.frame) * 1000 / per_pass) + 2;
+    while (j > 0 && start_frame(j) >= last) --j;
+    // The pass replayed ends at loop start j and starts a whole number of periods on.
+    const int64_t jump = (j - 1) / period * period;
+    return jump >= 2 ? jump : 0;
+  }
+
+  // Once a pass has forgotten, later seeks start from the loop start it was tried from and try
+  // one for their own target. True when moved.
+ public:
+  bool MoveByForgetting(ReplayPosition* at, int64_t last) {
+    if (!points_ || points_->repeat_known || !points_->forgetting_anchor.known) return false;
+    const ForgettingAnchor& anchor = points_->forgetting_anchor;
+    const int64_t jump = ForgettingJump(anchor.at, last, anchor.period);
+    const int64_t loop = points_->finder.loop_steps();
+    if (jump == 0 ||
+        FrameOfTick(engine_.song().wait, rate_, anchor.at.next_tick + jump * loop) <= at->frame)
+      return false;
+    Forget();
+    if (!voices_.RestoreCheckpoint(anchor.voices)) {
+      points_->forgetting_anchor.known = false;
+      return false;
+    }
+    engine_.Restore(anchor.engine, 0);
+    *at = anchor.at;
+    TryForgettingPass(at, last, anchor.period);
+    return true;
+  }
+
+ private:
+  // At the end of the pass that was to forget: on from there, or back.
+  bool EndForgettingPass(ReplayPosition* at) {
+    voices_.StopLog();
+    forgetting_ = false;
+    const bool forgot = forget_log_->Forgets() && engine_.Matches(forget_engine_);
+    forget_log_.reset();
+    if (forgot) {
+      // Exact from here, but nothing of this replay is kept (the passes jumped over were never
+      // seen) but where it jumped from, for the seeks after.
+      jumped_ = true;
+      ForgettingAnchor& anchor = points_->forgetting_anchor;
+      if (!anchor.known) {
+        anchor.known = true;
+        anchor.at = forget_from_;
+        anchor.engine = forget_engine_;
+        anchor.voices = std::move(forget_voices_);
+        anchor.period = forget_period_;
+      }
+      return false;
+    }
+    points_->forgetting_failed = true;
+    // The voices in use are the ones kept (a replay makes and releases none), so they go back.
+    voices_.RestoreCheckpoint(forget_voices_);
+    engine_.Restore(forget_engine_, 0);
+    *at = forget_from_;
+    return true;
+  }
+
   bool EndStretch(ReplayPosition* at, int64_t last) {
     LoopStretch& stretch = points_->stretch;
     voices_.StopLog();
@@ -370,10 +478,10 @@ class Checkpointing {
   // The replay moved: what it was looking at in a row of loop starts no longer follows on.
   void Forget() {
     seen_.clear();
-    if (log_) {
-      voices_.StopLog();
-      log_.reset();
-    }
+    if (log_ || forget_log_) voices_.StopLog();
+    log_.reset();
+    forget_log_.reset();
+    forgetting_ = false;
   }
 
   Engine& engine_;
@@ -390,6 +498,16 @@ class Checkpointing {
   Engine::SavedState log_engine_;
   int64_t log_end_tick_ = 0;
   int64_t log_passes_ = 0;
+  // The pass that is to forget (TryForgettingPass): where the replay stood before it, and all it
+  // had made there; the tick that ends it; whether it forgot and the replay went on from it.
+  bool forgetting_ = false;
+  bool jumped_ = false;
+  std::unique_ptr<platform::VoiceCallLog> forget_log_;
+  ReplayPosition forget_from_;
+  Engine::SavedState forget_engine_;
+  platform::VoiceCheckpoint forget_voices_;
+  int64_t forget_end_tick_ = 0;
+  int64_t forget_period_ = 1;
 };
 
 // Replays the ticks up to `target` where `clock` places them, moving `voices` (Advance, the
@@ -405,6 +523,7 @@ void Replay(Engine& engine, Voices& voices, const TickClock& clock, int64_t targ
     checkpoints.emplace(engine, voices, clock.rate(), keep, *at);
     checkpoints->MoveToBest(at, last);
     checkpoints->MoveByStretch(at, last);
+    checkpoints->MoveByForgetting(at, last);
   }
   while (at->frame < target) {
     const int64_t tick_frame = clock.FrameOf(at->next_tick);

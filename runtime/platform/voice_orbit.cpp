@@ -71,6 +71,40 @@ void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& star
   }
 }
 
+// What a closed window settles of its voice, whatever state the voice began the log in: the
+// call that opened it, then the travel over it.
+void Settle(LoggedVoice& voice, const VoiceWindow& window) {
+  switch (window.opened_by) {
+    case VoiceCall::kPlay:
+      voice.play_settled = true;
+      voice.settled_playing = true;
+      voice.settled_looping = window.value != 0;
+      break;
+    case VoiceCall::kStop:
+      voice.play_settled = true;
+      voice.settled_playing = false;
+      break;
+    case VoiceCall::kPosition:
+      voice.position_settled = true;
+      break;
+    default:
+      break;
+  }
+  if (window.travel == 0 && !window.travel_wraps) return;    // no time passes
+  if (voice.play_settled && voice.position_settled) return;  // alike from any start from here on
+  if (!voice.play_settled) {
+    voice.position_settled = false;  // it may or may not move
+    return;
+  }
+  if (!voice.settled_playing || voice.settled_looping) return;  // a loop turns alike
+  if (window.travel_wraps) {
+    voice.settled_playing = false;  // it reaches its end, whatever its position: stopped at 0
+    voice.position_settled = true;
+  } else {
+    voice.play_settled = false;  // it may or may not reach its end
+  }
+}
+
 bool SameCalls(VoiceMotion a, VoiceMotion b) {
   a.position = b.position = 0;
   return a == b;
@@ -116,6 +150,7 @@ __extension__ __int128 FirstMultipleInRange(VoiceTravel a, VoiceTravel m, VoiceT
 
 void VoiceCallLog::Begin(const VoiceMotion& motion, uint32_t sample_frames) {
   LoggedVoice voice;
+  voice.began_playing = motion.playing;
   voice.slot = motion.slot;
   voice.generation = motion.generation;
   voice.sample_frames = sample_frames;
@@ -149,15 +184,19 @@ void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const Voi
   voice->since = frames_;
   if (call == VoiceCall::kPlay || call == VoiceCall::kStop || call == VoiceCall::kPosition) {
     Close(*voice);
-    if (++windows_ > kMostWindows) {
-      Spoil();
-      voices_.clear();  // nothing of it is used: its room goes now
-      return;
-    }
+    voice->changed_how_it_plays = true;
     VoiceWindow opened;
     opened.opened_by = call;
     opened.value = value;
-    voice->windows.push_back(opened);
+    if (!keep_windows_) {
+      voice->windows.back() = opened;
+    } else if (++windows_ > kMostWindows) {
+      Spoil();
+      voices_.clear();  // nothing of it is used: its room goes now
+      return;
+    } else {
+      voice->windows.push_back(opened);
+    }
   }
   VoiceWindow& open = voice->windows.back();
   open.rate = motion.rate;
@@ -173,6 +212,17 @@ void VoiceCallLog::Close(LoggedVoice& voice) {
   open.travel = static_cast<uint64_t>(voice.open_travel % end);
   open.travel_wraps = voice.open_travel >= end;
   voice.open_travel = 0;
+  Settle(voice, open);
+}
+
+bool VoiceCallLog::Forgets() const {
+  if (spoilt_) return false;
+  for (const LoggedVoice& voice : voices_) {
+    const bool settled = voice.play_settled && voice.position_settled;
+    const bool left_alone = !voice.changed_how_it_plays && !voice.began_playing;
+    if (!settled && !left_alone) return false;
+  }
+  return true;
 }
 
 void VoiceCallLog::End() {

@@ -86,6 +86,14 @@ struct LoggedVoice {
   int64_t since = 0;
   uint64_t moving_step = 0;
   VoiceTravel open_travel = 0;
+  // What the calls so far settle whatever state the voice began in: whether it plays (and
+  // loops), and its position. Both settled: the stretch leaves it the same from any start.
+  bool began_playing = false;
+  bool changed_how_it_plays = false;  // a play, stop or position call came
+  bool play_settled = false;
+  bool settled_playing = false;
+  bool settled_looping = false;
+  bool position_settled = false;
 };
 
 // The calls of one stretch, voice by voice, as the mixer logs them.
@@ -93,6 +101,10 @@ class VoiceCallLog {
  public:
   // The most windows a log holds; a longer stretch spoils it (a seek then replays as before).
   static constexpr size_t kMostWindows = size_t{1} << 17;
+
+  // `keep_windows` false: only what the calls settle is followed (Forgets), the windows are not
+  // kept (any number of calls, no room grows).
+  explicit VoiceCallLog(bool keep_windows = true) : keep_windows_(keep_windows) {}
 
   // Opens a voice's first window at frame 0, in the state `motion`.
   void Begin(const VoiceMotion& motion, uint32_t sample_frames);
@@ -109,6 +121,12 @@ class VoiceCallLog {
   int64_t frames() const { return frames_; }
   const std::vector<LoggedVoice>& voices() const { return voices_; }
 
+  // After End: true when the stretch leaves every voice as it would from any state it began in,
+  // or, for one never played, stopped or moved in it, stopped where it began (it was then left
+  // alone by every stretch of these calls). A stand-in start then gives the true state at the
+  // stretch's end.
+  bool Forgets() const;
+
  private:
   LoggedVoice* Find(int32_t slot);
   void Close(LoggedVoice& voice);
@@ -116,6 +134,7 @@ class VoiceCallLog {
   std::vector<LoggedVoice> voices_;  // by slot, ascending
   int64_t frames_ = 0;
   size_t windows_ = 0;
+  bool keep_windows_ = true;
   bool spoilt_ = false;
 };
 
