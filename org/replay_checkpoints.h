@@ -32,22 +32,21 @@ class RepeatFinder {
  public:
   RepeatFinder(const ParsedSong& song, int rate);
 
-  // True when tick `tick` plays the loop start.
-  bool AtLoopStart(int64_t tick) const {
-    const int64_t first = loop_.intro_steps + 1;
-    return tick >= first && (tick - first) % loop_.loop_steps == 0;
-  }
-
-  // Passes after which a tick's place within a frame recurs (a tick then falls a whole number
-  // of frames later).
-  int64_t phase_passes() const { return phase_passes_; }
+  // The tick that first plays the loop start.
+  int64_t first_loop_start() const { return loop_.intro_steps + 1; }
   // The ticks before the next loop start from tick `tick` (0 at one).
   int64_t TicksToLoopStart(int64_t tick) const {
-    const int64_t first = loop_.intro_steps + 1;
+    const int64_t first = first_loop_start();
     if (tick <= first) return first - tick;
     const int64_t into = (tick - first) % loop_.loop_steps;
     return into == 0 ? 0 : loop_.loop_steps - into;
   }
+  // True when tick `tick` plays the loop start.
+  bool AtLoopStart(int64_t tick) const { return TicksToLoopStart(tick) == 0; }
+
+  // Passes after which a tick's place within a frame recurs (a tick then falls a whole number
+  // of frames later).
+  int64_t phase_passes() const { return phase_passes_; }
   int64_t loop_steps() const { return loop_.loop_steps; }
   // Loop starts compared so far (none matched while the repeat is not known).
   int comparisons() const { return comparisons_; }

@@ -31,7 +31,7 @@ bool RepeatFinder::Repeats(Engine& engine, Voices& voices, const ReplayPosition&
                            int64_t* frames, int64_t* passes) {
   if (comparisons_ >= kMostComparisons) return false;
   // The first loop start: the intro's voices may sound.
-  if (at.next_tick == loop_.intro_steps + 1) return false;
+  if (at.next_tick == first_loop_start()) return false;
   if (has_kept_) {
     // Passes counted by ticks, not by the loop starts that came: a replay may begin past some
     // (a render moved the song on in between), and only whole phase periods bring a tick's
@@ -180,7 +180,8 @@ class Checkpointing {
   }
 
   // How many ticks from `next_tick` on may be passed over as idle: up to the next loop start
-  // while a stretch is looked for (its ends are loop starts, which must be stood at).
+  // while the loop starts are watched (the engine's state coming round, a stretch's ends, the
+  // end of a pass that is to forget: each must be stood at).
   int64_t SkipLimit(int64_t next_tick, int64_t limit) const {
     if (!points_ || points_->repeat_known) return limit;
     if (!forgetting_ && (points_->stretch.known || points_->stretch.given_up)) return limit;
@@ -212,6 +213,25 @@ class Checkpointing {
     }
     engine_.Restore(stretch.engine, repeats * stretch.passes);
     *at = {landing, stretch.end.next_tick + repeats * stretch.ticks};
+    return true;
+  }
+
+  // Once a pass has forgotten, later seeks start from the loop start it was tried from and try
+  // one for their own target. True when moved.
+  bool MoveByForgetting(ReplayPosition* at, int64_t last) {
+    if (!points_ || points_->repeat_known || !points_->forgetting_anchor.known) return false;
+    const ForgettingAnchor& anchor = points_->forgetting_anchor;
+    const int64_t jump = ForgettingJump(anchor.at, last, anchor.period);
+    const int64_t loop = points_->finder.loop_steps();
+    if (jump == 0 || FrameAt(anchor.at.next_tick + jump * loop) <= at->frame) return false;
+    Forget();
+    if (!voices_.RestoreCheckpoint(anchor.voices)) {
+      points_->forgetting_anchor.known = false;
+      return false;
+    }
+    engine_.Restore(anchor.engine, 0);
+    *at = anchor.at;
+    TryForgettingPass(at, last, anchor.period);
     return true;
   }
 
@@ -325,8 +345,7 @@ class Checkpointing {
     const int64_t phase = points_->finder.phase_passes();
     const int64_t passes = phase % period == 0 ? phase : phase * period;
     const int64_t ticks = SaturatingMultiply(passes, points_->finder.loop_steps());
-    const int64_t frames = FrameOfTick(engine_.song().wait, rate_, at->next_tick + ticks) -
-                           FrameOfTick(engine_.song().wait, rate_, at->next_tick);
+    const int64_t frames = FrameAt(at->next_tick + ticks) - FrameAt(at->next_tick);
     // Worth it only when the target lies a few stretches on; not tried when the stretch would
     // hold more windows than a log keeps (each note or drum makes at most three).
     if (frames <= 0 || last - at->frame < 2 * frames) return false;
@@ -368,8 +387,7 @@ class Checkpointing {
     forget_log_ = std::make_unique<platform::VoiceCallLog>(false);
     engine_.Restore(forget_engine_, jump);
     const int64_t loop = points_->finder.loop_steps();
-    *at = {FrameOfTick(engine_.song().wait, rate_, at->next_tick + jump * loop),
-           at->next_tick + jump * loop};
+    *at = {FrameAt(at->next_tick + jump * loop), at->next_tick + jump * loop};
     if (!voices_.StartLog(forget_log_.get())) {
       forget_log_.reset();
       engine_.Restore(forget_engine_, 0);
@@ -390,13 +408,12 @@ class Checkpointing {
   int64_t ForgettingJump(const ReplayPosition& from, int64_t last, int64_t period) const {
     constexpr int64_t kUsualPhasePasses = 10;  // 1000 Hz and 11025 Hz multiples recur within 10
     if (points_->forgetting_failed || points_->finder.phase_passes() <= kUsualPhasePasses) return 0;
-    const uint16_t wait = engine_.song().wait;
     const int64_t loop = points_->finder.loop_steps();
     // Loop start j from here falls on tick from.next_tick + j × loop; j is estimated, then found.
     const auto start_frame = [&](int64_t j) {
-      return FrameOfTick(wait, rate_, SaturatingAdd(from.next_tick, SaturatingMultiply(j, loop)));
+      return FrameAt(SaturatingAdd(from.next_tick, SaturatingMultiply(j, loop)));
     };
-    const Wide per_pass = static_cast<Wide>(loop) * wait * rate_;
+    const Wide per_pass = static_cast<Wide>(loop) * engine_.song().wait * rate_;
     int64_t j = static_cast<int64_t>(static_cast<Wide>(last - from.frame) * 1000 / per_pass) + 2;
     while (j > 0 && start_frame(j) >= last) --j;
     // The pass replayed ends at loop start j and starts a whole number of periods on.
@@ -404,29 +421,6 @@ class Checkpointing {
     return jump >= 2 ? jump : 0;
   }
 
-  // Once a pass has forgotten, later seeks start from the loop start it was tried from and try
-  // one for their own target. True when moved.
- public:
-  bool MoveByForgetting(ReplayPosition* at, int64_t last) {
-    if (!points_ || points_->repeat_known || !points_->forgetting_anchor.known) return false;
-    const ForgettingAnchor& anchor = points_->forgetting_anchor;
-    const int64_t jump = ForgettingJump(anchor.at, last, anchor.period);
-    const int64_t loop = points_->finder.loop_steps();
-    if (jump == 0 ||
-        FrameOfTick(engine_.song().wait, rate_, anchor.at.next_tick + jump * loop) <= at->frame)
-      return false;
-    Forget();
-    if (!voices_.RestoreCheckpoint(anchor.voices)) {
-      points_->forgetting_anchor.known = false;
-      return false;
-    }
-    engine_.Restore(anchor.engine, 0);
-    *at = anchor.at;
-    TryForgettingPass(at, last, anchor.period);
-    return true;
-  }
-
- private:
   // At the end of the pass that was to forget: on from there, or back.
   bool EndForgettingPass(ReplayPosition* at) {
     voices_.StopLog();
@@ -483,6 +477,8 @@ class Checkpointing {
     forget_log_.reset();
     forgetting_ = false;
   }
+
+  int64_t FrameAt(int64_t tick) const { return FrameOfTick(engine_.song().wait, rate_, tick); }
 
   Engine& engine_;
   Voices& voices_;

@@ -577,10 +577,7 @@ void SoundMixer::AdvanceFrames(int64_t frames) {
     // remainder) and stops a one-shot voice there.
     if (MoveAlongSamples(voice, end, travel)) Deactivate(voice);
   }
-  if (tap_frames_ > 0) {
-    std::fill(taps_.begin(), taps_.end(), 0);
-    tap_written_ = 0;
-  }
+  ClearTaps();
 }
 
 VoiceCheckpoint::Voice SoundMixer::KeptVoiceOf(size_t slot) const {
@@ -647,11 +644,14 @@ bool SoundMixer::RestoreCheckpoint(const VoiceCheckpoint& checkpoint) {
   for (const VoiceCheckpoint::Voice& kept_voice : checkpoint.voices)
     PutBack(voices_[static_cast<size_t>(kept_voice.slot)], kept_voice);
   for (const int32_t slot : checkpoint.active) Activate(voices_[static_cast<size_t>(slot)], slot);
-  if (tap_frames_ > 0) {
-    std::fill(taps_.begin(), taps_.end(), 0);
-    tap_written_ = 0;
-  }
+  ClearTaps();
   return true;
+}
+
+void SoundMixer::ClearTaps() {
+  if (tap_frames_ == 0) return;
+  std::fill(taps_.begin(), taps_.end(), 0);
+  tap_written_ = 0;
 }
 
 void SoundMixer::StartCallLog(VoiceCallLog* log) {
@@ -697,10 +697,7 @@ bool SoundMixer::RepeatCallLog(const VoiceCallLog& log, int64_t repeats) {
       Deactivate(voice);
     }
   }
-  if (tap_frames_ > 0) {
-    std::fill(taps_.begin(), taps_.end(), 0);
-    tap_written_ = 0;
-  }
+  ClearTaps();
   return true;
 }
 

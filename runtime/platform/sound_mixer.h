@@ -201,6 +201,8 @@ class SoundMixer final : public AudioRenderSource {
   VoiceCheckpoint::Voice KeptVoiceOf(size_t slot) const;
   // Every voice in use into `kept`, reusing its room. Mix lock held.
   void KeepVoices(VoiceCheckpoint* kept) const;
+  // Voices moved without mixing: the taps start again empty. Mix lock held.
+  void ClearTaps();
   // The voice's place and motion set as `kept` has them (its gains worked out anew when mixed).
   static void PutBack(Voice& voice, const VoiceCheckpoint::Voice& kept);
   static void RefreshGains(Voice& voice);
