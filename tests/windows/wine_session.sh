@@ -34,8 +34,25 @@ wine_session_wait_for_boot() {
   # stay while the server does, hold the standard output and error they were started with:
   # started here, with theirs away, so that no pipe stays open behind a program (ctest's test
   # listing would wait on it until its time-out, and a log reader until the stage ends).
-  wineserver -p </dev/null >/dev/null 2>&1
+  wine_session_keep_server || return 1
   wineboot </dev/null >/dev/null 2>&1
+}
+
+# `wineserver -p` makes a server that stays, but only when it is the one that starts: while
+# another still runs (one started by a program, which ends a moment after its last program
+# does), it exits with 2 and changes nothing. The tests' programs would then each find that
+# server ending or gone, and now and then one dies at its start ("recvmsg: Connection reset by
+# peer"). So: wait for any such server to end (end it, if it will not) and start ours, until ours
+# is the one that starts.
+wine_session_keep_server() {
+  local _
+  for _ in $(seq 20); do
+    timeout 30 wineserver -w </dev/null >/dev/null 2>&1 ||
+      wineserver -k </dev/null >/dev/null 2>&1 || true
+    wineserver -p </dev/null >/dev/null 2>&1 && return 0
+  done
+  echo "wine_session: no lasting wineserver could be started" >&2
+  return 1
 }
 
 # Run from the caller's EXIT trap under `set -e`: no command here may fail (a wineserver that
