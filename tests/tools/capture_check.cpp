@@ -3,7 +3,8 @@
 //   capture_check gaps FILE       the number of runs of 32 or more exactly silent frames between
 //                                 the first and the last sounding frame, and the longest run
 //   capture_check onsets FILE MS  the onsets of clicks MS apart: their count, the mean and the
-//                                 standard deviation of their spacing in milliseconds
+//                                 standard deviation of their spacing in milliseconds, and
+//                                 the first spacings more than 2 ms off
 //   capture_check level FILE FROM TO   the level (dBFS) of the bytes FROM..TO of the capture
 //   capture_check pitch FILE FROM TO   their pitch in Hz (rising zero crossings)
 //   capture_check silent FILE FROM TO  exit 0 when they are all exactly silent
@@ -84,7 +85,17 @@ int Onsets(const std::vector<int16_t>& stereo, int period_ms) {
   for (size_t i = 1; i < onsets.size(); ++i)
     variance += std::pow(onsets[i] - onsets[i - 1] - mean, 2);
   const double deviation = std::sqrt(variance / static_cast<double>(onsets.size() - 1));
-  std::printf("onsets %zu mean %.3f sd %.3f\n", onsets.size(), mean, deviation);
+  std::printf("onsets %zu mean %.3f sd %.3f", onsets.size(), mean, deviation);
+  // Where spacings stray (more than 2 ms from the period): the onset's time and its spacing,
+  // so that a failed timing check shows a late click, a stray one or a spread.
+  int shown = 0;
+  for (size_t i = 1; i < onsets.size() && shown < 8; ++i) {
+    const double spacing = onsets[i] - onsets[i - 1];
+    if (std::abs(spacing - period_ms) <= 2) continue;
+    std::printf("%s %.1f ms (%.1f after the one before)", shown++ == 0 ? " off:" : ",", onsets[i],
+                spacing);
+  }
+  std::printf("\n");
   return 0;
 }
 
