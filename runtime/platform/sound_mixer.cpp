@@ -315,9 +315,13 @@ void SoundMixer::ApplyCommand(const Command& command) {
   }
   if (command.type == CommandType::kVolume || command.type == CommandType::kPan)
     voice.gains_stale = true;
-  if (log_)
+  if (!log_) return;
+  if (log_->follows_motion()) {
     log_->Called(command.slot, command.type, command.value,
                  KeptVoiceOf(static_cast<size_t>(command.slot)));
+  } else {
+    log_->Touched(command.slot, command.generation, command.type);
+  }
 }
 
 void SoundMixer::RefreshGains(Voice& voice) {

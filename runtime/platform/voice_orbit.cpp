@@ -164,12 +164,20 @@ void VoiceCallLog::Begin(const VoiceMotion& motion, uint32_t sample_frames) {
   ++windows_;
   voices_.push_back(std::move(voice));
   if (voices_.size() > 1 && voices_[voices_.size() - 2].slot >= motion.slot) Spoil();
+  if (motion.slot < 0) return Spoil();
+  const size_t slot = static_cast<size_t>(motion.slot);
+  if (index_.size() <= slot) index_.resize(slot + 1, -1);
+  index_[slot] = static_cast<int32_t>(voices_.size() - 1);
+}
+
+const LoggedVoice* VoiceCallLog::Find(int32_t slot) const {
+  if (slot < 0 || static_cast<size_t>(slot) >= index_.size() || voices_.empty()) return nullptr;
+  const int32_t at = index_[static_cast<size_t>(slot)];
+  return at < 0 ? nullptr : &voices_[static_cast<size_t>(at)];
 }
 
 LoggedVoice* VoiceCallLog::Find(int32_t slot) {
-  const auto at = std::lower_bound(voices_.begin(), voices_.end(), slot,
-                                   [](const LoggedVoice& v, int32_t s) { return v.slot < s; });
-  return at != voices_.end() && at->slot == slot ? &*at : nullptr;
+  return const_cast<LoggedVoice*>(std::as_const(*this).Find(slot));
 }
 
 void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const VoiceMotion& motion) {
@@ -188,7 +196,7 @@ void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const Voi
     VoiceWindow opened;
     opened.opened_by = call;
     opened.value = value;
-    if (!keep_windows_) {
+    if (follows_ != Follows::kWindows) {
       voice->windows.back() = opened;
     } else if (++windows_ > kMostWindows) {
       Spoil();
@@ -206,6 +214,14 @@ void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const Voi
   voice->moving_step = motion.step;
 }
 
+void VoiceCallLog::Touched(int32_t slot, uint32_t generation, VoiceCall call) {
+  if (spoilt_) return;
+  LoggedVoice* voice = Find(slot);
+  if (!voice || voice->generation != generation) return Spoil();
+  if (call == VoiceCall::kPlay || call == VoiceCall::kStop || call == VoiceCall::kPosition)
+    voice->changed_how_it_plays = true;
+}
+
 void VoiceCallLog::Close(LoggedVoice& voice) {
   const VoiceTravel end = VoiceTravel{voice.sample_frames} << 32;
   VoiceWindow& open = voice.windows.back();
@@ -221,6 +237,18 @@ bool VoiceCallLog::Forgets() const {
     const bool settled = voice.play_settled && voice.position_settled;
     const bool left_alone = !voice.changed_how_it_plays && !voice.began_playing;
     if (!settled && !left_alone) return false;
+  }
+  return true;
+}
+
+bool VoiceCallLog::ForgetsWhatChangedIn(const VoiceCallLog& before) const {
+  if (spoilt_ || before.spoilt_ || voices_.size() != before.voices_.size()) return false;
+  for (const LoggedVoice& voice : voices_) {
+    if (voice.play_settled && voice.position_settled) continue;
+    const LoggedVoice* earlier = before.Find(voice.slot);
+    if (!earlier || earlier->generation != voice.generation || earlier->changed_how_it_plays ||
+        earlier->began_playing)
+      return false;
   }
   return true;
 }

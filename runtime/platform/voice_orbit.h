@@ -102,9 +102,12 @@ class VoiceCallLog {
   // The most windows a log holds; a longer stretch spoils it (a seek then replays as before).
   static constexpr size_t kMostWindows = size_t{1} << 17;
 
-  // `keep_windows` false: only what the calls settle is followed (Forgets), the windows are not
-  // kept (any number of calls, no room grows).
-  explicit VoiceCallLog(bool keep_windows = true) : keep_windows_(keep_windows) {}
+  // What a log follows: every window (kWindows, for RepeatVoice); only what the calls settle
+  // (kWhatSettles, for Forgets: the windows are not kept, any number of calls, no room grows);
+  // or only which voices were played, stopped or moved at all (kWhatChangesHowTheyPlay: no
+  // motion is followed, so a call costs next to nothing).
+  enum class Follows { kWindows, kWhatSettles, kWhatChangesHowTheyPlay };
+  explicit VoiceCallLog(Follows follows = Follows::kWindows) : follows_(follows) {}
 
   // Opens a voice's first window at frame 0, in the state `motion`.
   void Begin(const VoiceMotion& motion, uint32_t sample_frames);
@@ -112,6 +115,9 @@ class VoiceCallLog {
   void Advance(int64_t frames) { frames_ += frames; }
   // A call applied to the voice in `slot`, which now stands in `motion`.
   void Called(int32_t slot, VoiceCall call, int32_t value, const VoiceMotion& motion);
+  // Whether Called needs the voice's motion; where not, Touched stands for it.
+  bool follows_motion() const { return follows_ != Follows::kWhatChangesHowTheyPlay; }
+  void Touched(int32_t slot, uint32_t generation, VoiceCall call);
   // Closes every open window at the frame reached.
   void End();
   // The log no longer stands for what happened (a voice made or released, samples changed).
@@ -126,15 +132,23 @@ class VoiceCallLog {
   // alone by every stretch of these calls). A stand-in start then gives the true state at the
   // stretch's end.
   bool Forgets() const;
+  // After End: true when every voice this stretch does not settle (leave as it would from any
+  // state it began in) was left alone by `before`, the log of the stretch just before this one
+  // (never played, stopped or moved there, and stopped at its start). A start that is true for
+  // the voices `before` left alone, and stands in for the others, then gives the true state of
+  // every voice at this stretch's end.
+  bool ForgetsWhatChangedIn(const VoiceCallLog& before) const;
 
  private:
   LoggedVoice* Find(int32_t slot);
+  const LoggedVoice* Find(int32_t slot) const;
   void Close(LoggedVoice& voice);
 
   std::vector<LoggedVoice> voices_;  // by slot, ascending
+  std::vector<int32_t> index_;       // by slot: where in voices_ (-1: none)
   int64_t frames_ = 0;
   size_t windows_ = 0;
-  bool keep_windows_ = true;
+  Follows follows_ = Follows::kWindows;
   bool spoilt_ = false;
 };
 
