@@ -75,6 +75,11 @@ void DrumSlotSet::ReleaseAll() {
 void DrumSlotSet::Play(int slot, uint8_t key) {
   if (!device_ || !ValidSlot(slot) || !slots_[slot]) return;
   platform::SoundBuffer* buffer = slots_[slot];
+  if (holding_) {
+    held_.rate[slot] = {static_cast<int32_t>(HitRate(key)), held_order_++};
+    touched_[slot] = true;
+    return;
+  }
   buffer->Stop();
   buffer->SetCurrentPosition(0);
   buffer->SetFrequency(HitRate(key));
@@ -93,12 +98,57 @@ bool DrumSlotSet::IsSounding(int slot) const {
 void DrumSlotSet::SetPan(int slot, uint8_t pan) {
   int32_t device_pan = 0;
   if (!device_ || !ValidSlot(slot) || !slots_[slot]) return;
-  if (OrgPanToDevice(pan, &device_pan)) slots_[slot]->SetPan(device_pan);
+  if (!OrgPanToDevice(pan, &device_pan)) return;
+  if (holding_) {
+    held_.pan[slot] = {device_pan, held_order_++};
+    return;
+  }
+  slots_[slot]->SetPan(device_pan);
 }
 
 void DrumSlotSet::SetVolume(int slot, int volume) {
   if (!device_ || !ValidSlot(slot) || !slots_[slot]) return;
+  if (holding_) {
+    held_.volume[slot] = {OrgVolumeToDevice(volume), held_order_++};
+    return;
+  }
   slots_[slot]->SetVolume(OrgVolumeToDevice(volume));
+}
+
+void DrumSlotSet::HoldControls(bool hold) {
+  holding_ = hold;
+  if (!hold) return;
+  held_ = HeldControls{};
+  held_order_ = 1;
+  std::fill(std::begin(touched_), std::end(touched_), false);
+}
+
+DrumSlotSet::HeldControls DrumSlotSet::RoundsOn(const HeldControls& at,
+                                                const HeldControls& round_end,
+                                                uint32_t round_start) {
+  HeldControls on;
+  for (int slot = 0; slot < kDrumSlots; ++slot) {
+    on.rate[slot] = HeldRoundsOn(at.rate[slot], round_end.rate[slot], round_start);
+    on.pan[slot] = HeldRoundsOn(at.pan[slot], round_end.pan[slot], round_start);
+    on.volume[slot] = HeldRoundsOn(at.volume[slot], round_end.volume[slot], round_start);
+  }
+  return on;
+}
+
+void DrumSlotSet::StopTouched() {
+  for (int slot = 0; slot < kDrumSlots; ++slot)
+    if (touched_[slot] && slots_[slot]) slots_[slot]->Stop();
+}
+
+void DrumSlotSet::GiveHeld(const HeldControls& held) {
+  for (int slot = 0; slot < kDrumSlots; ++slot) {
+    platform::SoundBuffer* buffer = slots_[slot];
+    if (!buffer) continue;
+    if (held.rate[slot].order != 0)
+      buffer->SetFrequency(static_cast<uint32_t>(held.rate[slot].value));
+    if (held.pan[slot].order != 0) buffer->SetPan(held.pan[slot].value);
+    if (held.volume[slot].order != 0) buffer->SetVolume(held.volume[slot].value);
+  }
 }
 
 }  // namespace org

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "org/melody_voice_set.h"
 #include "org/org_format.h"
 #include "runtime/platform/sound_interface.h"
 
@@ -60,6 +61,24 @@ class DrumSlotSet {
     return has_voice(slot) ? slots_[slot] : nullptr;
   }
 
+  // For a seek that plays steps without their voices (settling_replay.h): as
+  // MelodyVoiceSet::HoldControls, a hit's rate, pans and volumes are kept (the last of each per
+  // slot, in order) and the slots hit are marked, while no call reaches a slot.
+  struct HeldControls {
+    MelodyVoiceSet::HeldControl rate[kDrumSlots];  // samples per second
+    MelodyVoiceSet::HeldControl pan[kDrumSlots];   // the device's pan
+    MelodyVoiceSet::HeldControl volume[kDrumSlots];
+  };
+  void HoldControls(bool hold);
+  const HeldControls& held() const { return held_; }
+  uint32_t held_order() const { return held_order_; }
+  void SetHeld(const HeldControls& held) { held_ = held; }
+  static HeldControls RoundsOn(const HeldControls& at, const HeldControls& round_end,
+                               uint32_t round_start);
+  void StopTouched();
+  // Gives each slot what `held` holds for it.
+  void GiveHeld(const HeldControls& held);
+
   bool has_voice(int slot) const { return slot >= 0 && slot < kDrumSlots && slots_[slot]; }
   // True while the slot's sample plays (as the output has it).
   bool IsSounding(int slot) const;
@@ -68,6 +87,10 @@ class DrumSlotSet {
   platform::SoundDevice* device_ = nullptr;
   platform::SoundBuffer* slots_[kDrumSlots] = {};
   double pitch_ratio_ = 1.0;
+  bool holding_ = false;
+  HeldControls held_;
+  uint32_t held_order_ = 1;
+  bool touched_[kDrumSlots] = {};
 };
 
 }  // namespace org

@@ -162,6 +162,12 @@ class Engine {
   bool Matches(const SavedState& state) const;
   // Back to `state`, with `passes` more returns to the loop start counted (may be negative).
   void Restore(const SavedState& state, int64_t passes);
+  // For a seek (settling_replay.h): the melody voices and drum slots hold back their tunings,
+  // pans and volumes (see MelodyVoiceSet::HoldControls) while `hold`.
+  void HoldVoiceControls(bool hold) {
+    melody_.HoldControls(hold);
+    drums_.HoldControls(hold);
+  }
   // Moments of a replay kept for later seeks (step_replay.cpp): dropped whenever what the ticks
   // do changes (a load, a device or bank change, a sequencer reset).
   ReplayCheckpoints* replay_checkpoints() { return checkpoints_.get(); }

@@ -74,10 +74,6 @@ bool GiveSamples(platform::SoundDevice* device, platform::SoundBuffer* buffer,
   return Fill(buffer, samples);
 }
 
-void Play(platform::SoundBuffer* buffer, bool looping) {
-  if (buffer) buffer->Play(looping ? platform::kPlayLooping : 0);
-}
-
 bool ValidTrack(int track) { return track >= 0 && track < kMelodyTracks; }
 
 }  // namespace
@@ -105,6 +101,11 @@ uint32_t TransposedRate(uint32_t rate, double ratio) {
 
 void MelodyVoiceSet::TuneTrack(int track, int semitone, uint16_t finetune) {
   tuned_finetune_[track] = finetune;
+  if (holding_) {
+    held_.semitone[track] = {semitone, held_order_++};
+    held_.finetune[track] = finetune;
+    return;
+  }
   for (int octave = 0; octave < kOctaves; ++octave) {
     // Both buffers of the octave's pair play at its one rate.
     const uint32_t rate = TransposedRate(MelodyRate(octave, semitone, finetune), pitch_ratio_);
@@ -168,7 +169,7 @@ void MelodyVoiceSet::EndNote(int track) {
   if (!device_ || !ValidTrack(track)) return;
   uint8_t& current = current_key_[track];
   if (current == kNoValue) return;
-  Play(Buffer(track, current / 12, alternate_[track]), false);
+  PlayBuffer(track, current / 12, alternate_[track], false);
   current = kNoValue;
 }
 
@@ -185,14 +186,23 @@ void MelodyVoiceSet::StartKey(int track, uint8_t key, uint16_t finetune, bool su
   if (current != kNoValue) {
     // The buffer that sounds is left to its twin: a sustained one finishes its period (a one-shot
     // plays out by itself).
-    if (sustained) Play(Buffer(track, current / 12, alternate), false);
+    if (sustained) PlayBuffer(track, current / 12, alternate, false);
     alternate ^= 1;
   }
   if (current != key) {  // the same note again is not tuned again
     TuneTrack(track, key % 12, finetune);
     current = key;
   }
-  Play(Buffer(track, octave, alternate), sustained);
+  PlayBuffer(track, octave, alternate, sustained);
+}
+
+void MelodyVoiceSet::PlayBuffer(int track, int octave, int alternate, bool looping) {
+  if (holding_) {
+    touched_[track][octave][alternate] = true;
+    return;
+  }
+  if (platform::SoundBuffer* buffer = Buffer(track, octave, alternate))
+    buffer->Play(looping ? platform::kPlayLooping : 0);
 }
 
 void MelodyVoiceSet::EndOneShotNote(int track) {
@@ -205,16 +215,28 @@ void MelodyVoiceSet::SetPan(int track, uint8_t pan) {
   if (!device_ || !ValidTrack(track) || !OrgPanToDevice(pan, &device_pan)) return;
   const uint8_t current = current_key_[track];
   if (current == kNoValue) return;
-  if (platform::SoundBuffer* buffer = Buffer(track, current / 12, alternate_[track]))
+  const int octave = current / 12;
+  if (platform::SoundBuffer* buffer = Buffer(track, octave, alternate_[track])) {
+    if (holding_) {
+      held_.pan[track][octave][alternate_[track]] = {device_pan, held_order_++};
+      return;
+    }
     buffer->SetPan(device_pan);
+  }
 }
 
 void MelodyVoiceSet::SetVolume(int track, int volume) {
   if (!device_ || !ValidTrack(track)) return;
   const uint8_t current = current_key_[track];
   if (current == kNoValue) return;
-  if (platform::SoundBuffer* buffer = Buffer(track, current / 12, alternate_[track]))
+  const int octave = current / 12;
+  if (platform::SoundBuffer* buffer = Buffer(track, octave, alternate_[track])) {
+    if (holding_) {
+      held_.volume[track][octave][alternate_[track]] = {OrgVolumeToDevice(volume), held_order_++};
+      return;
+    }
     buffer->SetVolume(OrgVolumeToDevice(volume));
+  }
 }
 
 MelodyVoiceSet::PlayingState MelodyVoiceSet::playing_state() const {
@@ -227,6 +249,59 @@ MelodyVoiceSet::PlayingState MelodyVoiceSet::playing_state() const {
 void MelodyVoiceSet::RestorePlayingState(const PlayingState& state) {
   std::copy(std::begin(state.current_key), std::end(state.current_key), current_key_);
   std::copy(std::begin(state.alternate), std::end(state.alternate), alternate_);
+}
+
+void MelodyVoiceSet::HoldControls(bool hold) {
+  holding_ = hold;
+  if (!hold) return;
+  held_ = HeldControls{};
+  held_order_ = 1;
+  std::fill_n(&touched_[0][0][0], kMelodyTracks * kOctaves * 2, false);
+}
+
+MelodyVoiceSet::HeldControls MelodyVoiceSet::RoundsOn(const HeldControls& at,
+                                                      const HeldControls& round_end,
+                                                      uint32_t round_start) {
+  HeldControls on = at;
+  for (int track = 0; track < kMelodyTracks; ++track) {
+    on.semitone[track] = HeldRoundsOn(at.semitone[track], round_end.semitone[track], round_start);
+    on.finetune[track] = on.semitone[track].order == at.semitone[track].order
+                             ? at.finetune[track]
+                             : round_end.finetune[track];
+    for (int octave = 0; octave < kOctaves; ++octave)
+      for (int alternate = 0; alternate < 2; ++alternate) {
+        on.pan[track][octave][alternate] = HeldRoundsOn(
+            at.pan[track][octave][alternate], round_end.pan[track][octave][alternate], round_start);
+        on.volume[track][octave][alternate] =
+            HeldRoundsOn(at.volume[track][octave][alternate],
+                         round_end.volume[track][octave][alternate], round_start);
+      }
+  }
+  return on;
+}
+
+void MelodyVoiceSet::StopTouched() {
+  for (int track = 0; track < kMelodyTracks; ++track)
+    for (int octave = 0; octave < kOctaves; ++octave)
+      for (int alternate = 0; alternate < 2; ++alternate)
+        if (touched_[track][octave][alternate])
+          if (platform::SoundBuffer* buffer = Buffer(track, octave, alternate)) buffer->Stop();
+}
+
+void MelodyVoiceSet::GiveHeld(const HeldControls& held) {
+  for (int track = 0; track < kMelodyTracks; ++track) {
+    if (held.semitone[track].order != 0)
+      TuneTrack(track, held.semitone[track].value, held.finetune[track]);
+    for (int octave = 0; octave < kOctaves; ++octave)
+      for (int alternate = 0; alternate < 2; ++alternate) {
+        platform::SoundBuffer* buffer = Buffer(track, octave, alternate);
+        if (!buffer) continue;
+        if (const HeldControl& pan = held.pan[track][octave][alternate]; pan.order != 0)
+          buffer->SetPan(pan.value);
+        if (const HeldControl& volume = held.volume[track][octave][alternate]; volume.order != 0)
+          buffer->SetVolume(volume.value);
+      }
+  }
 }
 
 void MelodyVoiceSet::ClearPlayingState() {

@@ -83,11 +83,47 @@ class MelodyVoiceSet {
   // Silent tracks, first buffers of each pair (a fresh start).
   void ClearPlayingState();
 
+  // For a seek that plays steps without their voices (settling_replay.h): while held, no call
+  // reaches the buffers. Tunings, pans and volumes are kept instead, the last of each per buffer
+  // with the order it came in (so that a seek can give each buffer only the last it would have
+  // had), and the buffers a note played or ended are marked. Starting a hold clears both.
+  // From the tick's thread.
+  struct HeldControl {
+    int32_t value = 0;
+    uint32_t order = 0;  // when it was held: 1, 2, ... (0: nothing held)
+  };
+  struct HeldControls {
+    HeldControl semitone[kMelodyTracks];  // of the track's last tuning (at its finetune)
+    uint16_t finetune[kMelodyTracks] = {};
+    HeldControl pan[kMelodyTracks][kOctaves][2];     // the device's pan
+    HeldControl volume[kMelodyTracks][kOctaves][2];  // the device's volume
+  };
+  void HoldControls(bool hold);
+  bool holding() const { return holding_; }
+  const HeldControls& held() const { return held_; }
+  // The order the next held setting gets.
+  uint32_t held_order() const { return held_order_; }
+  // Once the ticks moved over whole rounds of steps that repeat: what is held there.
+  void SetHeld(const HeldControls& held) { held_ = held; }
+  // What is held a whole number of rounds on from a moment where `at` was held, in a round of
+  // steps (that repeat) which began when the order stood at `round_start` and ended holding
+  // `round_end`: a setting held in the round before that moment is the same again; one held
+  // only after it in the round was the last one before the moment the rounds on.
+  static HeldControls RoundsOn(const HeldControls& at, const HeldControls& round_end,
+                               uint32_t round_start);
+  // Stops every buffer a note played or ended while held: where each stands is for the seek to
+  // settle, and the stop tells the device's log which they were.
+  void StopTouched();
+  // Gives each buffer what `held` holds for it (a tuning retunes the whole track).
+  void GiveHeld(const HeldControls& held);
+
  private:
   platform::SoundBuffer* Buffer(int track, int octave, int alternate) const {
     return buffers_[track][octave][alternate];
   }
   void TuneTrack(int track, int semitone, uint16_t finetune);
+  // Plays a buffer looping or once (marks it, while held).
+  void PlayBuffer(int track, int octave, int alternate, bool looping);
   // A note on the track's buffer pair: looping until its end (`sustained`) or played once.
   void StartKey(int track, uint8_t key, uint16_t finetune, bool sustained);
 
@@ -99,7 +135,18 @@ class MelodyVoiceSet {
   int alternate_[kMelodyTracks] = {};
   double pitch_ratio_ = 1.0;
   uint16_t tuned_finetune_[kMelodyTracks] = {};  // the finetune of each track's last tuning
+  bool holding_ = false;
+  HeldControls held_;
+  uint32_t held_order_ = 1;
+  bool touched_[kMelodyTracks][kOctaves][2] = {};
 };
+
+// `at`, unless it was held before the round began and `round_end` in it (see RoundsOn).
+inline MelodyVoiceSet::HeldControl HeldRoundsOn(MelodyVoiceSet::HeldControl at,
+                                                MelodyVoiceSet::HeldControl round_end,
+                                                uint32_t round_start) {
+  return at.order < round_start && round_end.order >= round_start ? round_end : at;
+}
 
 // The flags every engine buffer is created with.
 inline constexpr uint32_t kEngineBufferFlags =

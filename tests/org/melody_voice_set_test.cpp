@@ -150,6 +150,72 @@ TEST_F(MelodyVoiceSetTest, PanAndVolumeReachOnlyTheSoundingBuffer) {
   EXPECT_EQ(volumes[1].value, -8);
 }
 
+// A seek's held steps: no call reaches a buffer while held; afterwards the buffers the notes
+// played are stopped, and every buffer is given the last tuning, pan and volume it had been
+// given, so that its settings are those of the same notes played unheld.
+TEST_F(MelodyVoiceSetTest, HeldNotesReachNoBufferAndLeaveEachItsLastSettings) {
+  test_support::RecordingSoundDevice unheld_device;
+  org::MelodyVoiceSet unheld;
+  unheld.SetBank(ramps);
+  unheld.SetDevice(&unheld_device);
+  for (org::MelodyVoiceSet* set : {&voices, &unheld}) {
+    ASSERT_TRUE(set->Make(0, 0, 0));
+    ASSERT_TRUE(set->Make(1, 5, 1));
+  }
+  device.ClearCalls();
+  voices.HoldControls(true);
+  const auto play = [](org::MelodyVoiceSet& set) {
+    set.StartNote(0, 30, 1000);
+    set.SetPan(0, 2);
+    set.SetVolume(0, 100);
+    set.StartNote(0, 55, 1000);  // the pair's other buffer, another octave
+    set.SetVolume(0, 200);
+    set.EndNote(0);
+    set.StartOneShotNote(1, 70, 990);
+    set.SetPan(1, 11);
+    set.EndOneShotNote(1);
+  };
+  play(voices);
+  play(unheld);
+  EXPECT_TRUE(device.Calls().empty());
+  EXPECT_EQ(voices.current_key(0), unheld.current_key(0));
+  EXPECT_EQ(voices.alternate(0), unheld.alternate(0));
+  voices.StopTouched();
+  std::vector<int> stopped;
+  for (const SoundCall& call : device.Calls()) {
+    EXPECT_EQ(call.what, "stop");
+    stopped.push_back(call.buffer);
+  }
+  // Track 0's octave 2 (first buffer) and octave 4 (second); track 1's octave 5.
+  EXPECT_EQ(stopped, (std::vector<int>{BufferOf(2, 0), BufferOf(4, 1), 16 + BufferOf(5, 0)}));
+  voices.HoldControls(false);
+  voices.GiveHeld(voices.held());
+  for (size_t b = 0; b < device.buffers.size(); ++b) {
+    SCOPED_TRACE(b);
+    EXPECT_EQ(device.buffers[b].frequency, unheld_device.buffers[b].frequency);
+    EXPECT_EQ(device.buffers[b].pan, unheld_device.buffers[b].pan);
+    EXPECT_EQ(device.buffers[b].volume, unheld_device.buffers[b].volume);
+  }
+  // A new hold starts from nothing held.
+  voices.HoldControls(true);
+  device.ClearCalls();
+  voices.StopTouched();
+  voices.GiveHeld(voices.held());
+  EXPECT_TRUE(device.Calls().empty());
+}
+
+// Landing whole rounds of repeating steps on from a moment: a setting held in the round before
+// the moment is the one there again; one held in the round only after the moment was the last
+// before it, rounds on; one the round never held stays what it was.
+TEST(MelodyHeldRoundsTest, ASettingHeldOnlyAfterTheMomentComesFromTheRoundsEnd) {
+  using Held = org::MelodyVoiceSet::HeldControl;
+  const uint32_t round_start = 10;
+  EXPECT_EQ(org::HeldRoundsOn(Held{7, 12}, Held{8, 15}, round_start).value, 7);
+  EXPECT_EQ(org::HeldRoundsOn(Held{7, 4}, Held{8, 15}, round_start).value, 8);
+  EXPECT_EQ(org::HeldRoundsOn(Held{7, 4}, Held{7, 4}, round_start).value, 7);
+  EXPECT_EQ(org::HeldRoundsOn(Held{0, 0}, Held{5, 11}, round_start).order, 11u);
+}
+
 TEST_F(MelodyVoiceSetTest, KeysAndPansOutsideTheTablesAreIgnored) {
   // Regression: keys 96..254 reached past the octave table, pans 13..254 past the pan table.
   ASSERT_TRUE(voices.Make(0, 0, 0));
