@@ -8,6 +8,7 @@ set(ORG_ENGINE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/note_voices.cpp
   ${CMAKE_CURRENT_LIST_DIR}/org_format.cpp
   ${CMAKE_CURRENT_LIST_DIR}/org_writer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/settling_replay.cpp
   ${CMAKE_CURRENT_LIST_DIR}/song_loop.cpp
   ${CMAKE_CURRENT_LIST_DIR}/song_renderer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/step_replay.cpp

@@ -138,6 +138,10 @@ struct ReplayCheckpoints {
   LoopStretch stretch;
   // A pass from a stand-in state did not forget it (step_replay.cpp): not tried again.
   bool forgetting_failed = false;
+  // A seek that held its ticks (settling_replay.h) could not land: not tried again. And how
+  // many such seeks landed.
+  bool settling_failed = false;
+  int64_t settled_seeks = 0;
   ForgettingAnchor forgetting_anchor;
 
   ReplayCheckpoints(const ParsedSong& song, int output_rate) : finder(song, output_rate) {}

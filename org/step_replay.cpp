@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "org/replay_checkpoints.h"
+#include "org/replay_voices.h"
+#include "org/settling_replay.h"
 #include "org/song_loop.h"
 
 namespace org {
@@ -65,48 +67,6 @@ int64_t FrameOfTick(uint16_t wait, int rate, int64_t tick) {
 }
 
 namespace {
-
-// The offline mixer's voices, for the renderer's seek.
-struct MixerVoices {
-  platform::SoundMixer& mixer;
-  void Advance(int64_t frames) { mixer.AdvanceFrames(frames); }
-  void SaveSnapshot() { mixer.SaveVoiceSnapshot(); }
-  bool MatchesSnapshot() { return mixer.VoicesMatchSnapshot(); }
-  bool SaveCheckpoint(platform::VoiceCheckpoint* checkpoint) {
-    mixer.SaveCheckpoint(checkpoint);
-    return true;
-  }
-  bool RestoreCheckpoint(const platform::VoiceCheckpoint& checkpoint) {
-    return mixer.RestoreCheckpoint(checkpoint);
-  }
-  bool StartLog(platform::VoiceCallLog* log) {
-    mixer.StartCallLog(log);
-    return true;
-  }
-  void StopLog() { mixer.StopCallLog(); }
-  bool RepeatLog(const platform::VoiceCallLog& log, int64_t repeats) {
-    return mixer.RepeatCallLog(log, repeats);
-  }
-};
-
-// The voices of the engine's own output device, for a player's seek.
-struct DeviceVoices {
-  platform::SoundDevice& device;
-  void Advance(int64_t frames) { device.SeekVoices(frames); }
-  void SaveSnapshot() { device.SaveSeekSnapshot(); }
-  bool MatchesSnapshot() { return device.SeekVoicesMatchSnapshot(); }
-  bool SaveCheckpoint(platform::VoiceCheckpoint* checkpoint) {
-    return device.SaveSeekCheckpoint(checkpoint);
-  }
-  bool RestoreCheckpoint(const platform::VoiceCheckpoint& checkpoint) {
-    return device.RestoreSeekCheckpoint(checkpoint);
-  }
-  bool StartLog(platform::VoiceCallLog* log) { return device.StartSeekLog(log); }
-  void StopLog() { device.StopSeekLog(); }
-  bool RepeatLog(const platform::VoiceCallLog& log, int64_t repeats) {
-    return device.RepeatSeekLog(log, repeats);
-  }
-};
 
 // The events of one pass of the loop that start a note or a drum.
 int64_t KeyEventsPerPass(const ParsedSong& song) {
@@ -233,6 +193,24 @@ class Checkpointing {
     *at = anchor.at;
     TryForgettingPass(at, last, anchor.period);
     return true;
+  }
+
+  // Where the song's loop starts fall, while a replay that holds its ticks (settling_replay.h)
+  // is worth trying from `at` to `last`: no such replay has failed, and the song's repeat is
+  // not known or the kept moments leave more than two passes to replay (a target before the
+  // repeat that a replay from far into the song found).
+  const RepeatFinder* SettlingLoop(const ReplayPosition& at, int64_t last) const {
+    if (!points_ || points_->settling_failed) return nullptr;
+    if (!points_->repeat_known) return &points_->finder;
+    const int64_t first = points_->finder.first_loop_start();
+    const int64_t pass = FrameAt(first + points_->finder.loop_steps()) - FrameAt(first);
+    return last - at.frame > 2 * pass ? &points_->finder : nullptr;
+  }
+  void SettlingFailed() {
+    if (points_) points_->settling_failed = true;
+  }
+  void SettlingLanded() {
+    if (points_) ++points_->settled_seeks;
   }
 
   // Moves to the last kept moment at or before `last` when it lies ahead of `at`. True when
@@ -384,7 +362,8 @@ class Checkpointing {
     forget_engine_ = engine_.Save();
     forget_period_ = period;
     if (!voices_.SaveCheckpoint(&forget_voices_)) return false;
-    forget_log_ = std::make_unique<platform::VoiceCallLog>(false);
+    forget_log_ =
+        std::make_unique<platform::VoiceCallLog>(platform::VoiceCallLog::Follows::kWhatSettles);
     engine_.Restore(forget_engine_, jump);
     const int64_t loop = points_->finder.loop_steps();
     *at = {FrameAt(at->next_tick + jump * loop), at->next_tick + jump * loop};
@@ -506,21 +485,9 @@ class Checkpointing {
   int64_t forget_period_ = 1;
 };
 
-// Replays the ticks up to `target` where `clock` places them, moving `voices` (Advance, the
-// snapshot and the checkpoint calls) over the frames between them. At the song's own tempo from
-// the start, kept moments and whole repeats of the song's state are used (see Checkpointing;
-// `keep`: the engine's own moments); under a tempo factor every step is replayed.
 template <typename Voices>
-void Replay(Engine& engine, Voices& voices, const TickClock& clock, int64_t target, int64_t end,
-            bool keep, ReplayPosition* at) {
-  const int64_t last = std::min(target, end);  // ticks before this frame play
-  std::optional<Checkpointing<Voices>> checkpoints;
-  if (clock.factor() == 1.0 && clock.from_start()) {
-    checkpoints.emplace(engine, voices, clock.rate(), keep, *at);
-    checkpoints->MoveToBest(at, last);
-    checkpoints->MoveByStretch(at, last);
-    checkpoints->MoveByForgetting(at, last);
-  }
+void PlayTicks(Engine& engine, Voices& voices, const TickClock& clock, int64_t target, int64_t last,
+               Checkpointing<Voices>* checkpoints, ReplayPosition* at) {
   while (at->frame < target) {
     const int64_t tick_frame = clock.FrameOf(at->next_tick);
     if (tick_frame >= last) {
@@ -539,6 +506,37 @@ void Replay(Engine& engine, Voices& voices, const TickClock& clock, int64_t targ
     at->next_tick += engine.SkipIdleSteps(
         checkpoints ? checkpoints->SkipLimit(at->next_tick, idle_limit) : idle_limit);
   }
+}
+
+// Replays the ticks up to `target` where `clock` places them, moving `voices` (Advance, the
+// snapshot and the checkpoint calls) over the frames between them. At the song's own tempo from
+// the start, kept moments and whole repeats of the song's state are used (see Checkpointing;
+// `keep`: the engine's own moments), and before them a replay that holds its ticks up to a
+// little before the target (settling_replay.h); under a tempo factor every step is replayed.
+template <typename Voices>
+void Replay(Engine& engine, Voices& voices, const TickClock& clock, int64_t target, int64_t end,
+            bool keep, ReplayPosition* at) {
+  const int64_t last = std::min(target, end);  // ticks before this frame play
+  std::optional<Checkpointing<Voices>> checkpoints;
+  if (clock.factor() == 1.0 && clock.from_start()) {
+    checkpoints.emplace(engine, voices, clock.rate(), keep, *at);
+    checkpoints->MoveToBest(at, last);
+    checkpoints->MoveByStretch(at, last);
+    checkpoints->MoveByForgetting(at, last);
+    if (const RepeatFinder* loop = checkpoints->SettlingLoop(*at, last)) {
+      SettlingReplay<Voices> settling(engine, voices, *loop, clock);
+      const auto start = settling.HoldTo(last, at);
+      if (start == SettlingReplay<Voices>::Start::kHeld) {
+        PlayTicks<Voices>(engine, voices, clock, target, last, nullptr, at);
+        if (settling.Landed(at)) {
+          checkpoints->SettlingLanded();
+          return;
+        }
+      }
+      if (start != SettlingReplay<Voices>::Start::kNotTried) checkpoints->SettlingFailed();
+    }
+  }
+  PlayTicks(engine, voices, clock, target, last, checkpoints ? &*checkpoints : nullptr, at);
 }
 
 }  // namespace
