@@ -48,6 +48,7 @@ DrumLoadResult DrumSlotSet::Load(const uint8_t* file, size_t size, int slot) {
   platform::SoundBuffer* buffer = device_->CreateSoundBuffer(desc);
   if (!buffer) return DrumLoadResult::kCreateFailed;
   slots_[slot] = buffer;
+  slot_frames_[slot] = desc.length_bytes / std::max<uint32_t>(desc.format.block_align, 1);
   void* region1 = nullptr;
   void* region2 = nullptr;
   uint32_t bytes1 = 0;
@@ -76,8 +77,8 @@ void DrumSlotSet::Play(int slot, uint8_t key) {
   if (!device_ || !ValidSlot(slot) || !slots_[slot]) return;
   platform::SoundBuffer* buffer = slots_[slot];
   if (holding_) {
-    held_.rate[slot] = {static_cast<int32_t>(HitRate(key)), held_order_++};
-    touched_[slot] = true;
+    held_.rate[slot] = {static_cast<int32_t>(HitRate(key)), held_order_++, held_tick_};
+    held_.hit[slot] = {0, held_order_++, held_tick_};
     return;
   }
   buffer->Stop();
@@ -100,7 +101,7 @@ void DrumSlotSet::SetPan(int slot, uint8_t pan) {
   if (!device_ || !ValidSlot(slot) || !slots_[slot]) return;
   if (!OrgPanToDevice(pan, &device_pan)) return;
   if (holding_) {
-    held_.pan[slot] = {device_pan, held_order_++};
+    held_.pan[slot] = {device_pan, held_order_++, held_tick_};
     return;
   }
   slots_[slot]->SetPan(device_pan);
@@ -109,7 +110,7 @@ void DrumSlotSet::SetPan(int slot, uint8_t pan) {
 void DrumSlotSet::SetVolume(int slot, int volume) {
   if (!device_ || !ValidSlot(slot) || !slots_[slot]) return;
   if (holding_) {
-    held_.volume[slot] = {OrgVolumeToDevice(volume), held_order_++};
+    held_.volume[slot] = {OrgVolumeToDevice(volume), held_order_++, held_tick_};
     return;
   }
   slots_[slot]->SetVolume(OrgVolumeToDevice(volume));
@@ -120,24 +121,43 @@ void DrumSlotSet::HoldControls(bool hold) {
   if (!hold) return;
   held_ = HeldControls{};
   held_order_ = 1;
-  std::fill(std::begin(touched_), std::end(touched_), false);
 }
 
 DrumSlotSet::HeldControls DrumSlotSet::RoundsOn(const HeldControls& at,
-                                                const HeldControls& round_end,
-                                                uint32_t round_start) {
-  HeldControls on;
+                                                const HeldControls& round_end, uint32_t round_start,
+                                                int64_t rounds, int64_t round_ticks) {
+  const auto on = [&](const HeldControl& a, const HeldControl& b) {
+    return HeldRoundsOn(a, b, round_start, rounds, round_ticks);
+  };
+  HeldControls moved;
   for (int slot = 0; slot < kDrumSlots; ++slot) {
-    on.rate[slot] = HeldRoundsOn(at.rate[slot], round_end.rate[slot], round_start);
-    on.pan[slot] = HeldRoundsOn(at.pan[slot], round_end.pan[slot], round_start);
-    on.volume[slot] = HeldRoundsOn(at.volume[slot], round_end.volume[slot], round_start);
+    moved.rate[slot] = on(at.rate[slot], round_end.rate[slot]);
+    moved.pan[slot] = on(at.pan[slot], round_end.pan[slot]);
+    moved.volume[slot] = on(at.volume[slot], round_end.volume[slot]);
+    moved.hit[slot] = on(at.hit[slot], round_end.hit[slot]);
   }
-  return on;
+  return moved;
 }
 
-void DrumSlotSet::StopTouched() {
+bool DrumSlotSet::RanOut(int slot, const MelodyVoiceSet::RanOutTest& ran_out) const {
+  // A hit sets its rate as it restarts the sample, and nothing changes it until the next hit.
+  const HeldControl& hit = held_.hit[slot];
+  return hit.order != 0 &&
+         ran_out(hit.tick, slot_frames_[slot], static_cast<uint32_t>(held_.rate[slot].value));
+}
+
+void DrumSlotSet::StopTouched(const MelodyVoiceSet::RanOutTest& ran_out) {
   for (int slot = 0; slot < kDrumSlots; ++slot)
-    if (touched_[slot] && slots_[slot]) slots_[slot]->Stop();
+    if (slots_[slot] && held_.hit[slot].order != 0 && !RanOut(slot, ran_out)) slots_[slot]->Stop();
+}
+
+void DrumSlotSet::RewindRanOut(const MelodyVoiceSet::RanOutTest& ran_out) {
+  for (int slot = 0; slot < kDrumSlots; ++slot) {
+    if (!slots_[slot] || !RanOut(slot, ran_out)) continue;
+    slots_[slot]->SetCurrentPosition(0);
+    slots_[slot]->Play(0);
+    slots_[slot]->Stop();
+  }
 }
 
 void DrumSlotSet::GiveHeld(const HeldControls& held) {

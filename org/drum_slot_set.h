@@ -62,20 +62,26 @@ class DrumSlotSet {
   }
 
   // For a seek that plays steps without their voices (settling_replay.h): as
-  // MelodyVoiceSet::HoldControls, a hit's rate, pans and volumes are kept (the last of each per
-  // slot, in order) and the slots hit are marked, while no call reaches a slot.
+  // MelodyVoiceSet::HoldControls, a hit's rate, pans, volumes and the hits themselves are kept
+  // (the last of each per slot, in order, with their ticks) while no call reaches a slot.
+  using HeldControl = MelodyVoiceSet::HeldControl;
   struct HeldControls {
-    MelodyVoiceSet::HeldControl rate[kDrumSlots];  // samples per second
-    MelodyVoiceSet::HeldControl pan[kDrumSlots];   // the device's pan
-    MelodyVoiceSet::HeldControl volume[kDrumSlots];
+    HeldControl rate[kDrumSlots];  // samples per second
+    HeldControl pan[kDrumSlots];   // the device's pan
+    HeldControl volume[kDrumSlots];
+    HeldControl hit[kDrumSlots];  // a restart from the sample's start, played once
   };
   void HoldControls(bool hold);
+  void SetHeldTick(int64_t tick) { held_tick_ = tick; }
   const HeldControls& held() const { return held_; }
   uint32_t held_order() const { return held_order_; }
   void SetHeld(const HeldControls& held) { held_ = held; }
   static HeldControls RoundsOn(const HeldControls& at, const HeldControls& round_end,
-                               uint32_t round_start);
-  void StopTouched();
+                               uint32_t round_start, int64_t rounds, int64_t round_ticks);
+  // As MelodyVoiceSet's: the slots hit while held are stopped, but for those whose last hit
+  // has surely played out (at its own rate), which are afterwards put back at their start.
+  void StopTouched(const MelodyVoiceSet::RanOutTest& ran_out);
+  void RewindRanOut(const MelodyVoiceSet::RanOutTest& ran_out);
   // Gives each slot what `held` holds for it.
   void GiveHeld(const HeldControls& held);
 
@@ -87,10 +93,13 @@ class DrumSlotSet {
   platform::SoundDevice* device_ = nullptr;
   platform::SoundBuffer* slots_[kDrumSlots] = {};
   double pitch_ratio_ = 1.0;
+  bool RanOut(int slot, const MelodyVoiceSet::RanOutTest& ran_out) const;
+
   bool holding_ = false;
   HeldControls held_;
   uint32_t held_order_ = 1;
-  bool touched_[kDrumSlots] = {};
+  int64_t held_tick_ = 0;
+  uint32_t slot_frames_[kDrumSlots] = {};  // the sample frames each slot's buffer holds
 };
 
 }  // namespace org

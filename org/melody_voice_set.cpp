@@ -102,7 +102,7 @@ uint32_t TransposedRate(uint32_t rate, double ratio) {
 void MelodyVoiceSet::TuneTrack(int track, int semitone, uint16_t finetune) {
   tuned_finetune_[track] = finetune;
   if (holding_) {
-    held_.semitone[track] = {semitone, held_order_++};
+    held_.semitone[track] = {semitone, held_order_++, held_tick_};
     held_.finetune[track] = finetune;
     return;
   }
@@ -134,6 +134,7 @@ bool MelodyVoiceSet::Make(int track, uint8_t wave, uint8_t one_shot) {
   for (int octave = 0; octave < kOctaves; ++octave) {
     const OctaveRow& row = kOctaveTable[octave];
     const uint32_t length = one_shot ? row.period_length * row.one_shot_periods : row.period_length;
+    buffer_frames_[track][octave] = length;
     const std::vector<int8_t> samples = PeriodSamples(bank_.get(), wave, row.period_length, length);
     for (int alternate = 0; alternate < 2; ++alternate) {
       platform::SoundBuffer* buffer = device_->CreateSoundBuffer(VoiceBufferDesc(length, track));
@@ -198,7 +199,7 @@ void MelodyVoiceSet::StartKey(int track, uint8_t key, uint16_t finetune, bool su
 
 void MelodyVoiceSet::PlayBuffer(int track, int octave, int alternate, bool looping) {
   if (holding_) {
-    touched_[track][octave][alternate] = true;
+    held_.play[track][octave][alternate] = {looping ? 1 : 0, held_order_++, held_tick_};
     return;
   }
   if (platform::SoundBuffer* buffer = Buffer(track, octave, alternate))
@@ -218,7 +219,7 @@ void MelodyVoiceSet::SetPan(int track, uint8_t pan) {
   const int octave = current / 12;
   if (platform::SoundBuffer* buffer = Buffer(track, octave, alternate_[track])) {
     if (holding_) {
-      held_.pan[track][octave][alternate_[track]] = {device_pan, held_order_++};
+      held_.pan[track][octave][alternate_[track]] = {device_pan, held_order_++, held_tick_};
       return;
     }
     buffer->SetPan(device_pan);
@@ -256,36 +257,61 @@ void MelodyVoiceSet::HoldControls(bool hold) {
   if (!hold) return;
   held_ = HeldControls{};
   held_order_ = 1;
-  std::fill_n(&touched_[0][0][0], kMelodyTracks * kOctaves * 2, false);
 }
 
 MelodyVoiceSet::HeldControls MelodyVoiceSet::RoundsOn(const HeldControls& at,
                                                       const HeldControls& round_end,
-                                                      uint32_t round_start) {
-  HeldControls on = at;
+                                                      uint32_t round_start, int64_t rounds,
+                                                      int64_t round_ticks) {
+  const auto on = [&](const HeldControl& a, const HeldControl& b) {
+    return HeldRoundsOn(a, b, round_start, rounds, round_ticks);
+  };
+  HeldControls moved = at;
   for (int track = 0; track < kMelodyTracks; ++track) {
-    on.semitone[track] = HeldRoundsOn(at.semitone[track], round_end.semitone[track], round_start);
-    on.finetune[track] = on.semitone[track].order == at.semitone[track].order
-                             ? at.finetune[track]
-                             : round_end.finetune[track];
+    moved.semitone[track] = on(at.semitone[track], round_end.semitone[track]);
+    moved.finetune[track] = moved.semitone[track].order == at.semitone[track].order
+                                ? at.finetune[track]
+                                : round_end.finetune[track];
     for (int octave = 0; octave < kOctaves; ++octave)
       for (int alternate = 0; alternate < 2; ++alternate) {
-        on.pan[track][octave][alternate] = HeldRoundsOn(
-            at.pan[track][octave][alternate], round_end.pan[track][octave][alternate], round_start);
-        on.volume[track][octave][alternate] =
-            HeldRoundsOn(at.volume[track][octave][alternate],
-                         round_end.volume[track][octave][alternate], round_start);
+        moved.pan[track][octave][alternate] =
+            on(at.pan[track][octave][alternate], round_end.pan[track][octave][alternate]);
+        moved.volume[track][octave][alternate] =
+            on(at.volume[track][octave][alternate], round_end.volume[track][octave][alternate]);
+        moved.play[track][octave][alternate] =
+            on(at.play[track][octave][alternate], round_end.play[track][octave][alternate]);
       }
   }
-  return on;
+  return moved;
 }
 
-void MelodyVoiceSet::StopTouched() {
+bool MelodyVoiceSet::RanOut(int track, int octave, int alternate, const RanOutTest& ran_out) const {
+  const HeldControl& play = held_.play[track][octave][alternate];
+  // Retuned since, a buffer may play out at any rate it takes.
+  return play.order != 0 && play.value == 0 && ran_out(play.tick, buffer_frames_[track][octave], 0);
+}
+
+void MelodyVoiceSet::StopTouched(const RanOutTest& ran_out) {
   for (int track = 0; track < kMelodyTracks; ++track)
     for (int octave = 0; octave < kOctaves; ++octave)
-      for (int alternate = 0; alternate < 2; ++alternate)
-        if (touched_[track][octave][alternate])
-          if (platform::SoundBuffer* buffer = Buffer(track, octave, alternate)) buffer->Stop();
+      for (int alternate = 0; alternate < 2; ++alternate) {
+        platform::SoundBuffer* buffer = Buffer(track, octave, alternate);
+        if (buffer && held_.play[track][octave][alternate].order != 0 &&
+            !RanOut(track, octave, alternate, ran_out))
+          buffer->Stop();
+      }
+}
+
+void MelodyVoiceSet::RewindRanOut(const RanOutTest& ran_out) {
+  for (int track = 0; track < kMelodyTracks; ++track)
+    for (int octave = 0; octave < kOctaves; ++octave)
+      for (int alternate = 0; alternate < 2; ++alternate) {
+        platform::SoundBuffer* buffer = Buffer(track, octave, alternate);
+        if (!buffer || !RanOut(track, octave, alternate, ran_out)) continue;
+        buffer->SetCurrentPosition(0);
+        buffer->Play(0);
+        buffer->Stop();
+      }
 }
 
 void MelodyVoiceSet::GiveHeld(const HeldControls& held) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "org/org_format.h"
@@ -84,36 +85,49 @@ class MelodyVoiceSet {
   void ClearPlayingState();
 
   // For a seek that plays steps without their voices (settling_replay.h): while held, no call
-  // reaches the buffers. Tunings, pans and volumes are kept instead, the last of each per buffer
-  // with the order it came in (so that a seek can give each buffer only the last it would have
-  // had), and the buffers a note played or ended are marked. Starting a hold clears both.
-  // From the tick's thread.
+  // reaches the buffers. Tunings, pans, volumes and plays are kept instead, the last of each per
+  // buffer with the order and the tick it came in (so that a seek can give each buffer only the
+  // last setting it would have had, and know which buffers were played and when). Starting a
+  // hold clears them. From the tick's thread.
   struct HeldControl {
     int32_t value = 0;
     uint32_t order = 0;  // when it was held: 1, 2, ... (0: nothing held)
+    int64_t tick = 0;    // the tick it was held at (SetHeldTick)
   };
   struct HeldControls {
     HeldControl semitone[kMelodyTracks];  // of the track's last tuning (at its finetune)
     uint16_t finetune[kMelodyTracks] = {};
     HeldControl pan[kMelodyTracks][kOctaves][2];     // the device's pan
     HeldControl volume[kMelodyTracks][kOctaves][2];  // the device's volume
+    HeldControl play[kMelodyTracks][kOctaves][2];    // 1: looping, 0: once
   };
   void HoldControls(bool hold);
   bool holding() const { return holding_; }
+  // The tick the calls held from now on belong to.
+  void SetHeldTick(int64_t tick) { held_tick_ = tick; }
   const HeldControls& held() const { return held_; }
   // The order the next held setting gets.
   uint32_t held_order() const { return held_order_; }
   // Once the ticks moved over whole rounds of steps that repeat: what is held there.
   void SetHeld(const HeldControls& held) { held_ = held; }
-  // What is held a whole number of rounds on from a moment where `at` was held, in a round of
-  // steps (that repeat) which began when the order stood at `round_start` and ended holding
-  // `round_end`: a setting held in the round before that moment is the same again; one held
-  // only after it in the round was the last one before the moment the rounds on.
+  // What is held `rounds` rounds of `round_ticks` ticks on from a moment where `at` was held, in
+  // a round of steps (that repeat) which began when the order stood at `round_start` and ended
+  // holding `round_end`: a setting held in the round before that moment is the same again (that
+  // many rounds later); one held only after it in the round was the last before the moment the
+  // rounds on (a round earlier); one never held in the round is what it was.
   static HeldControls RoundsOn(const HeldControls& at, const HeldControls& round_end,
-                               uint32_t round_start);
-  // Stops every buffer a note played or ended while held: where each stands is for the seek to
-  // settle, and the stop tells the device's log which they were.
-  void StopTouched();
+                               uint32_t round_start, int64_t rounds, int64_t round_ticks);
+  // Whether a buffer of `frames` sample frames played once from tick `tick` on, at `rate`
+  // samples per second (0: any rate, a buffer takes none below kMinFrequency), has surely played
+  // to its end by the end of the held ticks: it then stands stopped at its start.
+  using RanOutTest = std::function<bool(int64_t tick, uint32_t frames, uint32_t rate)>;
+  // Before the hold ends: every buffer a note played or ended while held, except those surely
+  // played out, is stopped (where each stands is for the seek to settle; the stop tells the
+  // device's log which they were).
+  void StopTouched(const RanOutTest& ran_out);
+  // After that (with no log of the device's calls kept): the buffers surely played out are put
+  // where playing out leaves them: stopped at their start, played once.
+  void RewindRanOut(const RanOutTest& ran_out);
   // Gives each buffer what `held` holds for it (a tuning retunes the whole track).
   void GiveHeld(const HeldControls& held);
 
@@ -135,17 +149,29 @@ class MelodyVoiceSet {
   int alternate_[kMelodyTracks] = {};
   double pitch_ratio_ = 1.0;
   uint16_t tuned_finetune_[kMelodyTracks] = {};  // the finetune of each track's last tuning
+  // Whether the buffer was last played once (while held), long enough ago to have ended.
+  bool RanOut(int track, int octave, int alternate, const RanOutTest& ran_out) const;
+
   bool holding_ = false;
   HeldControls held_;
   uint32_t held_order_ = 1;
-  bool touched_[kMelodyTracks][kOctaves][2] = {};
+  int64_t held_tick_ = 0;
+  uint32_t buffer_frames_[kMelodyTracks][kOctaves] = {};  // the samples each buffer holds
 };
 
-// `at`, unless it was held before the round began and `round_end` in it (see RoundsOn).
+// `at`, unless it was held before the round began and `round_end` in it (see RoundsOn), its
+// tick moved on by the rounds.
 inline MelodyVoiceSet::HeldControl HeldRoundsOn(MelodyVoiceSet::HeldControl at,
                                                 MelodyVoiceSet::HeldControl round_end,
-                                                uint32_t round_start) {
-  return at.order < round_start && round_end.order >= round_start ? round_end : at;
+                                                uint32_t round_start, int64_t rounds,
+                                                int64_t round_ticks) {
+  if (at.order >= round_start) {
+    at.tick += rounds * round_ticks;
+    return at;
+  }
+  if (round_end.order < round_start) return at;
+  round_end.tick += (rounds - 1) * round_ticks;
+  return round_end;
 }
 
 // The flags every engine buffer is created with.

@@ -26,11 +26,23 @@ typename SettlingReplay<Voices>::Start SettlingReplay<Voices>::HoldTo(int64_t la
   moment_spacing_ = std::max(kSettlingTicks, per_pass);
   engine_.HoldVoiceControls(true);
   const bool held = HeldTicksTo(at->next_tick + ticks_left - kSettlingTicks, at);
-  // What the held ticks played, stopped or moved is stopped, so that the log knows them.
-  engine_.melody().StopTouched();
-  engine_.drums().StopTouched();
+  // What the held ticks played is stopped, so that the log knows it, but for the buffers whose
+  // last play, once to their end, surely ended by now: those are put back where that leaves
+  // them, unlogged (their state is known).
+  const int64_t now = at->frame;
+  const MelodyVoiceSet::RanOutTest ran_out = [&](int64_t tick, uint32_t frames, uint32_t rate) {
+    const uint64_t step =
+        platform::StepForRate(rate == 0 ? platform::kMinFrequency : rate, clock_.rate());
+    const platform::VoiceTravel end = platform::VoiceTravel{frames} << 32;
+    const int64_t since = now - clock_.FrameOf(tick);
+    return since >= 0 && platform::VoiceTravel(static_cast<uint64_t>(since)) * step >= end;
+  };
+  engine_.melody().StopTouched(ran_out);
+  engine_.drums().StopTouched(ran_out);
   engine_.HoldVoiceControls(false);
   voices_.StopLog();
+  engine_.melody().RewindRanOut(ran_out);
+  engine_.drums().RewindRanOut(ran_out);
   moments_.clear();
   if (held) {
     // Each buffer gets the last setting the held ticks gave it: a tuning, pan or volume changes
@@ -57,6 +69,8 @@ bool SettlingReplay<Voices>::HeldTicksTo(int64_t window_tick, ReplayPosition* at
       jumped = KeepOrJump(window_tick, &tick);
       if (!jumped && tick > most_tick) return false;  // it does not come round soon
     }
+    engine_.melody().SetHeldTick(tick);
+    engine_.drums().SetHeldTick(tick);
     engine_.Tick();
     ++tick;
     const int64_t limit = window_tick - tick;
@@ -99,12 +113,12 @@ bool SettlingReplay<Voices>::KeepOrJump(int64_t window_tick, int64_t* tick) {
       }
     }
     if (!best) return false;
-    const int64_t passes = (best_landing - best->tick) / pass;
-    engine_.Restore(best->engine, passes);
-    engine_.melody().SetHeld(
-        MelodyVoiceSet::RoundsOn(best->melody, engine_.melody().held(), before.melody_order));
-    engine_.drums().SetHeld(
-        DrumSlotSet::RoundsOn(best->drums, engine_.drums().held(), before.drum_order));
+    const int64_t rounds = (best_landing - best->tick) / back;
+    engine_.Restore(best->engine, (best_landing - best->tick) / pass);
+    engine_.melody().SetHeld(MelodyVoiceSet::RoundsOn(best->melody, engine_.melody().held(),
+                                                      before.melody_order, rounds, back));
+    engine_.drums().SetHeld(DrumSlotSet::RoundsOn(best->drums, engine_.drums().held(),
+                                                  before.drum_order, rounds, back));
     *tick = best_landing;
     return true;
   }

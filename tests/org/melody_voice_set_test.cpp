@@ -180,7 +180,7 @@ TEST_F(MelodyVoiceSetTest, HeldNotesReachNoBufferAndLeaveEachItsLastSettings) {
   EXPECT_TRUE(device.Calls().empty());
   EXPECT_EQ(voices.current_key(0), unheld.current_key(0));
   EXPECT_EQ(voices.alternate(0), unheld.alternate(0));
-  voices.StopTouched();
+  voices.StopTouched([](int64_t, uint32_t, uint32_t) { return false; });
   std::vector<int> stopped;
   for (const SoundCall& call : device.Calls()) {
     EXPECT_EQ(call.what, "stop");
@@ -196,24 +196,65 @@ TEST_F(MelodyVoiceSetTest, HeldNotesReachNoBufferAndLeaveEachItsLastSettings) {
     EXPECT_EQ(device.buffers[b].pan, unheld_device.buffers[b].pan);
     EXPECT_EQ(device.buffers[b].volume, unheld_device.buffers[b].volume);
   }
+  // A buffer whose last play was once and long enough ago is not stopped but put back at its
+  // start, played once (as playing out leaves it); one still looping is only stopped.
+  voices.HoldControls(true);
+  voices.SetHeldTick(40);
+  voices.StartOneShotNote(1, 70, 990);
+  voices.SetHeldTick(41);
+  voices.StartNote(0, 30, 1000);
+  device.ClearCalls();
+  std::vector<int64_t> asked;
+  const auto old_enough = [&](int64_t tick, uint32_t frames, uint32_t rate) {
+    asked.push_back(tick);
+    EXPECT_EQ(rate, 0u) << "a melody buffer may be retuned while it plays out";
+    return tick == 40 && frames == 32 * 24;
+  };
+  voices.StopTouched(old_enough);
+  ASSERT_EQ(device.Calls().size(), 1u);
+  EXPECT_EQ(device.Calls()[0].buffer, BufferOf(2, voices.alternate(0)));
+  EXPECT_EQ(device.Calls()[0].what, "stop");
+  EXPECT_EQ(asked, (std::vector<int64_t>{40}));  // a looping buffer is never asked about
+  voices.HoldControls(false);
+  device.ClearCalls();
+  voices.RewindRanOut(old_enough);
+  const std::vector<SoundCall> rewound = device.Calls();
+  ASSERT_EQ(rewound.size(), 3u);
+  EXPECT_EQ(rewound[0].buffer, 16 + BufferOf(5, 0));
+  EXPECT_EQ(rewound[0].what, "position");
+  EXPECT_EQ(rewound[1].what, "play");
+  EXPECT_EQ(rewound[1].value, 0);
+  EXPECT_EQ(rewound[2].what, "stop");
+
   // A new hold starts from nothing held.
   voices.HoldControls(true);
   device.ClearCalls();
-  voices.StopTouched();
+  voices.StopTouched([](int64_t, uint32_t, uint32_t) { return false; });
+  voices.RewindRanOut([](int64_t, uint32_t, uint32_t) { return true; });
   voices.GiveHeld(voices.held());
   EXPECT_TRUE(device.Calls().empty());
 }
 
 // Landing whole rounds of repeating steps on from a moment: a setting held in the round before
-// the moment is the one there again; one held in the round only after the moment was the last
-// before it, rounds on; one the round never held stays what it was.
+// the moment is the one there again, held that many rounds later; one held in the round only
+// after the moment was the last before it, a round less later; one the round never held stays
+// what it was, when it was.
 TEST(MelodyHeldRoundsTest, ASettingHeldOnlyAfterTheMomentComesFromTheRoundsEnd) {
   using Held = org::MelodyVoiceSet::HeldControl;
   const uint32_t round_start = 10;
-  EXPECT_EQ(org::HeldRoundsOn(Held{7, 12}, Held{8, 15}, round_start).value, 7);
-  EXPECT_EQ(org::HeldRoundsOn(Held{7, 4}, Held{8, 15}, round_start).value, 8);
-  EXPECT_EQ(org::HeldRoundsOn(Held{7, 4}, Held{7, 4}, round_start).value, 7);
-  EXPECT_EQ(org::HeldRoundsOn(Held{0, 0}, Held{5, 11}, round_start).order, 11u);
+  const auto on = [&](Held at, Held end) {
+    return org::HeldRoundsOn(at, end, round_start, 3, 100);
+  };
+  const Held in_round_before = on(Held{7, 12, 250}, Held{8, 15, 290});
+  EXPECT_EQ(in_round_before.value, 7);
+  EXPECT_EQ(in_round_before.tick, 550);
+  const Held only_after = on(Held{7, 4, 120}, Held{8, 15, 290});
+  EXPECT_EQ(only_after.value, 8);
+  EXPECT_EQ(only_after.tick, 490);
+  const Held never_in_round = on(Held{7, 4, 120}, Held{7, 4, 120});
+  EXPECT_EQ(never_in_round.value, 7);
+  EXPECT_EQ(never_in_round.tick, 120);
+  EXPECT_EQ(on(Held{0, 0, 0}, Held{5, 11, 280}).order, 11u);
 }
 
 TEST_F(MelodyVoiceSetTest, KeysAndPansOutsideTheTablesAreIgnored) {
