@@ -5,12 +5,6 @@
 #include "org/replay_voices.h"
 
 namespace org {
-namespace {
-
-constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
-
-}  // namespace
-
 template <typename Voices>
 typename SettlingReplay<Voices>::Start SettlingReplay<Voices>::HoldTo(int64_t last,
                                                                       ReplayPosition* at) {

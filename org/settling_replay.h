@@ -12,7 +12,6 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include "org/engine.h"
@@ -74,7 +73,7 @@ class SettlingReplay {
   };
 
   bool HeldTicksTo(int64_t window_tick, ReplayPosition* at);
-  // The ticks from `tick` to the next place a moment is kept (0: here; kNever: none ahead).
+  // The ticks from `tick` to the next place a moment is kept (0: here).
   int64_t TicksToMoment(int64_t tick) const;
   // At a moment: keeps it, and when the engine stands where it stood at the same place of a
   // pass or two before, moves the ticks on over whole rounds to the last place before

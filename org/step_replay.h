@@ -34,9 +34,10 @@ void ReplayTo(Engine& engine, platform::SoundMixer& mixer, int rate, int64_t tar
 // from the start, moments of the replay are kept (a bounded number, ticks apart) and used: the
 // replay starts from the last one at or before the target, and once the song's state is found
 // to repeat, from the one whole repeats before it; where it never repeats but its steps do, the
-// voices are moved over whole stretches of passes at once (see replay_checkpoints.h). `keep`: in
-// the engine, for the seeks to come (only when `at` is where a replay from the start would stand);
-// else for this replay alone.
+// voices are moved over whole stretches of passes at once (see replay_checkpoints.h). Before all
+// that, a far target is tried the short way: the steps held up to a little before it, the last
+// ones replayed with the voices (settling_replay.h). `keep`: in the engine, for the seeks to come
+// (only when `at` is where a replay from the start would stand); else for this replay alone.
 void ReplayTo(Engine& engine, platform::SoundMixer& mixer, const TickClock& clock, int64_t target,
               int64_t end, ReplayPosition* at, bool keep = false);
 
