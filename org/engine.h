@@ -171,6 +171,7 @@ class Engine {
   // Moments of a replay kept for later seeks (step_replay.cpp): dropped whenever what the ticks
   // do changes (a load, a device or bank change, a sequencer reset).
   ReplayCheckpoints* replay_checkpoints() { return checkpoints_.get(); }
+  const ReplayCheckpoints* replay_checkpoints() const { return checkpoints_.get(); }
   void SetReplayCheckpoints(std::unique_ptr<ReplayCheckpoints> checkpoints);
 
  private:

@@ -12,6 +12,7 @@
 
 #include "game_music/music_player.h"
 #include "org/org_format.h"
+#include "org/replay_checkpoints.h"
 #include "org/song_renderer.h"
 #include "runtime/platform/mixing_sound_device.h"
 #include "runtime/platform/offline_audio_output.h"
@@ -137,6 +138,35 @@ TEST_F(MusicPlayerDriftingSeekTest, AFarSeekIntoVoicesThatNeverComeRoundLandsExa
     const std::vector<int16_t> played = Play(frame, kRate / 2);
     EXPECT_NE(played, std::vector<int16_t>(played.size(), 0));
     EXPECT_EQ(played, Rendered(frame, kRate / 2));
+  }
+}
+
+// The densest song the format allows: a far seek holds its steps up to a little before the
+// target and lets the last ones settle the player's own voices, landing on the samples of a
+// render from the start (not of another seek).
+class MusicPlayerDensestSeekTest : public MusicPlayerSeekTest {
+ protected:
+  std::string SongFile() override {
+    const std::vector<uint8_t> bytes = org::SerializeOrgSong(test_support::DensestSong());
+    scratch_.WriteFile("Densest.org", std::string(bytes.begin(), bytes.end()));
+    return scratch_.Join("Densest.org");
+  }
+  test_support::ScratchDirectory scratch_;
+};
+
+TEST_F(MusicPlayerDensestSeekTest, AFarSeekLandsOnTheSamplesOfARenderFromTheStart) {
+  const int frames = kRate / 2;
+  const std::vector<int16_t> all = Rendered(0, 14 * kRate);
+  int64_t landed = 0;
+  for (const uint32_t ms : {12340u, 9000u, 13010u}) {  // forwards, back, forwards again
+    SCOPED_TRACE(ms);
+    ASSERT_EQ(player_.SeekTo(ms), ms);
+    const int64_t frame = int64_t{ms} * kRate / 1000;
+    const std::vector<int16_t> played = Play(frame, frames);
+    ASSERT_TRUE(std::equal(played.begin(), played.end(), all.begin() + 2 * frame));
+    const org::ReplayCheckpoints* kept = player_.engine().replay_checkpoints();
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->settled_seeks, ++landed) << "the seek held its steps and landed";
   }
 }
 
