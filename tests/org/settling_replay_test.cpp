@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,55 @@ TEST(SettlingReplayTest, SeeksIntoTheDensestSongLandOnTheSamplesOfARender) {
       EXPECT_EQ(Kept(*kept).settled_seeks, ++landed);
     }
   }
+}
+
+// Random songs whose loops are longer than the places the engine's state is kept at (every 256
+// steps or more): seeks step over whole rounds to one of those places inside a pass, merging
+// what was held before and after it. Fresh and kept open, at six rates, against a render.
+TEST(SettlingReplayTest, SeeksIntoRandomSongsOfLongLoopsLandOnTheSamplesOfARender) {
+  int64_t landed = 0;
+  for (uint32_t seed = 0; seed < 120; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    const auto below = [&](int n) { return static_cast<int>(random() % static_cast<uint32_t>(n)); };
+    org::ParsedSong song;
+    song.version = 2;
+    song.wait = static_cast<uint16_t>(1 + below(3));
+    song.loop_start = below(50);
+    song.loop_end = song.loop_start + 257 + below(2500);
+    for (int tracks = 1 + below(10); tracks > 0; --tracks) {
+      org::ParsedSong::Track& track = song.tracks[below(16)];
+      const bool melody = &track < &song.tracks[8];
+      track.events.clear();
+      track.wave = static_cast<uint8_t>(below(melody ? 100 : 28));
+      track.one_shot = below(6) == 0;
+      track.finetune = static_cast<uint16_t>(900 + below(200));
+      for (int step = 0; step <= song.loop_end && track.events.size() < 4000;
+           step += 1 + below(below(4) ? 3 : 40))
+        track.events.push_back({step, static_cast<uint8_t>(below(6) == 0 ? 255 : below(96)),
+                                static_cast<uint8_t>(1 + below(below(3) ? 8 : 200)),
+                                static_cast<uint8_t>(below(4) == 0 ? 255 : below(255)),
+                                static_cast<uint8_t>(below(3) == 0 ? 255 : below(13))});
+    }
+    const int rates[] = {44100, 48000, 8001, 22050, 11025, 32000};
+    const int rate = rates[below(6)];
+    std::unique_ptr<org::SongRenderer> played = OpenSong(song, rate);
+    ASSERT_TRUE(played);
+    const std::vector<int16_t> all = Render(*played, static_cast<size_t>(rate) * 40);
+    if (all.size() / 2 < static_cast<size_t>(rate) * 20) continue;  // a song that ends early
+    std::unique_ptr<org::SongRenderer> kept = OpenSong(song, rate);
+    for (int i = 0; i < 4; ++i) {
+      const uint64_t target = random() % (all.size() / 2 - 3000);
+      SCOPED_TRACE(target);
+      std::unique_ptr<org::SongRenderer> fresh = OpenSong(song, rate);
+      for (org::SongRenderer* sought : {fresh.get(), kept.get()}) {
+        sought->Seek(target);
+        ASSERT_TRUE(SameAs(Render(*sought, 2000), all, target));
+      }
+      landed += Kept(*fresh).settled_seeks;
+    }
+  }
+  EXPECT_GT(landed, 20) << "seeks the held way";
 }
 
 // A drum hit once a pass at the lowest rate, its sample far longer than the pass: it still sounds
