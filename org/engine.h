@@ -162,8 +162,9 @@ class Engine {
   bool Matches(const SavedState& state) const;
   // Back to `state`, with `passes` more returns to the loop start counted (may be negative).
   void Restore(const SavedState& state, int64_t passes);
-  // For a seek (settling_replay.h): the melody voices and drum slots hold back their tunings,
-  // pans and volumes (see MelodyVoiceSet::HoldControls) while `hold`.
+  // For a seek (settling_replay.h): while `hold`, no call of the ticks reaches the melody
+  // voices' and drum slots' buffers; they keep what each was last given and played instead (see
+  // MelodyVoiceSet::HoldControls).
   void HoldVoiceControls(bool hold) {
     melody_.HoldControls(hold);
     drums_.HoldControls(hold);
