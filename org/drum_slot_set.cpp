@@ -77,8 +77,7 @@ void DrumSlotSet::Play(int slot, uint8_t key) {
   if (!device_ || !ValidSlot(slot) || !slots_[slot]) return;
   platform::SoundBuffer* buffer = slots_[slot];
   if (holding_) {
-    held_.rate[slot] = {static_cast<int32_t>(HitRate(key)), held_order_++, held_tick_};
-    held_.hit[slot] = {0, held_order_++, held_tick_};
+    held_.rate[slot] = stamps_.Stamp(static_cast<int32_t>(HitRate(key)));
     return;
   }
   buffer->Stop();
@@ -101,7 +100,7 @@ void DrumSlotSet::SetPan(int slot, uint8_t pan) {
   if (!device_ || !ValidSlot(slot) || !slots_[slot]) return;
   if (!OrgPanToDevice(pan, &device_pan)) return;
   if (holding_) {
-    held_.pan[slot] = {device_pan, held_order_++, held_tick_};
+    held_.pan[slot] = stamps_.Stamp(device_pan);
     return;
   }
   slots_[slot]->SetPan(device_pan);
@@ -110,7 +109,7 @@ void DrumSlotSet::SetPan(int slot, uint8_t pan) {
 void DrumSlotSet::SetVolume(int slot, int volume) {
   if (!device_ || !ValidSlot(slot) || !slots_[slot]) return;
   if (holding_) {
-    held_.volume[slot] = {OrgVolumeToDevice(volume), held_order_++, held_tick_};
+    held_.volume[slot] = stamps_.Stamp(OrgVolumeToDevice(volume));
     return;
   }
   slots_[slot]->SetVolume(OrgVolumeToDevice(volume));
@@ -120,7 +119,7 @@ void DrumSlotSet::HoldControls(bool hold) {
   holding_ = hold;
   if (!hold) return;
   held_ = HeldControls{};
-  held_order_ = 1;
+  stamps_.Restart();
 }
 
 DrumSlotSet::HeldControls DrumSlotSet::RoundsOn(const HeldControls& at,
@@ -134,21 +133,18 @@ DrumSlotSet::HeldControls DrumSlotSet::RoundsOn(const HeldControls& at,
     moved.rate[slot] = on(at.rate[slot], round_end.rate[slot]);
     moved.pan[slot] = on(at.pan[slot], round_end.pan[slot]);
     moved.volume[slot] = on(at.volume[slot], round_end.volume[slot]);
-    moved.hit[slot] = on(at.hit[slot], round_end.hit[slot]);
   }
   return moved;
 }
 
 bool DrumSlotSet::RanOut(int slot, const MelodyVoiceSet::RanOutTest& ran_out) const {
-  // A hit sets its rate as it restarts the sample, and nothing changes it until the next hit.
-  const HeldControl& hit = held_.hit[slot];
-  return hit.order != 0 &&
-         ran_out(hit.tick, slot_frames_[slot], static_cast<uint32_t>(held_.rate[slot].value));
+  const HeldControl& hit = held_.rate[slot];
+  return hit.order != 0 && ran_out(hit.tick, slot_frames_[slot], static_cast<uint32_t>(hit.value));
 }
 
 void DrumSlotSet::StopTouched(const MelodyVoiceSet::RanOutTest& ran_out) {
   for (int slot = 0; slot < kDrumSlots; ++slot)
-    if (slots_[slot] && held_.hit[slot].order != 0 && !RanOut(slot, ran_out)) slots_[slot]->Stop();
+    if (slots_[slot] && held_.rate[slot].order != 0 && !RanOut(slot, ran_out)) slots_[slot]->Stop();
 }
 
 void DrumSlotSet::RewindRanOut(const MelodyVoiceSet::RanOutTest& ran_out) {

@@ -62,19 +62,19 @@ class DrumSlotSet {
   }
 
   // For a seek that plays steps without their voices (settling_replay.h): as
-  // MelodyVoiceSet::HoldControls, a hit's rate, pans, volumes and the hits themselves are kept
-  // (the last of each per slot, in order, with their ticks) while no call reaches a slot.
-  using HeldControl = MelodyVoiceSet::HeldControl;
+  // MelodyVoiceSet::HoldControls, the hits (with their rates), pans and volumes are kept (the
+  // last of each per slot, in order, with their ticks) while no call reaches a slot.
   struct HeldControls {
-    HeldControl rate[kDrumSlots];  // samples per second
-    HeldControl pan[kDrumSlots];   // the device's pan
+    // The last hit's rate, in samples per second: a hit restarts the sample from its start,
+    // played once, and sets the rate, which nothing else changes.
+    HeldControl rate[kDrumSlots];
+    HeldControl pan[kDrumSlots];  // the device's pan
     HeldControl volume[kDrumSlots];
-    HeldControl hit[kDrumSlots];  // a restart from the sample's start, played once
   };
   void HoldControls(bool hold);
-  void SetHeldTick(int64_t tick) { held_tick_ = tick; }
+  void SetHeldTick(int64_t tick) { stamps_.SetTick(tick); }
   const HeldControls& held() const { return held_; }
-  uint32_t held_order() const { return held_order_; }
+  uint32_t held_order() const { return stamps_.next_order(); }
   void SetHeld(const HeldControls& held) { held_ = held; }
   static HeldControls RoundsOn(const HeldControls& at, const HeldControls& round_end,
                                uint32_t round_start, int64_t rounds, int64_t round_ticks);
@@ -97,8 +97,7 @@ class DrumSlotSet {
 
   bool holding_ = false;
   HeldControls held_;
-  uint32_t held_order_ = 1;
-  int64_t held_tick_ = 0;
+  HeldStamps stamps_;
   uint32_t slot_frames_[kDrumSlots] = {};  // the sample frames each slot's buffer holds
 };
 

@@ -169,6 +169,11 @@ class Engine {
     melody_.HoldControls(hold);
     drums_.HoldControls(hold);
   }
+  // The tick the calls held from now on belong to.
+  void SetHeldTick(int64_t tick) {
+    melody_.SetHeldTick(tick);
+    drums_.SetHeldTick(tick);
+  }
   // Moments of a replay kept for later seeks (step_replay.cpp): dropped whenever what the ticks
   // do changes (a load, a device or bank change, a sequencer reset).
   ReplayCheckpoints* replay_checkpoints() { return checkpoints_.get(); }

@@ -102,7 +102,7 @@ uint32_t TransposedRate(uint32_t rate, double ratio) {
 void MelodyVoiceSet::TuneTrack(int track, int semitone, uint16_t finetune) {
   tuned_finetune_[track] = finetune;
   if (holding_) {
-    held_.semitone[track] = {semitone, held_order_++, held_tick_};
+    held_.semitone[track] = stamps_.Stamp(semitone);
     held_.finetune[track] = finetune;
     return;
   }
@@ -199,7 +199,7 @@ void MelodyVoiceSet::StartKey(int track, uint8_t key, uint16_t finetune, bool su
 
 void MelodyVoiceSet::PlayBuffer(int track, int octave, int alternate, bool looping) {
   if (holding_) {
-    held_.play[track][octave][alternate] = {looping ? 1 : 0, held_order_++, held_tick_};
+    held_.play[track][octave][alternate] = stamps_.Stamp(looping ? 1 : 0);
     return;
   }
   if (platform::SoundBuffer* buffer = Buffer(track, octave, alternate))
@@ -219,7 +219,7 @@ void MelodyVoiceSet::SetPan(int track, uint8_t pan) {
   const int octave = current / 12;
   if (platform::SoundBuffer* buffer = Buffer(track, octave, alternate_[track])) {
     if (holding_) {
-      held_.pan[track][octave][alternate_[track]] = {device_pan, held_order_++, held_tick_};
+      held_.pan[track][octave][alternate_[track]] = stamps_.Stamp(device_pan);
       return;
     }
     buffer->SetPan(device_pan);
@@ -233,7 +233,7 @@ void MelodyVoiceSet::SetVolume(int track, int volume) {
   const int octave = current / 12;
   if (platform::SoundBuffer* buffer = Buffer(track, octave, alternate_[track])) {
     if (holding_) {
-      held_.volume[track][octave][alternate_[track]] = {OrgVolumeToDevice(volume), held_order_++};
+      held_.volume[track][octave][alternate_[track]] = stamps_.Stamp(OrgVolumeToDevice(volume));
       return;
     }
     buffer->SetVolume(OrgVolumeToDevice(volume));
@@ -256,7 +256,7 @@ void MelodyVoiceSet::HoldControls(bool hold) {
   holding_ = hold;
   if (!hold) return;
   held_ = HeldControls{};
-  held_order_ = 1;
+  stamps_.Restart();
 }
 
 MelodyVoiceSet::HeldControls MelodyVoiceSet::RoundsOn(const HeldControls& at,

@@ -26,6 +26,27 @@ uint32_t MelodyRate(int octave, int semitone, uint16_t finetune);
 // exactly `rate` at ratio 1.
 uint32_t TransposedRate(uint32_t rate, double ratio);
 
+// A call that a seek's held steps kept instead of giving it to a buffer (see
+// MelodyVoiceSet::HoldControls): its value, the order it came in and the tick it belongs to.
+struct HeldControl {
+  int32_t value = 0;
+  uint32_t order = 0;  // 1, 2, ... (0: nothing held)
+  int64_t tick = 0;
+};
+
+// Stamps the calls of a hold with their order and tick; a new hold counts from 1 again.
+class HeldStamps {
+ public:
+  void Restart() { next_order_ = 1; }
+  void SetTick(int64_t tick) { tick_ = tick; }
+  uint32_t next_order() const { return next_order_; }
+  HeldControl Stamp(int32_t value) { return {value, next_order_++, tick_}; }
+
+ private:
+  uint32_t next_order_ = 1;
+  int64_t tick_ = 0;
+};
+
 class MelodyVoiceSet {
  public:
   MelodyVoiceSet() = default;
@@ -89,11 +110,6 @@ class MelodyVoiceSet {
   // buffer with the order and the tick it came in (so that a seek can give each buffer only the
   // last setting it would have had, and know which buffers were played and when). Starting a
   // hold clears them. From the tick's thread.
-  struct HeldControl {
-    int32_t value = 0;
-    uint32_t order = 0;  // when it was held: 1, 2, ... (0: nothing held)
-    int64_t tick = 0;    // the tick it was held at (SetHeldTick)
-  };
   struct HeldControls {
     HeldControl semitone[kMelodyTracks];  // of the track's last tuning (at its finetune)
     uint16_t finetune[kMelodyTracks] = {};
@@ -102,12 +118,11 @@ class MelodyVoiceSet {
     HeldControl play[kMelodyTracks][kOctaves][2];    // 1: looping, 0: once
   };
   void HoldControls(bool hold);
-  bool holding() const { return holding_; }
   // The tick the calls held from now on belong to.
-  void SetHeldTick(int64_t tick) { held_tick_ = tick; }
+  void SetHeldTick(int64_t tick) { stamps_.SetTick(tick); }
   const HeldControls& held() const { return held_; }
   // The order the next held setting gets.
-  uint32_t held_order() const { return held_order_; }
+  uint32_t held_order() const { return stamps_.next_order(); }
   // Once the ticks moved over whole rounds of steps that repeat: what is held there.
   void SetHeld(const HeldControls& held) { held_ = held; }
   // What is held `rounds` rounds of `round_ticks` ticks on from a moment where `at` was held, in
@@ -154,17 +169,14 @@ class MelodyVoiceSet {
 
   bool holding_ = false;
   HeldControls held_;
-  uint32_t held_order_ = 1;
-  int64_t held_tick_ = 0;
+  HeldStamps stamps_;
   uint32_t buffer_frames_[kMelodyTracks][kOctaves] = {};  // the samples each buffer holds
 };
 
 // `at`, unless it was held before the round began and `round_end` in it (see RoundsOn), its
 // tick moved on by the rounds.
-inline MelodyVoiceSet::HeldControl HeldRoundsOn(MelodyVoiceSet::HeldControl at,
-                                                MelodyVoiceSet::HeldControl round_end,
-                                                uint32_t round_start, int64_t rounds,
-                                                int64_t round_ticks) {
+inline HeldControl HeldRoundsOn(HeldControl at, HeldControl round_end, uint32_t round_start,
+                                int64_t rounds, int64_t round_ticks) {
   if (at.order >= round_start) {
     at.tick += rounds * round_ticks;
     return at;

@@ -63,8 +63,7 @@ bool SettlingReplay<Voices>::HeldTicksTo(int64_t window_tick, ReplayPosition* at
       jumped = KeepOrJump(window_tick, &tick);
       if (!jumped && tick > most_tick) return false;  // it does not come round soon
     }
-    engine_.melody().SetHeldTick(tick);
-    engine_.drums().SetHeldTick(tick);
+    engine_.SetHeldTick(tick);
     engine_.Tick();
     ++tick;
     const int64_t limit = window_tick - tick;

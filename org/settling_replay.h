@@ -1,13 +1,14 @@
-// A seek's short way far into a song (step_replay.cpp uses it before replaying every step): the
-// engine plays its steps up to a little before the target without moving its voices (the voice
-// sets hold back their tunings, pans and volumes; plays and stops reach the voices but no time
-// passes for them), stepping over whole passes once its own state at the loop start comes round
-// (every pass after that plays the same steps). Then the voices are given the settings held for
-// them and the last steps before the target are replayed with them, their calls logged. Where
-// those last steps settle every voice the held steps played, stopped or moved (each played out
-// to its end, stopped or put somewhere), and the others were stopped and left alone all along,
-// the voices stand exactly where a replay of every step has them and the seek is done. Where
-// not, everything goes back to where it stood, and the caller replays as before.
+// A seek's short way far into a song (step_replay.cpp tries it before replaying every step): the
+// engine plays its steps up to a little before the target with no call reaching its voices (the
+// voice sets keep each buffer's last tuning, pan, volume and play instead), stepping over whole
+// rounds of passes once its own state at one of the places kept in each pass comes round (every
+// round after that plays the same steps). Then the buffers the held steps played are stopped
+// (or, surely played out by now, put back at their start), every buffer is given the settings
+// held for it, and the last steps before the target are replayed with the voices, their calls
+// logged. Where those last steps settle every voice the held steps played (each played out,
+// stopped or put somewhere), and the others were stopped and left alone all along, the voices
+// stand exactly where a replay of every step has them and the seek is done. Where not,
+// everything goes back to where it stood, and the caller replays as before.
 // On the thread that drives the engine, with no tick running elsewhere.
 #pragma once
 

@@ -24,6 +24,12 @@ struct StretchRun {
   std::vector<std::pair<uint64_t, uint64_t>> hazards;
 };
 
+// A play, a stop or a position call: one that opens a window (the others only set what the
+// voice goes on with).
+bool ChangesHowItPlays(VoiceCall call) {
+  return call == VoiceCall::kPlay || call == VoiceCall::kStop || call == VoiceCall::kPosition;
+}
+
 void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& start,
                 StretchRun* run) {
   run->end = start;
@@ -171,7 +177,7 @@ void VoiceCallLog::Begin(const VoiceMotion& motion, uint32_t sample_frames) {
 }
 
 const LoggedVoice* VoiceCallLog::Find(int32_t slot) const {
-  if (slot < 0 || static_cast<size_t>(slot) >= index_.size() || voices_.empty()) return nullptr;
+  if (slot < 0 || static_cast<size_t>(slot) >= index_.size()) return nullptr;
   const int32_t at = index_[static_cast<size_t>(slot)];
   return at < 0 ? nullptr : &voices_[static_cast<size_t>(at)];
 }
@@ -190,7 +196,7 @@ void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const Voi
   voice->open_travel += static_cast<VoiceTravel>(voice->moving_step) *
                         static_cast<VoiceTravel>(frames_ - voice->since);
   voice->since = frames_;
-  if (call == VoiceCall::kPlay || call == VoiceCall::kStop || call == VoiceCall::kPosition) {
+  if (ChangesHowItPlays(call)) {
     Close(*voice);
     voice->changed_how_it_plays = true;
     VoiceWindow opened;
@@ -201,6 +207,7 @@ void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const Voi
     } else if (++windows_ > kMostWindows) {
       Spoil();
       voices_.clear();  // nothing of it is used: its room goes now
+      index_.clear();
       return;
     } else {
       voice->windows.push_back(opened);
@@ -218,8 +225,7 @@ void VoiceCallLog::Touched(int32_t slot, uint32_t generation, VoiceCall call) {
   if (spoilt_) return;
   LoggedVoice* voice = Find(slot);
   if (!voice || voice->generation != generation) return Spoil();
-  if (call == VoiceCall::kPlay || call == VoiceCall::kStop || call == VoiceCall::kPosition)
-    voice->changed_how_it_plays = true;
+  if (ChangesHowItPlays(call)) voice->changed_how_it_plays = true;
 }
 
 void VoiceCallLog::Close(LoggedVoice& voice) {

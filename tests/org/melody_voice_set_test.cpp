@@ -240,7 +240,7 @@ TEST_F(MelodyVoiceSetTest, HeldNotesReachNoBufferAndLeaveEachItsLastSettings) {
 // after the moment was the last before it, a round less later; one the round never held stays
 // what it was, when it was.
 TEST(MelodyHeldRoundsTest, ASettingHeldOnlyAfterTheMomentComesFromTheRoundsEnd) {
-  using Held = org::MelodyVoiceSet::HeldControl;
+  using Held = org::HeldControl;
   const uint32_t round_start = 10;
   const auto on = [&](Held at, Held end) {
     return org::HeldRoundsOn(at, end, round_start, 3, 100);
