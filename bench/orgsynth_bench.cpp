@@ -145,18 +145,9 @@ enum class FarSong { kDensest, kOneStep, kDrifting };
 std::vector<uint8_t> FarSongBytes(FarSong kind) {
   if (kind == FarSong::kDrifting) return org::SerializeOrgSong(test_support::DriftingSong());
   if (kind == FarSong::kDensest) return org::SerializeOrgSong(test_support::DensestSong());
-  org::ParsedSong song;
-  song.version = 2;
-  song.wait = 1;
+  org::ParsedSong song = test_support::NoteEveryStepSong(6);
   song.loop_start = 5;
   song.loop_end = 6;
-  for (int t = 0; t < org::kTrackCount; ++t) {
-    song.tracks[t].wave = static_cast<uint8_t>(t < 8 ? t * 11 : t - 8);
-    for (int n = 0; n < 6; ++n)
-      song.tracks[t].events.push_back(
-          {n, static_cast<uint8_t>((n * 7 + t * 5) % 96), static_cast<uint8_t>(1 + (n + t) % 4),
-           static_cast<uint8_t>(100 + (n * 3) % 150), static_cast<uint8_t>((n + t) % 13)});
-  }
   return org::SerializeOrgSong(song);
 }
 

@@ -87,6 +87,14 @@ class MusicPlayerSeekTest : public testing::Test {
     return out;
   }
 
+  // A song of our own, written where the player can open it.
+  std::string WrittenSong(const org::ParsedSong& song, const std::string& name) {
+    const std::vector<uint8_t> bytes = org::SerializeOrgSong(song);
+    scratch_.WriteFile(name, std::string(bytes.begin(), bytes.end()));
+    return scratch_.Join(name);
+  }
+
+  test_support::ScratchDirectory scratch_;
   std::string song_file_;
   org::ManualTickSource ticks_;
   std::unique_ptr<platform::MixingSoundDevice> device_;
@@ -123,11 +131,8 @@ TEST_F(MusicPlayerSeekTest, TheFarthestSeekABusClientCanAskForLandsExactlyAndAtO
 class MusicPlayerDriftingSeekTest : public MusicPlayerSeekTest {
  protected:
   std::string SongFile() override {
-    const std::vector<uint8_t> bytes = org::SerializeOrgSong(test_support::DriftingSong());
-    scratch_.WriteFile("Drifting.org", std::string(bytes.begin(), bytes.end()));
-    return scratch_.Join("Drifting.org");
+    return WrittenSong(test_support::DriftingSong(), "Drifting.org");
   }
-  test_support::ScratchDirectory scratch_;
 };
 
 TEST_F(MusicPlayerDriftingSeekTest, AFarSeekIntoVoicesThatNeverComeRoundLandsExactlyAndAtOnce) {
@@ -147,11 +152,8 @@ TEST_F(MusicPlayerDriftingSeekTest, AFarSeekIntoVoicesThatNeverComeRoundLandsExa
 class MusicPlayerDensestSeekTest : public MusicPlayerSeekTest {
  protected:
   std::string SongFile() override {
-    const std::vector<uint8_t> bytes = org::SerializeOrgSong(test_support::DensestSong());
-    scratch_.WriteFile("Densest.org", std::string(bytes.begin(), bytes.end()));
-    return scratch_.Join("Densest.org");
+    return WrittenSong(test_support::DensestSong(), "Densest.org");
   }
-  test_support::ScratchDirectory scratch_;
 };
 
 TEST_F(MusicPlayerDensestSeekTest, AFarSeekLandsOnTheSamplesOfARenderFromTheStart) {

@@ -32,21 +32,28 @@ inline org::ParsedSong DriftingSong() {
   return song;
 }
 
-// The densest song the format allows, on 1 ms steps: every track holds 4096 notes, one a step,
-// of varied keys, lengths, volumes and pans, looping over all of them (a pass of 4.096 s).
-inline org::ParsedSong DensestSong() {
+// Every track holds `notes` notes from step 0, one a step, of varied keys, lengths, volumes and
+// pans, on 1 ms steps; the loop is the caller's.
+inline org::ParsedSong NoteEveryStepSong(int notes) {
   org::ParsedSong song;
   song.version = 2;
   song.wait = 1;
-  song.loop_start = 0;
-  song.loop_end = 4096;
   for (int t = 0; t < org::kTrackCount; ++t) {
     song.tracks[t].wave = static_cast<uint8_t>(t < 8 ? t * 11 : t - 8);
-    for (int n = 0; n < org::kNoteCapacity; ++n)
+    for (int n = 0; n < notes; ++n)
       song.tracks[t].events.push_back(
           {n, static_cast<uint8_t>((n * 7 + t * 5) % 96), static_cast<uint8_t>(1 + (n + t) % 4),
            static_cast<uint8_t>(100 + (n * 3) % 150), static_cast<uint8_t>((n + t) % 13)});
   }
+  return song;
+}
+
+// The densest song the format allows: 4096 such notes on every track, looping over all of them
+// (a pass of 4.096 s).
+inline org::ParsedSong DensestSong() {
+  org::ParsedSong song = NoteEveryStepSong(org::kNoteCapacity);
+  song.loop_start = 0;
+  song.loop_end = org::kNoteCapacity;
   return song;
 }
 
