@@ -68,12 +68,12 @@ int64_t FrameOfTick(uint16_t wait, int rate, int64_t tick) {
 
 namespace {
 
-// The events of one pass of the loop that start a note or a drum.
-int64_t KeyEventsPerPass(const ParsedSong& song) {
+// The events of one pass of the loop that start a melody note.
+int64_t MelodyNotesPerPass(const ParsedSong& song) {
   const bool stepping = song.loop_end > song.loop_start;
   int64_t count = 0;
-  for (const ParsedSong::Track& track : song.tracks)
-    for (const OrgEvent& event : track.events)
+  for (int track = 0; track < kMelodyTracks; ++track)
+    for (const OrgEvent& event : song.tracks[track].events)
       if (event.key != kNoValue &&
           (stepping ? event.position >= song.loop_start && event.position < song.loop_end
                     : event.position == song.loop_start))
@@ -325,10 +325,12 @@ class Checkpointing {
     const int64_t ticks = SaturatingMultiply(passes, points_->finder.loop_steps());
     const int64_t frames = FrameAt(at->next_tick + ticks) - FrameAt(at->next_tick);
     // Worth it only when the target lies a few stretches on; not tried when the stretch would
-    // hold more windows than a log keeps (each note or drum makes at most three).
+    // hold more windows than a log keeps (each melody note makes at most three; a drum's hit
+    // puts its voice back at its start, so a drum keeps at most three however often it is hit).
     if (frames <= 0 || last - at->frame < 2 * frames) return false;
     constexpr int64_t kSongVoices = kMelodyTracks * kOctaves * 2 + kDrumSlots;
-    if (SaturatingMultiply(3 * KeyEventsPerPass(engine_.song()) + kSongVoices, passes) >
+    if (SaturatingAdd(SaturatingMultiply(3 * MelodyNotesPerPass(engine_.song()), passes),
+                      4 * kSongVoices) >
         static_cast<int64_t>(platform::VoiceCallLog::kMostWindows)) {
       stretch.given_up = true;
       return false;

@@ -677,7 +677,7 @@ bool SoundMixer::RepeatCallLog(const VoiceCallLog& log, int64_t repeats) {
   // Every voice is worked out before any moves: a failure changes nothing.
   std::vector<VoiceCheckpoint::Voice> moved;
   moved.reserve(log.voices().size());
-  int64_t budget = int64_t{1} << 22;  // windows worked through, over every voice
+  int64_t budget = int64_t{1} << 23;  // windows worked through, over every voice
   size_t logged = 0;
   for (size_t slot = 0; slot < voices_.size(); ++slot) {
     const Voice& voice = voices_[slot];

@@ -36,7 +36,7 @@ void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& star
   run->settled = false;
   run->hazards.clear();
   VoiceMotion& voice = run->end;
-  VoiceTravel offset = 0;  // (position - start position) modulo end, while not settled
+  uint64_t offset = 0;  // (position - start position) modulo end, while not settled
   for (const VoiceWindow& window : logged.windows) {
     switch (window.opened_by) {
       case VoiceCall::kPlay:
@@ -63,18 +63,25 @@ void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& star
       const VoiceTravel travel =
           one_shot && window.travel_wraps ? VoiceTravel{end} : VoiceTravel{window.travel};
       if (one_shot && !run->settled && !window.travel_wraps)
-        run->hazards.emplace_back(static_cast<uint64_t>(offset), window.travel);
+        run->hazards.emplace_back(offset, window.travel);
       if (MoveAlongSamples(voice, end, travel)) {
         run->settled = true;
       } else if (!run->settled) {
-        offset = (offset + (VoiceTravel{voice.position} + end - from) % end) % end;
+        // The move round the samples, and the sum, without a wide division where both ends lie
+        // within the samples (as they do once the voice has moved at all).
+        const uint64_t moved =
+            from >= end
+                ? static_cast<uint64_t>((VoiceTravel{voice.position} + end - from % end) % end)
+            : voice.position >= from ? voice.position - from
+                                     : voice.position + (end - from);
+        offset = offset >= end - moved ? offset - (end - moved) : offset + moved;
       }
     }
-    voice.rate = window.rate;
-    voice.step = window.step;
-    voice.volume = window.volume;
-    voice.pan = window.pan;
   }
+  voice.rate = logged.ends_with.rate;
+  voice.step = logged.ends_with.step;
+  voice.volume = logged.ends_with.volume;
+  voice.pan = logged.ends_with.pan;
 }
 
 // What a closed window settles of its voice, whatever state the voice began the log in: the
@@ -161,12 +168,8 @@ void VoiceCallLog::Begin(const VoiceMotion& motion, uint32_t sample_frames) {
   voice.generation = motion.generation;
   voice.sample_frames = sample_frames;
   voice.moving_step = motion.step;
-  VoiceWindow first;
-  first.rate = motion.rate;
-  first.step = motion.step;
-  first.volume = motion.volume;
-  first.pan = motion.pan;
-  voice.windows.push_back(first);
+  voice.ends_with = {motion.rate, motion.step, motion.volume, motion.pan};
+  voice.windows.emplace_back();
   ++windows_;
   voices_.push_back(std::move(voice));
   if (voices_.size() > 1 && voices_[voices_.size() - 2].slot >= motion.slot) Spoil();
@@ -198,6 +201,8 @@ void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const Voi
   voice->since = frames_;
   if (ChangesHowItPlays(call)) {
     Close(*voice);
+    if (call == VoiceCall::kPosition && follows_ == Follows::kWindows && voice->play_settled)
+      ForgetPast(*voice, motion);
     voice->changed_how_it_plays = true;
     VoiceWindow opened;
     opened.opened_by = call;
@@ -213,12 +218,18 @@ void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const Voi
       voice->windows.push_back(opened);
     }
   }
-  VoiceWindow& open = voice->windows.back();
-  open.rate = motion.rate;
-  open.step = motion.step;
-  open.volume = motion.volume;
-  open.pan = motion.pan;
+  voice->ends_with = {motion.rate, motion.step, motion.volume, motion.pan};
   voice->moving_step = motion.step;
+}
+
+void VoiceCallLog::ForgetPast(LoggedVoice& voice, const VoiceMotion& motion) {
+  // How it plays is settled, so this run's state is every run's (the settled flags themselves
+  // stop following once the position is settled too).
+  VoiceWindow now;
+  now.opened_by = motion.playing ? VoiceCall::kPlay : VoiceCall::kStop;
+  now.value = motion.looping ? 1 : 0;
+  windows_ -= voice.windows.size() - 1;
+  voice.windows.assign(1, now);
 }
 
 void VoiceCallLog::Touched(int32_t slot, uint32_t generation, VoiceCall call) {

@@ -44,6 +44,14 @@ inline uint64_t StepForRate(uint32_t rate, int output_rate) {
 template <typename Motion>
 bool MoveAlongSamples(Motion& voice, uint64_t end, VoiceTravel travel) {
   if (voice.looping) {
+    if (voice.position < end && travel <= end) {
+      // Most moves are shorter than the samples: one subtraction instead of a wide division.
+      const uint64_t short_of_end = end - static_cast<uint64_t>(travel);
+      voice.position = voice.position >= short_of_end
+                           ? voice.position - short_of_end
+                           : voice.position + static_cast<uint64_t>(travel);
+      return false;
+    }
     voice.position = static_cast<uint64_t>((voice.position + travel) % end);
     return false;
   }
@@ -63,13 +71,18 @@ __extension__ __int128 FirstMultipleInRange(VoiceTravel a, VoiceTravel m, VoiceT
 
 // One voice's share of a logged stretch: stretches of calls opened by a call that changes how it
 // plays (play, stop, position; the first by none), each with how far the voice travels over it
-// while it plays (modulo its samples' length, and whether that reaches the length) and the rate,
-// step, volume and pan it ends with.
-struct VoiceWindow {
-  VoiceCall opened_by = VoiceCall::kNone;
+// while it plays (modulo its samples' length, and whether that reaches the length). Tunings,
+// volumes and pans only set what it goes on with: the last of them is kept once per voice.
+struct VoiceWindow {    // 16 bytes: a log may hold 2^19 of them
+  uint64_t travel = 0;  // modulo the samples' length
   int32_t value = 0;
-  uint64_t travel = 0;        // modulo the samples' length
+  VoiceCall opened_by = VoiceCall::kNone;
   bool travel_wraps = false;  // the travel is at least the samples' length
+};
+static_assert(sizeof(VoiceWindow) == 16);
+
+// The settings a voice's calls left it with.
+struct VoiceSettings {
   uint32_t rate = 0;
   uint64_t step = 0;
   int32_t volume = 0;
@@ -81,6 +94,7 @@ struct LoggedVoice {
   uint32_t generation = 0;
   uint32_t sample_frames = 0;  // the length of its samples when the log began
   std::vector<VoiceWindow> windows;
+  VoiceSettings ends_with;  // after the last call so far
   // While logging: where the open window began (output frames since the log began), the step it
   // moves at since, and its travel so far.
   int64_t since = 0;
@@ -100,7 +114,7 @@ struct LoggedVoice {
 class VoiceCallLog {
  public:
   // The most windows a log holds; a longer stretch spoils it (a seek then replays as before).
-  static constexpr size_t kMostWindows = size_t{1} << 17;
+  static constexpr size_t kMostWindows = size_t{1} << 19;
 
   // What a log follows: every window (kWindows, for RepeatVoice); only what the calls settle
   // (kWhatSettles, for Forgets: the windows are not kept, any number of calls, no room grows);
@@ -143,6 +157,12 @@ class VoiceCallLog {
   LoggedVoice* Find(int32_t slot);
   const LoggedVoice* Find(int32_t slot) const;
   void Close(LoggedVoice& voice);
+  // At a position call that finds how `voice` plays settled (alike from any state it began in):
+  // nothing before it shapes where the voice goes from here, so its windows give way to one that
+  // plays or stops it as `motion` has it now (the position call then sets the rest). A voice put
+  // back at its start at every hit, as a drum is, then keeps a few windows however many hits a
+  // stretch holds.
+  void ForgetPast(LoggedVoice& voice, const VoiceMotion& motion);
 
   std::vector<LoggedVoice> voices_;  // by slot, ascending
   std::vector<int32_t> index_;       // by slot: where in voices_ (-1: none)
