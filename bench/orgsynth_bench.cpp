@@ -139,12 +139,16 @@ void BM_SeekToTheLastSecondOfTenMinutes(benchmark::State& state) {
 // step, of varied keys, lengths, volumes and pans, looping over all of them; kOneStep: a loop of
 // one step with a note on it, every track; kDrifting: eight tracks of held notes an octave or
 // more apart on a loop of three steps, whose low buffers never finish a period before they play
-// again: their phases drift on and the song's whole state never comes back.
-enum class FarSong { kDensest, kOneStep, kDrifting };
+// again: their phases drift on and the song's whole state never comes back; kDenseDrifting: the
+// densest song with its melody held on one key a track, restruck every step, so that its 16
+// buffers drift so (its stretch of passes is the largest a seek logs).
+enum class FarSong { kDensest, kOneStep, kDrifting, kDenseDrifting };
 
 std::vector<uint8_t> FarSongBytes(FarSong kind) {
   if (kind == FarSong::kDrifting) return org::SerializeOrgSong(test_support::DriftingSong());
   if (kind == FarSong::kDensest) return org::SerializeOrgSong(test_support::DensestSong());
+  if (kind == FarSong::kDenseDrifting)
+    return org::SerializeOrgSong(test_support::DenseDriftingSong());
   org::ParsedSong song = test_support::NoteEveryStepSong(6);
   song.loop_start = 5;
   song.loop_end = 6;
@@ -152,19 +156,24 @@ std::vector<uint8_t> FarSongBytes(FarSong kind) {
 }
 
 // Each round opens the song and seeks from the start to `frames` (a fresh song each time: no
-// earlier seek helps).
+// earlier seek helps). kB_kept: the heap the song holds after its seek, beyond what it held
+// opened (what the seek keeps for the seeks after it).
 void SeekFar(benchmark::State& state, FarSong kind, uint64_t frames) {
   const std::vector<uint8_t> bytes = FarSongBytes(kind);
+  double kept_kilobytes = 0;
   for (auto _ : state) {
     state.PauseTiming();
     orgsynth_song* song = orgsynth_open_memory(bytes.data(), bytes.size(), nullptr, nullptr);
+    const size_t opened = mallinfo2().uordblks;
     state.ResumeTiming();
     orgsynth_seek(song, frames);
     state.PauseTiming();
+    kept_kilobytes = static_cast<double>(mallinfo2().uordblks - opened) / 1024;
     orgsynth_close(song);
     state.ResumeTiming();
   }
   state.counters["hours_in"] = static_cast<double>(frames) / 44100 / 3600;
+  state.counters["kB_kept"] = kept_kilobytes;
 }
 
 // One song open all along, sought to far targets spread over 10 hours one after another (its
@@ -210,6 +219,12 @@ void BM_SeekDriftingSong2To40Frames(benchmark::State& state) {
 void BM_SeekDriftingSongAgainAndAgain(benchmark::State& state) {
   SeekAgain(state, FarSong::kDrifting);
 }
+void BM_SeekDenseDriftingSong2To40Frames(benchmark::State& state) {
+  SeekFar(state, FarSong::kDenseDrifting, 1ull << 40);
+}
+void BM_SeekDenseDriftingSongAgainAndAgain(benchmark::State& state) {
+  SeekAgain(state, FarSong::kDenseDrifting);
+}
 
 // The heap one open song holds (after its first render), in kilobytes.
 void BM_MemoryPerOpenSong(benchmark::State& state) {
@@ -242,6 +257,8 @@ BENCHMARK(BM_SeekDriftingSong2To40Frames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekDensestSongAgainAndAgain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekOneStepLoopAgainAndAgain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekDriftingSongAgainAndAgain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeekDenseDriftingSong2To40Frames)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeekDenseDriftingSongAgainAndAgain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoryPerOpenSong)->Iterations(3);
 
 }  // namespace

@@ -57,4 +57,17 @@ inline org::ParsedSong DensestSong() {
   return song;
 }
 
+// The densest song with its eight melody tracks each held on one key, every note restruck the
+// step after it starts: each buffer hands over before it finishes a period, so its phase drifts
+// on and the song's whole state never comes back, while the drums are hit every step.
+inline org::ParsedSong DenseDriftingSong() {
+  org::ParsedSong song = DensestSong();
+  for (int t = 0; t < org::kMelodyTracks; ++t)
+    for (org::OrgEvent& event : song.tracks[t].events) {
+      event.key = static_cast<uint8_t>(20 + t * 3);
+      event.length = 255;
+    }
+  return song;
+}
+
 }  // namespace test_support

@@ -291,6 +291,37 @@ TEST(OrgsynthTest, AFarSeekIntoASongWhoseVoicesNeverComeRoundLandsAtOnce) {
   }
 }
 
+// The same for the densest song with drifting held notes (test_support::DenseDriftingSong): its
+// stretch of passes holds about 330,000 windows of calls at 44100 and 22050 Hz (five passes,
+// where a tick's place within a frame recurs), more than the drums' hits every step would leave
+// room for if each hit were kept. A seek two minutes in lands on the samples of a render from the
+// start, and a seek 2^40 frames in where one a little before it, played on, stands.
+TEST(OrgsynthTest, AFarSeekIntoADenseSongWhoseHeldNotesDriftLandsAtOnce) {
+  const std::vector<uint8_t> bytes = org::SerializeOrgSong(test_support::DenseDriftingSong());
+  for (const uint32_t rate : {44100u, 22050u, 48000u}) {
+    SCOPED_TRACE(rate);
+    const uint64_t near = uint64_t{rate} * 118 + 77;
+    Song played = Open(bytes, rate);
+    const std::vector<int16_t> all = RenderFrames(played.get(), near + rate);
+    Song sought = Open(bytes, rate);
+    ASSERT_EQ(orgsynth_seek(sought.get(), near), ORGSYNTH_OK);
+    const std::vector<int16_t> got = RenderFrames(sought.get(), rate);
+    ASSERT_TRUE(std::equal(got.begin(), got.end(), all.begin() + static_cast<long>(2 * near)));
+
+    const uint64_t far = uint64_t{1} << 40;
+    const uint64_t before = 12345;
+    Song early = Open(bytes, rate);
+    ASSERT_EQ(orgsynth_seek(early.get(), far - before), ORGSYNTH_OK);
+    const std::vector<int16_t> lead = RenderFrames(early.get(), before + 4410);
+    Song direct = Open(bytes, rate);
+    ASSERT_EQ(orgsynth_seek(direct.get(), far), ORGSYNTH_OK);
+    const std::vector<int16_t> landed = RenderFrames(direct.get(), 4410);
+    EXPECT_NE(*std::max_element(landed.begin(), landed.end()), 0);
+    EXPECT_TRUE(
+        std::equal(landed.begin(), landed.end(), lead.begin() + static_cast<long>(2 * before)));
+  }
+}
+
 // Small random songs (short loops of held, repeated and one-shot notes, drums, volumes and pans
 // on and off, steps of 1 to 20 ms, at six rates): seeks of a fresh song and of one kept open and
 // played on between seeks land on the samples of a render from the start. Seed 628: a song kept
