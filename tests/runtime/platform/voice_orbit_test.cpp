@@ -199,6 +199,50 @@ TEST(VoiceOrbitTest, AVoiceLoopingThroughEveryRepeatTurnsByTheWholeTravelAtOnce)
   EXPECT_TRUE(after.voices[0].playing);
 }
 
+// A drum hit over and over (stopped, put back at its start, played once), beside a held note
+// that keeps playing: however many hits a stretch holds, the drum keeps a few windows (a hit makes
+// what came before it moot), and repeats of the stretch still leave both where replaying does,
+// the drum's last hit included (its tuning and volume are those of that hit).
+TEST(VoiceOrbitTest, AVoicePutBackAtItsStartKeepsAFewWindowsHoweverOftenItIsHit) {
+  SoundMixer jumped_mixer(44100, 4);
+  SoundMixer replayed_mixer(44100, 4);
+  const auto stretch = [](SoundMixer& mixer, VoiceId drum, VoiceId note, int hits) {
+    for (int hit = 0; hit < hits; ++hit) {
+      mixer.Stop(drum);
+      mixer.SetPosition(drum, 0);
+      mixer.SetFrequency(drum, 8000 + 37 * static_cast<uint32_t>(hit % 50));
+      mixer.SetVolume(drum, -(hit % 7) * 100);
+      mixer.Play(drum, false);
+      mixer.AdvanceFrames(41 + hit % 3);
+      if (hit % 10 == 0) mixer.Play(note, hit % 20 == 0);
+    }
+  };
+  VoiceId drums[2], notes[2];
+  SoundMixer* mixers[2] = {&jumped_mixer, &replayed_mixer};
+  for (int i = 0; i < 2; ++i) {
+    drums[i] = mixers[i]->AddVoice(Ramp(3000), 22050);
+    notes[i] = mixers[i]->AddVoice(Ramp(256), 31616);
+    mixers[i]->Play(notes[i], true);
+    stretch(*mixers[i], drums[i], notes[i], 7);
+  }
+  VoiceCallLog log;
+  jumped_mixer.StartCallLog(&log);
+  stretch(jumped_mixer, drums[0], notes[0], 5000);
+  jumped_mixer.StopCallLog();
+  stretch(replayed_mixer, drums[1], notes[1], 5000);
+  ASSERT_FALSE(log.spoilt());
+  ASSERT_EQ(log.voices().size(), 2u);
+  EXPECT_LE(log.voices()[0].windows.size(), 3u) << "the drum";
+  EXPECT_GE(log.voices()[1].windows.size(), 500u) << "the note, played once or looping by turns";
+  const int64_t repeats = 37;
+  ASSERT_TRUE(jumped_mixer.RepeatCallLog(log, repeats));
+  for (int64_t i = 0; i < repeats; ++i) stretch(replayed_mixer, drums[1], notes[1], 5000);
+  VoiceCheckpoint jumped, replayed;
+  jumped_mixer.SaveCheckpoint(&jumped);
+  replayed_mixer.SaveCheckpoint(&replayed);
+  EXPECT_EQ(jumped.voices, replayed.voices);
+}
+
 TEST(VoiceOrbitTest, ALogThatNoLongerStandsForTheVoicesMovesNothing) {
   std::mt19937 random(3);
   const Stretch stretch = RandomStretch(random, 5);
