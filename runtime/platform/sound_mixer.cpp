@@ -677,7 +677,9 @@ bool SoundMixer::RepeatCallLog(const VoiceCallLog& log, int64_t repeats) {
   // Every voice is worked out before any moves: a failure changes nothing.
   std::vector<VoiceCheckpoint::Voice> moved;
   moved.reserve(log.voices().size());
-  int64_t budget = int64_t{1} << 23;  // windows worked through, over every voice
+  // Windows worked through, over every voice: a dense song whose voices settle often takes
+  // up to some 5 million; this bounds a log too involved to repeat to some tens of ms.
+  int64_t budget = int64_t{1} << 24;
   size_t logged = 0;
   for (size_t slot = 0; slot < voices_.size(); ++slot) {
     const Voice& voice = voices_[slot];

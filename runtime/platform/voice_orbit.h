@@ -73,7 +73,7 @@ __extension__ __int128 FirstMultipleInRange(VoiceTravel a, VoiceTravel m, VoiceT
 // plays (play, stop, position; the first by none), each with how far the voice travels over it
 // while it plays (modulo its samples' length, and whether that reaches the length). Tunings,
 // volumes and pans only set what it goes on with: the last of them is kept once per voice.
-struct VoiceWindow {    // 16 bytes: a log may hold 2^19 of them
+struct VoiceWindow {    // 16 bytes: a log may hold 2^20 of them
   uint64_t travel = 0;  // modulo the samples' length
   int32_t value = 0;
   VoiceCall opened_by = VoiceCall::kNone;
@@ -114,7 +114,10 @@ struct LoggedVoice {
 class VoiceCallLog {
  public:
   // The most windows a log holds; a longer stretch spoils it (a seek then replays as before).
-  static constexpr size_t kMostWindows = size_t{1} << 19;
+  // 2^20 (16 MB): room for eight melody tracks of 4096 notes over ten passes, the most a
+  // stretch takes at 44100 Hz or any multiple of 1000 Hz for a tick's place within a frame to
+  // recur (each note opens a window on the buffer it plays and one on the buffer it releases).
+  static constexpr size_t kMostWindows = size_t{1} << 20;
 
   // What a log follows: every window (kWindows, for RepeatVoice); only what the calls settle
   // (kWhatSettles, for Forgets: the windows are not kept, any number of calls, no room grows);

@@ -294,13 +294,25 @@ TEST(OrgsynthTest, AFarSeekIntoASongWhoseVoicesNeverComeRoundLandsAtOnce) {
 // The same for the densest song with drifting held notes (test_support::DenseDriftingSong): its
 // stretch of passes holds about 330,000 windows of calls at 44100 and 22050 Hz (five passes,
 // where a tick's place within a frame recurs), more than the drums' hits every step would leave
-// room for if each hit were kept. A seek two minutes in lands on the samples of a render from the
-// start, and a seek 2^40 frames in where one a little before it, played on, stands.
+// room for if each hit were kept; with a loop one step longer, ten passes and some 650,000 at
+// 44100 Hz. A seek some minutes in lands on the samples of a render from the start, and a seek
+// 2^40 frames in where one a little before it, played on, stands.
 TEST(OrgsynthTest, AFarSeekIntoADenseSongWhoseHeldNotesDriftLandsAtOnce) {
-  const std::vector<uint8_t> bytes = org::SerializeOrgSong(test_support::DenseDriftingSong());
-  for (const uint32_t rate : {44100u, 22050u, 48000u}) {
-    SCOPED_TRACE(rate);
-    const uint64_t near = uint64_t{rate} * 118 + 77;
+  org::ParsedSong longer_loop = test_support::DenseDriftingSong();
+  longer_loop.loop_end += 1;
+  struct Case {
+    std::vector<uint8_t> bytes;
+    uint32_t rate;
+    uint64_t near_seconds;
+  } cases[] = {{org::SerializeOrgSong(test_support::DenseDriftingSong()), 44100, 118},
+               {org::SerializeOrgSong(test_support::DenseDriftingSong()), 22050, 118},
+               {org::SerializeOrgSong(test_support::DenseDriftingSong()), 48000, 118},
+               {org::SerializeOrgSong(longer_loop), 44100, 200}};
+  for (const Case& c : cases) {
+    const std::vector<uint8_t>& bytes = c.bytes;
+    const uint32_t rate = c.rate;
+    SCOPED_TRACE(testing::Message() << rate << " Hz, " << c.near_seconds << " s");
+    const uint64_t near = uint64_t{rate} * c.near_seconds + 77;
     Song played = Open(bytes, rate);
     const std::vector<int16_t> all = RenderFrames(played.get(), near + rate);
     Song sought = Open(bytes, rate);
