@@ -18,7 +18,7 @@ typename SettlingReplay<Voices>::Start SettlingReplay<Voices>::HoldTo(int64_t la
   if (!voices_.StartLog(&held_calls_)) return Start::kNotTried;
   const int64_t per_pass = (loop_.loop_steps() + kMomentsPerPass - 1) / kMomentsPerPass;
   moment_spacing_ = std::max(kSettlingTicks, per_pass);
-  // The moments of two passes and the one after (each some 20 kB): room made once, not grown
+  // The moments of two passes and the one after (each some 7 kB): room made once, not grown
   // by copies as they come.
   moments_.reserve(2 * kMomentsPerPass + 2);
   engine_.HoldVoiceControls(true);

@@ -58,7 +58,6 @@ void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& star
     }
     if (voice.playing) {
       const bool one_shot = !voice.looping;
-      const uint64_t from = voice.position;
       // Looping, only the travel modulo the length counts; one-shot, whether it reaches the end.
       const VoiceTravel travel =
           one_shot && window.travel_wraps ? VoiceTravel{end} : VoiceTravel{window.travel};
@@ -67,14 +66,8 @@ void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& star
       if (MoveAlongSamples(voice, end, travel)) {
         run->settled = true;
       } else if (!run->settled) {
-        // The move round the samples, and the sum, without a wide division where both ends lie
-        // within the samples (as they do once the voice has moved at all).
-        const uint64_t moved =
-            from >= end
-                ? static_cast<uint64_t>((VoiceTravel{voice.position} + end - from % end) % end)
-            : voice.position >= from ? voice.position - from
-                                     : voice.position + (end - from);
-        offset = offset >= end - moved ? offset - (end - moved) : offset + moved;
+        // Not at an end, it moved round the samples by the window's travel (below the length).
+        offset = TurnedRound(offset, window.travel, end);
       }
     }
   }
@@ -168,7 +161,7 @@ void VoiceCallLog::Begin(const VoiceMotion& motion, uint32_t sample_frames) {
   voice.generation = motion.generation;
   voice.sample_frames = sample_frames;
   voice.moving_step = motion.step;
-  voice.ends_with = {motion.rate, motion.step, motion.volume, motion.pan};
+  voice.ends_with = SettingsOf(motion);
   voice.windows.emplace_back();
   ++windows_;
   voices_.push_back(std::move(voice));
@@ -218,7 +211,7 @@ void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const Voi
       voice->windows.push_back(opened);
     }
   }
-  voice->ends_with = {motion.rate, motion.step, motion.volume, motion.pan};
+  voice->ends_with = SettingsOf(motion);
   voice->moving_step = motion.step;
 }
 

@@ -41,15 +41,18 @@ inline uint64_t StepForRate(uint32_t rate, int output_rate) {
 // Moves a playing voice `travel` (its step times the frames) along samples of `end` (frames in
 // 32.32): a looping voice wraps; a one-shot voice that reaches the end stops there and goes back
 // to 0 (true), as mixing moves it. Works on any state with position, playing and looping.
+// (position + travel) modulo end, for a position below `end` and a travel at most `end`: one
+// subtraction instead of a wide division (most moves are shorter than the samples).
+inline uint64_t TurnedRound(uint64_t position, uint64_t travel, uint64_t end) {
+  const uint64_t short_of_end = end - travel;
+  return position >= short_of_end ? position - short_of_end : position + travel;
+}
+
 template <typename Motion>
 bool MoveAlongSamples(Motion& voice, uint64_t end, VoiceTravel travel) {
   if (voice.looping) {
     if (voice.position < end && travel <= end) {
-      // Most moves are shorter than the samples: one subtraction instead of a wide division.
-      const uint64_t short_of_end = end - static_cast<uint64_t>(travel);
-      voice.position = voice.position >= short_of_end
-                           ? voice.position - short_of_end
-                           : voice.position + static_cast<uint64_t>(travel);
+      voice.position = TurnedRound(voice.position, static_cast<uint64_t>(travel), end);
       return false;
     }
     voice.position = static_cast<uint64_t>((voice.position + travel) % end);
@@ -88,6 +91,10 @@ struct VoiceSettings {
   int32_t volume = 0;
   int32_t pan = 0;
 };
+
+inline VoiceSettings SettingsOf(const VoiceMotion& motion) {
+  return {motion.rate, motion.step, motion.volume, motion.pan};
+}
 
 struct LoggedVoice {
   int32_t slot = -1;
