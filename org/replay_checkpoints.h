@@ -81,10 +81,11 @@ struct ReplayCheckpoint {
 };
 
 // Whole passes of the loop, from a loop start on, after which the engine stands where it stood
-// at their start and a tick falls a whole number of frames later: every pass after them makes
-// the same calls at the same places. Their calls, logged voice by voice, move every voice over
-// any number of such stretches at once (see voice_orbit.h), so a seek lands that far on even
-// when the voices' phases never come round to where they were (the whole state never repeats).
+// at their start: every pass after them makes the same calls at the same ticks (a frame earlier
+// or later where a tick lasts no whole number of frames). Their calls, logged voice by voice
+// with their ticks, move every voice over any number of such stretches at once (see
+// voice_orbit.h), so a seek lands that far on even when the voices' phases never come round to
+// where they were (the whole state never repeats).
 struct LoopStretch {
   bool known = false;
   bool given_up = false;  // a stretch is not looked for (again)

@@ -93,6 +93,10 @@ int64_t FloorDivide(int64_t a, int64_t b) {  // b > 0
 template <typename Voices>
 class Checkpointing {
  public:
+  // The most passes after which a tick's place within a frame recurs at the usual rates
+  // (multiples of 1000 Hz and of 11025 Hz).
+  static constexpr int64_t kUsualPhasePasses = 10;
+
   // `kept`: the engine's own moments (the position `at` is one a replay from the start reaches
   // at this tempo: a rewind, or one the renderer played to without changing anything since), or
   // null: moments of this replay alone, from `at` on.
@@ -154,8 +158,8 @@ class Checkpointing {
     if (!points_ || points_->repeat_known || !points_->stretch.known) return false;
     LoopStretch& stretch = points_->stretch;
     if (last < stretch.end.frame) return false;
-    const int64_t repeats = (last - stretch.end.frame) / stretch.frames;
-    const int64_t landing = stretch.end.frame + repeats * stretch.frames;
+    const int64_t repeats = RepeatsBefore(stretch, last);
+    const int64_t landing = RepeatEnd(stretch, repeats);
     if (landing <= at->frame) return false;
     Forget();
     if (!voices_.RestoreCheckpoint(stretch.voices)) {
@@ -301,8 +305,9 @@ class Checkpointing {
   // round (after one pass, or two: each note swaps a track's pair of buffers). Then, where a
   // tick's place within a frame recurs only after many passes, tries a pass that forgets (see
   // TryForgettingPass); and once the whole state has been found not to repeat where it most
-  // often does, logs the calls of a stretch of passes, keeps it when the engine stands where it
-  // stood at its start, and moves on by its repeats. True when moved.
+  // often does (or at once, where that is many passes on), logs the calls of the passes after
+  // which the engine's state comes round, keeps them when the engine stands where it stood at
+  // their start, and moves on by their repeats. True when moved.
   bool LoopStartAtTick(ReplayPosition* at, int64_t last) {
     if (!points_ || points_->repeat_known || !points_->finder.AtLoopStart(at->next_tick))
       return false;
@@ -317,25 +322,31 @@ class Checkpointing {
     if (period == 0) return false;
     if (TryForgettingPass(at, last, period)) return true;
     LoopStretch& stretch = points_->stretch;
-    // Stepping over repeats of the whole state costs less: a stretch is looked for once they
-    // have been found not to come where they most often do.
-    if (stretch.known || stretch.given_up || points_->finder.comparisons() == 0) return false;
-    const int64_t phase = points_->finder.phase_passes();
-    const int64_t passes = phase % period == 0 ? phase : phase * period;
+    // Stepping over repeats of the whole state costs less: where a tick's place within a frame
+    // recurs within a few passes, a stretch is looked for once they have been found not to come
+    // there. Where it recurs only after many, a stretch (which holds for any place) is logged
+    // at once.
+    if (stretch.known || stretch.given_up) return false;
+    if (points_->finder.comparisons() == 0 && points_->finder.phase_passes() <= kUsualPhasePasses)
+      return false;
+    // The calls are logged with the ticks they come at, so the stretch is one round of the
+    // engine's state whatever the rate: its repeats start elsewhere within a frame, which the
+    // log works out (voice_orbit.h).
+    const int64_t passes = period;
     const int64_t ticks = SaturatingMultiply(passes, points_->finder.loop_steps());
     const int64_t frames = FrameAt(at->next_tick + ticks) - FrameAt(at->next_tick);
     // Worth it only when the target lies a few stretches on; not tried when the stretch would
-    // hold more windows than a log keeps (each melody note makes at most three; a drum's hit
-    // puts its voice back at its start, so a drum keeps at most three however often it is hit).
+    // hold more marks than a log keeps (each melody note makes at most four; a drum's hit puts
+    // its voice back at its start, so a drum keeps at most three however often it is hit).
     if (frames <= 0 || last - at->frame < 2 * frames) return false;
     constexpr int64_t kSongVoices = kMelodyTracks * kOctaves * 2 + kDrumSlots;
-    if (SaturatingAdd(SaturatingMultiply(3 * MelodyNotesPerPass(engine_.song()), passes),
-                      4 * kSongVoices) >
-        static_cast<int64_t>(platform::VoiceCallLog::kMostWindows)) {
+    if (SaturatingAdd(SaturatingMultiply(4 * MelodyNotesPerPass(engine_.song()), passes),
+                      4 * kSongVoices) > static_cast<int64_t>(platform::VoiceCallLog::kMostMarks)) {
       stretch.given_up = true;
       return false;
     }
     log_ = std::make_unique<platform::VoiceCallLog>();
+    log_->CountTicks(static_cast<uint64_t>(FramesPer1000Ticks()), PhaseOf(at->next_tick));
     if (!voices_.StartLog(log_.get())) {
       log_.reset();
       stretch.given_up = true;
@@ -387,7 +398,6 @@ class Checkpointing {
   // (before it, not on it: a tick on the target is left to whoever plays on, and the pass's end
   // must be stood at); 0 when no such pass is to be tried.
   int64_t ForgettingJump(const ReplayPosition& from, int64_t last, int64_t period) const {
-    constexpr int64_t kUsualPhasePasses = 10;  // 1000 Hz and 11025 Hz multiples recur within 10
     if (points_->forgetting_failed || points_->finder.phase_passes() <= kUsualPhasePasses) return 0;
     const int64_t loop = points_->finder.loop_steps();
     // Loop start j from here falls on tick from.next_tick + j × loop; j is estimated, then found.
@@ -460,6 +470,32 @@ class Checkpointing {
   }
 
   int64_t FrameAt(int64_t tick) const { return FrameOfTick(engine_.song().wait, rate_, tick); }
+
+  // Output frames per 1000 ticks.
+  int64_t FramesPer1000Ticks() const { return int64_t{engine_.song().wait} * rate_; }
+
+  // Where tick `tick` falls within a frame, in thousandths (its frame is rounded to the nearest).
+  uint32_t PhaseOf(int64_t tick) const {
+    return static_cast<uint32_t>((static_cast<Wide>(tick) * FramesPer1000Ticks() + 500) % 1000);
+  }
+
+  // The frame at which `repeats` more repeats of the logged stretch after it end (each lasts its
+  // ticks, so its frames, falling where the ticks do, differ by one from repeat to repeat).
+  int64_t RepeatEnd(const LoopStretch& stretch, int64_t repeats) const {
+    return FrameAt(
+        SaturatingAdd(stretch.end.next_tick, SaturatingMultiply(repeats, stretch.ticks)));
+  }
+
+  // The most repeats after the logged stretch that end at or before frame `last`: from their
+  // length on average, then exactly.
+  int64_t RepeatsBefore(const LoopStretch& stretch, int64_t last) const {
+    const Wide per_repeat = static_cast<Wide>(stretch.ticks) * FramesPer1000Ticks();
+    int64_t repeats =
+        static_cast<int64_t>(static_cast<Wide>(last - stretch.end.frame) * 1000 / per_repeat);
+    while (repeats > 0 && RepeatEnd(stretch, repeats) > last) --repeats;
+    while (RepeatEnd(stretch, repeats + 1) <= last) ++repeats;
+    return repeats;
+  }
 
   Engine& engine_;
   Voices& voices_;

@@ -677,7 +677,7 @@ bool SoundMixer::RepeatCallLog(const VoiceCallLog& log, int64_t repeats) {
   // Every voice is worked out before any moves: a failure changes nothing.
   std::vector<VoiceCheckpoint::Voice> moved;
   moved.reserve(log.voices().size());
-  // Windows worked through, over every voice: a dense song whose voices settle often takes
+  // Marks worked through, over every voice: a dense song whose voices settle often takes
   // up to some 5 million; this bounds a log too involved to repeat to some tens of ms.
   int64_t budget = int64_t{1} << 24;
   size_t logged = 0;
@@ -690,7 +690,7 @@ bool SoundMixer::RepeatCallLog(const VoiceCallLog& log, int64_t repeats) {
         from.sample_frames != voice.samples().frames)
       return false;
     VoiceCheckpoint::Voice motion = KeptVoiceOf(slot);
-    if (!RepeatVoice(from, repeats, &motion, &budget)) return false;
+    if (!RepeatVoice(from, repeats, log.phases(), &motion, &budget)) return false;
     moved.push_back(motion);
   }
   if (logged != log.voices().size()) return false;

@@ -1,6 +1,8 @@
 #include "runtime/platform/voice_orbit.h"
 
 #include <algorithm>
+#include <array>
+#include <numeric>
 #include <utility>
 
 namespace platform {
@@ -12,7 +14,7 @@ __extension__ typedef __int128 SignedTravel;
 // that needs more is replayed by the caller, as before.
 constexpr int kMostSteps = 4096;
 
-// What one replay of a voice's windows did from a given state.
+// What one replay of a voice's marks did from a given state.
 struct StretchRun {
   VoiceMotion end;
   // It reached a state that no longer depends on where it started: a one-shot stretch reached
@@ -30,45 +32,55 @@ bool ChangesHowItPlays(VoiceCall call) {
   return call == VoiceCall::kPlay || call == VoiceCall::kStop || call == VoiceCall::kPosition;
 }
 
-void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& start,
+// One replay of a voice's marks from `start`, at a repeat whose phase is `phase`.
+void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& start, uint32_t phase,
                 StretchRun* run) {
   run->end = start;
   run->settled = false;
   run->hazards.clear();
   VoiceMotion& voice = run->end;
   uint64_t offset = 0;  // (position - start position) modulo end, while not settled
-  for (const VoiceWindow& window : logged.windows) {
-    switch (window.opened_by) {
+  uint64_t step = 0;
+  uint64_t last_frame = 0;
+  bool first = true;
+  for (const VoiceMark& mark : logged.marks) {
+    const uint64_t frame = mark.time().At(phase);
+    if (!first && voice.playing && frame != last_frame) {
+      const VoiceTravel travel = VoiceTravel{step} * (frame - last_frame);
+      const bool one_shot = !voice.looping;
+      const bool wraps = travel >= end;
+      // Looping, only the travel modulo the length counts; one-shot, whether it reaches the end.
+      if (one_shot && !run->settled && !wraps)
+        run->hazards.emplace_back(offset, static_cast<uint64_t>(travel));
+      if (MoveAlongSamples(voice, end, one_shot && wraps ? VoiceTravel{end} : travel)) {
+        run->settled = true;
+      } else if (!run->settled) {
+        // Not at an end, it moved round the samples by the travel.
+        const uint64_t turned =
+            wraps ? static_cast<uint64_t>(travel % end) : static_cast<uint64_t>(travel);
+        offset = TurnedRound(offset, turned, end);
+      }
+    }
+    first = false;
+    last_frame = frame;
+    step = mark.step;
+    switch (mark.call) {
       case VoiceCall::kPlay:
-        voice.looping = window.value != 0;
+        voice.looping = mark.value != 0;
         voice.playing = true;
         break;
       case VoiceCall::kStop:
         voice.playing = false;
         break;
       case VoiceCall::kPosition: {
-        const uint32_t frame =
-            std::min(static_cast<uint32_t>(window.value), logged.sample_frames - 1);
-        voice.position = uint64_t{frame} << 32;
+        const uint32_t sample =
+            std::min(static_cast<uint32_t>(mark.value), logged.sample_frames - 1);
+        voice.position = uint64_t{sample} << 32;
         run->settled = true;
         break;
       }
       default:
         break;
-    }
-    if (voice.playing) {
-      const bool one_shot = !voice.looping;
-      // Looping, only the travel modulo the length counts; one-shot, whether it reaches the end.
-      const VoiceTravel travel =
-          one_shot && window.travel_wraps ? VoiceTravel{end} : VoiceTravel{window.travel};
-      if (one_shot && !run->settled && !window.travel_wraps)
-        run->hazards.emplace_back(offset, window.travel);
-      if (MoveAlongSamples(voice, end, travel)) {
-        run->settled = true;
-      } else if (!run->settled) {
-        // Not at an end, it moved round the samples by the window's travel (below the length).
-        offset = TurnedRound(offset, window.travel, end);
-      }
     }
   }
   voice.rate = logged.ends_with.rate;
@@ -77,14 +89,53 @@ void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& star
   voice.pan = logged.ends_with.pan;
 }
 
+// How far a voice that only turns round its samples (it loops wherever it plays and no call
+// puts it anywhere) is turned by repeats first..first+count-1 of its marks, from a start as
+// `from` has it (whether it plays): each mark's frames over all of them at once, from how many
+// of those repeats start at each phase. Modulo `end`.
+uint64_t TurnOverRepeats(const LoggedVoice& logged, uint64_t end, const VoiceMotion& from,
+                         const TickPhases& phases, int64_t first, int64_t count) {
+  // at_least[p]: how many of the repeats start at phase p or later (a mark's frames are one
+  // more at phases at or past 1000 - its thousandths).
+  std::array<int64_t, 1001> at_least{};
+  const uint32_t period = phases.period();
+  const int64_t rounds = count / period;
+  const int64_t rest = count % period;
+  for (uint32_t j = 0; j < period; ++j)
+    at_least[phases.of(first + j)] += rounds + (static_cast<int64_t>(j) < rest ? 1 : 0);
+  for (int p = 999; p >= 0; --p) at_least[static_cast<size_t>(p)] += at_least[p + 1];
+  const auto frames_over_all = [&](const VoiceMark& mark) {
+    return static_cast<VoiceTravel>(count) * mark.frames +
+           static_cast<VoiceTravel>(at_least[1000 - mark.thousandths]);
+  };
+  bool playing = from.playing;
+  uint64_t step = 0;
+  uint64_t turn = 0;
+  const VoiceMark* last = nullptr;
+  for (const VoiceMark& mark : logged.marks) {
+    if (last && playing && step != 0) {
+      const VoiceTravel frames = frames_over_all(mark) - frames_over_all(*last);
+      const uint64_t travel = static_cast<uint64_t>(VoiceTravel{step} * (frames % end) % end);
+      turn = TurnedRound(turn, travel, end);
+    }
+    last = &mark;
+    step = mark.step;
+    if (mark.call == VoiceCall::kPlay) playing = true;
+    if (mark.call == VoiceCall::kStop) playing = false;
+  }
+  return turn;
+}
+
 // What a closed window settles of its voice, whatever state the voice began the log in: the
-// call that opened it, then the travel over it.
-void Settle(LoggedVoice& voice, const VoiceWindow& window) {
-  switch (window.opened_by) {
+// call that opened it, then the travel over it (at least `least` and at most `most`, whatever
+// phase a repeat starts at).
+void Settle(LoggedVoice& voice, VoiceCall opened_by, int32_t value, VoiceTravel least,
+            VoiceTravel most, uint64_t end) {
+  switch (opened_by) {
     case VoiceCall::kPlay:
       voice.play_settled = true;
       voice.settled_playing = true;
-      voice.settled_looping = window.value != 0;
+      voice.settled_looping = value != 0;
       break;
     case VoiceCall::kStop:
       voice.play_settled = true;
@@ -96,14 +147,14 @@ void Settle(LoggedVoice& voice, const VoiceWindow& window) {
     default:
       break;
   }
-  if (window.travel == 0 && !window.travel_wraps) return;    // no time passes
+  if (most == 0) return;                                     // no time passes
   if (voice.play_settled && voice.position_settled) return;  // alike from any start from here on
   if (!voice.play_settled) {
     voice.position_settled = false;  // it may or may not move
     return;
   }
   if (!voice.settled_playing || voice.settled_looping) return;  // a loop turns alike
-  if (window.travel_wraps) {
+  if (least >= end) {
     voice.settled_playing = false;  // it reaches its end, whatever its position: stopped at 0
     voice.position_settled = true;
   } else {
@@ -154,6 +205,37 @@ __extension__ __int128 FirstMultipleInRange(VoiceTravel a, VoiceTravel m, VoiceT
   return static_cast<SignedTravel>((low + m * static_cast<VoiceTravel>(y) + a - 1) / a);
 }
 
+uint32_t TickPhases::period() const {
+  return moves % 1000 == 0 ? 1 : 1000 / std::gcd(uint32_t{1000}, moves % 1000);
+}
+
+uint32_t TickPhases::of(int64_t repeat) const {
+  const uint64_t within = static_cast<uint64_t>(repeat) % period();
+  return static_cast<uint32_t>((first + within * (moves % 1000)) % 1000);
+}
+
+void VoiceCallLog::CountTicks(uint64_t frames_per_1000_ticks, uint32_t first_phase) {
+  if (frames_per_1000_ticks < 1000 || first_phase >= 1000) return Spoil();
+  per_1000_ticks_ = frames_per_1000_ticks;
+  first_phase_ = first_phase;
+}
+
+MarkTime VoiceCallLog::Now() {
+  if (per_1000_ticks_ == 0) return {static_cast<uint64_t>(frames_), 0};
+  if (frames_ == now_frames_) return now_;
+  // The tick that falls on frames_: the first whose frame, floor((first_phase + tick × per) /
+  // 1000), is at least frames_ (a tick lasts a frame or more, so it is the only one).
+  const VoiceTravel per = per_1000_ticks_;
+  const VoiceTravel reach = VoiceTravel{static_cast<uint64_t>(frames_)} * 1000;
+  const VoiceTravel tick = reach <= first_phase_ ? 0 : (reach - first_phase_ + per - 1) / per;
+  const VoiceTravel into = tick * per;
+  const MarkTime now{static_cast<uint64_t>(into / 1000), static_cast<uint16_t>(into % 1000)};
+  if (now.At(first_phase_) != static_cast<uint64_t>(frames_)) Spoil();
+  now_frames_ = frames_;
+  now_ = now;
+  return now;
+}
+
 void VoiceCallLog::Begin(const VoiceMotion& motion, uint32_t sample_frames) {
   LoggedVoice voice;
   voice.began_playing = motion.playing;
@@ -162,8 +244,15 @@ void VoiceCallLog::Begin(const VoiceMotion& motion, uint32_t sample_frames) {
   voice.sample_frames = sample_frames;
   voice.moving_step = motion.step;
   voice.ends_with = SettingsOf(motion);
-  voice.windows.emplace_back();
-  ++windows_;
+  voice.since = Now();
+  if (follows_ == Follows::kWindows) {
+    VoiceMark first;
+    first.frames = voice.since.frames;
+    first.thousandths = voice.since.thousandths;
+    first.step = motion.step;
+    voice.marks.push_back(first);
+    ++marks_;
+  }
   voices_.push_back(std::move(voice));
   if (voices_.size() > 1 && voices_[voices_.size() - 2].slot >= motion.slot) Spoil();
   if (motion.slot < 0) return Spoil();
@@ -182,6 +271,25 @@ LoggedVoice* VoiceCallLog::Find(int32_t slot) {
   return const_cast<LoggedVoice*>(std::as_const(*this).Find(slot));
 }
 
+void VoiceCallLog::Travel(LoggedVoice& voice, MarkTime now) {
+  const MarkTime& since = voice.since;
+  if (now == since || voice.moving_step == 0) {
+    voice.since = now;
+    return;
+  }
+  const VoiceTravel step = voice.moving_step;
+  const VoiceTravel logged = static_cast<uint64_t>(frames_) - since.At(first_phase_);
+  // Whatever phase a repeat starts at, this stretch of time is its frames at phase 0, or one
+  // fewer or one more as the two times' places within a frame lie.
+  const uint64_t whole = now.frames - since.frames;
+  const uint64_t fewest = whole - (now.thousandths < since.thousandths ? 1 : 0);
+  const uint64_t most = whole + (now.thousandths > since.thousandths ? 1 : 0);
+  voice.open_travel += step * logged;
+  voice.least_travel += step * fewest;
+  voice.most_travel += step * most;
+  voice.since = now;
+}
+
 void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const VoiceMotion& motion) {
   if (spoilt_) return;
   LoggedVoice* voice = Find(slot);
@@ -189,40 +297,47 @@ void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const Voi
     Spoil();
     return;
   }
-  voice->open_travel += static_cast<VoiceTravel>(voice->moving_step) *
-                        static_cast<VoiceTravel>(frames_ - voice->since);
-  voice->since = frames_;
-  if (ChangesHowItPlays(call)) {
+  const MarkTime now = Now();
+  Travel(*voice, now);
+  const bool changes_how = ChangesHowItPlays(call);
+  if (changes_how) {
     Close(*voice);
     if (call == VoiceCall::kPosition && follows_ == Follows::kWindows && voice->play_settled)
-      ForgetPast(*voice, motion);
+      ForgetPast(*voice, motion, now);
     voice->changed_how_it_plays = true;
-    VoiceWindow opened;
-    opened.opened_by = call;
-    opened.value = value;
-    if (follows_ != Follows::kWindows) {
-      voice->windows.back() = opened;
-    } else if (++windows_ > kMostWindows) {
+    voice->open_call = call;
+    voice->open_value = value;
+  }
+  if (follows_ == Follows::kWindows && (changes_how || motion.step != voice->moving_step)) {
+    if (++marks_ > kMostMarks) {
       Spoil();
       voices_.clear();  // nothing of it is used: its room goes now
       index_.clear();
       return;
-    } else {
-      voice->windows.push_back(opened);
     }
+    VoiceMark mark;
+    mark.frames = now.frames;
+    mark.thousandths = now.thousandths;
+    mark.step = motion.step;
+    mark.call = changes_how ? call : VoiceCall::kNone;
+    mark.value = value;
+    voice->marks.push_back(mark);
   }
   voice->ends_with = SettingsOf(motion);
   voice->moving_step = motion.step;
 }
 
-void VoiceCallLog::ForgetPast(LoggedVoice& voice, const VoiceMotion& motion) {
+void VoiceCallLog::ForgetPast(LoggedVoice& voice, const VoiceMotion& motion, MarkTime now) {
   // How it plays is settled, so this run's state is every run's (the settled flags themselves
   // stop following once the position is settled too).
-  VoiceWindow now;
-  now.opened_by = motion.playing ? VoiceCall::kPlay : VoiceCall::kStop;
-  now.value = motion.looping ? 1 : 0;
-  windows_ -= voice.windows.size() - 1;
-  voice.windows.assign(1, now);
+  VoiceMark mark;
+  mark.frames = now.frames;
+  mark.thousandths = now.thousandths;
+  mark.step = motion.step;
+  mark.call = motion.playing ? VoiceCall::kPlay : VoiceCall::kStop;
+  mark.value = motion.looping ? 1 : 0;
+  marks_ -= voice.marks.size() - 1;
+  voice.marks.assign(1, mark);
 }
 
 void VoiceCallLog::Touched(int32_t slot, uint32_t generation, VoiceCall call) {
@@ -233,12 +348,13 @@ void VoiceCallLog::Touched(int32_t slot, uint32_t generation, VoiceCall call) {
 }
 
 void VoiceCallLog::Close(LoggedVoice& voice) {
-  const VoiceTravel end = VoiceTravel{voice.sample_frames} << 32;
-  VoiceWindow& open = voice.windows.back();
-  open.travel = static_cast<uint64_t>(voice.open_travel % end);
-  open.travel_wraps = voice.open_travel >= end;
-  voice.open_travel = 0;
-  Settle(voice, open);
+  const uint64_t end = uint64_t{voice.sample_frames} << 32;
+  // Logged once (no ticks), the travel is what every repeat makes; with ticks, only what holds
+  // at every phase counts.
+  const bool ticks = per_1000_ticks_ != 0 && follows_ == Follows::kWindows;
+  Settle(voice, voice.open_call, voice.open_value, ticks ? voice.least_travel : voice.open_travel,
+         ticks ? voice.most_travel : voice.open_travel, end);
+  voice.open_travel = voice.least_travel = voice.most_travel = 0;
 }
 
 bool VoiceCallLog::Forgets() const {
@@ -265,36 +381,63 @@ bool VoiceCallLog::ForgetsWhatChangedIn(const VoiceCallLog& before) const {
 
 void VoiceCallLog::End() {
   if (spoilt_) return;
+  const MarkTime now = Now();
+  if (spoilt_) return;
   for (LoggedVoice& voice : voices_) {
-    voice.open_travel += static_cast<VoiceTravel>(voice.moving_step) *
-                         static_cast<VoiceTravel>(frames_ - voice.since);
-    voice.since = frames_;
+    Travel(voice, now);
     Close(voice);
+    if (follows_ == Follows::kWindows) {
+      VoiceMark last;
+      last.frames = now.frames;
+      last.thousandths = now.thousandths;
+      last.step = voice.moving_step;
+      voice.marks.push_back(last);
+      ++marks_;
+    }
+  }
+  if (per_1000_ticks_ != 0) {
+    // The next repeat starts where this stretch ended within a frame.
+    phases_.moves = now.thousandths;
+    phases_.first = (first_phase_ + now.thousandths) % 1000;
   }
 }
 
-bool RepeatVoice(const LoggedVoice& logged, int64_t repeats, VoiceMotion* voice, int64_t* budget) {
-  if (logged.sample_frames == 0) return false;
+bool RepeatVoice(const LoggedVoice& logged, int64_t repeats, const TickPhases& phases,
+                 VoiceMotion* voice, int64_t* budget) {
+  if (logged.sample_frames == 0 || logged.marks.empty()) return false;
   const uint64_t end = uint64_t{logged.sample_frames} << 32;
-  VoiceMotion now = *voice;
-  int64_t left = repeats;
-  // States met right after a repeat that settled, with the repeats left then.
-  std::vector<std::pair<VoiceMotion, int64_t>> settled;
+  const uint32_t period = phases.period();
+  const int64_t cost = static_cast<int64_t>(logged.marks.size());
   StretchRun run;
-  for (int steps = 0; left > 0; ++steps) {
-    *budget -= static_cast<int64_t>(logged.windows.size());
+  if (repeats <= 0) return true;
+  if (period > 1 && logged.play_settled && logged.position_settled) {
+    // Every repeat leaves it as it would from any start: only the last counts.
+    *budget -= cost;
+    if (*budget < 0) return false;
+    RunStretch(logged, end, *voice, phases.of(repeats - 1), &run);
+    *voice = run.end;
+    return true;
+  }
+  VoiceMotion now = *voice;
+  int64_t done = 0;
+  // States met right after a repeat that settled, with the repeats done then.
+  std::vector<std::pair<VoiceMotion, int64_t>> settled;
+  for (int steps = 0; done < repeats; ++steps) {
+    *budget -= cost;
     if (steps == kMostSteps || *budget < 0) return false;
-    RunStretch(logged, end, now, &run);
-    --left;
+    RunStretch(logged, end, now, phases.of(done), &run);
+    ++done;
     if (run.settled) {
-      for (const auto& [state, left_then] : settled) {
-        if (!(state == run.end)) continue;
-        // From here on the voice comes back to this state every (left_then - left) repeats.
-        left %= left_then - left;
+      for (const auto& [state, done_then] : settled) {
+        // The same state at the same phase: from here on the voice comes back to it every
+        // (done - done_then) repeats.
+        if (!(state == run.end) || (done - done_then) % period != 0) continue;
+        const int64_t cycle = done - done_then;
+        done += (repeats - done) / cycle * cycle;
         settled.clear();
         break;
       }
-      settled.emplace_back(run.end, left);
+      settled.emplace_back(run.end, done);
       now = run.end;
       continue;
     }
@@ -302,14 +445,23 @@ bool RepeatVoice(const LoggedVoice& logged, int64_t repeats, VoiceMotion* voice,
     const uint64_t turn =
         static_cast<uint64_t>((VoiceTravel{run.end.position} + end - now.position) % end);
     now = run.end;
-    if (!same_calls || left == 0) continue;
-    // Every repeat from here on starts in the same state but for its position, which each turns
-    // `turn` further, until one brings a one-shot stretch to its end: those in between go by
-    // at once.
-    const int64_t clean = CleanRepeats(run.hazards, now.position, turn, end, left);
-    now.position = static_cast<uint64_t>(
-        (VoiceTravel{now.position} + static_cast<VoiceTravel>(clean) * turn) % end);
-    left -= clean;
+    if (!same_calls || done == repeats) continue;
+    if (period == 1) {
+      // Every repeat from here on starts in the same state but for its position, which each
+      // turns `turn` further, until one brings a one-shot stretch to its end: those in between
+      // go by at once.
+      const int64_t clean = CleanRepeats(run.hazards, now.position, turn, end, repeats - done);
+      now.position = static_cast<uint64_t>(
+          (VoiceTravel{now.position} + static_cast<VoiceTravel>(clean) * turn) % end);
+      done += clean;
+    } else if (run.hazards.empty()) {
+      // It loops wherever it plays and nothing puts it anywhere: every repeat from here on only
+      // turns it, by what its phase makes, and all of them are added up at once.
+      *budget -= cost;
+      now.position = TurnedRound(
+          now.position, TurnOverRepeats(logged, end, now, phases, done, repeats - done), end);
+      done = repeats;
+    }
   }
   *voice = now;
   return true;

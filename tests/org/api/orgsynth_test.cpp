@@ -291,12 +291,12 @@ TEST(OrgsynthTest, AFarSeekIntoASongWhoseVoicesNeverComeRoundLandsAtOnce) {
   }
 }
 
-// The same for the densest song with drifting held notes (test_support::DenseDriftingSong): its
-// stretch of passes holds about 330,000 windows of calls at 44100 and 22050 Hz (five passes,
-// where a tick's place within a frame recurs), more than the drums' hits every step would leave
-// room for if each hit were kept; with a loop one step longer, ten passes and some 650,000 at
-// 44100 Hz. A seek some minutes in lands on the samples of a render from the start, and a seek
-// 2^40 frames in where one a little before it, played on, stands.
+// The same for the densest song with drifting held notes (test_support::DenseDriftingSong): the
+// seek logs one pass of calls with their ticks and works out passes that start elsewhere within
+// a frame (five places at 44100 and 22050 Hz; with a loop one step longer, ten at 44100 Hz and
+// twenty at 22050 Hz, where a log of whole recurrences did not fit and every pass was replayed). A
+// seek some minutes in lands on the samples of a render from the start, and a seek 2^40 frames in
+// where one a little before it, played on, stands.
 TEST(OrgsynthTest, AFarSeekIntoADenseSongWhoseHeldNotesDriftLandsAtOnce) {
   org::ParsedSong longer_loop = test_support::DenseDriftingSong();
   longer_loop.loop_end += 1;
@@ -307,7 +307,8 @@ TEST(OrgsynthTest, AFarSeekIntoADenseSongWhoseHeldNotesDriftLandsAtOnce) {
   } cases[] = {{org::SerializeOrgSong(test_support::DenseDriftingSong()), 44100, 118},
                {org::SerializeOrgSong(test_support::DenseDriftingSong()), 22050, 118},
                {org::SerializeOrgSong(test_support::DenseDriftingSong()), 48000, 118},
-               {org::SerializeOrgSong(longer_loop), 44100, 200}};
+               {org::SerializeOrgSong(longer_loop), 44100, 200},
+               {org::SerializeOrgSong(longer_loop), 22050, 200}};
   for (const Case& c : cases) {
     const std::vector<uint8_t>& bytes = c.bytes;
     const uint32_t rate = c.rate;
