@@ -677,9 +677,15 @@ bool SoundMixer::RepeatCallLog(const VoiceCallLog& log, int64_t repeats) {
   // Every voice is worked out before any moves: a failure changes nothing.
   std::vector<VoiceCheckpoint::Voice> moved;
   moved.reserve(log.voices().size());
-  // Marks worked through, over every voice: a dense song whose voices settle often takes
-  // up to some 5 million; this bounds a log too involved to repeat to some tens of ms.
-  int64_t budget = int64_t{1} << 24;
+  // Marks worked through, over every voice: at most what replaying the repeats would go
+  // through, and never more than some 2^27 (some hundreds of ms; a dense song whose voices
+  // settle often at a rate whose ticks' places within a frame recur only after 125 repeats
+  // takes some 40 million once, and its later seeks look their repeats up).
+  int64_t budget = int64_t{1} << 27;
+  if (repeats < (int64_t{1} << 27)) {
+    const int64_t replayed = repeats * static_cast<int64_t>(log.marks());
+    budget = std::clamp<int64_t>(replayed, int64_t{1} << 24, budget);
+  }
   size_t logged = 0;
   for (size_t slot = 0; slot < voices_.size(); ++slot) {
     const Voice& voice = voices_[slot];

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <numeric>
+#include <unordered_map>
 #include <utility>
 
 namespace platform {
@@ -13,6 +14,9 @@ __extension__ typedef __int128 SignedTravel;
 // Repeats worked out one by one (or skipped in a run) per voice before it is given up: a path
 // that needs more is replayed by the caller, as before.
 constexpr int kMostSteps = 4096;
+// The same where repeats start at places within a frame that differ: a cycle then takes a
+// multiple of the phases' period (up to 1000 repeats).
+constexpr int64_t kMostPhasedSteps = int64_t{1} << 16;
 
 // What one replay of a voice's marks did from a given state.
 struct StretchRun {
@@ -24,6 +28,8 @@ struct StretchRun {
   // samples' length) and how far it went. From another start it would reach the end if the
   // start plus that offset lay within that travel of the end.
   std::vector<std::pair<uint64_t, uint64_t>> hazards;
+  // The marks at which a one-shot stretch of it reached its end (each leaves it stopped at 0).
+  std::vector<uint32_t> ends_reached;
 };
 
 // A play, a stop or a position call: one that opens a window (the others only set what the
@@ -38,12 +44,14 @@ void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& star
   run->end = start;
   run->settled = false;
   run->hazards.clear();
+  run->ends_reached.clear();
   VoiceMotion& voice = run->end;
   uint64_t offset = 0;  // (position - start position) modulo end, while not settled
   uint64_t step = 0;
   uint64_t last_frame = 0;
   bool first = true;
-  for (const VoiceMark& mark : logged.marks) {
+  for (uint32_t index = 0; index < logged.marks.size(); ++index) {
+    const VoiceMark& mark = logged.marks[index];
     const uint64_t frame = mark.time().At(phase);
     if (!first && voice.playing && frame != last_frame) {
       const VoiceTravel travel = VoiceTravel{step} * (frame - last_frame);
@@ -54,6 +62,7 @@ void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& star
         run->hazards.emplace_back(offset, static_cast<uint64_t>(travel));
       if (MoveAlongSamples(voice, end, one_shot && wraps ? VoiceTravel{end} : travel)) {
         run->settled = true;
+        run->ends_reached.push_back(index);
       } else if (!run->settled) {
         // Not at an end, it moved round the samples by the travel.
         const uint64_t turned =
@@ -402,6 +411,104 @@ void VoiceCallLog::End() {
   }
 }
 
+namespace {
+
+// A voice as the orbit has it after `repeats` repeats (at least 1).
+VoiceMotion OrbitMotion(const LoggedVoice& logged, const VoiceOrbit& orbit, int64_t repeats) {
+  VoiceMotion motion = orbit.start;
+  const VoiceOrbit::State& state = orbit.states[static_cast<size_t>(repeats - 1)];
+  motion.position = state.position;
+  motion.playing = state.playing;
+  motion.looping = state.looping;
+  motion.rate = logged.ends_with.rate;
+  motion.step = logged.ends_with.step;
+  motion.volume = logged.ends_with.volume;
+  motion.pan = logged.ends_with.pan;
+  return motion;
+}
+
+// Works the voice's orbit out further, repeat by repeat at each one's phase, until it holds
+// `repeats`, comes round (a state it stood in before, with the next repeat at the same phase:
+// a cycle), or only turns from then on (looping wherever it plays, nothing putting it anywhere);
+// false when the budget or the step bound runs out first.
+bool ExtendOrbit(const LoggedVoice& logged, uint64_t end, const TickPhases& phases, int64_t repeats,
+                 int64_t* budget) {
+  VoiceOrbit& orbit = logged.orbit;
+  const int64_t marks = static_cast<int64_t>(logged.marks.size());
+  const uint32_t period = phases.period();
+  // Where each state was first met, by where the next repeat falls within the phases' period.
+  struct Seen {
+    VoiceOrbit::State state;
+    uint32_t at_phase;
+    bool operator==(const Seen&) const = default;
+  };
+  struct SeenHash {
+    size_t operator()(const Seen& seen) const {
+      return std::hash<uint64_t>()(seen.state.position * 4001 + seen.at_phase * 4 +
+                                   seen.state.playing * 2 + seen.state.looping);
+    }
+  };
+  std::unordered_map<Seen, int64_t, SeenHash> seen;
+  for (size_t i = 0; i < orbit.states.size(); ++i) {
+    const int64_t done = static_cast<int64_t>(i) + 1;
+    seen.try_emplace(Seen{orbit.states[i], static_cast<uint32_t>(done % period)}, done);
+  }
+  StretchRun run;
+  for (int64_t steps = 0; static_cast<int64_t>(orbit.states.size()) < repeats; ++steps) {
+    *budget -= marks;
+    if (steps == kMostPhasedSteps || *budget < 0) return false;
+    const int64_t done = static_cast<int64_t>(orbit.states.size());
+    const VoiceMotion now = done == 0 ? orbit.start : OrbitMotion(logged, orbit, done);
+    RunStretch(logged, end, now, phases.of(done), &run);
+    orbit.states.push_back({run.end.position, run.end.playing, run.end.looping});
+    if (!run.settled && run.hazards.empty() && SameCalls(run.end, now)) {
+      // It loops wherever it plays and nothing puts it anywhere: every repeat from here on only
+      // turns it.
+      orbit.turns_from = done + 1;
+      return true;
+    }
+    const auto [met, first_time] = seen.try_emplace(
+        Seen{orbit.states.back(), static_cast<uint32_t>((done + 1) % period)}, done + 1);
+    if (!first_time) {
+      orbit.cycle_from = met->second;
+      orbit.cycle = done + 1 - met->second;
+      return true;
+    }
+  }
+  return true;
+}
+
+// RepeatVoice where repeats start at places within a frame that differ (`phases` moves): from
+// the voice's orbit, worked out as far as needed (and kept for the next seek).
+bool RepeatAtPhases(const LoggedVoice& logged, uint64_t end, const TickPhases& phases,
+                    int64_t repeats, VoiceMotion* voice, int64_t* budget) {
+  VoiceOrbit& orbit = logged.orbit;
+  if (!(orbit.start == *voice)) {
+    orbit = VoiceOrbit{};
+    orbit.start = *voice;
+  }
+  const bool whole = orbit.cycle_from >= 0 || orbit.turns_from >= 0;
+  if (!whole && !ExtendOrbit(logged, end, phases, repeats, budget)) return false;
+  const int64_t known = static_cast<int64_t>(orbit.states.size());
+  if (repeats <= known) {
+    *voice = OrbitMotion(logged, orbit, repeats);
+  } else if (orbit.cycle_from >= 0) {
+    *voice =
+        OrbitMotion(logged, orbit, orbit.cycle_from + (repeats - orbit.cycle_from) % orbit.cycle);
+  } else {
+    *budget -= static_cast<int64_t>(logged.marks.size());
+    VoiceMotion now = OrbitMotion(logged, orbit, orbit.turns_from);
+    now.position = TurnedRound(
+        now.position,
+        TurnOverRepeats(logged, end, now, phases, orbit.turns_from, repeats - orbit.turns_from),
+        end);
+    *voice = now;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool RepeatVoice(const LoggedVoice& logged, int64_t repeats, const TickPhases& phases,
                  VoiceMotion* voice, int64_t* budget) {
   if (logged.sample_frames == 0 || logged.marks.empty()) return false;
@@ -418,6 +525,7 @@ bool RepeatVoice(const LoggedVoice& logged, int64_t repeats, const TickPhases& p
     *voice = run.end;
     return true;
   }
+  if (period > 1) return RepeatAtPhases(logged, end, phases, repeats, voice, budget);
   VoiceMotion now = *voice;
   int64_t done = 0;
   // States met right after a repeat that settled, with the repeats done then.

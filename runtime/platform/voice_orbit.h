@@ -129,6 +129,25 @@ inline VoiceSettings SettingsOf(const VoiceMotion& motion) {
   return {motion.rate, motion.step, motion.volume, motion.pan};
 }
 
+// Where a voice stands after each repeat of its marks from the state the log's stretch left it
+// in (a seek restores that state before repeating): worked out as far as a seek needed, and kept
+// for the seeks after it, which then only look up their repeat. Past `cycle_from` the states
+// come back every `cycle` repeats; past `turns_from` the voice only turns (each repeat by what
+// its phase makes).
+struct VoiceOrbit {
+  struct State {
+    uint64_t position = 0;
+    bool playing = false;
+    bool looping = false;
+    bool operator==(const State&) const = default;
+  };
+  VoiceMotion start;
+  std::vector<State> states;  // after 1, 2, ... repeats
+  int64_t cycle_from = -1;
+  int64_t cycle = 0;
+  int64_t turns_from = -1;
+};
+
 struct LoggedVoice {
   int32_t slot = -1;
   uint32_t generation = 0;
@@ -154,6 +173,9 @@ struct LoggedVoice {
   bool settled_playing = false;
   bool settled_looping = false;
   bool position_settled = false;
+  // Kept by RepeatVoice where repeats start at places within a frame that differ (a log is one
+  // song's, used on one thread at a time).
+  mutable VoiceOrbit orbit;
 };
 
 // The calls of one stretch, voice by voice, as the mixer logs them.
@@ -198,6 +220,7 @@ class VoiceCallLog {
 
   bool spoilt() const { return spoilt_; }
   int64_t frames() const { return frames_; }
+  size_t marks() const { return marks_; }
   const std::vector<LoggedVoice>& voices() const { return voices_; }
 
   // After End: true when the stretch leaves every voice as it would from any state it began in,

@@ -293,8 +293,9 @@ TEST(OrgsynthTest, AFarSeekIntoASongWhoseVoicesNeverComeRoundLandsAtOnce) {
 
 // The same for the densest song with drifting held notes (test_support::DenseDriftingSong): the
 // seek logs one pass of calls with their ticks and works out passes that start elsewhere within
-// a frame (five places at 44100 and 22050 Hz; with a loop one step longer, ten at 44100 Hz and
-// twenty at 22050 Hz, where a log of whole recurrences did not fit and every pass was replayed). A
+// a frame (five places at 44100 and 22050 Hz, 125 at 8001 Hz, where the voices' states come
+// round only after thousands of passes; with a loop one step longer, ten at 44100 Hz and twenty
+// at 22050 Hz; where a log of whole recurrences did not fit, every pass was replayed). A
 // seek some minutes in lands on the samples of a render from the start, and a seek 2^40 frames in
 // where one a little before it, played on, stands.
 TEST(OrgsynthTest, AFarSeekIntoADenseSongWhoseHeldNotesDriftLandsAtOnce) {
@@ -307,6 +308,7 @@ TEST(OrgsynthTest, AFarSeekIntoADenseSongWhoseHeldNotesDriftLandsAtOnce) {
   } cases[] = {{org::SerializeOrgSong(test_support::DenseDriftingSong()), 44100, 118},
                {org::SerializeOrgSong(test_support::DenseDriftingSong()), 22050, 118},
                {org::SerializeOrgSong(test_support::DenseDriftingSong()), 48000, 118},
+               {org::SerializeOrgSong(test_support::DenseDriftingSong()), 8001, 118},
                {org::SerializeOrgSong(longer_loop), 44100, 200},
                {org::SerializeOrgSong(longer_loop), 22050, 200}};
   for (const Case& c : cases) {

@@ -201,7 +201,8 @@ void PlayTicks(Voices& voices, const Stretch& stretch, int64_t first, int64_t pe
 // last 44.1 frames), each repeat of a stretch of ticks starts elsewhere within a frame and its
 // calls come a frame earlier or later than in the one logged: repeats worked out from one log
 // still leave every voice where replaying each repeat at its own frames does, for voices held
-// through every repeat (added up at once), hit afresh in each, or played out by chance.
+// through every repeat (added up at once), hit afresh in each, or played out by chance, and so
+// do the repeats of a later seek from the same place.
 TEST(VoiceOrbitTest, RepeatsOfAStretchOfTicksLandWhereEachRepeatFallsWithinAFrame) {
   int turned = 0;
   for (uint32_t seed = 0; seed < 300; ++seed) {
@@ -232,11 +233,21 @@ TEST(VoiceOrbitTest, RepeatsOfAStretchOfTicksLandWhereEachRepeatFallsWithinAFram
     tick += stretch.frames;
     ASSERT_FALSE(log.spoilt());
     ASSERT_EQ(jumped.Now(), replayed.Now());
+    VoiceCheckpoint before;
+    jumped.mixer.SaveCheckpoint(&before);
     ASSERT_TRUE(jumped.mixer.RepeatCallLog(log, repeats));
     for (int64_t i = 0; i < repeats; ++i, tick += stretch.frames)
       PlayTicks(replayed, stretch, tick, per_1000);
     ASSERT_EQ(jumped.Now(), replayed.Now());
     for (const VoiceCheckpoint::Voice& voice : replayed.Now()) turned += voice.playing;
+    // A later seek from the same place looks its repeats up where the first left off (each
+    // voice's orbit is kept with the log): still where replaying puts them.
+    const int64_t more = 1 + seed % 250;
+    for (int64_t i = 0; i < more; ++i, tick += stretch.frames)
+      PlayTicks(replayed, stretch, tick, per_1000);
+    ASSERT_TRUE(jumped.mixer.RestoreCheckpoint(before));
+    ASSERT_TRUE(jumped.mixer.RepeatCallLog(log, repeats + more));
+    ASSERT_EQ(jumped.Now(), replayed.Now()) << "again, " << more << " repeats further";
   }
   EXPECT_GT(turned, 100);
 }
