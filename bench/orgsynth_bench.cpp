@@ -164,12 +164,20 @@ size_t HeapInUse() {
 // Each round opens the song and seeks from the start to `frames` (a fresh song each time: no
 // earlier seek helps). kB_kept: the heap the song holds after its seek, beyond what it held
 // opened (what the seek keeps for the seeks after it).
-void SeekFar(benchmark::State& state, FarSong kind, uint64_t frames) {
+// `rate`: the song's (0: the default, 44100 Hz).
+orgsynth_song* OpenFarSong(const std::vector<uint8_t>& bytes, uint32_t rate) {
+  orgsynth_options options{};
+  options.size = sizeof options;
+  options.sample_rate = rate;
+  return orgsynth_open_memory(bytes.data(), bytes.size(), &options, nullptr);
+}
+
+void SeekFar(benchmark::State& state, FarSong kind, uint64_t frames, uint32_t rate = 0) {
   const std::vector<uint8_t> bytes = FarSongBytes(kind);
   double kept_kilobytes = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    orgsynth_song* song = orgsynth_open_memory(bytes.data(), bytes.size(), nullptr, nullptr);
+    orgsynth_song* song = OpenFarSong(bytes, rate);
     const size_t opened = HeapInUse();
     state.ResumeTiming();
     orgsynth_seek(song, frames);
@@ -178,16 +186,16 @@ void SeekFar(benchmark::State& state, FarSong kind, uint64_t frames) {
     orgsynth_close(song);
     state.ResumeTiming();
   }
-  state.counters["hours_in"] = static_cast<double>(frames) / 44100 / 3600;
+  state.counters["hours_in"] = static_cast<double>(frames) / (rate ? rate : 44100) / 3600;
   state.counters["kB_kept"] = kept_kilobytes;
 }
 
 // One song open all along, sought to far targets spread over 10 hours one after another (its
 // first seek, untimed, has found where its sound repeats): what every seek after the first costs.
-void SeekAgain(benchmark::State& state, FarSong kind) {
+void SeekAgain(benchmark::State& state, FarSong kind, uint32_t rate = 0) {
   const std::vector<uint8_t> bytes = FarSongBytes(kind);
-  orgsynth_song* song = orgsynth_open_memory(bytes.data(), bytes.size(), nullptr, nullptr);
-  const uint64_t span = 44100ull * 36000;
+  orgsynth_song* song = OpenFarSong(bytes, rate);
+  const uint64_t span = uint64_t{rate ? rate : 44100} * 36000;
   orgsynth_seek(song, span);
   uint64_t target = 0;
   double worst_ms = 0;
@@ -231,6 +239,14 @@ void BM_SeekDenseDriftingSong2To40Frames(benchmark::State& state) {
 void BM_SeekDenseDriftingSongAgainAndAgain(benchmark::State& state) {
   SeekAgain(state, FarSong::kDenseDrifting);
 }
+// At 8001 Hz a tick's place within a frame recurs only every 125 passes of that song, and some
+// of its buffers come back to a state only after thousands.
+void BM_SeekDenseDriftingSongTenHoursAt8001Hz(benchmark::State& state) {
+  SeekFar(state, FarSong::kDenseDrifting, 8001ull * 36000, 8001);
+}
+void BM_SeekDenseDriftingSongAgainAndAgainAt8001Hz(benchmark::State& state) {
+  SeekAgain(state, FarSong::kDenseDrifting, 8001);
+}
 
 // The heap one open song holds (after its first render), in kilobytes.
 void BM_MemoryPerOpenSong(benchmark::State& state) {
@@ -265,6 +281,8 @@ BENCHMARK(BM_SeekOneStepLoopAgainAndAgain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekDriftingSongAgainAndAgain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekDenseDriftingSong2To40Frames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekDenseDriftingSongAgainAndAgain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeekDenseDriftingSongTenHoursAt8001Hz)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeekDenseDriftingSongAgainAndAgainAt8001Hz)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoryPerOpenSong)->Iterations(3);
 
 }  // namespace

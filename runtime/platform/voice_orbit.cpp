@@ -317,7 +317,13 @@ void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const Voi
     voice->open_call = call;
     voice->open_value = value;
   }
-  if (follows_ == Follows::kWindows && (changes_how || motion.step != voice->moving_step)) {
+  // A tuning matters only to a voice that may be playing: not to one a stop call of this
+  // stretch has stopped (whatever its start), nor to one no call has played, stopped or moved
+  // that began stopped (every repeat starts it so). A track's tuning reaches all its buffers.
+  const bool surely_stopped = voice->open_call == VoiceCall::kStop ||
+                              (!voice->changed_how_it_plays && !voice->began_playing);
+  if (follows_ == Follows::kWindows &&
+      (changes_how || (motion.step != voice->moving_step && !surely_stopped))) {
     if (++marks_ > kMostMarks) {
       Spoil();
       voices_.clear();  // nothing of it is used: its room goes now
@@ -401,6 +407,7 @@ void VoiceCallLog::End() {
       last.thousandths = now.thousandths;
       last.step = voice.moving_step;
       voice.marks.push_back(last);
+      voice.marks.shrink_to_fit();  // a log is kept with the song: no room it grew into
       ++marks_;
     }
   }
@@ -434,7 +441,10 @@ VoiceMotion OrbitMotion(const LoggedVoice& logged, const VoiceOrbit& orbit, int6
 bool ExtendOrbit(const LoggedVoice& logged, uint64_t end, const TickPhases& phases, int64_t repeats,
                  int64_t* budget) {
   VoiceOrbit& orbit = logged.orbit;
-  const int64_t marks = static_cast<int64_t>(logged.marks.size());
+  // A step costs its marks, and at least kStateCost: the states kept stay within some 8 MB a
+  // seek (16 bytes each) however few marks a voice has.
+  constexpr int64_t kStateCost = 256;
+  const int64_t marks = std::max(static_cast<int64_t>(logged.marks.size()), kStateCost);
   const uint32_t period = phases.period();
   // Where each state was first met, by where the next repeat falls within the phases' period.
   struct Seen {
