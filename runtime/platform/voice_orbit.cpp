@@ -317,13 +317,7 @@ void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const Voi
     voice->open_call = call;
     voice->open_value = value;
   }
-  // A tuning matters only to a voice that may be playing: not to one a stop call of this
-  // stretch has stopped (whatever its start), nor to one no call has played, stopped or moved
-  // that began stopped (every repeat starts it so). A track's tuning reaches all its buffers.
-  const bool surely_stopped = voice->open_call == VoiceCall::kStop ||
-                              (!voice->changed_how_it_plays && !voice->began_playing);
-  if (follows_ == Follows::kWindows &&
-      (changes_how || (motion.step != voice->moving_step && !surely_stopped))) {
+  if (follows_ == Follows::kWindows && (changes_how || motion.step != voice->moving_step)) {
     if (++marks_ > kMostMarks) {
       Spoil();
       voices_.clear();  // nothing of it is used: its room goes now
