@@ -433,7 +433,7 @@ VoiceMotion OrbitMotion(const LoggedVoice& logged, const VoiceOrbit& orbit, int6
 // a cycle), or only turns from then on (looping wherever it plays, nothing putting it anywhere);
 // false when the budget or the step bound runs out first.
 bool ExtendOrbit(const LoggedVoice& logged, uint64_t end, const TickPhases& phases, int64_t repeats,
-                 int64_t* budget) {
+                 int64_t most_steps, int64_t* budget) {
   VoiceOrbit& orbit = logged.orbit;
   // A step costs its marks, and at least kStateCost: the states kept stay within some 8 MB a
   // seek (16 bytes each) however few marks a voice has.
@@ -460,7 +460,7 @@ bool ExtendOrbit(const LoggedVoice& logged, uint64_t end, const TickPhases& phas
   StretchRun run;
   for (int64_t steps = 0; static_cast<int64_t>(orbit.states.size()) < repeats; ++steps) {
     *budget -= marks;
-    if (steps == kMostPhasedSteps || *budget < 0) return false;
+    if (steps == most_steps || *budget < 0) return false;
     const int64_t done = static_cast<int64_t>(orbit.states.size());
     const VoiceMotion now = done == 0 ? orbit.start : OrbitMotion(logged, orbit, done);
     RunStretch(logged, end, now, phases.of(done), &run);
@@ -485,14 +485,14 @@ bool ExtendOrbit(const LoggedVoice& logged, uint64_t end, const TickPhases& phas
 // RepeatVoice where repeats start at places within a frame that differ (`phases` moves): from
 // the voice's orbit, worked out as far as needed (and kept for the next seek).
 bool RepeatAtPhases(const LoggedVoice& logged, uint64_t end, const TickPhases& phases,
-                    int64_t repeats, VoiceMotion* voice, int64_t* budget) {
+                    int64_t repeats, int64_t most_steps, VoiceMotion* voice, int64_t* budget) {
   VoiceOrbit& orbit = logged.orbit;
   if (!(orbit.start == *voice)) {
     orbit = VoiceOrbit{};
     orbit.start = *voice;
   }
   const bool whole = orbit.cycle_from >= 0 || orbit.turns_from >= 0;
-  if (!whole && !ExtendOrbit(logged, end, phases, repeats, budget)) return false;
+  if (!whole && !ExtendOrbit(logged, end, phases, repeats, most_steps, budget)) return false;
   const int64_t known = static_cast<int64_t>(orbit.states.size());
   if (repeats <= known) {
     *voice = OrbitMotion(logged, orbit, repeats);
@@ -529,7 +529,25 @@ bool RepeatVoice(const LoggedVoice& logged, int64_t repeats, const TickPhases& p
     *voice = run.end;
     return true;
   }
-  if (period > 1) return RepeatAtPhases(logged, end, phases, repeats, voice, budget);
+  if (period > 1)
+    return RepeatAtPhases(logged, end, phases, repeats, kMostPhasedSteps, voice, budget);
+  // Where every repeat starts at the same place within a frame, the orbit is tried first too
+  // (kept, it spares the seeks after working the repeats out again), within as many steps as
+  // the search below takes; a voice whose orbit does not come round within them (a one-shot
+  // voice creeping towards its end, say) is left to that search, this seek and the next.
+  VoiceOrbit& orbit = logged.orbit;
+  if (!orbit.given_up || !(orbit.start == *voice)) {
+    int64_t trial = std::min<int64_t>(*budget, int64_t{kMostSteps} * std::max<int64_t>(cost, 256));
+    const int64_t allowed = trial;
+    VoiceMotion orbited = *voice;
+    const bool found = RepeatAtPhases(logged, end, phases, repeats, kMostSteps, &orbited, &trial);
+    *budget -= allowed - trial;
+    if (found) {
+      *voice = orbited;
+      return true;
+    }
+    orbit.given_up = true;
+  }
   VoiceMotion now = *voice;
   int64_t done = 0;
   // States met right after a repeat that settled, with the repeats done then.

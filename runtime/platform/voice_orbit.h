@@ -146,6 +146,7 @@ struct VoiceOrbit {
   int64_t cycle_from = -1;
   int64_t cycle = 0;
   int64_t turns_from = -1;
+  bool given_up = false;  // it did not come round within the steps tried (from `start`)
 };
 
 struct LoggedVoice {
