@@ -17,6 +17,9 @@ constexpr int kMostSteps = 4096;
 // The same where repeats start at places within a frame that differ: a cycle then takes a
 // multiple of the phases' period (up to 1000 repeats).
 constexpr int64_t kMostPhasedSteps = int64_t{1} << 16;
+// What a step of a voice's orbit costs of the budget at least (its marks if more): the states
+// kept stay within some 8 MB a seek (16 bytes each) however few marks a voice has.
+constexpr int64_t kOrbitStepCost = 256;
 
 // What one replay of a voice's marks did from a given state.
 struct StretchRun {
@@ -28,14 +31,32 @@ struct StretchRun {
   // samples' length) and how far it went. From another start it would reach the end if the
   // start plus that offset lay within that travel of the end.
   std::vector<std::pair<uint64_t, uint64_t>> hazards;
-  // The marks at which a one-shot stretch of it reached its end (each leaves it stopped at 0).
-  std::vector<uint32_t> ends_reached;
 };
+
+// A mark at `time`, from which the voice moves at `step`.
+VoiceMark MarkAt(MarkTime time, uint64_t step, VoiceCall call = VoiceCall::kNone,
+                 int32_t value = 0) {
+  VoiceMark mark;
+  mark.frames = time.frames;
+  mark.thousandths = time.thousandths;
+  mark.step = step;
+  mark.call = call;
+  mark.value = value;
+  return mark;
+}
 
 // A play, a stop or a position call: one that opens a window (the others only set what the
 // voice goes on with).
 bool ChangesHowItPlays(VoiceCall call) {
   return call == VoiceCall::kPlay || call == VoiceCall::kStop || call == VoiceCall::kPosition;
+}
+
+// Gives `voice` the settings its calls left it with.
+void TakeSettings(const VoiceSettings& settings, VoiceMotion* voice) {
+  voice->rate = settings.rate;
+  voice->step = settings.step;
+  voice->volume = settings.volume;
+  voice->pan = settings.pan;
 }
 
 // One replay of a voice's marks from `start`, at a repeat whose phase is `phase`.
@@ -44,14 +65,12 @@ void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& star
   run->end = start;
   run->settled = false;
   run->hazards.clear();
-  run->ends_reached.clear();
   VoiceMotion& voice = run->end;
   uint64_t offset = 0;  // (position - start position) modulo end, while not settled
   uint64_t step = 0;
   uint64_t last_frame = 0;
   bool first = true;
-  for (uint32_t index = 0; index < logged.marks.size(); ++index) {
-    const VoiceMark& mark = logged.marks[index];
+  for (const VoiceMark& mark : logged.marks) {
     const uint64_t frame = mark.time().At(phase);
     if (!first && voice.playing && frame != last_frame) {
       const VoiceTravel travel = VoiceTravel{step} * (frame - last_frame);
@@ -62,7 +81,6 @@ void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& star
         run->hazards.emplace_back(offset, static_cast<uint64_t>(travel));
       if (MoveAlongSamples(voice, end, one_shot && wraps ? VoiceTravel{end} : travel)) {
         run->settled = true;
-        run->ends_reached.push_back(index);
       } else if (!run->settled) {
         // Not at an end, it moved round the samples by the travel.
         const uint64_t turned =
@@ -92,10 +110,7 @@ void RunStretch(const LoggedVoice& logged, uint64_t end, const VoiceMotion& star
         break;
     }
   }
-  voice.rate = logged.ends_with.rate;
-  voice.step = logged.ends_with.step;
-  voice.volume = logged.ends_with.volume;
-  voice.pan = logged.ends_with.pan;
+  TakeSettings(logged.ends_with, &voice);
 }
 
 // How far a voice that only turns round its samples (it loops wherever it plays and no call
@@ -255,11 +270,7 @@ void VoiceCallLog::Begin(const VoiceMotion& motion, uint32_t sample_frames) {
   voice.ends_with = SettingsOf(motion);
   voice.since = Now();
   if (follows_ == Follows::kWindows) {
-    VoiceMark first;
-    first.frames = voice.since.frames;
-    first.thousandths = voice.since.thousandths;
-    first.step = motion.step;
-    voice.marks.push_back(first);
+    voice.marks.push_back(MarkAt(voice.since, motion.step));
     ++marks_;
   }
   voices_.push_back(std::move(voice));
@@ -324,13 +335,7 @@ void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const Voi
       index_.clear();
       return;
     }
-    VoiceMark mark;
-    mark.frames = now.frames;
-    mark.thousandths = now.thousandths;
-    mark.step = motion.step;
-    mark.call = changes_how ? call : VoiceCall::kNone;
-    mark.value = value;
-    voice->marks.push_back(mark);
+    voice->marks.push_back(MarkAt(now, motion.step, changes_how ? call : VoiceCall::kNone, value));
   }
   voice->ends_with = SettingsOf(motion);
   voice->moving_step = motion.step;
@@ -339,14 +344,10 @@ void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const Voi
 void VoiceCallLog::ForgetPast(LoggedVoice& voice, const VoiceMotion& motion, MarkTime now) {
   // How it plays is settled, so this run's state is every run's (the settled flags themselves
   // stop following once the position is settled too).
-  VoiceMark mark;
-  mark.frames = now.frames;
-  mark.thousandths = now.thousandths;
-  mark.step = motion.step;
-  mark.call = motion.playing ? VoiceCall::kPlay : VoiceCall::kStop;
-  mark.value = motion.looping ? 1 : 0;
   marks_ -= voice.marks.size() - 1;
-  voice.marks.assign(1, mark);
+  voice.marks.assign(1,
+                     MarkAt(now, motion.step, motion.playing ? VoiceCall::kPlay : VoiceCall::kStop,
+                            motion.looping ? 1 : 0));
 }
 
 void VoiceCallLog::Touched(int32_t slot, uint32_t generation, VoiceCall call) {
@@ -391,16 +392,12 @@ bool VoiceCallLog::ForgetsWhatChangedIn(const VoiceCallLog& before) const {
 void VoiceCallLog::End() {
   if (spoilt_) return;
   const MarkTime now = Now();
-  if (spoilt_) return;
+  if (spoilt_) return;  // the end fell on no tick
   for (LoggedVoice& voice : voices_) {
     Travel(voice, now);
     Close(voice);
     if (follows_ == Follows::kWindows) {
-      VoiceMark last;
-      last.frames = now.frames;
-      last.thousandths = now.thousandths;
-      last.step = voice.moving_step;
-      voice.marks.push_back(last);
+      voice.marks.push_back(MarkAt(now, voice.moving_step));
       voice.marks.shrink_to_fit();  // a log is kept with the song: no room it grew into
       ++marks_;
     }
@@ -421,10 +418,7 @@ VoiceMotion OrbitMotion(const LoggedVoice& logged, const VoiceOrbit& orbit, int6
   motion.position = state.position;
   motion.playing = state.playing;
   motion.looping = state.looping;
-  motion.rate = logged.ends_with.rate;
-  motion.step = logged.ends_with.step;
-  motion.volume = logged.ends_with.volume;
-  motion.pan = logged.ends_with.pan;
+  TakeSettings(logged.ends_with, &motion);
   return motion;
 }
 
@@ -435,10 +429,7 @@ VoiceMotion OrbitMotion(const LoggedVoice& logged, const VoiceOrbit& orbit, int6
 bool ExtendOrbit(const LoggedVoice& logged, uint64_t end, const TickPhases& phases, int64_t repeats,
                  int64_t most_steps, int64_t* budget) {
   VoiceOrbit& orbit = logged.orbit;
-  // A step costs its marks, and at least kStateCost: the states kept stay within some 8 MB a
-  // seek (16 bytes each) however few marks a voice has.
-  constexpr int64_t kStateCost = 256;
-  const int64_t marks = std::max(static_cast<int64_t>(logged.marks.size()), kStateCost);
+  const int64_t marks = std::max(static_cast<int64_t>(logged.marks.size()), kOrbitStepCost);
   const uint32_t period = phases.period();
   // Where each state was first met, by where the next repeat falls within the phases' period.
   struct Seen {
@@ -537,7 +528,7 @@ bool RepeatVoice(const LoggedVoice& logged, int64_t repeats, const TickPhases& p
   // voice creeping towards its end, say) is left to that search, this seek and the next.
   VoiceOrbit& orbit = logged.orbit;
   if (!orbit.given_up || !(orbit.start == *voice)) {
-    int64_t trial = std::min<int64_t>(*budget, int64_t{kMostSteps} * std::max<int64_t>(cost, 256));
+    int64_t trial = std::min<int64_t>(*budget, kMostSteps * std::max(cost, kOrbitStepCost));
     const int64_t allowed = trial;
     VoiceMotion orbited = *voice;
     const bool found = RepeatAtPhases(logged, end, phases, repeats, kMostSteps, &orbited, &trial);
@@ -559,9 +550,8 @@ bool RepeatVoice(const LoggedVoice& logged, int64_t repeats, const TickPhases& p
     ++done;
     if (run.settled) {
       for (const auto& [state, done_then] : settled) {
-        // The same state at the same phase: from here on the voice comes back to it every
-        // (done - done_then) repeats.
-        if (!(state == run.end) || (done - done_then) % period != 0) continue;
+        // From here on the voice comes back to this state every (done - done_then) repeats.
+        if (!(state == run.end)) continue;
         const int64_t cycle = done - done_then;
         done += (repeats - done) / cycle * cycle;
         settled.clear();
@@ -576,22 +566,13 @@ bool RepeatVoice(const LoggedVoice& logged, int64_t repeats, const TickPhases& p
         static_cast<uint64_t>((VoiceTravel{run.end.position} + end - now.position) % end);
     now = run.end;
     if (!same_calls || done == repeats) continue;
-    if (period == 1) {
-      // Every repeat from here on starts in the same state but for its position, which each
-      // turns `turn` further, until one brings a one-shot stretch to its end: those in between
-      // go by at once.
-      const int64_t clean = CleanRepeats(run.hazards, now.position, turn, end, repeats - done);
-      now.position = static_cast<uint64_t>(
-          (VoiceTravel{now.position} + static_cast<VoiceTravel>(clean) * turn) % end);
-      done += clean;
-    } else if (run.hazards.empty()) {
-      // It loops wherever it plays and nothing puts it anywhere: every repeat from here on only
-      // turns it, by what its phase makes, and all of them are added up at once.
-      *budget -= cost;
-      now.position = TurnedRound(
-          now.position, TurnOverRepeats(logged, end, now, phases, done, repeats - done), end);
-      done = repeats;
-    }
+    // Every repeat from here on starts in the same state but for its position, which each turns
+    // `turn` further, until one brings a one-shot stretch to its end: those in between go by at
+    // once.
+    const int64_t clean = CleanRepeats(run.hazards, now.position, turn, end, repeats - done);
+    now.position = static_cast<uint64_t>(
+        (VoiceTravel{now.position} + static_cast<VoiceTravel>(clean) * turn) % end);
+    done += clean;
   }
   *voice = now;
   return true;

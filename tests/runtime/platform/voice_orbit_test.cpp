@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "runtime/platform/sound_mixer.h"
@@ -177,6 +178,17 @@ TEST(VoiceOrbitTest, RepeatsOfALoggedStretchLeaveEveryVoiceWhereReplayingThemDoe
   EXPECT_GT(turned, 100);
 }
 
+// The mixer's voices before and after `repeats` repeats of `log`, which must be worked out.
+std::pair<VoiceCheckpoint, VoiceCheckpoint> AroundRepeats(SoundMixer& mixer,
+                                                          const VoiceCallLog& log,
+                                                          int64_t repeats) {
+  std::pair<VoiceCheckpoint, VoiceCheckpoint> around;
+  mixer.SaveCheckpoint(&around.first);
+  EXPECT_TRUE(mixer.RepeatCallLog(log, repeats));
+  mixer.SaveCheckpoint(&around.second);
+  return around;
+}
+
 // The frame a song's tick falls on at `frames_per_1000_ticks` (its step in ms times the rate):
 // rounded to the nearest.
 int64_t TickFrame(int64_t tick, int64_t frames_per_1000_ticks) {
@@ -270,12 +282,8 @@ TEST(VoiceOrbitTest, AVoiceHeldThroughTicksTurnsByTheFramesTheyReallySpan) {
   mixer.AdvanceFrames(TickFrame(first + ticks, 44100) - TickFrame(first + 2, 44100));
   mixer.StopCallLog();
   ASSERT_FALSE(log.spoilt());
-  VoiceCheckpoint before;
-  mixer.SaveCheckpoint(&before);
   const int64_t repeats = int64_t{1} << 40;
-  ASSERT_TRUE(mixer.RepeatCallLog(log, repeats));
-  VoiceCheckpoint after;
-  mixer.SaveCheckpoint(&after);
+  const auto [before, after] = AroundRepeats(mixer, log, repeats);
   // Over all repeats: at 20000 Hz from each repeat's start to two ticks in, then at 31616.
   const VoiceTravel slow = platform::StepForRate(20000, 44100);
   const VoiceTravel fast = platform::StepForRate(31616, 44100);
@@ -308,12 +316,8 @@ TEST(VoiceOrbitTest, AVoiceLoopingThroughEveryRepeatTurnsByTheWholeTravelAtOnce)
   mixer.StartCallLog(&log);
   mixer.AdvanceFrames(1763);
   mixer.StopCallLog();
-  VoiceCheckpoint before;
-  mixer.SaveCheckpoint(&before);
   const int64_t repeats = int64_t{1} << 40;
-  ASSERT_TRUE(mixer.RepeatCallLog(log, repeats));
-  VoiceCheckpoint after;
-  mixer.SaveCheckpoint(&after);
+  const auto [before, after] = AroundRepeats(mixer, log, repeats);
   const VoiceTravel end = VoiceTravel{256} << 32;
   const VoiceTravel travel = VoiceTravel{before.voices[0].step} * 1763 * repeats;
   EXPECT_EQ(after.voices[0].position,
