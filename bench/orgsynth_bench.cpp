@@ -141,14 +141,18 @@ void BM_SeekToTheLastSecondOfTenMinutes(benchmark::State& state) {
 // more apart on a loop of three steps, whose low buffers never finish a period before they play
 // again: their phases drift on and the song's whole state never comes back; kDenseDrifting: the
 // densest song with its melody held on one key a track, restruck every step, so that its 16
-// buffers drift so (its stretch of passes is the largest a seek logs).
-enum class FarSong { kDensest, kOneStep, kDrifting, kDenseDrifting };
+// buffers drift so (its stretch of passes is the largest a seek logs); kOneTrackOnOneKey: the
+// densest song with one track on one key, its other tracks retuning all their buffers at every
+// note.
+enum class FarSong { kDensest, kOneStep, kDrifting, kDenseDrifting, kOneTrackOnOneKey };
 
 std::vector<uint8_t> FarSongBytes(FarSong kind) {
   if (kind == FarSong::kDrifting) return org::SerializeOrgSong(test_support::DriftingSong());
   if (kind == FarSong::kDensest) return org::SerializeOrgSong(test_support::DensestSong());
   if (kind == FarSong::kDenseDrifting)
     return org::SerializeOrgSong(test_support::DenseDriftingSong());
+  if (kind == FarSong::kOneTrackOnOneKey)
+    return org::SerializeOrgSong(test_support::DensestSongWithOneTrackOnOneKey());
   org::ParsedSong song = test_support::NoteEveryStepSong(6);
   song.loop_start = 5;
   song.loop_end = 6;
@@ -247,6 +251,12 @@ void BM_SeekDenseDriftingSongTenHoursAt8001Hz(benchmark::State& state) {
 void BM_SeekDenseDriftingSongAgainAndAgainAt8001Hz(benchmark::State& state) {
   SeekAgain(state, FarSong::kDenseDrifting, 8001);
 }
+void BM_SeekOneTrackOnOneKeyTenHoursAt8001Hz(benchmark::State& state) {
+  SeekFar(state, FarSong::kOneTrackOnOneKey, 8001ull * 36000, 8001);
+}
+void BM_SeekOneTrackOnOneKeyAgainAndAgainAt8001Hz(benchmark::State& state) {
+  SeekAgain(state, FarSong::kOneTrackOnOneKey, 8001);
+}
 
 // The heap one open song holds (after its first render), in kilobytes.
 void BM_MemoryPerOpenSong(benchmark::State& state) {
@@ -283,6 +293,8 @@ BENCHMARK(BM_SeekDenseDriftingSong2To40Frames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekDenseDriftingSongAgainAndAgain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekDenseDriftingSongTenHoursAt8001Hz)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeekDenseDriftingSongAgainAndAgainAt8001Hz)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeekOneTrackOnOneKeyTenHoursAt8001Hz)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeekOneTrackOnOneKeyAgainAndAgainAt8001Hz)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoryPerOpenSong)->Iterations(3);
 
 }  // namespace

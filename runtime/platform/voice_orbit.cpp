@@ -310,6 +310,19 @@ void VoiceCallLog::Travel(LoggedVoice& voice, MarkTime now) {
   voice.since = now;
 }
 
+bool VoiceCallLog::SurelyStopped(const LoggedVoice& voice) {
+  switch (voice.open_call) {
+    case VoiceCall::kStop:
+      return true;
+    case VoiceCall::kPosition:  // stopped before it, whatever the start, and not played since
+      return voice.play_settled && !voice.settled_playing;
+    case VoiceCall::kPlay:  // played once through from wherever it was: it has reached its end
+      return voice.open_value == 0 && voice.least_travel >= VoiceTravel{voice.sample_frames} << 32;
+    default:
+      return false;
+  }
+}
+
 void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const VoiceMotion& motion) {
   if (spoilt_) return;
   LoggedVoice* voice = Find(slot);
@@ -328,7 +341,10 @@ void VoiceCallLog::Called(int32_t slot, VoiceCall call, int32_t value, const Voi
     voice->open_call = call;
     voice->open_value = value;
   }
-  if (follows_ == Follows::kWindows && (changes_how || motion.step != voice->moving_step)) {
+  // A tuning matters only to a voice that may be playing (a play call marks the step it goes
+  // on at). A track's tuning reaches all its buffers, most of them stopped.
+  if (follows_ == Follows::kWindows &&
+      (changes_how || (motion.step != voice->moving_step && !SurelyStopped(*voice)))) {
     if (++marks_ > kMostMarks) {
       Spoil();
       voices_.clear();  // nothing of it is used: its room goes now

@@ -245,6 +245,9 @@ class VoiceCallLog {
   // Adds the travel from the last mark to `now` at the step it moved at.
   void Travel(LoggedVoice& voice, MarkTime now);
   void Close(LoggedVoice& voice);
+  // Whether the voice stands stopped here whatever state it began the stretch in and whatever
+  // place within a frame a repeat starts at: a tuning then changes nothing of where it goes.
+  static bool SurelyStopped(const LoggedVoice& voice);
   // At a position call that finds how `voice` plays settled (alike from any state it began in):
   // nothing before it shapes where the voice goes from here, so its marks give way to one that
   // plays or stops it as `motion` has it now (the position call then sets the rest). A voice put

@@ -70,4 +70,15 @@ inline org::ParsedSong DenseDriftingSong() {
   return song;
 }
 
+// The densest song with its first track on one key, each note a step long: every other track
+// retunes all sixteen of its buffers at every note, most of them stopped.
+inline org::ParsedSong DensestSongWithOneTrackOnOneKey() {
+  org::ParsedSong song = DensestSong();
+  for (org::OrgEvent& event : song.tracks[0].events) {
+    event.key = 40;
+    event.length = 1;
+  }
+  return song;
+}
+
 }  // namespace test_support

@@ -295,7 +295,9 @@ TEST(OrgsynthTest, AFarSeekIntoASongWhoseVoicesNeverComeRoundLandsAtOnce) {
 // seek logs one pass of calls with their ticks and works out passes that start elsewhere within
 // a frame (five places at 44100 and 22050 Hz, 125 at 8001 Hz, where the voices' states come
 // round only after thousands of passes; with a loop one step longer, ten at 44100 Hz and twenty
-// at 22050 Hz; where a log of whole recurrences did not fit, every pass was replayed). A
+// at 22050 Hz; where a log of whole recurrences did not fit, every pass was replayed), and for
+// the densest song with one track held on one key at 8001 Hz (replayed pass by pass while its
+// log overflowed with tunings of stopped buffers). A
 // seek some minutes in lands on the samples of a render from the start, and a seek 2^40 frames in
 // where one a little before it, played on, stands.
 TEST(OrgsynthTest, AFarSeekIntoADenseSongWhoseHeldNotesDriftLandsAtOnce) {
@@ -310,7 +312,8 @@ TEST(OrgsynthTest, AFarSeekIntoADenseSongWhoseHeldNotesDriftLandsAtOnce) {
                {org::SerializeOrgSong(test_support::DenseDriftingSong()), 48000, 118},
                {org::SerializeOrgSong(test_support::DenseDriftingSong()), 8001, 118},
                {org::SerializeOrgSong(longer_loop), 44100, 200},
-               {org::SerializeOrgSong(longer_loop), 22050, 200}};
+               {org::SerializeOrgSong(longer_loop), 22050, 200},
+               {org::SerializeOrgSong(test_support::DensestSongWithOneTrackOnOneKey()), 8001, 118}};
   for (const Case& c : cases) {
     const std::vector<uint8_t>& bytes = c.bytes;
     const uint32_t rate = c.rate;

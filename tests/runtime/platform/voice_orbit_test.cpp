@@ -264,6 +264,74 @@ TEST(VoiceOrbitTest, RepeatsOfAStretchOfTicksLandWhereEachRepeatFallsWithinAFram
   EXPECT_GT(turned, 100);
 }
 
+// A track's tuning reaches every buffer it has, though at most a few of them sound: the one its
+// note holds and the one it let go, played out once. A tuning of a buffer stopped whatever the
+// stretch began with (by a stop call, or played out to its end whatever its position) adds no
+// mark, so a pass of such notes fits a log; the repeats still land where replaying them does,
+// at every place within a frame, for buffers let go that do and do not reach their end before
+// they are struck again.
+TEST(VoiceOrbitTest, TuningsOfBuffersSurelyStoppedAddNoMarksAndChangeNoRepeat) {
+  constexpr int kBuffers = 5;  // the voices of Voices: 7, 64, 256, 1000 and 33 frames
+  constexpr int kNotes = 600;
+  Stretch stretch;
+  stretch.frames = kNotes * 3;  // ticks: a note every three
+  for (int note = 0; note < kNotes; ++note) {
+    const int64_t tick = note * 3;
+    const int held = note % kBuffers;
+    const int let_go = (note + kBuffers - 1) % kBuffers;
+    stretch.calls.push_back({tick, let_go, 1, 0});  // played out once from where it is
+    if (note % 7 == 0) stretch.calls.push_back({tick, (note / 7) % kBuffers, 2, 0});
+    for (int buffer = 0; buffer < kBuffers; ++buffer)
+      stretch.calls.push_back({tick, buffer, 4, 6000 + 811 * ((note * 5 + buffer) % 37)});
+    stretch.calls.push_back({tick, held, 0, 0});  // held, looping
+  }
+  for (const int64_t per_1000 : {44100, 8001, 48000}) {
+    SCOPED_TRACE(per_1000);
+    std::mt19937 random(7);
+    std::mt19937 same_voices = random;
+    Voices jumped(random);
+    Voices replayed(same_voices);
+    int64_t tick = 3;
+    PlayTicks(jumped, stretch, tick, per_1000);
+    PlayTicks(replayed, stretch, tick, per_1000);
+    tick += stretch.frames;
+    VoiceCallLog log;
+    log.CountTicks(static_cast<uint64_t>(per_1000),
+                   static_cast<uint32_t>((tick * per_1000 + 500) % 1000));
+    jumped.mixer.StartCallLog(&log);
+    PlayTicks(jumped, stretch, tick, per_1000);
+    jumped.mixer.StopCallLog();
+    PlayTicks(replayed, stretch, tick, per_1000);
+    tick += stretch.frames;
+    ASSERT_FALSE(log.spoilt());
+    // Each note marks the buffer held (tuned, played), the one let go (played, tuned) and the
+    // longest buffer, which sounds on till it is struck again (tuned): some five marks a note,
+    // where marking every tuning makes seven.
+    EXPECT_LE(log.marks(), static_cast<size_t>(kNotes * 6));
+    ASSERT_EQ(jumped.Now(), replayed.Now());
+    for (const int64_t repeats : {1, 2, 13, 400}) {
+      SCOPED_TRACE(repeats);
+      VoiceCheckpoint before;
+      jumped.mixer.SaveCheckpoint(&before);
+      ASSERT_TRUE(jumped.mixer.RepeatCallLog(log, repeats));
+      for (int64_t i = 0; i < repeats; ++i, tick += stretch.frames)
+        PlayTicks(replayed, stretch, tick, per_1000);
+      ASSERT_EQ(jumped.Now(), replayed.Now());
+      // On from there as one more logged stretch would go.
+      log = VoiceCallLog{};
+      log.CountTicks(static_cast<uint64_t>(per_1000),
+                     static_cast<uint32_t>((tick * per_1000 + 500) % 1000));
+      jumped.mixer.StartCallLog(&log);
+      PlayTicks(jumped, stretch, tick, per_1000);
+      jumped.mixer.StopCallLog();
+      PlayTicks(replayed, stretch, tick, per_1000);
+      tick += stretch.frames;
+      ASSERT_FALSE(log.spoilt());
+      ASSERT_EQ(jumped.Now(), replayed.Now());
+    }
+  }
+}
+
 // A voice held through ticks that fall 44.1 frames apart turns, over 2^40 repeats, by the frames
 // they really span (each repeat's, not the logged one's times 2^40): worked out at once.
 TEST(VoiceOrbitTest, AVoiceHeldThroughTicksTurnsByTheFramesTheyReallySpan) {
