@@ -127,9 +127,15 @@ class Checkpointing {
                               : at->next_tick - points_->points.back().at.next_tick;
     if (since >= points_->spacing && !Keep(*at)) return false;
     int64_t ticks = 0, frames = 0, passes = 0;
-    if (!points_->finder.AtLoopStart(at->next_tick) ||
-        !points_->finder.Repeats(engine_, voices_, *at, &ticks, &frames, &passes))
+    if (!points_->finder.AtLoopStart(at->next_tick)) return false;
+    const int compared = points_->finder.comparisons();
+    if (!points_->finder.Repeats(engine_, voices_, *at, &ticks, &frames, &passes)) {
+      // The whole state first found not to come round here: a stretch from here on.
+      if (compared == 0 && points_->finder.comparisons() == 1 && round_tick_ == at->next_tick &&
+          !forgetting_ && !jumped_)
+        StartStretch(*at, last, round_period_);
       return false;
+    }
     points_->repeat_known = true;
     points_->repeat_tick = at->next_tick - ticks;
     points_->repeat_frame = at->frame - frames;
@@ -321,42 +327,51 @@ class Checkpointing {
     if (seen_.size() > 2) seen_.erase(seen_.begin());
     if (period == 0) return false;
     if (TryForgettingPass(at, last, period)) return true;
-    LoopStretch& stretch = points_->stretch;
     // Stepping over repeats of the whole state costs less: where a tick's place within a frame
     // recurs within a few passes, a stretch is looked for once they have been found not to come
-    // there. Where it recurs only after many, a stretch (which holds for any place) is logged
-    // at once.
-    if (stretch.known || stretch.given_up) return false;
+    // there (AtTick starts it at the loop start where that is first found). Where it recurs only
+    // after many, a stretch (which holds for any place) is logged at once.
+    round_period_ = period;
+    round_tick_ = at->next_tick;
     if (points_->finder.comparisons() == 0 && points_->finder.phase_passes() <= kUsualPhasePasses)
       return false;
+    StartStretch(*at, last, period);
+    return false;
+  }
+
+  // At a loop start where the engine's state is found to come round every `period` passes:
+  // logs the calls of the passes from here, unless a stretch is known or given up, or not worth
+  // it.
+  void StartStretch(const ReplayPosition& at, int64_t last, int64_t period) {
+    LoopStretch& stretch = points_->stretch;
+    if (log_ || stretch.known || stretch.given_up) return;
     // The calls are logged with the ticks they come at, so the stretch is one round of the
     // engine's state whatever the rate: its repeats start elsewhere within a frame, which the
     // log works out (voice_orbit.h).
     const int64_t passes = period;
     const int64_t ticks = SaturatingMultiply(passes, points_->finder.loop_steps());
-    const int64_t frames = FrameAt(at->next_tick + ticks) - FrameAt(at->next_tick);
+    const int64_t frames = FrameAt(at.next_tick + ticks) - FrameAt(at.next_tick);
     // Worth it only when the target lies a few stretches on; not tried when the stretch would
     // hold more marks than a log keeps (each melody note makes at most four; a drum's hit puts
     // its voice back at its start, so a drum keeps at most three however often it is hit).
-    if (frames <= 0 || last - at->frame < 2 * frames) return false;
+    if (frames <= 0 || last - at.frame < 2 * frames) return;
     constexpr int64_t kSongVoices = kMelodyTracks * kOctaves * 2 + kDrumSlots;
     if (SaturatingAdd(SaturatingMultiply(4 * MelodyNotesPerPass(engine_.song()), passes),
                       4 * kSongVoices) > static_cast<int64_t>(platform::VoiceCallLog::kMostMarks)) {
       stretch.given_up = true;
-      return false;
+      return;
     }
     log_ = std::make_unique<platform::VoiceCallLog>();
-    log_->CountTicks(static_cast<uint64_t>(FramesPer1000Ticks()), PhaseOf(at->next_tick));
+    log_->CountTicks(static_cast<uint64_t>(FramesPer1000Ticks()), PhaseOf(at.next_tick));
     if (!voices_.StartLog(log_.get())) {
       log_.reset();
       stretch.given_up = true;
-      return false;
+      return;
     }
-    log_start_ = *at;
+    log_start_ = at;
     log_engine_ = engine_.Save();
-    log_end_tick_ = at->next_tick + ticks;
+    log_end_tick_ = at.next_tick + ticks;
     log_passes_ = passes;
-    return false;
   }
 
   // Where a tick's place within a frame recurs only after many passes (odd rates), the repeat
@@ -511,6 +526,10 @@ class Checkpointing {
   Engine::SavedState log_engine_;
   int64_t log_end_tick_ = 0;
   int64_t log_passes_ = 0;
+  // The loop start (its tick) at which the engine's state was last seen to come round, and
+  // after how many passes.
+  int64_t round_tick_ = 0;
+  int64_t round_period_ = 0;
   // The pass that is to forget (TryForgettingPass): where the replay stood before it, and all it
   // had made there; the tick that ends it; whether it forgot and the replay went on from it.
   bool forgetting_ = false;
