@@ -131,8 +131,7 @@ class Checkpointing {
     const int compared = points_->finder.comparisons();
     if (!points_->finder.Repeats(engine_, voices_, *at, &ticks, &frames, &passes)) {
       // The whole state first found not to come round here: a stretch from here on.
-      if (compared == 0 && points_->finder.comparisons() == 1 && round_tick_ == at->next_tick &&
-          !forgetting_ && !jumped_)
+      if (compared == 0 && points_->finder.comparisons() == 1 && round_tick_ == at->next_tick)
         StartStretch(*at, last, round_period_);
       return false;
     }

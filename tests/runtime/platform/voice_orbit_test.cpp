@@ -209,6 +209,21 @@ void PlayTicks(Voices& voices, const Stretch& stretch, int64_t first, int64_t pe
   voices.mixer.AdvanceFrames(TickFrame(first + stretch.frames, per_1000) - at);
 }
 
+// The stretch from tick `*tick` on, logged with its ticks as `jumped` plays it and played alike
+// by `replayed`; `*tick` moves on past it.
+VoiceCallLog LogTicks(Voices& jumped, Voices& replayed, const Stretch& stretch, int64_t* tick,
+                      int64_t per_1000) {
+  VoiceCallLog log;
+  log.CountTicks(static_cast<uint64_t>(per_1000),
+                 static_cast<uint32_t>((*tick * per_1000 + 500) % 1000));
+  jumped.mixer.StartCallLog(&log);
+  PlayTicks(jumped, stretch, *tick, per_1000);
+  jumped.mixer.StopCallLog();
+  PlayTicks(replayed, stretch, *tick, per_1000);
+  *tick += stretch.frames;
+  return log;
+}
+
 // Where a tick does not fall a whole number of frames after the last (1 ms steps at 44100 Hz
 // last 44.1 frames), each repeat of a stretch of ticks starts elsewhere within a frame and its
 // calls come a frame earlier or later than in the one logged: repeats worked out from one log
@@ -235,14 +250,7 @@ TEST(VoiceOrbitTest, RepeatsOfAStretchOfTicksLandWhereEachRepeatFallsWithinAFram
     PlayTicks(jumped, stretch, tick, per_1000);
     PlayTicks(replayed, stretch, tick, per_1000);
     tick += stretch.frames;
-    VoiceCallLog log;
-    log.CountTicks(static_cast<uint64_t>(per_1000),
-                   static_cast<uint32_t>((tick * per_1000 + 500) % 1000));
-    jumped.mixer.StartCallLog(&log);
-    PlayTicks(jumped, stretch, tick, per_1000);
-    jumped.mixer.StopCallLog();
-    PlayTicks(replayed, stretch, tick, per_1000);
-    tick += stretch.frames;
+    VoiceCallLog log = LogTicks(jumped, replayed, stretch, &tick, per_1000);
     ASSERT_FALSE(log.spoilt());
     ASSERT_EQ(jumped.Now(), replayed.Now());
     VoiceCheckpoint before;
@@ -295,14 +303,7 @@ TEST(VoiceOrbitTest, TuningsOfBuffersSurelyStoppedAddNoMarksAndChangeNoRepeat) {
     PlayTicks(jumped, stretch, tick, per_1000);
     PlayTicks(replayed, stretch, tick, per_1000);
     tick += stretch.frames;
-    VoiceCallLog log;
-    log.CountTicks(static_cast<uint64_t>(per_1000),
-                   static_cast<uint32_t>((tick * per_1000 + 500) % 1000));
-    jumped.mixer.StartCallLog(&log);
-    PlayTicks(jumped, stretch, tick, per_1000);
-    jumped.mixer.StopCallLog();
-    PlayTicks(replayed, stretch, tick, per_1000);
-    tick += stretch.frames;
+    VoiceCallLog log = LogTicks(jumped, replayed, stretch, &tick, per_1000);
     ASSERT_FALSE(log.spoilt());
     // Each note marks the buffer held (tuned, played), the one let go (played, tuned) and the
     // longest buffer, which sounds on till it is struck again (tuned): some five marks a note,
@@ -311,21 +312,12 @@ TEST(VoiceOrbitTest, TuningsOfBuffersSurelyStoppedAddNoMarksAndChangeNoRepeat) {
     ASSERT_EQ(jumped.Now(), replayed.Now());
     for (const int64_t repeats : {1, 2, 13, 400}) {
       SCOPED_TRACE(repeats);
-      VoiceCheckpoint before;
-      jumped.mixer.SaveCheckpoint(&before);
       ASSERT_TRUE(jumped.mixer.RepeatCallLog(log, repeats));
       for (int64_t i = 0; i < repeats; ++i, tick += stretch.frames)
         PlayTicks(replayed, stretch, tick, per_1000);
       ASSERT_EQ(jumped.Now(), replayed.Now());
       // On from there as one more logged stretch would go.
-      log = VoiceCallLog{};
-      log.CountTicks(static_cast<uint64_t>(per_1000),
-                     static_cast<uint32_t>((tick * per_1000 + 500) % 1000));
-      jumped.mixer.StartCallLog(&log);
-      PlayTicks(jumped, stretch, tick, per_1000);
-      jumped.mixer.StopCallLog();
-      PlayTicks(replayed, stretch, tick, per_1000);
-      tick += stretch.frames;
+      log = LogTicks(jumped, replayed, stretch, &tick, per_1000);
       ASSERT_FALSE(log.spoilt());
       ASSERT_EQ(jumped.Now(), replayed.Now());
     }
